@@ -1,0 +1,94 @@
+#pragma once
+// The platform server's resumable upload endpoint (tus 1.0.0 with the
+// creation, termination, expiration and checksum extensions, plus the
+// platform's additions). The rest of the server plugs in through TusHooks, so
+// this module knows nothing about the server's storage.
+
+#include <QMap>
+#include <QString>
+
+#include <memory>
+
+namespace httplib {
+class Server;
+}
+
+namespace orvsrv {
+
+// Where uploads live under the server's base URL: <base>/tus/files/.
+inline constexpr const char* kTusBasePath = "/tus/files/";
+
+struct TusAccount
+{
+    QString userId;
+    QString appId;
+};
+
+struct TusError
+{
+    int httpStatus = 400;
+    int platformCode = 0; // an ErrorCode value, 0 for none
+    QString desc;         // e.g. "CapacityOverLimit"
+};
+
+struct TusUploadInfo
+{
+    TusAccount account;
+    QString vid;
+    QString fileName;
+    QString title;
+    QString description;
+    QString tags;
+    qint64 cateId = 0;
+    int luping = 0;
+    int keepSource = 0;
+    qint64 size = 0;
+    quint64 crc64 = 0;
+    QString storedFilePath; // the complete file on disk
+};
+
+// Implemented by the platform server. Called from HTTP worker threads, so
+// every implementation must be thread-safe.
+class TusHooks
+{
+public:
+    virtual ~TusHooks() = default;
+    // Checks the signed parameters (appId, timestamp, sign) by the API signing
+    // rule. On refusal fills err and returns false.
+    virtual bool Authenticate(const QMap<QString, QString>& signedParams, TusAccount* account, TusError* err) = 0;
+    // Before an upload is created: permission switch and remaining space.
+    virtual bool CheckCreate(const TusAccount& account, qint64 size, qint64 cateId, TusError* err) = 0;
+    // Second pass: the account already stores this file.
+    virtual bool IsAlreadyStored(const TusAccount& account, const QString& vid, quint64 crc64, qint64 size) = 0;
+    // A complete, verified upload: create the video and deduct the space.
+    virtual bool CompleteUpload(const TusUploadInfo& info, TusError* err) = 0;
+};
+
+struct TusConfig
+{
+    QString storageDir;           // partial and complete uploads
+    qint64 expirySeconds = 86400; // idle time after which a partial upload is dropped
+    qint64 maxUploadSize = 0;     // 0 = no limit beyond the account's space
+};
+
+class TusService
+{
+public:
+    TusService(TusHooks& hooks, TusConfig config);
+    ~TusService();
+    TusService(const TusService&) = delete;
+    TusService& operator=(const TusService&) = delete;
+
+    // Registers the routes below kTusBasePath.
+    void Install(httplib::Server& http);
+
+    // Fault switch: flip one byte of the next upload that completes, so that
+    // its whole-file CRC-64 check fails.
+    void FlipByteOfNextCompletedUpload();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace orvsrv
