@@ -1,0 +1,77 @@
+#pragma once
+// In-process API of the local platform server: tests and benchmarks start it
+// on an ephemeral loopback port and talk to it over real HTTPS.
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace orvsrv {
+
+// Demo accounts created by the "demo" seed.
+inline constexpr const char* kDemoMainEmail = "demo@orvane.test";
+inline constexpr const char* kDemoSubEmail = "editor@orvane.test";
+inline constexpr const char* kDemoPassword = "Demo#2026";
+
+struct ServerOptions
+{
+    QString dataDir;                  // required; created when missing
+    QString host = QStringLiteral("127.0.0.1");
+    quint16 port = 0;                 // 0 = ephemeral
+    bool https = true;
+    QString seed;                     // "" (none) or "demo"
+    int lockoutSeconds = 300;         // after five wrong passwords
+    QString updateVersion = QStringLiteral("2.4.3");
+    qint64 tusExpirySeconds = 86400;
+};
+
+// One fault rule; every field that is left at its default does nothing.
+struct FaultRule
+{
+    QString pathPattern;              // regular expression on the request path; empty = every path
+    int latencyMs = 0;                // fixed delay before answering
+    int latencyJitterMs = 0;          // plus a random delay in [0, jitter]
+    int failNextN = 0;                // answer the next N matching requests with httpStatus
+    int httpStatus = 500;
+    bool jsonEnvelope = true;         // failure with a JSON error envelope, else a bare body
+    bool htmlPage = false;            // answer an HTML error page instead of JSON
+    qint64 dropRequestAfterBytes = -1;  // close the connection after K bytes of the request body
+    qint64 dropResponseAfterBytes = -1; // close the connection after K bytes of the response body
+    int dropCount = 1;                // how many requests the drop rules hit
+    qint64 slowBodyBytesPerSec = 0;   // pace the response body
+};
+
+class PlatformServer
+{
+public:
+    explicit PlatformServer(ServerOptions options);
+    ~PlatformServer();
+    PlatformServer(const PlatformServer&) = delete;
+    PlatformServer& operator=(const PlatformServer&) = delete;
+
+    bool Start(QString* error = nullptr); // returns once the server accepts connections
+    void Stop();
+
+    quint16 Port() const;
+    QString BaseUrl() const;   // e.g. https://127.0.0.1:PORT (no trailing slash)
+    QString CaFile() const;    // PEM of the private CA to trust
+    QString DataDir() const;
+
+    int AddFault(const FaultRule& rule); // returns an id
+    void RemoveFault(int id);
+    void ClearFaults();
+    void FlipByteOfNextCompletedUpload();
+
+    // Seeding helpers for tests and benchmarks.
+    bool SeedDemo();
+    // Adds an account with a generated tree of `categories` categories and
+    // `videos` videos; returns its e-mail (password kDemoPassword).
+    QString SeedLarge(int categories, int videos);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace orvsrv
