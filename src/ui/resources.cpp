@@ -1,0 +1,15 @@
+#include "ui/resources.h"
+
+#include <QtGlobal>
+
+static void InitImageResources()
+{
+    // One line per image/<name>.qrc.
+    Q_INIT_RESOURCE(image);
+}
+
+void InitOrvaneResources()
+{
+    static const bool done = (InitImageResources(), true);
+    Q_UNUSED(done);
+}
