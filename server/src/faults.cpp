@@ -62,7 +62,7 @@ std::string InjectedBody(const FaultRule& r, std::string* contentType)
                ",\"status\":\"error\",\"error\":{\"code\":9,\"desc\":\"InjectedFault\"},\"data\":null}";
     }
     *contentType = "text/plain";
-    return std::string();
+    return "Injected failure " + std::to_string(r.httpStatus) + "\n";
 }
 
 } // namespace
