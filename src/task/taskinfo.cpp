@@ -3,7 +3,6 @@
 #include "task/taskmanager.h"
 
 #include <QMetaEnum>
-#include <QMutexLocker>
 
 TaskInfo::TaskInfo(int type) : type_(type), uuid_(QUuid::createUuid()) {}
 
@@ -42,36 +41,36 @@ TaskEndStatus TaskInfo::EndStatusOf(Status status)
 
 QVariant TaskInfo::param(const QString& key, const QVariant& fallback) const
 {
-    QMutexLocker locker(&lock_);
+    std::lock_guard<std::mutex> locker(lock_);
     return params_.value(key, fallback);
 }
 
 void TaskInfo::setParam(const QString& key, const QVariant& value)
 {
-    QMutexLocker locker(&lock_);
+    std::lock_guard<std::mutex> locker(lock_);
     params_.insert(key, value);
 }
 
 bool TaskInfo::hasParam(const QString& key) const
 {
-    QMutexLocker locker(&lock_);
+    std::lock_guard<std::mutex> locker(lock_);
     return params_.contains(key);
 }
 
 void TaskInfo::removeParam(const QString& key)
 {
-    QMutexLocker locker(&lock_);
+    std::lock_guard<std::mutex> locker(lock_);
     params_.remove(key);
 }
 
 QVariantMap TaskInfo::params() const
 {
-    QMutexLocker locker(&lock_);
+    std::lock_guard<std::mutex> locker(lock_);
     return params_;
 }
 
 void TaskInfo::withParams(const std::function<void(QVariantMap&)>& fn)
 {
-    QMutexLocker locker(&lock_);
+    std::lock_guard<std::mutex> locker(lock_);
     fn(params_);
 }

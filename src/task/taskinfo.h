@@ -3,13 +3,13 @@
 // (callbacks, bookkeeping) on the thread of the TaskManager that owns it.
 
 #include <QMetaType>
-#include <QMutex>
 #include <QObject>
 #include <QUuid>
 #include <QVariant>
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 
 template <typename T> class QFutureWatcher;
 
@@ -71,10 +71,16 @@ public:
 
     QFutureWatcher<void>* watcher = nullptr;
 
+    // Set by the pool job after the work returned (release), read by the
+    // owner's thread before it uses what the work wrote (acquire).
+    void markReturned() { returned_.store(true, std::memory_order_release); }
+    bool hasReturned() const { return returned_.load(std::memory_order_acquire); }
+
 private:
     const int type_;
     const QUuid uuid_;
     std::atomic<int> status_{Ready};
-    mutable QMutex lock_;
+    std::atomic<bool> returned_{false};
+    mutable std::mutex lock_;
     QVariantMap params_;
 };

@@ -1,17 +1,51 @@
 #include "task/taskmanager.h"
 
 #include <QEventLoop>
+#include <QFutureInterface>
 #include <QFutureWatcher>
 #include <QPointer>
+#include <QRunnable>
 #include <QSet>
 #include <QThreadPool>
 #include <QTimer>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <memory>
 #include <vector>
 
 Q_LOGGING_CATEGORY(lcWorker, "Worker")
+
+namespace {
+// One pool job. The hand-over in both directions goes through atomics of
+// our own, so the ordering does not rest on the pool's internals alone.
+class TaskRunnable : public QRunnable
+{
+public:
+    TaskRunnable(TaskInfo::Callback work, TaskInfo* task) : work_(std::move(work)), task_(task)
+    {
+        setAutoDelete(true);
+        interface_.reportStarted();
+    }
+    QFuture<void> future() { return interface_.future(); }
+    // Called last on the owner's thread before the pool gets the job.
+    void publish() { published_.store(true, std::memory_order_release); }
+
+    void run() override
+    {
+        while (!published_.load(std::memory_order_acquire)) {
+        }
+        if (work_)
+            work_(task_);
+        task_->markReturned();
+        interface_.reportFinished();
+    }
+
+private:
+    TaskInfo::Callback work_;
+    TaskInfo* task_;
+    QFutureInterface<void> interface_;
+    std::atomic<bool> published_{false};
+};
+} // namespace
 
 TaskManager::TaskManager(QObject* parent) : QObject(parent)
 {
@@ -42,6 +76,7 @@ void TaskManager::StopAndJoin()
             // No completion step runs from here on; the watcher must not call back.
             task->watcher->disconnect(this);
             task->watcher->waitForFinished();
+            (void)task->hasReturned(); // acquires what the work wrote
         }
     }
     qDeleteAll(tasks_);
@@ -208,11 +243,10 @@ void TaskManager::RunTask(TaskInfo* task)
     auto* watcher = new QFutureWatcher<void>(this);
     task->watcher = watcher;
     connect(watcher, &QFutureWatcher<void>::finished, this, [this, task] { CompleteTask(task); });
-    TaskInfo::Callback work = task->work;
-    watcher->setFuture(QtConcurrent::run(QThreadPool::globalInstance(), [work, task] {
-        if (work)
-            work(task);
-    }));
+    auto* job = new TaskRunnable(task->work, task);
+    watcher->setFuture(job->future());
+    job->publish();
+    QThreadPool::globalInstance()->start(job);
     // Starting one task may leave room for the next one (maxRunning > 1).
     ScheduleNext();
 }
@@ -221,6 +255,9 @@ void TaskManager::CompleteTask(TaskInfo* task)
 {
     if (!tasks_.contains(task))
         return;
+    // Everything the work wrote is visible from here on.
+    if (!task->hasReturned())
+        qCWarning(lcWorker).noquote() << "Completion before the job returned:" << Describe(task);
     if (task->status() == TaskInfo::Running) {
         if (task->finishedCallback)
             task->finishedCallback(task);
