@@ -163,8 +163,8 @@ void SetCommonOptions(CURL* handle)
             Setting(QStringLiteral("NetWorkManager"), QStringLiteral("proxyUser")).toString();
         const QString password =
             Setting(QStringLiteral("NetWorkManager"), QStringLiteral("proxyPassword")).toString();
-        qCInfo(apiLog).noquote() << uuid.toString() << " use proxy: "
-                                 << QStringLiteral("http://") + host +
+        qCInfo(apiLog).noquote() << uuid.toString() + QStringLiteral(" use proxy: ") +
+                                        QStringLiteral("http://") + host +
                                         (portOk ? QStringLiteral(":%1").arg(port) : QString());
         curl_easy_setopt(handle, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
         curl_easy_setopt(handle, CURLOPT_PROXY, host.toUtf8().constData());
