@@ -15,15 +15,6 @@ namespace {
 const QString kUploadGroup = QStringLiteral("UploadTaskManager");
 const QString kNetworkGroup = QStringLiteral("NetWorkManager");
 
-// The upload endpoint lives on the same host as the REST API.
-QString UploadServiceUrl()
-{
-    const Config* config = Config::Global();
-    if (!config)
-        return QString();
-    return config->value(QStringLiteral("Custom"), QStringLiteral("apiUrl")).toString().trimmed();
-}
-
 quint64 NowSeconds()
 {
     return static_cast<quint64>(QDateTime::currentSecsSinceEpoch());
@@ -71,9 +62,8 @@ bool SDKManager::InitSdk(const QString& userId, const QString& appId, const QStr
         qCritical("ORVSetSdkLogFile failed: %d, path: %s", logRc, qUtf8Printable(logPath));
     ORVSetSdkLogLevel(2);
     ORVSetSdkCachePath(WorkDir(QString()).toUtf8().constData());
-    const QString serviceUrl = UploadServiceUrl();
-    if (!serviceUrl.isEmpty())
-        ORVSetSdkServiceUrl(serviceUrl.toUtf8().constData());
+    // The upload endpoint lives on the same host as the REST API.
+    ORVSetSdkServiceUrl(ApiCollection::ApiBaseUrl().toUtf8().constData());
 
     const int rc = ORVInitSdkLibrary(userId.toUtf8().constData(), appId.toUtf8().constData(),
                                      appSecret.toUtf8().constData());
@@ -84,7 +74,7 @@ bool SDKManager::InitSdk(const QString& userId, const QString& appId, const QStr
         return false;
     }
     ORVSetSdkHttpRequest(3);
-    ORVSetSdkCacertFile(CaCertPath().toUtf8().constData());
+    ORVSetSdkCacertFile(ApiCollection::CaCertPath().toUtf8().constData());
     initialized_ = true;
 
     // The library takes these only once it is initialised; the application

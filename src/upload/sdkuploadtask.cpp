@@ -244,7 +244,7 @@ void SDKUploadTask::OnResult(int code, const QString& desc)
         paused = true;
     } else if (code > ORV_PLATFORM_CODE_BASE) {
         const int apiCode = code - ORV_PLATFORM_CODE_BASE;
-        msg = ApiCollection::ErrorCodeToString(static_cast<ApiCollection::ErrorCode>(apiCode));
+        msg = ApiCollection::ErrorCodeToString(apiCode);
         if (msg.isEmpty())
             msg = desc;
         if (msg.isEmpty())
