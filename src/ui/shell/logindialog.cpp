@@ -46,6 +46,8 @@ LoginDialog::LoginDialog(QWidget* parent) : QDialog(parent)
                    Qt::WindowMinimizeButtonHint | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
                    Qt::WindowCloseButtonHint);
     resize(326, 388);
+    // Frameless and without a size grip: the size is the design's, not the layout's.
+    setFixedSize(326, 388);
     BuildUi();
 
     const char* movie =
@@ -77,7 +79,7 @@ LoginDialog::LoginDialog(QWidget* parent) : QDialog(parent)
 
     AccountManager* accounts = AccountManager::Current();
     if (accounts) {
-        connect(accounts, &AccountManager::SignalLoginSucceed, this, &QDialog::accept);
+        connect(accounts, &AccountManager::SignalLoginSucceed, this, &QDialog::accept, Qt::QueuedConnection);
         connect(accounts, &AccountManager::SignalLoginFailed, this, &LoginDialog::OnLoginFailed);
     }
     if (auto* app = qobject_cast<Application*>(qApp))
@@ -105,10 +107,10 @@ void LoginDialog::BuildUi()
     titleWidget_ = new QWidget(this);
     titleWidget_->setObjectName(QStringLiteral("titleWidget"));
     titleWidget_->setAttribute(Qt::WA_StyledBackground);
-    titleWidget_->setFixedHeight(124);
+    titleWidget_->setFixedHeight(126);
     auto* titleLayout = new QVBoxLayout(titleWidget_);
-    titleLayout->setContentsMargins(8, 6, 6, 16);
-    titleLayout->setSpacing(6);
+    titleLayout->setContentsMargins(8, 4, 6, 14);
+    titleLayout->setSpacing(4);
     auto* controls = new QHBoxLayout;
     controls->setSpacing(2);
     controls->addStretch(1);
@@ -125,6 +127,7 @@ void LoginDialog::BuildUi()
     logo_->setObjectName(QStringLiteral("logo"));
     logo_->setPixmap(QIcon(QStringLiteral(":/image/login/logo.svg")).pixmap(QSize(44, 44)));
     logo_->setAlignment(Qt::AlignCenter);
+    logo_->setFixedHeight(48);
     titleLayout->addWidget(logo_);
     appNameLabel_ = new QLabel(titleWidget_);
     appNameLabel_->setObjectName(QStringLiteral("appNameLabel"));
@@ -140,7 +143,7 @@ void LoginDialog::BuildUi()
     mainPage_ = new QWidget(stackedWidget_);
     mainPage_->setObjectName(QStringLiteral("mainPage"));
     auto* form = new QVBoxLayout(mainPage_);
-    form->setContentsMargins(28, 20, 28, 22);
+    form->setContentsMargins(28, 18, 28, 22);
     form->setSpacing(0);
     accountComboBox_ = new QComboBox(mainPage_);
     accountComboBox_->setObjectName(QStringLiteral("accountComboBox"));
@@ -148,6 +151,8 @@ void LoginDialog::BuildUi()
     accountComboBox_->setInsertPolicy(QComboBox::NoInsert);
     accountComboBox_->setMaxVisibleItems(10);
     accountComboBox_->setFixedHeight(36);
+    accountComboBox_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    accountComboBox_->setMinimumContentsLength(10);
     accountComboBox_->setProperty("status", QString());
     form->addWidget(accountComboBox_);
     form->addSpacing(12);
