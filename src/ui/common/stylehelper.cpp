@@ -1,5 +1,7 @@
 #include "ui/common/stylehelper.h"
 
+#include <QLineEdit>
+#include <QPalette>
 #include <QStyle>
 #include <QWidget>
 
@@ -38,4 +40,18 @@ void SetStyleProperty(QWidget* widget, const char* name, const QVariant& value)
         return;
     widget->setProperty(name, value);
     Repolish(widget);
+}
+
+void ApplyPlaceholderColor(QWidget* root)
+{
+    if (!root)
+        return;
+    QList<QLineEdit*> edits = root->findChildren<QLineEdit*>();
+    if (auto* self = qobject_cast<QLineEdit*>(root))
+        edits.append(self);
+    for (QLineEdit* edit : edits) {
+        QPalette palette = edit->palette();
+        palette.setColor(QPalette::PlaceholderText, QColor(0x9C, 0xA3, 0xAF));
+        edit->setPalette(palette);
+    }
 }

@@ -20,3 +20,7 @@ void Repolish(QWidget* widget);
 
 // Sets a dynamic property and re-polishes the widget when the value changed.
 void SetStyleProperty(QWidget* widget, const char* name, const QVariant& value);
+
+// Gives every line edit under `root` (and `root` itself) the muted placeholder
+// colour of the design; style sheets cannot reach that palette role.
+void ApplyPlaceholderColor(QWidget* root);

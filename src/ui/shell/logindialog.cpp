@@ -76,6 +76,7 @@ LoginDialog::LoginDialog(QWidget* parent) : QDialog(parent)
 
     InitAccountList();
     Retranslate();
+    ApplyPlaceholderColor(this);
 
     AccountManager* accounts = AccountManager::Current();
     if (accounts) {

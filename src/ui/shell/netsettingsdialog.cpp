@@ -53,6 +53,7 @@ NetSettingsDialog::NetSettingsDialog(QWidget* parent) : QDialog(parent)
     resize(519, 430);
     setMinimumSize(519, 430);
     BuildUi();
+    ApplyPlaceholderColor(this);
 
     portLineedit_->setValidator(
         new QRegularExpressionValidator(QRegularExpression(PortPattern()), portLineedit_));
