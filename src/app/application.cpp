@@ -1,9 +1,12 @@
 #include "app/application.h"
 
+#include "account/accountmanager.h"
 #include "app/config.h"
 #include "app/legacyaccounts.h"
 #include "app/paths.h"
 #include "ui/resources.h"
+#include "ui/shell/logindialog.h"
+#include "ui/shell/mainwindow.h"
 
 #include <QDebug>
 #include <QFile>
@@ -202,11 +205,29 @@ void Application::PushUploadSettings(int maxConcurrentUploads, bool autoStartUpl
 
 void Application::CreateModels() {}
 
-void Application::ShowLoginDialog() {}
+void Application::ShowLoginDialog()
+{
+    loginDialog_ = new LoginDialog(nullptr);
+    loginDialog_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(loginDialog_, &QObject::destroyed, this, [this]() { loginDialog_ = nullptr; });
+    loginDialog_->show();
+}
 
-void Application::ConnectLoginSucceed() {}
+void Application::ConnectLoginSucceed()
+{
+    if (accountManager_)
+        connect(accountManager_, &AccountManager::SignalLoginSucceed, this, &Application::ShowMainWindow);
+}
 
-void Application::ShowMainWindow() {}
+void Application::ShowMainWindow()
+{
+    if (mainWindow_)
+        return;
+    mainWindow_ = new MainWindow(nullptr);
+    mainWindow_->Init();
+    connect(mainWindow_, &QObject::destroyed, this, [this]() { mainWindow_ = nullptr; });
+    mainWindow_->show();
+}
 
 void Application::StartStartupVersionCheck()
 {
@@ -220,7 +241,11 @@ bool Application::StartupVersionCheckRunning() const
 
 void Application::WaitForStartupVersionCheck() {}
 
-void Application::DeleteWindows() {}
+void Application::DeleteWindows()
+{
+    delete loginDialog_;
+    delete mainWindow_;
+}
 
 void Application::WaitForModelTasksAndDeleteModels() {}
 
