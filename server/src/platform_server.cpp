@@ -69,10 +69,12 @@ public:
         Account acc;
         if (!m_storage.AccountByAppId(account.appId, &acc))
             return false;
+        // A checksum of 0 means "not known yet" (the pre-check before any byte
+        // is sent): then only the vid and the size can identify the file.
         Video v;
         if (!vid.isEmpty() && m_storage.VideoByVid(vid, &v))
-            return v.ownerId == acc.ownerId && v.crc64 == crc64 && v.size == size;
-        return m_storage.FindStoredVideo(acc.ownerId, crc64, size, nullptr);
+            return v.ownerId == acc.ownerId && v.size == size && (crc64 == 0 || v.crc64 == crc64);
+        return crc64 != 0 && m_storage.FindStoredVideo(acc.ownerId, crc64, size, nullptr);
     }
 
     bool CompleteUpload(const TusUploadInfo& info, TusError* err) override
@@ -91,7 +93,7 @@ public:
         if (m_storage.VideoByVid(v.vid, &existing))
             return existing.ownerId == acc.ownerId; // a repeated completion changes nothing
         v.ownerId = acc.ownerId;
-        v.cateId = info.cateId > 0 && InScope(acc, info.cateId) ? info.cateId : acc.topCateId;
+        v.cateId = info.cateId > 1 && InScope(acc, info.cateId) ? info.cateId : acc.topCateId;
         v.title = info.title.isEmpty() ? QFileInfo(info.fileName).completeBaseName() : info.title;
         if (v.title.isEmpty())
             v.title = QStringLiteral("Untitled");
@@ -135,6 +137,8 @@ private:
     }
     bool InScope(const Account& acc, qint64 cateId)
     {
+        if (cateId == 1) // the top category's alias
+            return true;
         Category c;
         if (!m_storage.CategoryById(cateId, &c) || c.ownerId != acc.ownerId)
             return false;
