@@ -946,7 +946,9 @@ bool Api::UploadCover(const Account& acc, const Params& p, const Part& image, QJ
         files.mkpath(QFileInfo(files.filePath(bigRel)).absolutePath());
         QSaveFile big(files.filePath(bigRel));
         QSaveFile small(files.filePath(smallRel));
-        const QImage thumb = img.scaled(160, 90, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        // Fast scaling: smooth scaling would hand the work to Qt's shared
+        // thread pool from this worker thread; a small thumbnail needs no more.
+        const QImage thumb = img.scaled(160, 90, Qt::KeepAspectRatio, Qt::FastTransformation);
         if (!big.open(QIODevice::WriteOnly) || big.write(image.data) != image.data.size() || !big.commit() ||
             !small.open(QIODevice::WriteOnly) || !thumb.save(&small, "PNG") || !small.commit())
             return Fail(err, 500, err::UNDEFINED, QStringLiteral("cannot store the image"));
