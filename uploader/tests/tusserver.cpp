@@ -70,9 +70,15 @@ bool AccountHooks::CompleteUpload(const orvsrv::TusUploadInfo& info, orvsrv::Tus
     return true;
 }
 
-TusTestServer::TusTestServer(const QString& storageDir, bool platformAdditions, qint64 expirySeconds)
-    : http_(new httplib::Server)
+TusTestServer::TusTestServer(const QString& storageDir, bool platformAdditions, qint64 expirySeconds,
+                             const QString& certFile, const QString& keyFile)
 {
+    if (!certFile.isEmpty()) {
+        http_.reset(new httplib::SSLServer(certFile.toUtf8().constData(), keyFile.toUtf8().constData()));
+        https_ = true;
+    } else {
+        http_.reset(new httplib::Server);
+    }
     orvsrv::TusConfig config;
     config.storageDir = storageDir;
     config.platformAdditions = platformAdditions;
@@ -81,6 +87,15 @@ TusTestServer::TusTestServer(const QString& storageDir, bool platformAdditions, 
     service_->Install(*http_);
     http_->set_read_timeout(5, 0);
     http_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+        if (req.method == "PATCH") {
+            qint64 expected = 0;
+            firstPatchNs_.compare_exchange_strong(
+                expected, std::chrono::duration_cast<std::chrono::nanoseconds>(
+                              std::chrono::steady_clock::now().time_since_epoch())
+                              .count());
+        }
+        if (const int ms = latencyMs_.load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
         std::lock_guard<std::mutex> lock(faultMutex_);
         if (faultCount_.load() > 0 && req.method == faultMethod_) {
             faultCount_.fetch_sub(1);

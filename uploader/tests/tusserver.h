@@ -46,11 +46,12 @@ public:
 class TusTestServer
 {
 public:
-    explicit TusTestServer(const QString& storageDir, bool platformAdditions = true,
-                           qint64 expirySeconds = 3600);
+    // With a certificate and key the server speaks HTTPS.
+    explicit TusTestServer(const QString& storageDir, bool platformAdditions = true, qint64 expirySeconds = 3600,
+                           const QString& certFile = QString(), const QString& keyFile = QString());
     ~TusTestServer();
 
-    QString BaseUrl() const; // http://127.0.0.1:PORT
+    QString BaseUrl() const; // http(s)://127.0.0.1:PORT
     int Port() const { return port_; }
     orvsrv::TusService& Service() { return *service_; }
     AccountHooks& Hooks() { return hooks_; }
@@ -59,6 +60,11 @@ public:
     // before reaching the endpoint.
     void FailNext(const std::string& method, int status, int count = 1);
     int FaultsLeft() const { return faultCount_.load(); }
+    // Delay before answering every request.
+    void SetLatencyMs(int ms) { latencyMs_.store(ms); }
+    // Monotonic time (ns) at which the first PATCH after the last reset arrived.
+    void ResetFirstPatch() { firstPatchNs_.store(0); }
+    qint64 FirstPatchNs() const { return firstPatchNs_.load(); }
 
 private:
     AccountHooks hooks_;
@@ -66,6 +72,9 @@ private:
     std::unique_ptr<httplib::Server> http_;
     std::thread thread_;
     int port_ = 0;
+    bool https_ = false;
+    std::atomic<int> latencyMs_{0};
+    std::atomic<qint64> firstPatchNs_{0};
     std::mutex faultMutex_;
     std::string faultMethod_;
     int faultStatus_ = 0;
