@@ -51,7 +51,10 @@ struct Waiter
         w->done = true;
         w->cv.notify_all();
     }
-    static void OnProgress(int, int64_t up, int64_t, void* user) { static_cast<Waiter*>(user)->uploaded.store(up); }
+    static void OnProgress(int, int64_t up, int64_t, void* user)
+    {
+        static_cast<Waiter*>(user)->uploaded.store(up);
+    }
     int Wait()
     {
         std::unique_lock<std::mutex> lock(mutex);
@@ -63,7 +66,8 @@ struct Waiter
 
 qint64 NowNs()
 {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -101,6 +105,8 @@ int UploadOnce(const QString& path, Waiter* w, qint64* startNs = nullptr)
 
 void InitLibrary(const QString& baseUrl, const QString& cache, const QString& ca)
 {
+    ORVSetSdkLogFile(QString(cache + ".log").toUtf8().constData());
+    ORVSetSdkLogLevel(2);
     ORVSetSdkCachePath(cache.toUtf8().constData());
     ORVSetSdkServiceUrl(baseUrl.toUtf8().constData());
     ORVInitSdkLibrary(kUserId, kAppId, kAppSecret);
@@ -110,7 +116,8 @@ void InitLibrary(const QString& baseUrl, const QString& cache, const QString& ca
 
 // Child modes: "--rss" uploads and prints its peak RSS in KiB; "--slow"
 // uploads until it is killed.
-int Child(const QString& mode, const QString& path, const QString& url, const QString& cache, const QString& ca)
+int Child(const QString& mode, const QString& path, const QString& url, const QString& cache,
+          const QString& ca)
 {
     InitLibrary(url, cache, ca);
     Waiter w;
@@ -143,7 +150,8 @@ QString MakeCertificate(const QString& dir)
 
 QString Sign(const QString& ts)
 {
-    const QByteArray text = QByteArray(kAppSecret) + "appId" + kAppId + "timestamp" + ts.toUtf8() + kAppSecret;
+    const QByteArray text =
+        QByteArray(kAppSecret) + "appId" + kAppId + "timestamp" + ts.toUtf8() + kAppSecret;
     return QString::fromLatin1(QCryptographicHash::hash(text, QCryptographicHash::Md5).toHex()).toUpper();
 }
 
@@ -154,7 +162,8 @@ double CurlPatch(const QString& base, const QString& ca, const QString& path, qi
     const QStringList auth = {"-H", "Orv-App-Id: " + QString(kAppId), "-H", "Orv-Timestamp: " + ts,
                               "-H", "Orv-Sign: " + Sign(ts)};
     QProcess post;
-    post.start("curl", QStringList{"-s", "-i", "--cacert", ca, "-X", "POST", "-H", "Tus-Resumable: 1.0.0", "-H",
+    post.start("curl", QStringList{"-s", "-i", "--cacert", ca, "-X", "POST", "-H", "Tus-Resumable: 1.0.0",
+                                   "-H", "Content-Length: 0", "-H",
                                    QStringLiteral("Upload-Length: %1").arg(size), base + "/tus/files/"} +
                            auth);
     post.waitForFinished(30000);
@@ -182,13 +191,26 @@ int main(int argc, char** argv)
         return Child(argv[1], argv[2], argv[3], argv[4], argv[5]);
     QCoreApplication app(argc, argv);
     QTemporaryDir tmp;
+    std::printf("work folder %s (library log: cache.log)\n", qPrintable(tmp.path()));
     const QString ca = MakeCertificate(tmp.path());
     const QString key = tmp.path() + "/key.pem";
     const QString cache = tmp.path() + "/cache";
     const qint64 gib = 1024LL * 1024 * 1024;
 
+    if (qEnvironmentVariableIsSet("BENCH_PROBE")) {
+        TusTestServer server(tmp.path() + "/plain", false, 3600, ca, key);
+        QProcess c;
+        c.setProcessChannelMode(QProcess::ForwardedChannels);
+        c.start("curl", {"-v", "-s", "--cacert", ca, "-X", "OPTIONS", server.BaseUrl() + "/tus/files/"});
+        c.waitForFinished();
+        return 0;
+    }
+    // Sections to run (all by default): throughput rss kill ttfb limit.
+    QStringList only = app.arguments().mid(1);
+    auto run = [&](const char* name) { return only.isEmpty() || only.contains(QLatin1String(name)); };
+
     // Plain tus for the throughput comparison: the same requests as curl.
-    {
+    if (run("throughput")) {
         TusTestServer server(tmp.path() + "/plain", false, 3600, ca, key);
         InitLibrary(server.BaseUrl(), cache, ca);
         const QString file = tmp.path() + "/two.bin";
@@ -202,9 +224,10 @@ int main(int argc, char** argv)
         const double ours = (NowNs() - start) / 1e9;
         const double curlMBs = 2048 / curlS;
         const double oursMBs = 2048 / ours;
-        std::printf("throughput 2 GiB HTTPS: curl -T %.0f MiB/s (%.2f s), library %.0f MiB/s (%.2f s, rc %d), "
-                    "ratio %.3f (goal >= 0.95)\n",
-                    curlMBs, curlS, oursMBs, ours, rc, oursMBs / curlMBs);
+        std::printf(
+            "throughput 2 GiB HTTPS: curl -T %.0f MiB/s (%.2f s), library %.0f MiB/s (%.2f s, rc %d), "
+            "ratio %.3f (goal >= 0.95)\n",
+            curlMBs, curlS, oursMBs, ours, rc, oursMBs / curlMBs);
         std::fflush(stdout);
 
         // The same with 50 ms latency before every answer.
@@ -229,7 +252,7 @@ int main(int argc, char** argv)
     const QString self = QCoreApplication::applicationFilePath();
 
     // Peak RSS of a whole process uploading 64 MiB and 4 GiB.
-    {
+    if (run("rss")) {
         long rss[2] = {0, 0};
         const qint64 sizes[2] = {64LL * 1024 * 1024, 4 * gib};
         for (int i = 0; i < 2; ++i) {
@@ -250,7 +273,7 @@ int main(int argc, char** argv)
     }
 
     // Bytes sent twice after SIGKILL mid-upload.
-    {
+    if (run("kill")) {
         const qint64 size = gib;
         const QString file = tmp.path() + "/killed.bin";
         MakeSparse(file, size, 20);
@@ -273,7 +296,7 @@ int main(int argc, char** argv)
     }
 
     // Time from Start to the first body byte for 4 GiB.
-    {
+    if (run("ttfb")) {
         const QString file = tmp.path() + "/ttfb.bin";
         MakeSparse(file, 4 * gib, 30);
         server.ResetFirstPatch();
@@ -300,7 +323,7 @@ int main(int argc, char** argv)
     }
 
     // Traffic limit accuracy.
-    {
+    if (run("limit")) {
         const QString file = tmp.path() + "/limited.bin";
         MakeSparse(file, gib, 40);
         ORVSetSdkTrafficLimit(2000, 0);

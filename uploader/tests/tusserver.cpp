@@ -89,10 +89,10 @@ TusTestServer::TusTestServer(const QString& storageDir, bool platformAdditions, 
     http_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
         if (req.method == "PATCH") {
             qint64 expected = 0;
-            firstPatchNs_.compare_exchange_strong(
-                expected, std::chrono::duration_cast<std::chrono::nanoseconds>(
-                              std::chrono::steady_clock::now().time_since_epoch())
-                              .count());
+            firstPatchNs_.compare_exchange_strong(expected,
+                                                  std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                                      std::chrono::steady_clock::now().time_since_epoch())
+                                                      .count());
         }
         if (const int ms = latencyMs_.load())
             std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -120,7 +120,9 @@ TusTestServer::~TusTestServer()
 
 QString TusTestServer::BaseUrl() const
 {
-    return QStringLiteral("http://127.0.0.1:%1").arg(port_);
+    return QStringLiteral("%1://127.0.0.1:%2")
+        .arg(https_ ? QStringLiteral("https") : QStringLiteral("http"))
+        .arg(port_);
 }
 
 void TusTestServer::FailNext(const std::string& method, int status, int count)

@@ -47,8 +47,9 @@ class TusTestServer
 {
 public:
     // With a certificate and key the server speaks HTTPS.
-    explicit TusTestServer(const QString& storageDir, bool platformAdditions = true, qint64 expirySeconds = 3600,
-                           const QString& certFile = QString(), const QString& keyFile = QString());
+    explicit TusTestServer(const QString& storageDir, bool platformAdditions = true,
+                           qint64 expirySeconds = 3600, const QString& certFile = QString(),
+                           const QString& keyFile = QString());
     ~TusTestServer();
 
     QString BaseUrl() const; // http(s)://127.0.0.1:PORT
