@@ -671,6 +671,49 @@ private slots:
         QVERIFY(l.readAll().contains("/tus/files/"));
     }
 
+    void httpsVerifiesThePeer()
+    {
+        const QString openssl = QStandardPaths::findExecutable("openssl");
+        if (openssl.isEmpty())
+            QSKIP("openssl is not installed");
+        auto makeCert = [&](const QString& name) {
+            QProcess p;
+            p.start(openssl, {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                              "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout",
+                              tmp_.filePath(name + ".key"), "-out", tmp_.filePath(name + ".pem")});
+            return p.waitForFinished(60000) && p.exitCode() == 0;
+        };
+        QVERIFY(makeCert("good"));
+        QVERIFY(makeCert("other"));
+        TusTestServer secure(tmp_.filePath("secure"), true, 3600, tmp_.filePath("good.pem"),
+                             tmp_.filePath("good.key"));
+        UseServer(&secure);
+        const QString path = NewFile(200 * 1024);
+
+        QCOMPARE(ORVSetSdkCacertFile(tmp_.filePath("good.pem").toUtf8().constData()), 0);
+        Handle h;
+        QCOMPARE(h.Bind(path), 0);
+        QCOMPARE(ORVUploaderStart(h.h), 0);
+        QCOMPARE(h.rec.WaitResult(), 0);
+        QVERIFY(SameContent(secure.Hooks().completed.first().storedFilePath, path));
+
+        // A server whose certificate the CA file does not vouch for is refused
+        // at once, not retried.
+        const QString second = NewFile(200 * 1024);
+        QCOMPARE(ORVSetSdkCacertFile(tmp_.filePath("other.pem").toUtf8().constData()), 0);
+        Handle g;
+        QCOMPARE(g.Bind(second), 0);
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(ORVUploaderStart(g.h), 0);
+        const int rc = g.rec.WaitResult(30000);
+        ORVSetSdkCacertFile("");
+        UseServer(server_.get());
+        QCOMPARE(rc, static_cast<int>(ORV_ERR_CONNECTION));
+        QVERIFY(t.elapsed() < 5000);
+        QCOMPARE(secure.Hooks().completed.size(), 1);
+    }
+
     void noCallbackAfterDestroy()
     {
         const QString path = NewFile(16 * 1024 * 1024);
