@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QRegularExpression>
@@ -623,7 +624,18 @@ void ApiClientTest::wireCoverUploadMultipart()
     file.write(content);
     file.close();
 
-    QCOMPARE(UploadVideoCoverRequest(QUuid::createUuid(), {"v1", "v2"}, path, response, nullptr), NoError);
+    // This listener never answers "100 Continue": a request that asked for it
+    // would wait a second before sending the body.
+    qint64 best = -1;
+    for (int attempt = 0; attempt < 3 && (best < 0 || best >= 1000); ++attempt) {
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(UploadVideoCoverRequest(QUuid::createUuid(), {"v1", "v2"}, path, response, nullptr),
+                 NoError);
+        best = best < 0 ? timer.elapsed() : std::min(best, timer.elapsed());
+    }
+    qInfo("cover upload round trip without 100-continue: %lld ms", static_cast<long long>(best));
+    QVERIFY2(best < 1000, qPrintable(QString::number(best)));
     CoverResult cover;
     QCOMPARE(ParseUploadVideoCoverResponse(response, cover), NoError);
     QCOMPARE(cover.imageUrlBig, QUrl(QStringLiteral("https://h/b.jpg")));

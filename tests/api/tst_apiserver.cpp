@@ -397,16 +397,21 @@ void ApiServerTest::coverUploadHasNoStall()
     QVERIFY(image.save(path, "PNG", 0));
     QVERIFY(QFileInfo(path).size() > 1024 * 1024);
 
-    QElapsedTimer timer;
-    timer.start();
-    QCOMPARE(UploadVideoCoverRequest(QUuid::createUuid(), {vid}, path, response, nullptr), NoError);
-    const qint64 elapsed = timer.elapsed();
-    CoverResult cover;
-    QCOMPARE(ParseUploadVideoCoverResponse(response, cover), NoError);
-    QVERIFY(!cover.imageUrlBig.isEmpty());
-    qInfo("cover upload round trip: %lld ms", static_cast<long long>(elapsed));
-    // A "100 Continue" wait costs a whole second; a loopback upload takes far less.
-    QVERIFY2(elapsed < 900, qPrintable(QString::number(elapsed)));
+    // A "100 Continue" wait costs a whole second on every attempt; a loopback
+    // upload takes far less. The best of three rides out a busy machine.
+    qint64 best = -1;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(UploadVideoCoverRequest(QUuid::createUuid(), {vid}, path, response, nullptr), NoError);
+        const qint64 elapsed = timer.elapsed();
+        best = best < 0 ? elapsed : std::min(best, elapsed);
+        CoverResult cover;
+        QCOMPARE(ParseUploadVideoCoverResponse(response, cover), NoError);
+        QVERIFY(!cover.imageUrlBig.isEmpty());
+    }
+    qInfo("cover upload round trip (best of 3): %lld ms", static_cast<long long>(best));
+    QVERIFY2(best < 1000, qPrintable(QString::number(best)));
 
     QCOMPARE(
         UploadVideoCoverRequest(QUuid::createUuid(), {QStringLiteral("nope-vid")}, path, response, nullptr),
