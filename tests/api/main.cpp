@@ -1,5 +1,7 @@
 // One executable for the web API client: wire-level and parsing tests, and
 // the tests against the local platform server when it is part of the build.
+// Test function names given on the command line run only in the class that
+// has them.
 
 #include "tst_apiclient.h"
 #ifdef ORVANE_HAVE_PLATFORM_SERVER
@@ -7,23 +9,53 @@
 #endif
 
 #include <QCoreApplication>
+#include <QMetaMethod>
 #include <QTest>
 
 #include <curl/curl.h>
 
+namespace {
+
+bool HasAnyFunction(const QObject& test, const QStringList& names)
+{
+    const QMetaObject* meta = test.metaObject();
+    for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
+        const QString name = QString::fromLatin1(meta->method(i).name());
+        for (const QString& wanted : names) {
+            if (wanted.section(QLatin1Char(':'), 0, 0) == name)
+                return true;
+        }
+    }
+    return false;
+}
+
+int Run(QObject& test, const QStringList& functions, int argc, char** argv)
+{
+    if (!functions.isEmpty() && !HasAnyFunction(test, functions))
+        return 0;
+    return QTest::qExec(&test, argc, argv);
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    QStringList functions;
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] != '-')
+            functions << QString::fromLocal8Bit(argv[i]);
+    }
     curl_global_init(CURL_GLOBAL_ALL);
     int status = 0;
     {
         ApiClientTest client;
-        status |= QTest::qExec(&client, argc, argv);
+        status |= Run(client, functions, argc, argv);
     }
 #ifdef ORVANE_HAVE_PLATFORM_SERVER
     {
         ApiServerTest server;
-        status |= QTest::qExec(&server, argc, argv);
+        status |= Run(server, functions, argc, argv);
     }
 #endif
     curl_global_cleanup();

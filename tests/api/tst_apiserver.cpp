@@ -651,6 +651,30 @@ void ApiServerTest::multiDownloadAbortAndEmpty()
     // Items that never started have no file.
     for (int i = 10; i < 25; ++i)
         QVERIFY(!items[static_cast<size_t>(i)].file.exists());
+
+    // A single running download (the installer) cancelled mid-body is reported
+    // as cancelled, and leaves no partial file.
+    server_->ClearFaults();
+    orvsrv::FaultRule slow;
+    slow.pathPattern = QStringLiteral("^/files/");
+    slow.slowBodyBytesPerSec = 2000;
+    server_->AddFault(slow);
+    DownloadInfo single;
+    single.url = urls.at(0);
+    single.file = QFileInfo(target.path() + QStringLiteral("/single.jpg"));
+    AbortFlag cancel{false};
+    std::thread setter([&cancel] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        cancel = true;
+    });
+    bool reported = true;
+    const RequestError single_result = MultiDownload(
+        QUuid::createUuid(), {&single}, [&](DownloadInfo*, bool ok) { reported = ok; }, &cancel);
+    setter.join();
+    QCOMPARE(single_result, DownloadCancel);
+    QVERIFY(!reported);
+    QVERIFY(!single.file.exists());
+    QCOMPARE(QDir(target.path()).entryList({QStringLiteral("single*")}, QDir::Files).size(), 0);
 }
 
 void ApiServerTest::updateCheck()
