@@ -12,7 +12,11 @@
 #include <QMetaMethod>
 #include <QTest>
 
+#include "api/transport.h"
+
 #include <curl/curl.h>
+
+#include <cstdio>
 
 namespace {
 
@@ -38,9 +42,25 @@ int Run(QObject& test, const QStringList& functions, int argc, char** argv)
 
 } // namespace
 
+// Child mode for the diagnostic environment variables, which are read before
+// main: one GET to the given URL, then the result code on stdout.
+int RunChildRequest(const QString& url)
+{
+    curl_global_init(CURL_GLOBAL_ALL);
+    QByteArray response;
+    const ApiCollection::RequestError error =
+        ApiCollection::ExecuteRequest(QUuid::createUuid(), "child:", ApiCollection::HttpMethod::Get, url, {},
+                                      5, response, nullptr, nullptr);
+    std::printf("CHILD_RESULT=%d\n", static_cast<int>(error));
+    curl_global_cleanup();
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet("ORVANE_API_CHILD_URL"))
+        return RunChildRequest(qEnvironmentVariable("ORVANE_API_CHILD_URL"));
     QStringList functions;
     for (int i = 1; i < argc; ++i) {
         if (argv[i][0] != '-')
