@@ -360,6 +360,10 @@ void SDKManager::OnTaskRelease(bool uploadSuccess, const QString& vid)
     }
     Schedule();
     emit SignalRemoveUpload(vid);
+    // The start-all button must not stay in its running state once the last
+    // upload has left the queue.
+    if (tasks_.isEmpty())
+        EmitAllUploadStatus();
 }
 
 void SDKManager::OnTaskDelete(bool result, const QString& vid)
@@ -375,5 +379,7 @@ void SDKManager::OnTaskDelete(bool result, const QString& vid)
         // A delete without notify leaves no row behind either.
         Schedule();
         emit SignalRemoveUpload(vid);
+        if (tasks_.isEmpty())
+            EmitAllUploadStatus();
     }
 }
