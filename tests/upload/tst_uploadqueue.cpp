@@ -92,6 +92,7 @@ private slots:
     void pauseResultKeepsStatus();
     void resultMessages();
     void failedUploadFreesItsSlot();
+    void settingsApplied();
 
 private:
     QString NewFile(qint64 size);
@@ -617,6 +618,35 @@ void TestUploadQueue::failedUploadFreesItsSlot()
     m->StartOrPause(first, true);
     QVERIFY(WaitAllGone(30000));
     QCOMPARE(HistoryStatuses().size(), 2);
+}
+
+void TestUploadQueue::settingsApplied()
+{
+    Config& config = env_.config();
+    const QString group = QStringLiteral("UploadTaskManager");
+    SDKManager* m = SDKManager::instance();
+    // Defaults of a fresh installation.
+    QVERIFY(m->ApplySettings(config));
+    QCOMPARE(m->maxConcurrent(), 3);
+    QVERIFY(m->autoStart());
+    QCOMPARE(m->trafficLimit(), 0);
+
+    config.setValue(group, QStringLiteral("uploadTasksNum"), 5);
+    config.setValue(group, QStringLiteral("autoStartUpload"), false);
+    config.setValue(group, QStringLiteral("limitedSpeedValue"), 256);
+    QVERIFY(m->ApplySettings(config));
+    QCOMPARE(m->maxConcurrent(), 5);
+    QVERIFY(!m->autoStart());
+    QCOMPARE(m->trafficLimit(), 256);
+    // No slot at all would stall the queue for good.
+    config.setValue(group, QStringLiteral("uploadTasksNum"), 0);
+    QVERIFY(m->ApplySettings(config));
+    QCOMPARE(m->maxConcurrent(), 1);
+    config.remove(group, QStringLiteral("uploadTasksNum"));
+    config.remove(group, QStringLiteral("autoStartUpload"));
+    config.remove(group, QStringLiteral("limitedSpeedValue"));
+    QVERIFY(m->ApplySettings(config));
+    QCOMPARE(m->trafficLimit(), 0);
 }
 
 #include "tst_uploadqueue.moc"
