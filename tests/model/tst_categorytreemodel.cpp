@@ -24,17 +24,6 @@ using namespace ApiCollection;
 namespace {
 const QString kTreePath = QStringLiteral("get-cate-tree");
 
-QJsonObject Cate(qulonglong id, const QString& name, const QString& tree, qulonglong parent,
-                 QJsonValue children, QJsonValue videoCount = QJsonValue::Undefined)
-{
-    QJsonObject o{
-        {"cateId", double(id)}, {"cateName", name}, {"cateTree", tree}, {"parentId", double(parent)}};
-    if (!children.isUndefined())
-        o.insert("children", children);
-    if (!videoCount.isUndefined())
-        o.insert("videoCount", videoCount);
-    return o;
-}
 } // namespace
 
 class CategoryTreeModelTest : public QObject
@@ -209,58 +198,6 @@ private slots:
         QVERIFY(removed.count() > 0);
         QCOMPARE(model_->CateNameOf(added), QStringLiteral("AddedElsewhere"));
         CompareTree(model_->index(0, 0), ServerTree());
-    }
-
-    void answersComparedWithoutRequestId()
-    {
-        const QByteArray a =
-            R"({"code":200,"requestId":"7f0c","status":"success","error":null,"data":{"cateId":1}})";
-        const QByteArray b =
-            R"({"requestId":"0c1d2e3f-4a5b-6c7d-8e9f-00112233445566778899","code":200,"status":"success","error":null,"data":{"cateId":1}})";
-        const QByteArray changed =
-            R"({"code":200,"requestId":"7f0c","status":"success","error":null,"data":{"cateId":2}})";
-        QCOMPARE(CategoryTreeModelWorker::ComparableTree(a), CategoryTreeModelWorker::ComparableTree(b));
-        QVERIFY(CategoryTreeModelWorker::ComparableTree(a) !=
-                CategoryTreeModelWorker::ComparableTree(changed));
-        // A requestId whose value is long enough to reach into "data" under
-        // a fixed-length cut still leaves the data compared.
-        const QByteArray longIdChanged =
-            R"({"requestId":"0c1d2e3f-4a5b-6c7d-8e9f-00112233445566778899","code":200,"status":"success","error":null,"data":{"cateId":2}})";
-        QVERIFY(CategoryTreeModelWorker::ComparableTree(b) !=
-                CategoryTreeModelWorker::ComparableTree(longIdChanged));
-        // Without requestId (or not JSON at all) the whole answer counts.
-        const QByteArray noId = R"({"code":200,"data":{"cateId":1}})";
-        QCOMPARE(CategoryTreeModelWorker::ComparableTree(noId),
-                 QJsonDocument::fromJson(noId).toJson(QJsonDocument::Compact));
-        QCOMPARE(CategoryTreeModelWorker::ComparableTree("<html>"), QByteArray("<html>"));
-    }
-
-    void childrenMissingEmptyOrNotObjects()
-    {
-        const QJsonArray leafChildren{Cate(4, "Leaf", "1,2,4", 2, QJsonArray()), 17, "text", QJsonValue::Null,
-                                      QJsonArray{1}};
-        const QJsonObject top =
-            Cate(1, "Top <b>", "1", 0,
-                 QJsonArray{Cate(2, "WithChildren", "1,2", 1, leafChildren, 5),
-                            Cate(3, "NoChildrenKey", "1,3", 1, QJsonValue::Undefined, "7"),
-                            Cate(5, "ChildrenNotArray", "1,5", 1, QJsonObject{{"x", 1}})},
-                 2);
-        QStringList names;
-        std::unique_ptr<QStandardItem> item(CategoryTreeModelWorker::BuildItems(top, QIcon(), &names));
-        QCOMPARE(item->text(), QStringLiteral("Top <b>"));
-        QCOMPARE(item->toolTip(), QStringLiteral("Top &lt;b&gt;"));
-        QVERIFY(!item->isEditable());
-        QCOMPARE(item->rowCount(), 3);
-        QCOMPARE(item->child(0)->rowCount(), 1); // non-objects skipped
-        QCOMPARE(item->child(0)->child(0)->text(), QStringLiteral("Leaf"));
-        QCOMPARE(item->child(0)->child(0)->rowCount(), 0);
-        QCOMPARE(item->child(0)->data(CategoryTreeModel::CateVideoCount).toInt(), 5);
-        QCOMPARE(item->child(1)->rowCount(), 0);
-        QCOMPARE(item->child(1)->data(CategoryTreeModel::CateVideoCount).toInt(), 7);
-        QCOMPARE(item->child(2)->rowCount(), 0);
-        QCOMPARE(item->child(2)->data(CategoryTreeModel::CateVideoCount).toInt(), 0);
-        QCOMPARE(item->child(0)->child(0)->data(CategoryTreeModel::ParentCateId).toULongLong(), 2ull);
-        QCOMPARE(names.size(), 5);
     }
 
     void renameRefusedBeforeAnyRequest()
