@@ -4,7 +4,7 @@
 // item building alone. Prints figures; goals: rows built within 300 ms of
 // the answer, no rebuild when nothing changed.
 
-#include "testenv.h"
+#include "modelenv.h"
 
 #include "api/apicollection.h"
 #include "model/categorytreemodel.h"
@@ -68,7 +68,7 @@ int main(int argc, char** argv)
     QLoggingCategory::setFilterRules(QStringLiteral("Worker.debug=true"));
     clock_.start();
 
-    orvtest::ClientEnv env;
+    orvtest::ModelEnv env;
     QString error;
     if (!env.Start(&error)) {
         std::fprintf(stderr, "server: %s\n", qPrintable(error));
@@ -79,10 +79,8 @@ int main(int argc, char** argv)
     const QString email = env.server().SeedLarge(categories, 0);
     std::printf("seeded %d categories in %.0f ms\n", categories, double(seedTimer.elapsed()));
 
-    AccountManager account;
-    bool ok = false;
-    error = orvtest::LoginAndWait(account, email, QString::fromLatin1(orvsrv::kDemoPassword), false, &ok);
-    if (!ok) {
+    error = env.Login(email);
+    if (!error.isEmpty()) {
         std::fprintf(stderr, "login: %s\n", qPrintable(error));
         return 1;
     }
@@ -134,7 +132,7 @@ int main(int argc, char** argv)
     // Item building alone, from the parsed answer.
     QByteArray response;
     ApiCollection::CateTreeResult result;
-    if (ApiCollection::GetCateTreeRequest(QUuid::createUuid(), account.cateId(), response, nullptr) !=
+    if (ApiCollection::GetCateTreeRequest(QUuid::createUuid(), env.account().cateId(), response, nullptr) !=
             ApiCollection::NoError ||
         ApiCollection::ParseGetCateTreeResponse(response, result) != ApiCollection::NoError)
         return 1;

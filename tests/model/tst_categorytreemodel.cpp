@@ -2,7 +2,7 @@
 // skipping unchanged trees, add/rename/move with their in-place updates,
 // refusals, failures, the recursive filter and the shutdown wait.
 
-#include "testenv.h"
+#include "modelenv.h"
 
 #include "api/apicollection.h"
 #include "model/bmptextvalidator.h"
@@ -30,9 +30,8 @@ class CategoryTreeModelTest : public QObject
 {
     Q_OBJECT
 private:
-    orvtest::ClientEnv env_;
+    orvtest::ModelEnv env_;
     orvsrv::PlatformServer* server_ = nullptr;
-    std::unique_ptr<AccountManager> account_;
     std::unique_ptr<CategoryTreeModel> model_;
     std::unique_ptr<QAbstractItemModelTester> tester_;
     qulonglong top_ = 0;
@@ -97,12 +96,21 @@ private:
         }
     }
 
+    // Runs one refresh to its end (the task retired, not only Done emitted).
     bool Refresh()
     {
-        QSignalSpy done(model_.get(), &CategoryTreeModel::SignalRefreshCategoryDone);
-        if (model_->RefreshCategory().isNull())
+        QSignalSpy ends(model_.get(), &CategoryTreeModel::SignalTaskEndStatus);
+        const QUuid id = model_->RefreshCategory();
+        if (id.isNull())
             return false;
-        return done.wait(30000);
+        return QTest::qWaitFor(
+            [&] {
+                for (const auto& args : ends)
+                    if (args.at(0).toUuid() == id)
+                        return true;
+                return false;
+            },
+            30000);
     }
 
 private slots:
@@ -111,12 +119,9 @@ private slots:
         QString error;
         QVERIFY2(env_.Start(&error), qPrintable(error));
         server_ = &env_.server();
-        account_ = std::make_unique<AccountManager>();
-        bool ok = false;
-        error = orvtest::LoginAndWait(*account_, QString::fromLatin1(orvsrv::kDemoMainEmail),
-                                      QString::fromLatin1(orvsrv::kDemoPassword), false, &ok);
-        QVERIFY2(ok, qPrintable(error));
-        top_ = account_->cateId();
+        error = env_.Login(QString::fromLatin1(orvsrv::kDemoMainEmail));
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        top_ = env_.account().cateId();
         QVERIFY(top_ != 0);
 
         alpha_ = ServerAdd(top_, "Alpha");
@@ -134,7 +139,6 @@ private slots:
     {
         tester_.reset();
         model_.reset();
-        account_.reset();
         env_.Stop();
     }
 
