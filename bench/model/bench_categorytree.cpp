@@ -11,10 +11,13 @@
 #include "model/categorytreemodelworker.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLoggingCategory>
 #include <QSignalSpy>
+
+#include <time.h>
 
 #include <algorithm>
 #include <atomic>
@@ -25,6 +28,9 @@
 namespace {
 QElapsedTimer clock_;
 std::atomic<qint64> answerAt{-1};
+std::atomic<qint64> comparedAt{-1};
+std::atomic<qint64> parsedAt{-1};
+std::atomic<qint64> builtAt{-1};
 QtMessageHandler previous = nullptr;
 
 void Handler(QtMsgType type, const QMessageLogContext& context, const QString& message)
@@ -32,6 +38,19 @@ void Handler(QtMsgType type, const QMessageLogContext& context, const QString& m
     // The worker's debug line right after the answer arrived marks the time.
     if (message.contains(QLatin1String("get-cate-tree start check json"))) {
         answerAt = clock_.nsecsElapsed();
+        return;
+    }
+    // The steps after it: compared, parsed, items built.
+    if (message.contains(QLatin1String("get-cate-tree start parse json"))) {
+        comparedAt = clock_.nsecsElapsed();
+        return;
+    }
+    if (message.contains(QLatin1String("get-cate-tree start parse cate tree"))) {
+        parsedAt = clock_.nsecsElapsed();
+        return;
+    }
+    if (message.contains(QLatin1String("addChildren end"))) {
+        builtAt = clock_.nsecsElapsed();
         return;
     }
     if (type == QtDebugMsg || type == QtInfoMsg)
@@ -50,6 +69,15 @@ int CountRows(const QAbstractItemModel& model, const QModelIndex& parent = QMode
 double Ms(qint64 ns)
 {
     return double(ns) / 1e6;
+}
+
+// CPU time of the calling thread: unlike wall time it does not grow when
+// the machine is busy with other work.
+double ThreadCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
 }
 
 double Median(std::vector<double> v)
@@ -93,33 +121,48 @@ int main(int argc, char** argv)
             appendedAt = clock_.nsecsElapsed();
     });
     QObject::connect(&model, &QAbstractItemModel::rowsAboutToBeRemoved, [&] { ++removals; });
-    QSignalSpy done(&model, &CategoryTreeModel::SignalRefreshCategoryDone);
     QSignalSpy failed(&model, &CategoryTreeModel::SignalRefreshCategoryFailed);
+    // One refresh to the end of its task; false when refused, failed or stuck.
+    const auto refresh = [&model, &failed] {
+        QSignalSpy ends(&model, &CategoryTreeModel::SignalTaskEndStatus);
+        const QUuid id = model.RefreshCategory();
+        if (id.isNull()) {
+            std::fprintf(stderr, "refresh refused\n");
+            return false;
+        }
+        const bool ended = QTest::qWaitFor([&] { return !ends.isEmpty(); }, 120000);
+        if (!ended || !failed.isEmpty()) {
+            std::fprintf(stderr, "refresh %s\n",
+                         ended ? qPrintable(failed.first().first().toString()) : "stuck");
+            return false;
+        }
+        return true;
+    };
 
     // Full refresh.
     answerAt = -1;
     const qint64 start = clock_.nsecsElapsed();
-    model.RefreshCategory();
-    if (!done.wait(120000) || !failed.isEmpty()) {
-        std::fprintf(stderr, "refresh failed\n");
+    if (!refresh())
         return 1;
-    }
     const qint64 finished = clock_.nsecsElapsed();
     const int rows = CountRows(model);
     std::printf("full refresh: %d rows\n", rows);
     std::printf("  request -> last row appended: %.1f ms\n", Ms(appendedAt - start));
-    std::printf("  request -> done signal:       %.1f ms\n", Ms(finished - start));
+    std::printf("  request -> task ended:        %.1f ms\n", Ms(finished - start));
     const double afterAnswer = Ms(appendedAt - answerAt.load());
     std::printf("  answer in -> rows appended:   %.1f ms (goal <= 300 ms, ratio %.2f)\n", afterAnswer,
                 afterAnswer / 300.0);
+    std::printf("    compare with last answer:   %.1f ms\n", Ms(comparedAt - answerAt));
+    std::printf("    parse envelope:             %.1f ms\n", Ms(parsedAt - comparedAt));
+    std::printf("    build items (pool thread):  %.1f ms\n", Ms(builtAt - parsedAt));
+    std::printf("    append on interface thread: %.1f ms after the build\n", Ms(appendedAt - builtAt));
 
     // Unchanged refresh.
     std::vector<double> unchanged;
     for (int i = 0; i < 3; ++i) {
         removals = 0;
         const qint64 t0 = clock_.nsecsElapsed();
-        model.RefreshCategory();
-        if (!done.wait(120000))
+        if (!refresh())
             return 1;
         unchanged.push_back(Ms(clock_.nsecsElapsed() - t0));
         if (removals != 0) {
@@ -137,24 +180,52 @@ int main(int argc, char** argv)
         ApiCollection::ParseGetCateTreeResponse(response, result) != ApiCollection::NoError)
         return 1;
     std::printf("answer size: %.1f KiB\n", response.size() / 1024.0);
-    std::vector<double> build, append, compare;
+    // Each step of a rebuild once the answer is in, measured alone on this
+    // thread: wall time and thread CPU time.
+    std::vector<double> compare, parse, build, append, compareCpu, parseCpu, buildCpu, appendCpu;
     const QIcon icon(QStringLiteral(":/image/videoList/icon_folder.svg"));
     for (int i = 0; i < 5; ++i) {
         QElapsedTimer t;
         t.start();
+        double cpu = ThreadCpuMs();
+        const QJsonObject key = CategoryTreeModelWorker::ComparableTree(response);
+        compare.push_back(Ms(t.nsecsElapsed()));
+        compareCpu.push_back(ThreadCpuMs() - cpu);
+        if (key.isEmpty())
+            return 1;
+
+        t.restart();
+        cpu = ThreadCpuMs();
+        ApiCollection::CateTreeResult parsed;
+        if (ApiCollection::ParseGetCateTreeResponse(response, parsed) != ApiCollection::NoError)
+            return 1;
+        parse.push_back(Ms(t.nsecsElapsed()));
+        parseCpu.push_back(ThreadCpuMs() - cpu);
+
+        t.restart();
+        cpu = ThreadCpuMs();
         QStringList names;
-        QStandardItem* top = CategoryTreeModelWorker::BuildItems(result.data, icon, &names);
+        QStandardItem* top = CategoryTreeModelWorker::BuildItems(parsed.data, icon, &names);
+        names.removeDuplicates();
         build.push_back(Ms(t.nsecsElapsed()));
+        buildCpu.push_back(ThreadCpuMs() - cpu);
+
         QStandardItemModel target;
         t.restart();
+        cpu = ThreadCpuMs();
         target.invisibleRootItem()->appendRow(top);
         append.push_back(Ms(t.nsecsElapsed()));
-        t.restart();
-        (void)CategoryTreeModelWorker::ComparableTree(response);
-        compare.push_back(Ms(t.nsecsElapsed()));
+        appendCpu.push_back(ThreadCpuMs() - cpu);
     }
-    std::printf("build items (pool thread): median %.1f ms\n", Median(build));
-    std::printf("append subtree (interface thread): median %.1f ms\n", Median(append));
-    std::printf("compare key of one answer: median %.1f ms\n", Median(compare));
+    const double total = Median(compareCpu) + Median(parseCpu) + Median(buildCpu) + Median(appendCpu);
+    std::printf("steps after the answer, alone (median wall / thread CPU):\n");
+    std::printf("  compare with last answer:   %7.1f / %7.1f ms\n", Median(compare), Median(compareCpu));
+    std::printf("  parse envelope:             %7.1f / %7.1f ms\n", Median(parse), Median(parseCpu));
+    std::printf("  build items (pool thread):  %7.1f / %7.1f ms\n", Median(build), Median(buildCpu));
+    std::printf("  append subtree (interface): %7.1f / %7.1f ms\n", Median(append), Median(appendCpu));
+    std::printf("  sum of CPU: %.1f ms (goal <= 300 ms, ratio %.2f)\n", total, total / 300.0);
+    QFile loadavg(QStringLiteral("/proc/loadavg"));
+    const QByteArray load = loadavg.open(QIODevice::ReadOnly) ? loadavg.readAll().trimmed() : QByteArray("?");
+    std::printf("load average at the end: %s\n", load.constData());
     return 0;
 }

@@ -165,16 +165,15 @@ QString CategoryTreeModelWorker::Failure(TaskInfo* task, RequestError error, con
 
 // ---- Refresh ----------------------------------------------------------------
 
-QByteArray CategoryTreeModelWorker::ComparableTree(const QByteArray& response)
+QJsonObject CategoryTreeModelWorker::ComparableTree(const QByteArray& response)
 {
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(response, &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject())
-        return response;
+        return QJsonObject();
     QJsonObject root = doc.object();
     root.remove(QStringLiteral("requestId"));
-    // QJsonObject keeps its keys sorted, so equal content gives equal bytes.
-    return QJsonDocument(root).toJson(QJsonDocument::Compact);
+    return root;
 }
 
 void CategoryTreeModelWorker::RefreshWork(TaskInfo* task)
@@ -189,8 +188,10 @@ void CategoryTreeModelWorker::RefreshWork(TaskInfo* task)
         GetCateTreeRequest(task->uuid(), task->param(kTopCateId).toULongLong(), response, &refreshAbort_);
     if (error == NoError) {
         qCDebug(lcWorker).noquote() << Now() << "get-cate-tree start check json(raw byte array) is same";
-        QByteArray comparable = ComparableTree(response);
-        if (!lastTree_.isEmpty() && comparable == lastTree_) {
+        // Compared by content: a requestId of any length, or members in
+        // another order, cannot hide a change or fake one.
+        QJsonObject comparable = ComparableTree(response);
+        if (!comparable.isEmpty() && comparable == lastTree_) {
             qCDebug(lcWorker).noquote() << Now() << "get-cate-tree no need update";
             emit model_->SignalRefreshCategorySucceed();
             emit model_->SignalCategoryAvailable(true);

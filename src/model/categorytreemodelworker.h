@@ -33,10 +33,10 @@ public:
     // Interface thread only.
     QStandardItem* ItemOf(qulonglong cateId) const { return items_.value(cateId, nullptr); }
 
-    // The answer of a category tree request reduced to what matters for a
-    // rebuild: the canonical JSON without "requestId", or the raw bytes when
-    // it is not a JSON object.
-    static QByteArray ComparableTree(const QByteArray& response);
+    // The answer of a category tree request reduced to what decides a
+    // rebuild: its top-level object without "requestId" (which differs on
+    // every answer); an empty object when the answer is not a JSON object.
+    static QJsonObject ComparableTree(const QByteArray& response);
     // Builds the items of a category tree object, owned by no model yet; the
     // top item is not editable. Appends every name to `names`.
     static QStandardItem* BuildItems(const QJsonObject& data, const QIcon& icon, QStringList* names);
@@ -82,7 +82,7 @@ private:
     ApiCollection::AbortFlag moveAbort_{false};
     ApiCollection::AbortFlag renameAbort_{false};
     QIcon folderIcon_;
-    // The last tree answer that was built into the model (refresh work only;
-    // one category task runs at a time).
-    QByteArray lastTree_;
+    // The last tree answer that was built into the model, compared by
+    // content (refresh work only; one category task runs at a time).
+    QJsonObject lastTree_;
 };

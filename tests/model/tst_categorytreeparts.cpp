@@ -33,26 +33,32 @@ class CategoryTreePartsTest : public QObject
 private slots:
     void answersComparedWithoutRequestId()
     {
+        using W = CategoryTreeModelWorker;
         const QByteArray a =
             R"({"code":200,"requestId":"7f0c","status":"success","error":null,"data":{"cateId":1}})";
+        // Another requestId of another length, members in another order.
         const QByteArray b =
-            R"({"requestId":"0c1d2e3f-4a5b-6c7d-8e9f-00112233445566778899","code":200,"status":"success","error":null,"data":{"cateId":1}})";
+            R"({"requestId":"0c1d2e3f-4a5b-6c7d-8e9f-00112233445566778899","status":"success",)"
+            R"("code":200,"error":null,"data":{"cateId":1}})";
         const QByteArray changed =
             R"({"code":200,"requestId":"7f0c","status":"success","error":null,"data":{"cateId":2}})";
-        QCOMPARE(CategoryTreeModelWorker::ComparableTree(a), CategoryTreeModelWorker::ComparableTree(b));
-        QVERIFY(CategoryTreeModelWorker::ComparableTree(a) !=
-                CategoryTreeModelWorker::ComparableTree(changed));
-        // A requestId whose value is long enough to reach into "data" under
-        // a fixed-length cut still leaves the data compared.
+        // A requestId long enough that cutting a fixed number of bytes after
+        // the key would swallow the changed data.
         const QByteArray longIdChanged =
-            R"({"requestId":"0c1d2e3f-4a5b-6c7d-8e9f-00112233445566778899","code":200,"status":"success","error":null,"data":{"cateId":2}})";
-        QVERIFY(CategoryTreeModelWorker::ComparableTree(b) !=
-                CategoryTreeModelWorker::ComparableTree(longIdChanged));
-        // Without requestId (or not JSON at all) the whole answer counts.
+            R"({"requestId":"0c1d2e3f-4a5b-6c7d-8e9f-00112233445566778899","status":)"
+            R"("success","code":200,"error":null,"data":{"cateId":2}})";
+        QVERIFY(!W::ComparableTree(a).isEmpty());
+        QCOMPARE(W::ComparableTree(a), W::ComparableTree(b));
+        QVERIFY(W::ComparableTree(a) != W::ComparableTree(changed));
+        QVERIFY(W::ComparableTree(b) != W::ComparableTree(longIdChanged));
+        QVERIFY(!W::ComparableTree(a).contains("requestId"));
+        // Without requestId the whole answer counts.
         const QByteArray noId = R"({"code":200,"data":{"cateId":1}})";
-        QCOMPARE(CategoryTreeModelWorker::ComparableTree(noId),
-                 QJsonDocument::fromJson(noId).toJson(QJsonDocument::Compact));
-        QCOMPARE(CategoryTreeModelWorker::ComparableTree("<html>"), QByteArray("<html>"));
+        QCOMPARE(W::ComparableTree(noId), QJsonDocument::fromJson(noId).object());
+        QVERIFY(W::ComparableTree(noId) != W::ComparableTree(R"({"code":201,"data":{"cateId":1}})"));
+        // Not a JSON object: nothing to compare, never "unchanged".
+        QVERIFY(W::ComparableTree("<html>").isEmpty());
+        QVERIFY(W::ComparableTree("[1,2]").isEmpty());
     }
 
     void childrenMissingEmptyOrNotObjects()
