@@ -155,7 +155,6 @@ int main(int argc, char** argv)
     std::printf("    compare with last answer:   %.1f ms\n", Ms(comparedAt - answerAt));
     std::printf("    parse envelope:             %.1f ms\n", Ms(parsedAt - comparedAt));
     std::printf("    build items (pool thread):  %.1f ms\n", Ms(builtAt - parsedAt));
-    std::printf("    append on interface thread: %.1f ms after the build\n", Ms(appendedAt - builtAt));
 
     // Unchanged refresh.
     std::vector<double> unchanged;

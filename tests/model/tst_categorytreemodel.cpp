@@ -394,6 +394,22 @@ private slots:
         QCOMPARE(removed.count(), 0);
     }
 
+    void slowRefreshIsAnnounced()
+    {
+        orvsrv::FaultRule slow;
+        slow.pathPattern = kTreePath;
+        slow.latencyMs = TaskManager::kSlowTaskMs + 500;
+        const int fault = server_->AddFault(slow);
+        QSignalSpy running(model_.get(), &CategoryTreeModel::SignalTaskRunningSlowly);
+        QVERIFY(Refresh());
+        server_->RemoveFault(fault);
+        QCOMPARE(running.count(), 2);
+        QCOMPARE(running.at(0).at(0).value<CategoryTreeModel::TaskType>(),
+                 CategoryTreeModel::TaskType::RefreshCategory);
+        QCOMPARE(running.at(0).at(1).toBool(), false);
+        QCOMPARE(running.at(1).at(1).toBool(), true);
+    }
+
     void waitForTasksAbortsRunningRefresh()
     {
         orvsrv::FaultRule slow;
