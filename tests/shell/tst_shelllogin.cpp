@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QStandardPaths>
@@ -24,6 +25,7 @@
 #include "app/application.h"
 #include "app/config.h"
 #include "orvsrv/platform_server.h"
+#include "serverfixture.h"
 #include "storage/dbmanager.h"
 #include "ui/common/msgbox.h"
 #include "ui/shell/accountitemwidget.h"
@@ -91,7 +93,7 @@ private:
 
     Config* config_;
     QTemporaryDir dir_;
-    std::unique_ptr<orvsrv::PlatformServer> server_;
+    orvtest::ServerFixture server_;
     AccountManager* accounts_ = nullptr;
     QPointer<MainWindow> mainWindow_;
 };
@@ -99,16 +101,11 @@ private:
 void TstShellLogin::initTestCase()
 {
     QVERIFY(dir_.isValid());
-    orvsrv::ServerOptions options;
-    options.dataDir = dir_.filePath(QStringLiteral("server"));
-    options.seed = QStringLiteral("demo");
-    server_ = std::make_unique<orvsrv::PlatformServer>(options);
-    QString error;
-    QVERIFY2(server_->Start(&error), qPrintable(error));
+    QVERIFY2(server_.Start(), qPrintable(server_.Error()));
 
     config_->RegisterDefaults();
-    config_->setValue(QStringLiteral("Custom"), QStringLiteral("apiUrl"), server_->BaseUrl());
-    config_->setValue(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert"), server_->CaFile());
+    config_->setValue(QStringLiteral("Custom"), QStringLiteral("apiUrl"), server_.BaseUrl());
+    config_->setValue(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert"), server_.CaFile());
     Config::SetGlobal(config_);
     QVERIFY(DBManager::instance()->Open(dir_.filePath(QStringLiteral("client.db"))));
     accounts_ = new AccountManager(this);
@@ -127,7 +124,7 @@ void TstShellLogin::cleanupTestCase()
     SDKManager::instance()->Shutdown();
     delete accounts_;
     DBManager::Close();
-    server_->Stop();
+    server_.Stop();
 }
 
 void TstShellLogin::init()
@@ -406,8 +403,10 @@ void TstShellLogin::rememberedPasswordLogsInAndOpensMainWindow()
     QTRY_VERIFY(guard.isNull());
     QVERIFY(mainWindow_);
     QVERIFY(mainWindow_->isVisible());
-    QCOMPARE(mainWindow_->size(), QSize(1020, 640));
     QCOMPARE(mainWindow_->minimumSize(), QSize(960, 500));
+    // 1020 x 640, shrunk to the screen where that is smaller (never below the minimum).
+    const QSize area = mainWindow_->screen()->availableGeometry().size();
+    QCOMPARE(mainWindow_->size(), QSize(1020, 640).boundedTo(area).expandedTo(QSize(960, 500)));
     QCOMPARE(mainWindow_->stackedWidget()->currentWidget()->objectName(), QStringLiteral("videoList"));
     QCOMPARE(db->SelectUsers().first().account, kMain);
 }
