@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -27,6 +28,7 @@
 #include "orvsrv/platform_server.h"
 #include "serverfixture.h"
 #include "storage/dbmanager.h"
+#include "ui/common/menuentrywidget.h"
 #include "ui/common/msgbox.h"
 #include "ui/shell/accountitemwidget.h"
 #include "ui/shell/logindialog.h"
@@ -508,6 +510,18 @@ void TstShellLogin::exitWithRunningUploadAsksAndPauses()
     QVERIFY(!uploads->anyUploading());
     for (const SharedUploadTaskPtr& task : uploads->tasks())
         QCOMPARE(task->status(), int(UploadStatus::Paused));
+
+    // The settings menu starts and suspends everything, after the menu has closed.
+    QMenu* settings = mainWindow_->titleWidget()->settingsMenu();
+    auto* startAll = settings->findChild<MenuEntryWidget*>(QStringLiteral("startAllBtn"));
+    auto* suspendAll = settings->findChild<MenuEntryWidget*>(QStringLiteral("suspendAllBtn"));
+    QVERIFY(startAll && suspendAll);
+    QVERIFY(!settings->findChild<MenuEntryWidget*>(QStringLiteral("preferencesBtn"))->isEnabled());
+    QTest::mouseClick(startAll, Qt::LeftButton);
+    QVERIFY(!uploads->anyUploading()); // queued: runs once the menu's click has been handled
+    QTRY_VERIFY(uploads->anyUploading());
+    QTest::mouseClick(suspendAll, Qt::LeftButton);
+    QTRY_VERIFY(!uploads->anyUploading());
     server_->ClearFaults();
 }
 
