@@ -38,8 +38,10 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     resize(1020, 640);
     setMinimumSize(960, 500);
 
+    // The frameless window draws its own 1 px outline (style sheet border).
+    setAttribute(Qt::WA_StyledBackground);
     auto* root = new QVBoxLayout(this);
-    root->setContentsMargins(0, 0, 0, 0);
+    root->setContentsMargins(1, 1, 1, 1);
     root->setSpacing(0);
     titleBarWidget_ = new QWidget(this);
     titleBarWidget_->setObjectName(QStringLiteral("titleBarWidget"));
