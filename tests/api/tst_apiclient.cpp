@@ -10,6 +10,7 @@
 
 #include <orvane/shared_constants.h>
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -202,6 +203,23 @@ void ApiClientTest::enumNamesForLogs()
     QCOMPARE(RequestErrorToString(static_cast<RequestError>(99)), QStringLiteral("Unknown Error"));
     QCOMPARE(RequestErrorToString(NoError), QString());
     QCOMPARE(ErrorCodeToString(REDIRECT), QString());
+}
+
+void ApiClientTest::caCertPathAndBaseUrls()
+{
+    QCOMPARE(CaCertPath(), QCoreApplication::applicationDirPath() + QStringLiteral("/cacert.pem"));
+    LogCapture log;
+    config_->Set(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert"),
+                 QStringLiteral("/x/my ca.pem"));
+    QCOMPARE(CaCertPath(), QStringLiteral("/x/my ca.pem"));
+    QVERIFY(log.Contains(QStringLiteral("Custom CaPath:")));
+
+    QVERIFY(ApiBaseUrl().startsWith(QStringLiteral("https://")));
+    QVERIFY(UpdateCheckUrl().endsWith(QStringLiteral("/api/app/package/version/check")));
+    config_->Set(QStringLiteral("Custom"), QStringLiteral("apiUrl"), QStringLiteral("https://h:1/base//"));
+    QCOMPARE(ApiBaseUrl(), QStringLiteral("https://h:1/base"));
+    config_->Set(QStringLiteral("Custom"), QStringLiteral("updateUrl"), QStringLiteral("https://u:2/check"));
+    QCOMPARE(UpdateCheckUrl(), QStringLiteral("https://u:2/check"));
 }
 
 void ApiClientTest::aesRoundTripAndPadding()

@@ -17,6 +17,7 @@ private slots:
     void envelopes_data();
     void envelopes();
     void enumNamesForLogs();
+    void caCertPathAndBaseUrls();
     void aesRoundTripAndPadding();
     void loginPasswordDigest();
     void loginParsing();
