@@ -59,6 +59,7 @@ UploadDialog::UploadDialog(QAbstractItemModel* categories, QWidget* parent)
                    Qt::WindowCloseButtonHint);
     setWindowTitle(tr("UploadDialogTitle"));
     setModal(false);
+    blinkTimer_->setObjectName(QStringLiteral("blinkTimer"));
     blinkTimer_->setInterval(200);
     connect(blinkTimer_, &QTimer::timeout, this, &UploadDialog::SlotHighlightItem);
     BuildUi();
