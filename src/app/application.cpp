@@ -1,7 +1,229 @@
 #include "app/application.h"
 
-Application::Application(Config&, int& argc, char** argv) : QApplication(argc, argv) {}
-Application::~Application() { Stop(); }
-bool Application::Init() { return true; }
-int Application::Run() { return exec(); }
-void Application::Stop() {}
+#include "app/config.h"
+#include "app/legacyaccounts.h"
+#include "app/paths.h"
+#include "ui/resources.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QFont>
+#include <QProcess>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QTranslator>
+
+#include <curl/curl.h>
+
+namespace {
+// Both aboutToQuit and the destructor call Stop; only the first call counts.
+std::atomic<bool> g_stopped{false};
+} // namespace
+
+Application::Application(Config& config, int& argc, char** argv) : QApplication(argc, argv), config_(&config)
+{
+    setApplicationVersion(QStringLiteral("2.4.2"));
+    InitOrvaneResources();
+    connect(this, &QCoreApplication::aboutToQuit, this, &Application::Stop);
+
+    // The interface is designed around this face; elsewhere the closest CJK
+    // sans serif stands in for it.
+    QFont::insertSubstitutions(QStringLiteral("Microsoft YaHei"),
+                               {QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Source Han Sans SC"),
+                                QStringLiteral("WenQuanYi Micro Hei")});
+    QFont font;
+    font.setFamily(QStringLiteral("Microsoft YaHei"));
+    setFont(font);
+
+    setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    setStyleSheet(LoadQss(QStringLiteral("System.qss")) + LoadQss(QStringLiteral("TitleBar.qss")));
+    setEffectEnabled(Qt::UI_AnimateCombo, false);
+}
+
+Application::~Application()
+{
+    Stop();
+}
+
+bool Application::Init()
+{
+    qInfo() << "App Init";
+    config_->RegisterDefaults();
+
+    const QString dir = applicationDirPath() + QStringLiteral("/translations");
+    LoadTranslator(QStringLiteral("%1/%2.qm").arg(dir, QStringLiteral("zh_CN")));
+    LoadTranslator(QStringLiteral("%1/qt_%2.qm").arg(dir, QStringLiteral("zh_CN")));
+    LoadTranslator(QStringLiteral("%1/%2.qm").arg(dir, QStringLiteral("widgets")));
+    setApplicationDisplayName(tr("OrvaneUploadClient"));
+
+    OpenDatabase();
+    MigrateLegacyAccounts();
+    curlInitialized_ = curl_global_init(CURL_GLOBAL_ALL) == CURLE_OK;
+    if (!curlInitialized_)
+        qCritical() << "curl_global_init failed";
+    CreateAccountManager();
+    if (!InitNetWorkManager())
+        qFatal("%s", "Init NetWork Manager Failed!");
+    ApplyUploadSettings();
+    CreateModels();
+    ShowLoginDialog();
+    ConnectLoginSucceed();
+    StartStartupVersionCheck();
+    connect(this, &Application::SignalAboutToAppStop, this, &Application::OnAboutToAppStop);
+    return true;
+}
+
+int Application::Run()
+{
+    qInfo() << "App Run";
+    const int code = exec();
+    if (code == RestartExitCode) {
+        // The absolute path of the running executable: the first argument may be
+        // relative or a bare name looked up in PATH.
+        const QString program = applicationFilePath();
+        QStringList args = arguments();
+        if (!args.isEmpty())
+            args.removeFirst();
+        if (!QProcess::startDetached(program, args))
+            qWarning() << "Program restart failed:" << program << args;
+        else
+            qInfo() << "Program restart:" << program << args;
+    }
+    return code;
+}
+
+void Application::Stop()
+{
+    if (g_stopped.exchange(true))
+        return;
+    qInfo() << "App Stop";
+    emit SignalAboutToAppStop();
+    DeleteWindows();
+    WaitForModelTasksAndDeleteModels();
+    CloseDatabase();
+    ShutdownUploadManager();
+    if (curlInitialized_) {
+        curl_global_cleanup();
+        curlInitialized_ = false;
+    }
+}
+
+QString Application::LoadQss(const QString& fileName)
+{
+    const QString path = applicationDirPath() + QStringLiteral("/themes/") + fileName;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qWarning() << "load qss file failed" << path << file.error();
+        return QString();
+    }
+    return QString::fromUtf8(file.readAll());
+}
+
+void Application::LoadTranslator(const QString& path)
+{
+    auto* translator = new QTranslator(this);
+    if (!translator->load(path)) {
+        qWarning() << "load translator file failed: " << path;
+        delete translator;
+        return;
+    }
+    installTranslator(translator);
+}
+
+bool Application::InitNetWorkManager()
+{
+    const QString group = QStringLiteral("NetWorkManager");
+    const int type = config_->value(group, QStringLiteral("proxyType")).toInt();
+    const QString host = config_->value(group, QStringLiteral("proxyHostName")).toString();
+    const uint port = config_->value(group, QStringLiteral("proxyPort")).toUInt();
+    const QString user = config_->value(group, QStringLiteral("proxyUser")).toString();
+    const QString password = config_->value(group, QStringLiteral("proxyPassword")).toString();
+    PushProxySettings(type, host, port, user, password);
+    return true;
+}
+
+bool Application::ApplyUploadSettings()
+{
+    const QString group = QStringLiteral("UploadTaskManager");
+    const int maxTasks = config_->value(group, QStringLiteral("uploadTasksNum")).toInt();
+    const bool autoStart = config_->value(group, QStringLiteral("autoStartUpload")).toBool();
+    PushUploadSettings(maxTasks, autoStart);
+    return true;
+}
+
+void Application::MigrateLegacyAccounts()
+{
+    ImportLegacyAccounts(applicationDirPath(),
+                         [this](const QString& account, const QString& password, bool remember) {
+                             return StoreLegacyUser(account, password, remember);
+                         });
+}
+
+// Stand-in until the database is wired in: reports "not stored", so the legacy
+// files stay where they are and nothing is lost.
+bool Application::StoreLegacyUser(const QString& account, const QString& password, bool rememberPassword)
+{
+    Q_UNUSED(account);
+    Q_UNUSED(password);
+    Q_UNUSED(rememberPassword);
+    return false;
+}
+
+void Application::OnAboutToAppStop()
+{
+    if (!StartupVersionCheckRunning())
+        return;
+    stopping_ = true;
+    WaitForStartupVersionCheck();
+}
+
+// Service hooks: filled in as the database, accounts, upload manager, models,
+// windows and update check are wired in.
+
+void Application::OpenDatabase() {}
+
+void Application::CreateAccountManager() {}
+
+void Application::PushProxySettings(int type, const QString& host, uint port, const QString& user,
+                                    const QString& password)
+{
+    Q_UNUSED(type);
+    Q_UNUSED(host);
+    Q_UNUSED(port);
+    Q_UNUSED(user);
+    Q_UNUSED(password);
+}
+
+void Application::PushUploadSettings(int maxConcurrentUploads, bool autoStartUpload)
+{
+    Q_UNUSED(maxConcurrentUploads);
+    Q_UNUSED(autoStartUpload);
+}
+
+void Application::CreateModels() {}
+
+void Application::ShowLoginDialog() {}
+
+void Application::ConnectLoginSucceed() {}
+
+void Application::ShowMainWindow() {}
+
+void Application::StartStartupVersionCheck()
+{
+    emit SignalStartupLoadingFinish();
+}
+
+bool Application::StartupVersionCheckRunning() const
+{
+    return false;
+}
+
+void Application::WaitForStartupVersionCheck() {}
+
+void Application::DeleteWindows() {}
+
+void Application::WaitForModelTasksAndDeleteModels() {}
+
+void Application::CloseDatabase() {}
+
+void Application::ShutdownUploadManager() {}

@@ -12,3 +12,12 @@ QString LogBasePath();
 void MessageHandler(QtMsgType type, const QMessageLogContext& context, const QString& message);
 // The run's log file; messages go to the console while it is not open.
 QFile& LogFile();
+
+// Open and close the run's log file under the log lock, so that no message
+// is being written while the file changes state. OpenLogFile appends; on
+// failure it returns false and puts the device's reason into *error.
+bool OpenLogFile(const QString& path, QString* error = nullptr);
+void CloseLogFile();
+
+// The lines MessageHandler writes for one message, time stamp included.
+QString FormatLogLines(QtMsgType type, const char* category, const QString& message, const QDateTime& now);

@@ -1,8 +1,47 @@
 #include "app/application.h"
+#include "app/config.h"
+#include "app/diagnostics.h"
+#include "app/logging.h"
+#include "app/paths.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QSysInfo>
+
+#include <memory>
 
 int main(int argc, char** argv)
 {
-    Config* config = nullptr;
-    Application app(*config, argc, argv);
-    return app.Init() ? app.Run() : 1;
+    qInstallMessageHandler(MessageHandler);
+
+    const QString logName = LogBasePath() + QStringLiteral("_client.log");
+    QString reason;
+    if (!OpenLogFile(logName, &reason))
+        qCritical("Open log failed: \"%s\", reason: %s", logName.toUtf8().constData(),
+                  reason.toUtf8().constData());
+
+    qInfo().noquote() << "Run in work dir:" << QDir::currentPath();
+    qInfo().noquote() << "System info:" << QSysInfo::prettyProductName() << QSysInfo::kernelVersion()
+                      << QSysInfo::currentCpuArchitecture();
+
+    InstallCrashHandlerForRun();
+
+    auto config = std::make_unique<Config>(WorkDir() + QStringLiteral("/global.ini"));
+    Config::SetGlobal(config.get());
+
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+
+    auto app = std::make_unique<Application>(*config, argc, argv);
+    LogApplicationInfo();
+
+    const int code = app->Init() ? app->Run() : 1;
+
+    qInfo() << "Exit code:" << code;
+    CloseLogFile();
+    app.reset();
+    Config::SetGlobal(nullptr);
+    config.reset();
+    return code;
 }

@@ -1,0 +1,29 @@
+#pragma once
+// The thin layer over the operating system. Everything that differs between
+// Windows and the others lives behind these functions; the implementations are
+// picked per OS by the build (*_win.cpp, *_unix.cpp).
+
+#include <QString>
+
+namespace platform {
+
+// Sends one chunk of log text to an attached debugger (nothing where the OS
+// has no such channel).
+void DebuggerOutput(const QString& text);
+
+// Ends the process at once, without clean-up. Used after a fatal message.
+[[noreturn]] void FailFast();
+
+// Installs the crash handler that writes a report to dumpPath when the process
+// faults; a null path restores the default handling. The path is copied.
+void InstallCrashHandler(const wchar_t* dumpPath);
+
+// Start-with-the-system entry for the program at exePath, named appName.
+bool IsAutoStart(const QString& appName, const QString& exePath);
+bool SetAutoStart(const QString& appName, const QString& exePath, bool enable);
+
+// Opens the file manager with the file selected (or the folder opened when
+// selecting is not possible).
+void ShowInExplorer(const QString& path);
+
+} // namespace platform

@@ -1,0 +1,221 @@
+// The application object: construction, Init, the style sheet loader, the
+// stop sequence that runs once, and the restart on exit code 1024. The event
+// loop paths run in child copies of this executable (ORVANE_TST_CHILD).
+
+#include "app/application.h"
+#include "app/config.h"
+#include "app/logging.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QStyle>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+const char kChildEnv[] = "ORVANE_TST_CHILD";
+const char kPathEnv[] = "ORVANE_TST_PATH";
+
+const QStringList kRestartArgs{QStringLiteral("alpha"), QStringLiteral("b c"), QStringLiteral("--flag=ü"),
+                               QString()};
+
+// The copy started by a restart: records its arguments and ends at once, so
+// the test cannot loop.
+int RecordArguments(int argc, char** argv)
+{
+    QFile f(QString::fromLocal8Bit(qgetenv(kPathEnv)));
+    if (!f.open(QIODevice::WriteOnly))
+        return 3;
+    for (int i = 1; i < argc; ++i) {
+        f.write(argv[i]);
+        f.write("\n");
+    }
+    return 0;
+}
+
+QString ReadAll(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(f.readAll());
+}
+
+} // namespace
+
+class ApplicationTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void constructed()
+    {
+        auto* app = Application::instance();
+        QVERIFY(app);
+        QVERIFY(app->config());
+        QCOMPARE(app->style()->objectName(), QStringLiteral("fusion"));
+        QCOMPARE(QApplication::font().family(), QStringLiteral("Microsoft YaHei"));
+        QVERIFY(!QApplication::isEffectEnabled(Qt::UI_AnimateCombo));
+        QVERIFY(!app->applicationVersion().isEmpty());
+    }
+
+    void initBringsServicesUp()
+    {
+        auto* app = Application::instance();
+        QSignalSpy loading(app, &Application::SignalStartupLoadingFinish);
+        QVERIFY(!app->config()->hasDefault("UploadTaskManager", "uploadTasksNum"));
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("^load translator file failed: .*")));
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("^load translator file failed: .*")));
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("^load translator file failed: .*")));
+        QTest::ignoreMessage(QtInfoMsg, "App Init");
+        QVERIFY(app->Init());
+        QVERIFY(app->config()->hasDefault("UploadTaskManager", "uploadTasksNum"));
+        QCOMPARE(app->config()->value("UploadTaskManager", "uploadTasksNum").toInt(), 3);
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("OrvaneUploadClient"));
+        QVERIFY(loading.count() == 1 || loading.wait(5000));
+        QVERIFY(app->InitNetWorkManager());
+        QVERIFY(app->ApplyUploadSettings());
+    }
+
+    void loadQss()
+    {
+        const QString themes = QCoreApplication::applicationDirPath() + QStringLiteral("/themes");
+        const bool madeDir = !QFileInfo::exists(themes);
+        QVERIFY(QDir().mkpath(themes));
+        const QString file = themes + QStringLiteral("/TstCoreApplication.qss");
+        {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QStringLiteral("QLabel { qproperty-text: \"标题\"; }\n").toUtf8());
+        }
+        const QString qss = Application::LoadQss(QStringLiteral("TstCoreApplication.qss"));
+        QFile::remove(file);
+        if (madeDir)
+            QDir().rmdir(themes);
+        QCOMPARE(qss, QStringLiteral("QLabel { qproperty-text: \"标题\"; }\n"));
+
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral(
+                                               "^load qss file failed \".*/themes/Missing.qss\" 5$")));
+        QVERIFY(Application::LoadQss(QStringLiteral("Missing.qss")).isEmpty());
+    }
+
+    void stopRunsOnce()
+    {
+        auto* app = Application::instance();
+        QSignalSpy stop(app, &Application::SignalAboutToAppStop);
+        QTest::ignoreMessage(QtInfoMsg, "App Stop");
+        app->Stop();
+        app->Stop();
+        QCOMPARE(stop.count(), 1);
+    }
+
+    // aboutToQuit and the destructor both call Stop; the log shows one stop.
+    void stopRunsOnceAcrossQuitAndDestruction()
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QString::fromLatin1(kChildEnv), QStringLiteral("quit"));
+        p.setProcessEnvironment(env);
+        p.start(QCoreApplication::applicationFilePath(), QStringList{});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 0);
+        const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+        QCOMPARE(out.count(QStringLiteral(" [Info]  App Stop\n")), 1);
+        QVERIFY(out.indexOf(QStringLiteral("App Run")) < out.indexOf(QStringLiteral("App Stop")));
+        QVERIFY(out.indexOf(QStringLiteral("App Stop")) < out.indexOf(QStringLiteral("destroyed")));
+    }
+
+    void restartStartsCopyWithSameArguments()
+    {
+        QTemporaryDir tmp;
+        const QString record = tmp.filePath(QStringLiteral("args.txt"));
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QString::fromLatin1(kChildEnv), QStringLiteral("restart"));
+        env.insert(QString::fromLatin1(kPathEnv), record);
+        p.setProcessEnvironment(env);
+        p.start(QCoreApplication::applicationFilePath(), kRestartArgs);
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+        // Unix keeps only the low 8 bits of an exit status; the log has the whole code.
+        QVERIFY2(out.contains(QStringLiteral(" [Info]  Exit code: 1024\n")), qPrintable(out));
+        QVERIFY2(out.contains(QStringLiteral("Program restart:")), qPrintable(out));
+
+        // The copy runs detached; give it time to write its record.
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(record).size() > 0, 30000);
+        QTest::qWait(200);
+        QStringList args = ReadAll(record).split(QLatin1Char('\n'));
+        QCOMPARE(args.takeLast(), QString());
+        QCOMPARE(args, kRestartArgs);
+    }
+
+    void otherExitCodeDoesNotRestart()
+    {
+        QTemporaryDir tmp;
+        const QString record = tmp.filePath(QStringLiteral("args.txt"));
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QString::fromLatin1(kChildEnv), QStringLiteral("exit7"));
+        env.insert(QString::fromLatin1(kPathEnv), record);
+        p.setProcessEnvironment(env);
+        p.start(QCoreApplication::applicationFilePath(), kRestartArgs);
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 7);
+        QTest::qWait(500);
+        QVERIFY(!QFile::exists(record));
+        QVERIFY(
+            !QString::fromLocal8Bit(p.readAllStandardOutput()).contains(QStringLiteral("Program restart:")));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    const QByteArray child = qgetenv(kChildEnv);
+    if (child == "record")
+        return RecordArguments(argc, argv);
+
+    QStandardPaths::setTestModeEnabled(true);
+    QTemporaryDir tmp;
+    Config config(tmp.filePath(QStringLiteral("global.ini")));
+    Config::SetGlobal(&config);
+
+    if (!child.isEmpty()) {
+        qInstallMessageHandler(MessageHandler);
+        int code = 0;
+        {
+            Application app(config, argc, argv);
+            if (!app.Init())
+                return 1;
+            if (child == "restart") {
+                // The copy started by the restart only records its arguments.
+                qputenv(kChildEnv, "record");
+                QTimer::singleShot(0, [] { QCoreApplication::exit(Application::RestartExitCode); });
+            } else if (child == "exit7") {
+                qputenv(kChildEnv, "record");
+                QTimer::singleShot(0, [] { QCoreApplication::exit(7); });
+            } else {
+                QTimer::singleShot(0, &app, &QCoreApplication::quit);
+            }
+            code = app.Run();
+        }
+        qInfo() << "destroyed";
+        qInfo() << "Exit code:" << code;
+        return code;
+    }
+
+    Application app(config, argc, argv);
+    ApplicationTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_application.moc"
