@@ -20,6 +20,7 @@ struct RecordRow
     QString sizeText;
     QTableWidgetItem* item = nullptr; // first cell; finds the row
     SharedUploadTaskPtr task;
+    bool saved = false; // the stored record matches `upload`
     IconWidget* iconWidget = nullptr;
     ProgressWidget* progressWidget = nullptr;
     OperationWidget* operationWidget = nullptr;

@@ -7,6 +7,7 @@
 #include "upload/transferstats.h"
 
 #include <QCloseEvent>
+#include <QSqlDatabase>
 #include <QFontMetrics>
 #include <QTimer>
 
@@ -135,11 +136,28 @@ void RecordTableWidget::OnTimer()
 
 void RecordTableWidget::SaveRecords()
 {
-    DBManager* db = DBManager::instance();
+    // Only rows whose progress moved need writing, and one transaction for
+    // all of them keeps a long queue from costing one disk sync per row.
+    QList<RecordRow*> changed;
     for (const SharedRecordRow& entry : qAsConst(rows_)) {
-        if (entry->progressWidget)
-            entry->upload.uploadBytes = static_cast<quint64>(entry->progressWidget->uploadBytes());
-        db->InsertUpload(entry->upload);
+        const quint64 uploaded =
+            entry->progressWidget ? static_cast<quint64>(entry->progressWidget->uploadBytes()) : 0;
+        if (entry->saved && entry->upload.uploadBytes == uploaded)
+            continue;
+        entry->upload.uploadBytes = uploaded;
+        changed.append(entry.data());
+    }
+    if (changed.isEmpty())
+        return;
+    DBManager* db = DBManager::instance();
+    QSqlDatabase connection = QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false);
+    const bool batch = connection.isOpen() && connection.transaction();
+    for (RecordRow* entry : qAsConst(changed))
+        entry->saved = db->InsertUpload(entry->upload);
+    if (batch && !connection.commit()) {
+        connection.rollback();
+        for (RecordRow* entry : qAsConst(changed))
+            entry->saved = false;
     }
 }
 

@@ -1,12 +1,10 @@
 #include "ui/transfer/transfercommon.h"
 
+#include "app/application.h"
 #include "model/bmptextvalidator.h"
 
 #include <QAbstractItemModel>
 #include <QCoreApplication>
-#include <QDebug>
-#include <QFile>
-#include <QMetaMethod>
 #include <QWidget>
 
 namespace TransferUi {
@@ -17,39 +15,17 @@ constexpr int kCateIdRole = 256;
 
 QString StyleSheet(const QString& fileName)
 {
-    const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/themes/") + fileName;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        qWarning() << "load qss file failed" << path << file.error();
-        return QString();
-    }
-    return QString::fromUtf8(file.readAll());
+    return Application::LoadQss(fileName);
 }
 
 void ApplyStyleSheet(QWidget* widget, const QString& fileName)
 {
     widget->setStyleSheet(StyleSheet(fileName));
-    // The application object announces a reload of every window's style; a
-    // plain QApplication (tests) has no such signal, so look it up by name.
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app)
-        return;
-    const int signalIndex = app->metaObject()->indexOfSignal("SignalReloadQss()");
-    if (signalIndex < 0)
-        return;
-    auto* reloader = new StyleReloader(widget, fileName);
-    QObject::connect(app, app->metaObject()->method(signalIndex), reloader,
-                     reloader->metaObject()->method(reloader->metaObject()->indexOfSlot("Reload()")));
-}
-
-StyleReloader::StyleReloader(QWidget* widget, const QString& fileName)
-    : QObject(widget), widget_(widget), fileName_(fileName)
-{
-}
-
-void StyleReloader::Reload()
-{
-    widget_->setStyleSheet(StyleSheet(fileName_));
+    // Tests run under a plain QApplication, which never asks for a reload.
+    if (auto* app = qobject_cast<Application*>(QCoreApplication::instance())) {
+        QObject::connect(app, &Application::SignalReloadQss, widget,
+                         [widget, fileName] { widget->setStyleSheet(StyleSheet(fileName)); });
+    }
 }
 
 bool IsBmpText(const QString& text)

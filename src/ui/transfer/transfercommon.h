@@ -2,7 +2,6 @@
 // Small helpers shared by the upload dialog and the transfer page.
 
 #include <QModelIndex>
-#include <QObject>
 #include <QString>
 
 class QAbstractItemModel;
@@ -15,20 +14,6 @@ QString StyleSheet(const QString& fileName);
 // Sets the widget's style sheet now and again whenever the application asks
 // every window to reload its style.
 void ApplyStyleSheet(QWidget* widget, const QString& fileName);
-
-// Re-reads one widget's style sheet; owned by the widget.
-class StyleReloader : public QObject
-{
-    Q_OBJECT
-public:
-    StyleReloader(QWidget* widget, const QString& fileName);
-public slots:
-    void Reload();
-
-private:
-    QWidget* widget_;
-    QString fileName_;
-};
 
 // True when every character of `text` lies in the Basic Multilingual Plane.
 bool IsBmpText(const QString& text);
