@@ -1,0 +1,135 @@
+// Downloads 100 thumbnails from the local platform server with 50 ms of
+// injected latency per request, once through MultiDownload and once one at a
+// time, and prints both times and their ratio.
+
+#include "api/apicollection.h"
+#include "app/config.h"
+
+#include <orvsrv/platform_server.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <curl/curl.h>
+
+#include <cstdio>
+#include <vector>
+
+using namespace ApiCollection;
+
+namespace {
+
+constexpr int kCount = 100;
+constexpr int kLatencyMs = 50;
+
+bool Fail(const char* what)
+{
+    std::fprintf(stderr, "bench_api_multidownload: %s\n", what);
+    return false;
+}
+
+QList<QUrl> Thumbnails(int count)
+{
+    QList<QUrl> urls;
+    QByteArray response;
+    if (ListVideoRequest(QUuid::createUuid(), 1, QString(), true, 1, count, NoSort, response, nullptr) !=
+        NoError)
+        return urls;
+    ListVideoResult list;
+    if (ParseListVideoResponse(response, list) != NoError)
+        return urls;
+    QStringList vids;
+    for (const QJsonValue& v : qAsConst(list.contents))
+        vids << v.toObject().value(QStringLiteral("vid")).toString();
+    if (GetVideoInfoRequest(QUuid::createUuid(), vids, Basic, response, nullptr) != NoError)
+        return urls;
+    VideoInfosResult infos;
+    if (ParseGetVideoInfoResponse(response, infos) != NoError)
+        return urls;
+    for (const VideoInfo& info : qAsConst(infos.infos))
+        urls << info.thumbnailURL;
+    return urls;
+}
+
+// Runs one batch into `dir`; returns milliseconds or -1.
+qint64 Run(const QList<QUrl>& urls, const QString& dir, bool parallel)
+{
+    std::vector<DownloadInfo> items(static_cast<size_t>(urls.size()));
+    QList<DownloadInfo*> pointers;
+    for (int i = 0; i < urls.size(); ++i) {
+        items[static_cast<size_t>(i)].url = urls.at(i);
+        items[static_cast<size_t>(i)].file = QFileInfo(dir + QStringLiteral("/thumb%1.jpg").arg(i));
+        pointers << &items[static_cast<size_t>(i)];
+    }
+    QElapsedTimer timer;
+    timer.start();
+    if (parallel) {
+        if (MultiDownload(QUuid::createUuid(), pointers, nullptr, nullptr) != NoError)
+            return -1;
+    } else {
+        for (DownloadInfo* item : qAsConst(pointers)) {
+            if (MultiDownload(QUuid::createUuid(), {item}, nullptr, nullptr) != NoError)
+                return -1;
+        }
+    }
+    return timer.elapsed();
+}
+
+bool Main()
+{
+    QTemporaryDir temp;
+    orvsrv::ServerOptions options;
+    options.dataDir = temp.path() + QStringLiteral("/server");
+    orvsrv::PlatformServer server(options);
+    QString error;
+    if (!server.Start(&error))
+        return Fail(qPrintable(error));
+    const QString email = server.SeedLarge(5, kCount);
+
+    Config config(temp.path() + QStringLiteral("/global.ini"));
+    Config::SetGlobal(&config);
+    config.setValue(QStringLiteral("Custom"), QStringLiteral("apiUrl"), server.BaseUrl());
+    config.setValue(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert"), server.CaFile());
+
+    QByteArray response;
+    LoginResult login;
+    if (LoginClientRequest(QUuid::createUuid(), email, QString::fromLatin1(orvsrv::kDemoPassword), response,
+                           nullptr) != NoError ||
+        ParseLoginClientResponse(response, login) != NoError)
+        return Fail("login failed");
+    SetAccountCredentials(login.appId, login.appSecret);
+
+    const QList<QUrl> urls = Thumbnails(kCount);
+    if (urls.size() != kCount)
+        return Fail("not enough thumbnails");
+
+    orvsrv::FaultRule latency;
+    latency.pathPattern = urls.at(0).path().section(QLatin1Char('/'), 0, -2);
+    latency.latencyMs = kLatencyMs;
+    server.AddFault(latency);
+
+    const qint64 parallel = Run(urls, temp.path() + QStringLiteral("/parallel"), true);
+    const qint64 sequential = Run(urls, temp.path() + QStringLiteral("/sequential"), false);
+    Config::SetGlobal(nullptr);
+    if (parallel <= 0 || sequential <= 0)
+        return Fail("a download failed");
+
+    std::printf("thumbnails: %d, injected latency: %d ms per request\n", kCount, kLatencyMs);
+    std::printf("MultiDownload (10 at a time): %lld ms\n", static_cast<long long>(parallel));
+    std::printf("one at a time:                %lld ms\n", static_cast<long long>(sequential));
+    std::printf("ratio: %.2f (goal: at least 5)\n", double(sequential) / double(parallel));
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    curl_global_init(CURL_GLOBAL_ALL);
+    const bool ok = Main();
+    curl_global_cleanup();
+    return ok ? 0 : 1;
+}

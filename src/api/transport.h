@@ -1,0 +1,129 @@
+#pragma once
+// The libcurl layer shared by every request: per-request context, common
+// options, the run of one transfer with its error mapping, escaping and the
+// callbacks. No endpoint knowledge lives here.
+
+#include "api/apicollection.h"
+
+#include <QLoggingCategory>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <curl/curl.h>
+
+#include <memory>
+
+Q_DECLARE_LOGGING_CATEGORY(apiLog)
+
+namespace ApiCollection {
+
+// What CURLOPT_PRIVATE of every handle points to (through this base), so that
+// the common options can print the operation uuid whatever the record is.
+// It also carries the owner's abort flag (may be null), read by the callbacks.
+struct RequestIdentity
+{
+    QUuid uuid;
+    const AbortFlag* abortFlag = nullptr;
+
+    bool Aborted() const { return abortFlag && abortFlag->load(); }
+};
+
+// One per request, on the stack of the request function.
+struct RequestContext : RequestIdentity
+{
+    QByteArray* response = nullptr;
+};
+
+// User data of the transfer-progress callback.
+struct ProgressRecord : RequestIdentity
+{
+    CURL* handle = nullptr;
+    qint64 lastMark = 0; // microseconds of transfer time at the last mark
+    ProgressFunction progress;
+};
+
+struct CurlEasyDeleter
+{
+    void operator()(CURL* h) const { curl_easy_cleanup(h); }
+};
+struct CurlSlistDeleter
+{
+    void operator()(curl_slist* l) const { curl_slist_free_all(l); }
+};
+struct CurlMimeDeleter
+{
+    void operator()(curl_mime* m) const { curl_mime_free(m); }
+};
+struct CurlMultiDeleter
+{
+    void operator()(CURLM* m) const { curl_multi_cleanup(m); }
+};
+using CurlEasyPtr = std::unique_ptr<CURL, CurlEasyDeleter>;
+using CurlSlistPtr = std::unique_ptr<curl_slist, CurlSlistDeleter>;
+using CurlMimePtr = std::unique_ptr<curl_mime, CurlMimeDeleter>;
+using CurlMultiPtr = std::unique_ptr<CURLM, CurlMultiDeleter>;
+
+enum class BodyType
+{
+    None, // GET, or a multipart post (libcurl sets its own type)
+    Form, // application/x-www-form-urlencoded
+    Json, // application/json
+};
+
+// The fixed header lines: user agent, the operation uuid, the content type of
+// the body, and an empty "Expect:" on requests with a body so that libcurl never
+// waits for a "100 Continue" that some servers do not send.
+CurlSlistPtr BuildHeaderList(const QUuid& uuid, BodyType body, bool expectNothing);
+QStringList HeaderLines(const QUuid& uuid, BodyType body, bool expectNothing);
+
+// Applies the shared options (proxy, CA bundle, verbosity, compression, connect
+// time-out); called right before Perform. The handle's CURLOPT_PRIVATE must hold
+// a RequestIdentity pointer.
+void SetCommonOptions(CURL* handle);
+RequestError Perform(CURL* handle, CURLcode* code, QString* errorText = nullptr);
+bool EscapeParam(CURL* handle, const QString& source, QString* escaped, QString* errorText = nullptr);
+// One "name=escaped value" per parameter, in map order.
+RequestError BuildQueryItems(CURL* handle, const ParamMap& params, QStringList* items,
+                             QString* errorText = nullptr);
+
+size_t WriteCallback(char* data, size_t size, size_t count, void* userData);
+int XferInfoCallback(void* userData, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal,
+                     curl_off_t ulNow);
+
+// Values of the three diagnostic environment variables, read before main.
+long CurlVerboseLevel();
+bool LogCurlTimeElapsed();
+bool LogCurlTransferSize();
+
+enum class HttpMethod
+{
+    Get,
+    Post,
+};
+
+// The request skeleton for a signed or unsigned form/GET call: escapes the
+// parameters, sets method, URL, headers, write callback and total time-out,
+// then SetCommonOptions and Perform, and logs a failure with the tag.
+// `path` is appended to the base URL; GET paths end with "?".
+RequestError ExecuteRequest(const QUuid& uuid, const char* tag, HttpMethod method, const QString& url,
+                            const ParamMap& params, long timeoutSeconds, QByteArray& response,
+                            const AbortFlag* abortFlag, QString* errorText);
+
+// Adds appId and timestamp, signs with the account's secret and runs
+// ExecuteRequest on the base URL followed by `path`.
+RequestError ExecuteSignedRequest(const QUuid& uuid, const char* tag, HttpMethod method, const char* path,
+                                  ParamMap params, long timeoutSeconds, QByteArray& response,
+                                  const AbortFlag* abortFlag, QString* errorText);
+
+// The path libcurl is given for a cover file. When libcurl cannot open
+// non-ASCII paths (`curlUnicode` false and the local encoding not UTF-8) a
+// non-ASCII file is copied into a fresh temporary directory, kept in `tempDir`
+// until the request ends, under an ASCII name.
+QByteArray CoverFilePathForCurl(const QString& absolutePath, bool curlUnicode, bool localIsUtf8,
+                                std::unique_ptr<QTemporaryDir>* tempDir);
+
+// Parses a response body as the JSON envelope; logs with the tag. On NoError
+// `root` holds the top-level object.
+RequestError ParseEnvelope(const char* tag, const QByteArray& response, ApiResult& result, QJsonObject* root);
+
+} // namespace ApiCollection

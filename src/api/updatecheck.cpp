@@ -1,0 +1,143 @@
+// The update service: its own URL, JSON body, signature and answer shape.
+
+#include "api/transport.h"
+
+#include "app/config.h"
+
+#include <orvane/shared_constants.h>
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QJsonDocument>
+
+namespace ApiCollection {
+
+namespace {
+
+const char kUpdateTag[] = "check-client-update:";
+const char kFallbackUserId[] = "b7e40c9f15";
+
+// A JSON string literal with proper escaping (quotes included).
+QString JsonString(const QString& text)
+{
+    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    // "[" + literal + "]"
+    return QString::fromUtf8(array.mid(1, array.size() - 2));
+}
+
+} // namespace
+
+void SignUpdateParams(ParamMap& params)
+{
+    const QString salt = QString::fromStdString(orvane::UpdateSalt());
+    QString text = salt;
+    for (auto it = params.cbegin(); it != params.cend(); ++it)
+        text += it.key().toLower() + it.value().toLower();
+    text += salt;
+    params.insert(
+        QStringLiteral("sign"),
+        QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5).toHex())
+            .toUpper());
+}
+
+RequestError CheckClientUpdateRequest(const QUuid& uuid, QByteArray& response, const AbortFlag* abortFlag,
+                                      QString* errorText)
+{
+    response.clear();
+    Config* config = Config::Global();
+    QString userId =
+        config ? config->value(QStringLiteral("Custom"), QStringLiteral("userId")).toString() : QString();
+    if (userId.isEmpty())
+        userId = QString::fromLatin1(kFallbackUserId);
+
+    ParamMap params;
+    params.insert(QStringLiteral("user_id"), userId);
+    params.insert(QStringLiteral("appId"), QString());
+    params.insert(QStringLiteral("project_name"), QStringLiteral("orvaneUploadClient"));
+    params.insert(QStringLiteral("project_type"), QStringLiteral("pc"));
+    params.insert(QStringLiteral("timestamp"), QString::number(QDateTime::currentMSecsSinceEpoch()));
+    SignUpdateParams(params);
+
+    // Same names, order and values as a hand-built object, but escaped, so a
+    // quote or backslash in the user id cannot break the document.
+    QStringList pairs;
+    for (auto it = params.cbegin(); it != params.cend(); ++it)
+        pairs << JsonString(it.key()) + QLatin1Char(':') + JsonString(it.value());
+    const QByteArray body = QStringLiteral("{%1}").arg(pairs.join(QLatin1Char(','))).toUtf8();
+
+    RequestContext context;
+    context.uuid = uuid;
+    context.abortFlag = abortFlag;
+    context.response = &response;
+
+    CurlEasyPtr handle(curl_easy_init());
+    if (!handle) {
+        qCCritical(apiLog).noquote() << kUpdateTag << uuid.toString() << "curl_easy_init() failed";
+        return CurlPerformFailed;
+    }
+    curl_easy_setopt(handle.get(), CURLOPT_PRIVATE, static_cast<RequestIdentity*>(&context));
+
+    const QByteArray url = UpdateCheckUrl().toUtf8();
+    const CurlSlistPtr headers = BuildHeaderList(uuid, BodyType::Json, true);
+    curl_easy_setopt(handle.get(), CURLOPT_CUSTOMREQUEST, "POST");
+    curl_easy_setopt(handle.get(), CURLOPT_URL, url.constData());
+    curl_easy_setopt(handle.get(), CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
+    curl_easy_setopt(handle.get(), CURLOPT_POSTFIELDS, body.constData());
+    curl_easy_setopt(handle.get(), CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, &WriteCallback);
+    curl_easy_setopt(handle.get(), CURLOPT_WRITEDATA, &context);
+    curl_easy_setopt(handle.get(), CURLOPT_TIMEOUT, 5L);
+
+    SetCommonOptions(handle.get());
+    CURLcode code = CURLE_OK;
+    QString text;
+    const RequestError result = Perform(handle.get(), &code, &text);
+    if (errorText)
+        *errorText = text;
+    if (result != NoError)
+        qCCritical(apiLog).noquote()
+            << kUpdateTag << uuid.toString()
+            << QStringLiteral("curl_easy_perform() failed(%1): %2").arg(static_cast<int>(code)).arg(text);
+    return result;
+}
+
+RequestError ParseCheckClientUpdateResponse(const QByteArray& response, ClientUpdateInfo& info)
+{
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(response, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        qCCritical(apiLog).noquote() << kUpdateTag << "ParseJsonError:" << parseError.errorString();
+        return ParseJsonFailed;
+    }
+    if (!doc.isObject()) {
+        qCCritical(apiLog).noquote() << kUpdateTag << "ApiError:"
+                                     << "resp is not object in request";
+        return ApiError;
+    }
+    const QJsonObject root = doc.object();
+    const QJsonValue code = root.value(QLatin1String("code"));
+    const QJsonValue message = root.value(QLatin1String("message"));
+    const bool failed = root.value(QLatin1String("status")).toString() == QLatin1String("failed") ||
+                        !code.isDouble() || code.toDouble() != 200.0 || !message.isString() ||
+                        message.toString() != QLatin1String("success");
+    if (failed) {
+        info.code = code.toInt();
+        info.message = message.toString();
+        info.success = root.value(QLatin1String("success")).toBool();
+        qCWarning(apiLog).noquote() << kUpdateTag << "ApiReturnFailed:" << QString::fromUtf8(response);
+        return ApiReturnFailed;
+    }
+    info.status = true;
+    info.code = code.toInt();
+    info.forceInstall = root.value(QLatin1String("force_install")).toBool();
+    info.message = message.toString();
+    info.projectDescription = root.value(QLatin1String("project_description")).toString();
+    info.projectDownload = root.value(QLatin1String("project_download")).toString();
+    info.projectName = root.value(QLatin1String("project_name")).toString();
+    info.projectVersion = root.value(QLatin1String("project_version")).toString();
+    info.silenceInstall = root.value(QLatin1String("silence_install")).toBool();
+    info.success = root.value(QLatin1String("success")).toBool();
+    return NoError;
+}
+
+} // namespace ApiCollection

@@ -1,0 +1,102 @@
+#pragma once
+// The local SQLite store: remembered accounts, unfinished uploads and the
+// upload history. Owned by the interface thread; the connection must not be
+// used from worker threads.
+
+#include <QList>
+#include <QMetaType>
+#include <QObject>
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariantList>
+
+class QSqlQuery;
+
+class DBManager : public QObject
+{
+    Q_OBJECT
+public:
+    struct User
+    {
+        QString account;
+        QString password; // plain in memory, encrypted on disk
+        bool rememberPassword = false;
+        qint64 updateTS = 0;
+    };
+
+    struct Upload
+    {
+        QString vid;
+        QString fileName; // full local path
+        QString titleName;
+        QString describ;
+        QString tag;
+        QString catePath;
+        qint64 cateId = 1;
+        int luping = 0;
+        int keepSource = 0;
+        quint64 totalBytes = 0;
+        quint64 uploadBytes = 0;
+        quint64 updateTS = 0;
+        QString resultText; // in memory only
+    };
+
+    struct History
+    {
+        QString vid;
+        QString fileName;
+        QString titleName;
+        QString fileSize;
+        QString fileStatus;
+        quint64 updateTS = 0;
+    };
+
+    static DBManager* instance();
+    // Closes the connection, deletes the singleton and removes the connection.
+    static void Close();
+
+    bool Open(const QString& path);
+
+    // The logged-in account; every upload and history operation is limited to it.
+    QString account() const { return account_; }
+    void setAccount(const QString& account) { account_ = account; }
+
+    bool InsertUser(const User& user);
+    bool DeleteUser(const QString& account);
+    bool DeleteAllUsers();
+    QList<User> SelectUsers();
+
+    bool InsertUpload(const Upload& upload);
+    bool DeleteUpload(const QString& vid);
+    bool DeleteUploads();
+    QList<Upload> SelectUploads();
+
+    bool InsertHistory(const History& history, bool notify);
+    bool DeleteHistory(const QString& vid, bool notify);
+    bool DeleteHistories(bool notify);
+    QList<History> SelectHistories(int page, int pageSize);
+    int CountHistories();
+
+    static QString EncryptPassword(const QString& text);
+    static QString DecryptPassword(const QString& text);
+
+signals:
+    void SignalAppendHistory(const DBManager::History& record);
+    void SignalRemoveHistory(const QString& vid);
+    void SignalRemoveAllHistories();
+
+private:
+    DBManager();
+    ~DBManager() override;
+
+    // Runs one statement; with values it is prepared and bound positionally.
+    bool Exec(QSqlQuery& query, const QString& sql, const QVariantList& values = {});
+
+    static DBManager* instance_;
+    QString account_;
+    QSqlDatabase database_;
+};
+
+Q_DECLARE_METATYPE(DBManager::User)
+Q_DECLARE_METATYPE(DBManager::Upload)
+Q_DECLARE_METATYPE(DBManager::History)

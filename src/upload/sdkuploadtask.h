@@ -1,0 +1,79 @@
+#pragma once
+// One upload: owns one uploader handle of the upload library and its record,
+// and turns the library's callbacks (on library threads) into slot calls and
+// signals on the interface thread.
+
+#include "storage/dbmanager.h"
+#include "upload/uploadstatus.h"
+
+#include <QObject>
+#include <QSharedPointer>
+#include <QString>
+
+#include <functional>
+
+#include "orv_uploader.h"
+
+class SDKUploadTask : public QObject
+{
+    Q_OBJECT
+public:
+    using VidExists = std::function<bool(const QString&)>;
+
+    explicit SDKUploadTask(QObject* parent = nullptr);
+    ~SDKUploadTask() override;
+
+    // Makes the uploader handle for `record` and fills in its vid, title and
+    // size. False (and no handle) when the library refuses the file, when a new
+    // file's vid is already queued, or when a new record's file is missing.
+    bool Create(DBManager::Upload& record, bool autoStart, const VidExists& vidExists);
+    // Starts (or resumes) or pauses the upload; the status follows the request.
+    bool Start(bool start);
+    // Pauses; requeue puts the task back to Waiting instead of Paused.
+    void Pause(bool requeue);
+    // Asynchronous delete; the outcome arrives in OnDelete.
+    void Delete(bool notify);
+
+    int status() const { return status_; }
+    const DBManager::Upload& record() const { return record_; }
+    quint64 totalBytes() const { return record_.totalBytes; }
+    quint64 uploadBytes() const { return record_.uploadBytes; }
+    // The file problem found at creation ("FileChanage" / "FileNoExist"), translated.
+    QString message() const { return message_; }
+    bool created() const { return created_; }
+    bool deleting() const { return deleting_; }
+
+    // For the queue: pause through the library and requeue without the
+    // checks of Pause (the caller has made them).
+    void PauseToWaiting();
+    // At exit: drops the handle without any further signal.
+    void Detach();
+
+signals:
+    void SignalStatus(int status);
+    void SignalResult(bool success, const QString& desc);
+    void SignalRelease(bool uploadSuccess, const QString& vid);
+    void SignalProgress(int increment, qlonglong uploadBytes, qlonglong totalBytes);
+    void SignalDeleteResult(bool result, const QString& vid);
+
+public slots:
+    void OnProgress(int increment, qlonglong uploadBytes, qlonglong totalBytes);
+    void OnResult(int code, const QString& desc);
+    void OnDelete(int code, const QString& desc);
+
+private:
+    void SetStatus(int status);
+    void DestroyHandle();
+    QString DescriptionMessage(const QString& desc) const;
+
+    bool created_ = false;
+    bool deleting_ = false;
+    bool notify_ = true;
+    int status_ = UploadStatus::Stopped;
+    ORVUploaderHandle handle_ = nullptr;
+    DBManager::Upload record_;
+    QString message_;
+};
+
+using SharedUploadTaskPtr = QSharedPointer<SDKUploadTask>;
+Q_DECLARE_METATYPE(SharedUploadTaskPtr)

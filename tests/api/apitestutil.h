@@ -1,0 +1,52 @@
+#pragma once
+// Shared bits of the API tests: a settings store on a temporary global.ini,
+// and helpers to build the encrypted appSecret and capture log lines.
+
+#include "api/apicollection.h"
+#include "app/config.h"
+
+#include <QMutex>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// Installs a fresh Config as the process's settings store for one test.
+class ScopedConfig
+{
+public:
+    ScopedConfig();
+    ~ScopedConfig();
+    Config& config() { return *config_; }
+    void Set(const QString& group, const QString& key, const QVariant& value)
+    {
+        config_->setValue(group, key, value);
+    }
+    QString Dir() const { return dir_.path(); }
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<Config> config_;
+};
+
+// Collects every log message of the "Api" category while alive.
+class LogCapture
+{
+public:
+    LogCapture();
+    ~LogCapture();
+    QStringList Lines() const;
+    bool Contains(const QString& text) const;
+
+private:
+    static void Handler(QtMsgType type, const QMessageLogContext& context, const QString& message);
+    QtMessageHandler previous_ = nullptr;
+};
+
+// The Base64 appSecret a server would send for `secret` under appId and nonce.
+QByteArray EncryptAppSecret(const QByteArray& secret, const QString& appId, const QString& nonce);
+// The key and IV a login derives for appId and nonce.
+void DeriveAppSecretKey(const QString& appId, const QString& nonce, QByteArray* key, QByteArray* iv);
+
+// Expected MD5 sign over the given text, upper-case hex.
+QString Md5Upper(const QString& text);

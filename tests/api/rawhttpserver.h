@@ -1,0 +1,51 @@
+#pragma once
+// A plain-HTTP listener on loopback that records the raw requests it receives
+// and answers each with a configured reply. It shows what actually goes over
+// the wire (headers, bodies, proxy credentials), which a full server hides.
+
+#include <QByteArray>
+#include <QList>
+#include <QMutex>
+
+#include <atomic>
+#include <thread>
+
+class RawHttpServer
+{
+public:
+    struct Reply
+    {
+        QByteArray bytes;    // full raw answer (status line, headers, body)
+        int delayMs = 0;     // wait before answering
+        int stallAfter = -1; // send this many bytes, wait stallMs, then the rest
+        int stallMs = 0;
+    };
+
+    RawHttpServer();
+    ~RawHttpServer();
+    RawHttpServer(const RawHttpServer&) = delete;
+    RawHttpServer& operator=(const RawHttpServer&) = delete;
+
+    quint16 Port() const { return port_; }
+    QByteArray Url() const; // http://127.0.0.1:PORT
+    void SetReply(const Reply& reply);
+    static QByteArray JsonReply(int status, const QByteArray& body);
+
+    QList<QByteArray> Requests() const; // head + body of each request, in arrival order
+    int ConnectionCount() const { return connections_.load(); }
+
+private:
+    void Run();
+
+    std::atomic<bool> stop_{false};
+    std::atomic<int> connections_{0};
+    std::atomic<quint16> port_{0};
+    mutable QMutex mutex_;
+    Reply reply_;
+    QList<QByteArray> requests_;
+    std::thread thread_;
+};
+
+// Head and body of a recorded request.
+QByteArray RequestHead(const QByteArray& request);
+QByteArray RequestBody(const QByteArray& request);

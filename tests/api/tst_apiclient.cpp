@@ -1,0 +1,712 @@
+// Signing, envelopes, AES, the login record and the exact bytes on the wire,
+// checked against a raw loopback listener that records what arrives.
+
+#include "tst_apiclient.h"
+
+#include "api/transport.h"
+#include "apitestutil.h"
+#include "rawhttpserver.h"
+#include "storage/aescipher.h"
+
+#include <orvane/shared_constants.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QTest>
+#include <QUrlQuery>
+
+#include <thread>
+
+using namespace ApiCollection;
+
+namespace {
+
+const QByteArray kOk = R"({"code":200,"status":"success","error":null,"requestId":"r1","data":{}})";
+
+// name=value pairs of a form body or query, values percent-decoded.
+QMap<QString, QString> DecodeForm(const QByteArray& form)
+{
+    QMap<QString, QString> out;
+    const QList<QByteArray> pairs = form.split('&');
+    for (const QByteArray& pair : pairs) {
+        const int eq = pair.indexOf('=');
+        if (eq < 0)
+            continue;
+        out.insert(QString::fromUtf8(pair.left(eq)),
+                   QString::fromUtf8(QByteArray::fromPercentEncoding(pair.mid(eq + 1))));
+    }
+    return out;
+}
+
+QByteArray RequestTarget(const QByteArray& request)
+{
+    const QByteArray firstLine = request.left(request.indexOf("\r\n"));
+    const QList<QByteArray> parts = firstLine.split(' ');
+    return parts.size() >= 2 ? parts.at(1) : QByteArray();
+}
+
+QByteArray HeaderValue(const QByteArray& request, const QByteArray& name)
+{
+    const QList<QByteArray> lines = RequestHead(request).split('\n');
+    for (const QByteArray& line : lines) {
+        if (line.toLower().startsWith(name.toLower() + ':'))
+            return line.mid(name.size() + 1).trimmed();
+    }
+    return QByteArray();
+}
+
+bool HasHeader(const QByteArray& request, const QByteArray& name)
+{
+    const QList<QByteArray> lines = RequestHead(request).split('\n');
+    for (const QByteArray& line : lines) {
+        if (line.toLower().startsWith(name.toLower() + ':'))
+            return true;
+    }
+    return false;
+}
+
+// Recomputes the platform's signature over the sent parameters.
+QString ExpectedSign(const QMap<QString, QString>& sent, const QString& secret)
+{
+    QString text = secret;
+    for (auto it = sent.cbegin(); it != sent.cend(); ++it) {
+        if (it.key() != QLatin1String("sign") && !it.value().isEmpty())
+            text += it.key() + it.value();
+    }
+    return Md5Upper(text + secret);
+}
+
+QByteArray LoginBody(const QByteArray& dataMembers)
+{
+    return R"({"code":200,"status":"success","error":null,"requestId":"L1","data":{)" + dataMembers + "}}";
+}
+
+QByteArray GoodLoginData(const QByteArray& extra = QByteArray())
+{
+    const QByteArray secret =
+        EncryptAppSecret("s3cr3t-value", QStringLiteral("app42"), QStringLiteral("n0nce"));
+    return R"("userId":"u1","appId":"app42","nonce":"n0nce","appSecret":")" + secret + '"' + extra;
+}
+
+} // namespace
+
+void ApiClientTest::init()
+{
+    config_ = std::make_unique<ScopedConfig>();
+    SetAccountCredentials(QStringLiteral("APPID"), QStringLiteral("SECRET"));
+}
+
+void ApiClientTest::cleanup()
+{
+    config_.reset();
+    SetAccountCredentials(QString(), QString());
+}
+
+void ApiClientTest::signingOrderAndEmptyValues()
+{
+    ParamMap params;
+    params.insert(QStringLiteral("timestamp"), QStringLiteral("1700000000000"));
+    params.insert(QStringLiteral("cateId"), QStringLiteral("5"));
+    params.insert(QStringLiteral("appId"), QStringLiteral("app1"));
+    SignParams(QStringLiteral("sec"), params);
+    QCOMPARE(params.value(QStringLiteral("sign")),
+             Md5Upper(QStringLiteral("secappIdapp1cateId5timestamp1700000000000sec")));
+    QCOMPARE(params.keys(), (QStringList{"appId", "cateId", "sign", "timestamp"}));
+
+    // An empty value is sent but takes no part in the signature.
+    ParamMap withEmpty = params;
+    withEmpty.remove(QStringLiteral("sign"));
+    withEmpty.insert(QStringLiteral("describ"), QString());
+    SignParams(QStringLiteral("sec"), withEmpty);
+    QCOMPARE(withEmpty.value(QStringLiteral("sign")), params.value(QStringLiteral("sign")));
+    QVERIFY(withEmpty.contains(QStringLiteral("describ")));
+
+    // Upper-case names sort before lower-case ones (UTF-16 order).
+    ParamMap cased;
+    cased.insert(QStringLiteral("b"), QStringLiteral("2"));
+    cased.insert(QStringLiteral("Z"), QStringLiteral("1"));
+    SignParams(QStringLiteral("k"), cased);
+    QCOMPARE(cased.value(QStringLiteral("sign")), Md5Upper(QStringLiteral("kZ1b2k")));
+}
+
+void ApiClientTest::queryItemsEscapeValuesOnly()
+{
+    CurlEasyPtr handle(curl_easy_init());
+    ParamMap params;
+    params.insert(QStringLiteral("name"), QStringLiteral("a b&c=d\u4E2D"));
+    params.insert(QStringLiteral("x_y"), QStringLiteral("plain"));
+    QStringList items;
+    QCOMPARE(BuildQueryItems(handle.get(), params, &items), NoError);
+    QCOMPARE(items, (QStringList{"name=a%20b%26c%3Dd%E4%B8%AD", "x_y=plain"}));
+
+    // Embedded zero bytes are escaped too, since the length is passed explicitly.
+    QString escaped;
+    QVERIFY(EscapeParam(handle.get(), QString(QChar(0)) + QStringLiteral("a"), &escaped));
+    QCOMPARE(escaped, QStringLiteral("%00a"));
+}
+
+void ApiClientTest::envelopes_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("expected");
+    QTest::addColumn<int>("errorCode");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("success") << kOk << int(NoError) << 0 << QString();
+    QTest::newRow("missing error") << QByteArray(R"({"code":200,"status":"success","data":{}})")
+                                   << int(ApiReturnFailed) << 0 << QStringLiteral("ApiReturnFailed");
+    QTest::newRow("null error with 400") << QByteArray(R"({"code":400,"status":"error","error":null})")
+                                         << int(ApiError) << 9 << QStringLiteral("InternalError");
+    QTest::newRow("known code") << QByteArray(
+                                       R"({"code":400,"status":"error","error":{"code":3003,"desc":"dup"}})")
+                                << int(ApiReturnFailed) << 3003
+                                << QStringLiteral("ErrorCodeString.CATANAME_ALREADY_EXIST");
+    QTest::newRow("code without key") << QByteArray(R"({"code":400,"status":"error","error":{"code":104}})")
+                                      << int(ApiReturnFailed) << 104 << QStringLiteral("ApiReturnFailed");
+    QTest::newRow("unknown code") << QByteArray(
+                                         R"({"code":400,"status":"error","error":{"code":777,"desc":"?"}})")
+                                  << int(ApiReturnFailed) << 777 << QStringLiteral("ApiReturnFailed");
+    QTest::newRow("html") << QByteArray("<html><body>502 Bad Gateway</body></html>") << int(ParseJsonFailed)
+                          << 0 << QStringLiteral("InternalError");
+}
+
+void ApiClientTest::envelopes()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(int, expected);
+    QFETCH(int, errorCode);
+    QFETCH(QString, message);
+
+    LogCapture log;
+    ApiResult result;
+    const RequestError error = ParseRenameCategoryResponse(body, result);
+    QCOMPARE(int(error), expected);
+    QCOMPARE(result.errorCode, errorCode);
+    // No translator is installed, so the message is its key.
+    QCOMPARE(ErrorMessage(error, result), message);
+    if (errorCode == 777)
+        QVERIFY(log.Contains(QStringLiteral("Unknown error code(777) type.")));
+    if (errorCode == 3003)
+        QVERIFY(!log.Contains(QStringLiteral("Unknown error code")));
+}
+
+void ApiClientTest::enumNamesForLogs()
+{
+    QCOMPARE(RequestErrorName(CurlPerformTimeout), QStringLiteral("CurlPerformTimeout"));
+    QCOMPARE(ErrorCodeName(3003), QStringLiteral("CATANAME_ALREADY_EXIST"));
+    QVERIFY(ErrorCodeName(6000) == QLatin1String("VIEW_PAGE_IS_CLOSE") ||
+            ErrorCodeName(6000) == QLatin1String("GROUP_ACCOUNT_NOT_FOUND"));
+    QCOMPARE(RequestErrorToString(static_cast<RequestError>(99)), QStringLiteral("Unknown Error"));
+    QCOMPARE(RequestErrorToString(NoError), QString());
+    QCOMPARE(ErrorCodeToString(REDIRECT), QString());
+}
+
+void ApiClientTest::aesRoundTripAndPadding()
+{
+    const QByteArray key("0123456789abcdef");
+    const QByteArray iv("fedcba9876543210");
+
+    // A whole block of plaintext gets a whole block of padding.
+    const QByteArray sixteen("exactly16bytes!!");
+    const QByteArray cipher = AesCbcEncrypt(sixteen, key, iv);
+    QCOMPARE(cipher.size(), 32);
+    QCOMPARE(cipher.toBase64().size(), 44);
+    bool ok = false;
+    QCOMPARE(AesCbcDecrypt(cipher, key, iv, &ok), sixteen);
+    QVERIFY(ok);
+
+    QCOMPARE(AesCbcEncrypt(QByteArray(), key, iv).size(), 16);
+    QCOMPARE(AesCbcDecrypt(AesCbcEncrypt(QByteArray(), key, iv), key, iv, &ok), QByteArray());
+    QVERIFY(ok);
+
+    const QByteArray text = QStringLiteral("p\u00E4ssw\u00F6rd \u4E2D").toUtf8();
+    QCOMPARE(AesCbcDecrypt(AesCbcEncrypt(text, key, iv), key, iv), text);
+
+    // Wrong length, empty input and a wrong key (garbage padding) all fail.
+    QCOMPARE(AesCbcDecrypt(cipher.left(31), key, iv, &ok), QByteArray());
+    QVERIFY(!ok);
+    QCOMPARE(AesCbcDecrypt(QByteArray(), key, iv, &ok), QByteArray());
+    QVERIFY(!ok);
+    int rejected = 0;
+    for (int i = 0; i < 20; ++i) {
+        QByteArray otherKey = key;
+        otherKey[0] = char('A' + i);
+        AesCbcDecrypt(cipher, otherKey, iv, &ok);
+        rejected += ok ? 0 : 1;
+    }
+    QVERIFY(rejected >= 15); // a random last block passes the padding check rarely
+
+    // A forged last byte of 200 must not cut outside the data.
+    QByteArray plainBlock(16, char(200));
+    const QByteArray forged = AesCbcEncrypt(plainBlock, key, iv).left(16);
+    QCOMPARE(AesCbcDecrypt(forged, key, iv, &ok), QByteArray());
+    QVERIFY(!ok);
+    QCOMPARE(AesCbcEncrypt(text, key.left(8), iv), QByteArray());
+}
+
+void ApiClientTest::loginPasswordDigest()
+{
+    const QString digest = LoginPasswordDigest(QStringLiteral("Demo#2026"));
+    QCOMPARE(digest.size(), 20);
+    QVERIFY(QRegularExpression(QStringLiteral("^[0-9A-F]{20}$")).match(digest).hasMatch());
+    QCOMPARE(digest,
+             QString::fromLatin1(
+                 QCryptographicHash::hash("Demo#2026", QCryptographicHash::Sha1).toHex().toUpper().left(20)));
+    const QString other = LoginPasswordDigest(QStringLiteral("Demo#2027"));
+    QVERIFY(digest != other);
+    int same = 0;
+    for (int i = 0; i < 20; ++i)
+        same += digest.at(i) == other.at(i) ? 1 : 0;
+    QVERIFY(same < 10);
+}
+
+void ApiClientTest::loginParsing()
+{
+    LoginResult result;
+    QCOMPARE(
+        ParseLoginClientResponse(
+            LoginBody(GoodLoginData(
+                R"(,"expired":"N","cateId":null,"userLevel":3,"remainBytes":"1099511627776",)"
+                R"("permission":{"childAccountType":-1,"videoUpload":1,"cataAdd":0,"operaCopycode":2})")),
+            result),
+        NoError);
+    QCOMPARE(result.appSecret, QStringLiteral("s3cr3t-value"));
+    QCOMPARE(result.userId, QStringLiteral("u1"));
+    QCOMPARE(result.expired, false);
+    QCOMPARE(result.cateId, quint64(1));
+    QCOMPARE(result.userLevel, 3);
+    QCOMPARE(result.remainBytes, qint64(1099511627776));
+    QCOMPARE(result.childAccountType, int(None));
+    QVERIFY(result.videoUpload);
+    QVERIFY(!result.cataAdd);
+    QVERIFY(result.operaCopycode);
+    QCOMPARE(result.remainLoginChange, -1);
+
+    LoginResult defaults;
+    QCOMPARE(ParseLoginClientResponse(LoginBody(GoodLoginData()), defaults), NoError);
+    QCOMPARE(defaults.expired, true);      // missing "expired"
+    QCOMPARE(defaults.cateId, quint64(0)); // missing "cateId"
+    QCOMPARE(defaults.childAccountType, int(Editor));
+    QCOMPARE(defaults.userLevel, 4096);
+
+    LoginResult yes;
+    QCOMPARE(ParseLoginClientResponse(LoginBody(GoodLoginData(R"(,"expired":"Y")")), yes), NoError);
+    QCOMPARE(yes.expired, true);
+
+    // A refusal carries the remaining attempts.
+    LoginResult refused;
+    QCOMPARE(
+        ParseLoginClientResponse(
+            R"({"code":400,"status":"error","error":{"code":23,"desc":"bad"},"data":{"remainLoginChange":2}})",
+            refused),
+        ApiReturnFailed);
+    QCOMPARE(refused.remainLoginChange, 2);
+    QCOMPARE(refused.errorCode, 23);
+    QCOMPARE(ErrorMessage(ApiReturnFailed, refused), QStringLiteral("ErrorCodeString.MAIN_ACCOUNT_PWD_ERR"));
+
+    LoginResult noData;
+    QCOMPARE(ParseLoginClientResponse(R"({"code":400,"status":"error","error":{"code":31}})", noData),
+             ApiReturnFailed);
+    QCOMPARE(noData.remainLoginChange, -1);
+
+    LoginResult notObject;
+    QCOMPARE(ParseLoginClientResponse(R"({"code":200,"status":"success","error":null,"data":[]})", notObject),
+             ApiError);
+}
+
+void ApiClientTest::loginBadSecret()
+{
+    LoginResult badBase64;
+    QCOMPARE(ParseLoginClientResponse(
+                 LoginBody(R"("appId":"a","nonce":"n","userId":"u","appSecret":"@@not*base64")"), badBase64),
+             Base64DecodingFailed);
+    QCOMPARE(badBase64.appSecret, QStringLiteral("@@not*base64"));
+    QCOMPARE(badBase64.userId, QStringLiteral("u"));
+
+    // Valid Base64 of a block that decrypts to broken padding.
+    QByteArray key;
+    QByteArray iv;
+    DeriveAppSecretKey(QStringLiteral("a"), QStringLiteral("n"), &key, &iv);
+    const QByteArray broken = AesCbcEncrypt(QByteArray(16, char(77)), key, iv).left(16).toBase64();
+    LoginResult badPadding;
+    QCOMPARE(ParseLoginClientResponse(LoginBody(R"("appId":"a","nonce":"n","appSecret":")" + broken + '"'),
+                                      badPadding),
+             Base64DecodingFailed);
+
+    // Not a whole number of blocks.
+    LoginResult badLength;
+    QCOMPARE(ParseLoginClientResponse(LoginBody(R"("appId":"a","nonce":"n","appSecret":"QUJD")"), badLength),
+             Base64DecodingFailed);
+}
+
+void ApiClientTest::videoInfoParsing()
+{
+    const QByteArray body = R"({"code":200,"status":"success","error":null,"data":[
+        {"vid":"v1","basicInfo":{"title":"T","duration":12.5,"size":123456789012,"cateId":"77","status":60,
+                                 "thumbnailURL":"https://h/t.jpg"},
+         "snapshotInfo":{"imageUrl":["https://h/1.jpg","https://h/2.jpg"],"bigImageUrl":[]},
+         "metaData":{"width":1920,"height":1080,"codec":"h264"}},
+        {"vid":"v2","transcodeInfos":[{"playUrl":"https://h/p.m3u8","bitrate":800,"encrypt":true}]}
+    ]})";
+    VideoInfosResult result;
+    QCOMPARE(ParseGetVideoInfoResponse(body, result), NoError);
+    QCOMPARE(result.sections, int(Basic | Snapshot | Metadata | Transcode));
+    QCOMPARE(result.infos.size(), 2);
+    const VideoInfo& first = result.infos.at(0);
+    QCOMPARE(first.title, QStringLiteral("T"));
+    QCOMPARE(first.duration, 12.5);
+    QCOMPARE(first.size, quint64(123456789012));
+    QCOMPARE(first.cateId, quint64(77));
+    QCOMPARE(first.imageUrls.size(), 2);
+    QCOMPARE(first.metaData.codec, QStringLiteral("h264"));
+    QVERIFY(first.transcodeInfos.isEmpty());
+    QCOMPARE(result.infos.at(1).transcodeInfos.size(), 1);
+    QVERIFY(result.infos.at(1).transcodeInfos.at(0).encrypt);
+
+    // Without "transcodeInfos" flag 4 stays clear.
+    VideoInfosResult basicOnly;
+    QCOMPARE(
+        ParseGetVideoInfoResponse(
+            R"({"code":200,"status":"success","error":null,"data":[{"vid":"v","basicInfo":{}}]})", basicOnly),
+        NoError);
+    QCOMPARE(basicOnly.sections, int(Basic));
+
+    // A number among the image URLs fails the call; earlier infos stay.
+    VideoInfosResult shape;
+    QCOMPARE(ParseGetVideoInfoResponse(R"({"code":200,"status":"success","error":null,"data":[
+        {"vid":"ok","basicInfo":{}},{"vid":"bad","snapshotInfo":{"imageUrl":["u",5],"bigImageUrl":[]}}]})",
+                                       shape),
+             ApiError);
+    QCOMPARE(shape.infos.size(), 1);
+
+    VideoInfosResult notArray;
+    QCOMPARE(ParseGetVideoInfoResponse(R"({"code":200,"status":"success","error":null,"data":{}})", notArray),
+             ApiError);
+    VideoInfosResult basicNotObject;
+    QCOMPARE(ParseGetVideoInfoResponse(
+                 R"({"code":200,"status":"success","error":null,"data":[{"vid":"v","basicInfo":"x"}]})",
+                 basicNotObject),
+             ApiError);
+
+    ListVideoResult list;
+    QCOMPARE(ParseListVideoResponse(R"({"code":200,"status":"success","error":null,"data":{"contents":{}}})",
+                                    list),
+             ApiError);
+    QCOMPARE(ParseListVideoResponse(R"({"code":200,"status":"success","error":null,"data":
+        {"pageNumber":2,"totalPages":"9","pageSize":20,"totalItems":170,"contents":[{"vid":"a"}]}})",
+                                    list),
+             NoError);
+    QCOMPARE(list.totalPages, quint64(9));
+    QCOMPARE(list.contents.size(), 1);
+
+    AddCategoryResult added;
+    QCOMPARE(ParseAddCategoryResponse(R"({"code":200,"status":"success","error":null,"data":"123"})", added),
+             NoError);
+    QCOMPARE(added.cateId, quint64(123));
+}
+
+void ApiClientTest::updateParsing()
+{
+    ClientUpdateInfo info;
+    QCOMPARE(
+        ParseCheckClientUpdateResponse(
+            R"({"status":"success","code":200,"message":"success","success":true,"project_name":"p",)"
+            R"("project_version":"2.4.3","project_download":"https://h/setup.exe","force_install":true})",
+            info),
+        NoError);
+    QVERIFY(info.status);
+    QCOMPARE(info.projectVersion, QStringLiteral("2.4.3"));
+    QVERIFY(info.forceInstall);
+    QVERIFY(!info.silenceInstall);
+
+    ClientUpdateInfo stringCode;
+    QCOMPARE(ParseCheckClientUpdateResponse(R"({"status":"success","code":"200","message":"success"})",
+                                            stringCode),
+             ApiReturnFailed);
+    QVERIFY(!stringCode.status);
+    ClientUpdateInfo failed;
+    QCOMPARE(ParseCheckClientUpdateResponse(R"({"status":"failed","code":200,"message":"success"})", failed),
+             ApiReturnFailed);
+    ClientUpdateInfo notObject;
+    QCOMPARE(ParseCheckClientUpdateResponse("[1]", notObject), ApiError);
+    ClientUpdateInfo html;
+    QCOMPARE(ParseCheckClientUpdateResponse("<html/>", html), ParseJsonFailed);
+
+    // The update signature lower-cases names and values and keeps empty ones.
+    ParamMap params;
+    params.insert(QStringLiteral("appId"), QString());
+    params.insert(QStringLiteral("user_id"), QStringLiteral("AbC"));
+    SignUpdateParams(params);
+    const QString salt = QString::fromStdString(orvane::UpdateSalt());
+    QCOMPARE(salt.size(), 19);
+    QCOMPARE(params.value(QStringLiteral("sign")), Md5Upper(salt + QStringLiteral("appiduser_idabc") + salt));
+}
+
+void ApiClientTest::wireFormBodyAndHeaders()
+{
+    RawHttpServer raw;
+    raw.SetReply({RawHttpServer::JsonReply(200, kOk)});
+    config_->Set(QStringLiteral("Custom"), QStringLiteral("apiUrl"), QString::fromLatin1(raw.Url()) + "/");
+
+    const QUuid uuid = QUuid::createUuid();
+    QByteArray response;
+    QCOMPARE(AddCategoryRequest(uuid, 1, QStringLiteral("Tom & Jerry \u4E2D"), response, nullptr), NoError);
+    QCOMPARE(response, kOk);
+    QCOMPARE(raw.Requests().size(), 1);
+    const QByteArray request = raw.Requests().at(0);
+    QVERIFY(request.startsWith("POST /v3/category/add HTTP/1.1\r\n"));
+    QCOMPARE(HeaderValue(request, "__client_uuid"), uuid.toString().toLatin1());
+    QCOMPARE(HeaderValue(request, "User-Agent"), QByteArray("UploadClient/2.4.2.80787540-dev"));
+    QCOMPARE(HeaderValue(request, "Content-Type"), QByteArray("application/x-www-form-urlencoded"));
+    QVERIFY(!HasHeader(request, "Expect"));
+
+    // appId, name, parentId, sign, timestamp in order; the name escaped on the
+    // wire and signed in plain.
+    const QByteArray body = RequestBody(request);
+    QVERIFY(QRegularExpression(QStringLiteral("^appId=APPID&name=Tom%20%26%20Jerry%20%E4%B8%AD&parentId=1&"
+                                              "sign=[0-9A-F]{32}&timestamp=[0-9]{13}$"))
+                .match(QString::fromLatin1(body))
+                .hasMatch());
+    const QMap<QString, QString> sent = DecodeForm(body);
+    QCOMPARE(sent.value(QStringLiteral("name")), QStringLiteral("Tom & Jerry \u4E2D"));
+    QCOMPARE(sent.value(QStringLiteral("sign")), ExpectedSign(sent, QStringLiteral("SECRET")));
+}
+
+void ApiClientTest::wireQueriesAndOptionalParams()
+{
+    RawHttpServer raw;
+    raw.SetReply({RawHttpServer::JsonReply(200, kOk)});
+    config_->Set(QStringLiteral("Custom"), QStringLiteral("apiUrl"), QString::fromLatin1(raw.Url()));
+    QByteArray response;
+
+    QCOMPARE(ListVideoRequest(QUuid::createUuid(), 7, QString(), false, 2, 20, NoSort, response, nullptr),
+             NoError);
+    QCOMPARE(GetVideoInfoRequest(QUuid::createUuid(), {"v1", "v2"}, Metadata | Basic, response, nullptr),
+             NoError);
+    QCOMPARE(GetVideoInfoRequest(QUuid::createUuid(), {"v1"}, Metadata | Transcode | Basic | Snapshot,
+                                 response, nullptr),
+             NoError);
+    QCOMPARE(UpdateVideoInfoRequest(QUuid::createUuid(), "v1", "t", QStringLiteral(""), QString(), response,
+                                    nullptr),
+             NoError);
+    QCOMPARE(ListVideoRequest(QUuid::createUuid(), 7, QStringLiteral("a b"), true, 1, 10, TitleNameAsc,
+                              response, nullptr),
+             NoError);
+
+    const QList<QByteArray> requests = raw.Requests();
+    QCOMPARE(requests.size(), 5);
+
+    const QByteArray list = RequestTarget(requests.at(0));
+    QVERIFY(list.startsWith(
+        "/v3/video/list-video?appId=APPID&cateId=7&containSubCate=N&page=2&pageSize=20&sign="));
+    QVERIFY(!list.contains("title="));
+    QVERIFY(!list.contains("sort="));
+    QVERIFY(!HasHeader(requests.at(0), "Content-Type"));
+    QCOMPARE(requests.at(0).left(4), QByteArray("GET "));
+
+    const QMap<QString, QString> info =
+        DecodeForm(RequestTarget(requests.at(1)).mid(RequestTarget(requests.at(1)).indexOf('?') + 1));
+    QCOMPARE(info.value(QStringLiteral("filter")), QStringLiteral("basicInfo,metaData"));
+    QCOMPARE(info.value(QStringLiteral("vids")), QStringLiteral("v1,v2"));
+    QCOMPARE(info.value(QStringLiteral("sign")), ExpectedSign(info, QStringLiteral("SECRET")));
+    QVERIFY(RequestTarget(requests.at(2))
+                .contains("filter=snapshotInfo%2CbasicInfo%2CtranscodeInfo%2CmetaData&"));
+
+    // Null description: no "describ"; empty tags: "tag" sent empty and unsigned.
+    const QMap<QString, QString> update = DecodeForm(RequestBody(requests.at(3)));
+    QVERIFY(update.contains(QStringLiteral("tag")));
+    QCOMPARE(update.value(QStringLiteral("tag")), QString());
+    QVERIFY(!update.contains(QStringLiteral("describ")));
+    QVERIFY(RequestBody(requests.at(3)).contains("&tag=&"));
+    QCOMPARE(update.value(QStringLiteral("sign")), ExpectedSign(update, QStringLiteral("SECRET")));
+
+    const QByteArray titled = RequestTarget(requests.at(4));
+    QVERIFY(titled.contains("&sort=titleAsc&"));
+    QVERIFY(titled.contains("&title=a%20b"));
+    QVERIFY(titled.contains("containSubCate=Y"));
+}
+
+void ApiClientTest::wireLoginBody()
+{
+    RawHttpServer raw;
+    raw.SetReply({RawHttpServer::JsonReply(200, kOk)});
+    config_->Set(QStringLiteral("Custom"), QStringLiteral("apiUrl"), QString::fromLatin1(raw.Url()));
+    QByteArray response;
+    QCOMPARE(LoginClientRequest(QUuid::createUuid(), QStringLiteral("a+b@x.com"), QStringLiteral("pw"),
+                                response, nullptr),
+             NoError);
+    const QByteArray request = raw.Requests().value(0);
+    QVERIFY(request.startsWith("POST /v3/front/login-client HTTP/1.1\r\n"));
+    QCOMPARE(RequestBody(request), "email=a%2Bb%40x.com&password=" + LoginPasswordDigest("pw").toLatin1());
+}
+
+void ApiClientTest::wireUpdateCheckBody()
+{
+    RawHttpServer raw;
+    raw.SetReply({RawHttpServer::JsonReply(200, R"({"status":"success","code":200,"message":"success"})")});
+    config_->Set(QStringLiteral("Custom"), QStringLiteral("updateUrl"),
+                 QString::fromLatin1(raw.Url()) + "/my/check");
+    QByteArray response;
+
+    // Without a "userId" setting the fallback id goes out.
+    QCOMPARE(CheckClientUpdateRequest(QUuid::createUuid(), response, nullptr), NoError);
+    config_->Set(QStringLiteral("Custom"), QStringLiteral("userId"), QStringLiteral("he said \"hi\"\\"));
+    QCOMPARE(CheckClientUpdateRequest(QUuid::createUuid(), response, nullptr), NoError);
+
+    const QList<QByteArray> requests = raw.Requests();
+    QCOMPARE(requests.size(), 2);
+    QVERIFY(requests.at(0).startsWith("POST /my/check HTTP/1.1\r\n"));
+    QCOMPARE(HeaderValue(requests.at(0), "Content-Type"), QByteArray("application/json"));
+
+    QJsonParseError error;
+    const QJsonDocument fallback = QJsonDocument::fromJson(RequestBody(requests.at(0)), &error);
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(fallback.object().value(QStringLiteral("user_id")).toString(), QStringLiteral("b7e40c9f15"));
+    QVERIFY(RequestBody(requests.at(0))
+                .startsWith("{\"appId\":\"\",\"project_name\":\"orvaneUploadClient\","
+                            "\"project_type\":\"pc\",\"sign\":\""));
+
+    const QJsonDocument quoted = QJsonDocument::fromJson(RequestBody(requests.at(1)), &error);
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    const QJsonObject object = quoted.object();
+    QCOMPARE(object.value(QStringLiteral("user_id")).toString(), QStringLiteral("he said \"hi\"\\"));
+    ParamMap params;
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (it.key() != QLatin1String("sign"))
+            params.insert(it.key(), it.value().toString());
+    }
+    SignUpdateParams(params);
+    QCOMPARE(object.value(QStringLiteral("sign")).toString(), params.value(QStringLiteral("sign")));
+}
+
+void ApiClientTest::wireCoverUploadMultipart()
+{
+    RawHttpServer raw;
+    raw.SetReply({RawHttpServer::JsonReply(
+        200,
+        R"({"code":200,"status":"success","error":null,"data":{"imageUrlBig":"https://h/b.jpg","imageUrlSmall":"https://h/s.jpg"}})")});
+    config_->Set(QStringLiteral("Custom"), QStringLiteral("apiUrl"), QString::fromLatin1(raw.Url()));
+
+    // A missing file sends nothing.
+    QByteArray response;
+    QCOMPARE(
+        UploadVideoCoverRequest(QUuid::createUuid(), {"v1"}, config_->Dir() + "/none.jpg", response, nullptr),
+        FileIsNotExist);
+    QCOMPARE(raw.ConnectionCount(), 0);
+
+    // Large enough that libcurl would ask for "100 Continue".
+    const QString path = config_->Dir() + QStringLiteral("/\u5C01\u9762 cover.jpg");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    const QByteArray content(2 * 1024 * 1024, 'J');
+    file.write(content);
+    file.close();
+
+    QCOMPARE(UploadVideoCoverRequest(QUuid::createUuid(), {"v1", "v2"}, path, response, nullptr), NoError);
+    CoverResult cover;
+    QCOMPARE(ParseUploadVideoCoverResponse(response, cover), NoError);
+    QCOMPARE(cover.imageUrlBig, QUrl(QStringLiteral("https://h/b.jpg")));
+
+    const QByteArray request = raw.Requests().value(0);
+    QVERIFY(request.startsWith("POST /v3/video/upload-cover-image HTTP/1.1\r\n"));
+    QVERIFY(!HasHeader(request, "Expect"));
+    QVERIFY(HeaderValue(request, "Content-Type").startsWith("multipart/form-data"));
+    const QByteArray body = RequestBody(request);
+    const int vids = body.indexOf("name=\"vids\"");
+    const int appId = body.indexOf("name=\"appId\"");
+    const int timestamp = body.indexOf("name=\"timestamp\"");
+    const int sign = body.indexOf("name=\"sign\"");
+    const int image = body.indexOf("name=\"imageFile\"");
+    QVERIFY(vids > 0 && vids < appId && appId < timestamp && timestamp < sign && sign < image);
+    QVERIFY(body.contains("v1,v2"));
+    QVERIFY(body.contains(content));
+}
+
+void ApiClientTest::coverPathCopiedForNarrowCurl()
+{
+    const QString path = config_->Dir() + QStringLiteral("/\u5C01\u9762.png");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("PNGDATA");
+    file.close();
+
+    std::unique_ptr<QTemporaryDir> temp;
+    QCOMPARE(CoverFilePathForCurl(path, true, false, &temp), path.toUtf8());
+    QVERIFY(!temp);
+    QCOMPARE(CoverFilePathForCurl(config_->Dir() + "/plain.png", false, false, &temp),
+             QString(config_->Dir() + "/plain.png").toLocal8Bit());
+    QVERIFY(!temp);
+
+    const QByteArray copy = CoverFilePathForCurl(path, false, false, &temp);
+    QVERIFY(temp);
+    const QString copyPath = QString::fromLocal8Bit(copy);
+    QVERIFY(QRegularExpression(QStringLiteral("upload_cover_[0-9]+\\.png$")).match(copyPath).hasMatch());
+    QFile copied(copyPath);
+    QVERIFY(copied.open(QIODevice::ReadOnly));
+    QCOMPARE(copied.readAll(), QByteArray("PNGDATA"));
+    copied.close();
+    const QString tempPath = temp->path();
+    temp.reset();
+    QVERIFY(!QDir(tempPath).exists());
+}
+
+void ApiClientTest::transportErrorsOnTheWire()
+{
+    RawHttpServer raw;
+    config_->Set(QStringLiteral("Custom"), QStringLiteral("apiUrl"), QString::fromLatin1(raw.Url()));
+    QByteArray response;
+
+    // An HTTP error status with a JSON body is the envelope's business.
+    const QByteArray refusal = R"({"code":404,"status":"error","error":{"code":4000,"desc":"no"}})";
+    raw.SetReply({RawHttpServer::JsonReply(404, refusal)});
+    QCOMPARE(DeleteVideoRequest(QUuid::createUuid(), "v", response, nullptr), NoError);
+    ApiResult result;
+    QCOMPARE(ParseDeleteVideoResponse(response, result), ApiReturnFailed);
+    QCOMPARE(result.errorCode, 4000);
+
+    // The abort flag set while the body trickles in ends with CurlPerformAbort.
+    RawHttpServer::Reply stall;
+    stall.bytes = RawHttpServer::JsonReply(200, QByteArray(4000, ' ') + kOk);
+    stall.stallAfter = 200;
+    stall.stallMs = 800;
+    raw.SetReply(stall);
+    AbortFlag abort{false};
+    std::thread setter([&abort] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        abort = true;
+    });
+    // The write callback sees the flag when the rest of the body arrives.
+    LogCapture log;
+    QString errorText;
+    const RequestError aborted = DeleteVideoRequest(QUuid::createUuid(), "v", response, &abort, &errorText);
+    setter.join();
+    QVERIFY(aborted == CurlPerformAbort);
+    QVERIFY(!errorText.isEmpty());
+    QVERIFY(log.Contains(QStringLiteral("request abort in writeFunc")));
+    QVERIFY(log.Contains(QStringLiteral("delete-video:")));
+}
+
+void ApiClientTest::proxyUserOnlyCredentials()
+{
+    // The recorder plays the proxy: it answers 407 and keeps what it was sent.
+    RawHttpServer proxy;
+    proxy.SetReply(
+        {"HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"});
+    config_->Set(QStringLiteral("Custom"), QStringLiteral("apiUrl"), QStringLiteral("https://127.0.0.1:9"));
+    config_->Set(QStringLiteral("NetWorkManager"), QStringLiteral("proxyType"), 1);
+    config_->Set(QStringLiteral("NetWorkManager"), QStringLiteral("proxyHostName"),
+                 QStringLiteral("127.0.0.1"));
+    config_->Set(QStringLiteral("NetWorkManager"), QStringLiteral("proxyPort"), int(proxy.Port()));
+    config_->Set(QStringLiteral("NetWorkManager"), QStringLiteral("proxyUser"), QStringLiteral("alice"));
+
+    LogCapture log;
+    QByteArray response;
+    QCOMPARE(DeleteVideoRequest(QUuid::createUuid(), "v", response, nullptr), CurlPerformFailed);
+    const QByteArray connect = proxy.Requests().value(0);
+    QVERIFY(connect.startsWith("CONNECT 127.0.0.1:9 HTTP/1.1"));
+    QCOMPARE(HeaderValue(connect, "Proxy-Authorization"), "Basic " + QByteArray("alice:").toBase64());
+    QVERIFY(log.Contains(QStringLiteral(" use proxy: http://127.0.0.1:%1").arg(proxy.Port())));
+}

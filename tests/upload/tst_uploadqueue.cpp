@@ -1,0 +1,607 @@
+// The upload queue with our upload library against the platform server
+// running in-process: scheduling, persistence, restore, results and deletes.
+
+#include "testenv.h"
+
+#include "upload/transferstats.h"
+
+#include <QtTest>
+
+#include <algorithm>
+
+namespace {
+
+const QString kTitlePrefix = QStringLiteral("queue-");
+
+// Records what the manager and its tasks report, in order.
+class Recorder : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Recorder(SDKManager* manager)
+    {
+        connect(manager, &SDKManager::SignalAppendUpload, this, &Recorder::OnAppend);
+        connect(manager, &SDKManager::SignalRemoveUpload, this, [this](const QString& vid) {
+            events << QStringLiteral("remove ") + vid;
+            removed << vid;
+        });
+        connect(manager, &SDKManager::SignalExistUpload, this, [this](const QString& vid) { exists << vid; });
+        connect(manager, &SDKManager::SignalAllUploadStatus, this, [this](bool all) { allStatus << all; });
+    }
+
+    void OnAppend(SharedUploadTaskPtr task, const DBManager::Upload& record)
+    {
+        appended << record.vid;
+        const QString vid = record.vid;
+        SDKManager* manager = SDKManager::instance();
+        connect(task.data(), &SDKUploadTask::SignalStatus, this, [this, vid, manager](int status) {
+            if (status == UploadStatus::Uploading)
+                started << vid;
+            int running = 0;
+            for (const auto& t : manager->tasks())
+                running += t->status() == UploadStatus::Uploading ? 1 : 0;
+            maxRunning = std::max(maxRunning, running);
+        });
+        connect(task.data(), &SDKUploadTask::SignalResult, this, [this, vid](bool ok, const QString& desc) {
+            results << QStringLiteral("%1 %2 %3").arg(vid).arg(ok).arg(desc);
+        });
+        connect(task.data(), &SDKUploadTask::SignalDeleteResult, this, [this](bool ok, const QString& vid) {
+            deleteResults << QStringLiteral("%1 %2").arg(vid).arg(ok);
+        });
+    }
+
+    QStringList appended, removed, exists, started, events, results, deleteResults;
+    QList<bool> allStatus;
+    int maxRunning = 0;
+};
+
+QStringList SortedKeys(SDKManager* m)
+{
+    QStringList vids;
+    for (const auto& t : m->tasks())
+        vids << t->record().vid;
+    std::sort(vids.begin(), vids.end());
+    return vids;
+}
+
+int StatusOf(const QString& vid)
+{
+    const SharedUploadTaskPtr t = SDKManager::instance()->task(vid);
+    return t ? t->status() : -1;
+}
+
+} // namespace
+
+class TestUploadQueue : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void fiveFilesRunThreeAtATime();
+    void restoreResumesInVidOrder();
+    void restoreWithoutAutoStartAndStartAll();
+    void duplicatesRefused();
+    void deleteConfirmedAndFailed();
+    void historyAndSecondPass();
+    void changedAndMissingFiles();
+    void pauseResultKeepsStatus();
+    void resultMessages();
+    void failedUploadFreesItsSlot();
+
+private:
+    QString NewFile(qint64 size);
+    bool InitLibrary();
+    // Shuts the manager down (as at exit) and makes a new one over the same
+    // database and library cache.
+    bool Restart();
+    bool WaitAllGone(int timeoutMs);
+    QStringList HistoryStatuses();
+    bool OnServer(const QStringList& vids, QString* error);
+
+    orvtest::ClientEnv env_;
+    QString userId_, appId_, appSecret_;
+    quint32 seed_ = 1000;
+};
+
+QObject* MakeUploadQueueTest()
+{
+    return new TestUploadQueue();
+}
+
+void TestUploadQueue::initTestCase()
+{
+    qputenv("ORV_UPLOADER_RETRY_LIMIT_SECONDS", "2");
+    QString error;
+    QVERIFY2(env_.Start(&error), qPrintable(error));
+    AccountManager account;
+    bool ok = false;
+    error = orvtest::LoginAndWait(account, QString::fromLatin1(orvsrv::kDemoMainEmail),
+                                  QString::fromLatin1(orvsrv::kDemoPassword), false, &ok);
+    QVERIFY2(ok, qPrintable(error));
+    userId_ = account.userId();
+    appId_ = account.appId();
+    appSecret_ = account.appSecret();
+    SDKManager::Destroy();
+}
+
+void TestUploadQueue::cleanupTestCase()
+{
+    env_.Stop();
+}
+
+bool TestUploadQueue::InitLibrary()
+{
+    SDKManager* m = SDKManager::instance();
+    return m->InitSdk(userId_, appId_, appSecret_);
+}
+
+void TestUploadQueue::init()
+{
+    env_.server().ClearFaults();
+    QVERIFY(InitLibrary());
+    SDKManager::instance()->setMaxConcurrent(3);
+    SDKManager::instance()->setAutoStart(true);
+}
+
+void TestUploadQueue::cleanup()
+{
+    SDKManager::Destroy();
+    DBManager::instance()->DeleteUploads();
+    DBManager::instance()->DeleteHistories(false);
+    env_.server().ClearFaults();
+}
+
+QString TestUploadQueue::NewFile(qint64 size)
+{
+    ++seed_;
+    return env_.MakeFile(QStringLiteral("%1%2.mp4").arg(kTitlePrefix).arg(seed_), size, seed_);
+}
+
+bool TestUploadQueue::Restart()
+{
+    SDKManager::Destroy();
+    // Queued calls of the old tasks die with them.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return InitLibrary();
+}
+
+bool TestUploadQueue::WaitAllGone(int timeoutMs)
+{
+    return QTest::qWaitFor([] { return SDKManager::instance()->tasks().isEmpty(); }, timeoutMs);
+}
+
+QStringList TestUploadQueue::HistoryStatuses()
+{
+    QStringList out;
+    for (const DBManager::History& h : DBManager::instance()->SelectHistories(0, 100))
+        out << h.vid + QLatin1Char(' ') + h.fileStatus;
+    out.sort();
+    return out;
+}
+
+bool TestUploadQueue::OnServer(const QStringList& vids, QString* error)
+{
+    QByteArray response;
+    const auto rc = ApiCollection::GetVideoInfoRequest(QUuid::createUuid(), vids, ApiCollection::Basic,
+                                                       response, nullptr, error);
+    if (rc != ApiCollection::NoError)
+        return false;
+    ApiCollection::VideoInfosResult result;
+    if (ApiCollection::ParseGetVideoInfoResponse(response, result) != ApiCollection::NoError)
+        return false;
+    QStringList found;
+    for (const auto& info : result.infos)
+        found << info.vid;
+    for (const QString& vid : vids) {
+        if (!found.contains(vid)) {
+            *error = QStringLiteral("not on the server: ") + vid;
+            return false;
+        }
+    }
+    return true;
+}
+
+void TestUploadQueue::fiveFilesRunThreeAtATime()
+{
+    SDKManager* m = SDKManager::instance();
+    m->SetTrafficLimit(768);
+    Recorder rec(m);
+    for (int i = 0; i < 5; ++i)
+        QVERIFY(m->AddUpload(1, NewFile(300 * 1024 + i * 1000), QString(), QStringLiteral("d"),
+                             QStringLiteral("t"), QStringLiteral("root"), 0, 0));
+    QCOMPARE(rec.appended.size(), 5);
+    // New uploads are stored at once, with the vid the library computed.
+    QCOMPARE(DBManager::instance()->SelectUploads().size(), 5);
+    // Three run; the two others wait for a slot.
+    QCOMPARE(rec.started.size(), 3);
+    QCOMPARE(rec.started, rec.appended.mid(0, 3));
+    QStringList waiting = rec.appended.mid(3);
+    std::sort(waiting.begin(), waiting.end());
+    for (const QString& vid : waiting)
+        QCOMPARE(StatusOf(vid), int(UploadStatus::Waiting));
+    QVERIFY(m->anyUploading());
+
+    QVERIFY(WaitAllGone(90000));
+    QCOMPARE(rec.maxRunning, 3);
+    // The waiting uploads started in vid order, each after a slot was freed.
+    QCOMPARE(rec.started.mid(3), waiting);
+    QCOMPARE(rec.removed.size(), 5);
+    QVERIFY(DBManager::instance()->SelectUploads().isEmpty());
+    QStringList expected;
+    for (const QString& vid : rec.appended)
+        expected << vid + QStringLiteral(" UploadSuccess");
+    expected.sort();
+    QCOMPARE(HistoryStatuses(), expected);
+    const QList<DBManager::History> histories = DBManager::instance()->SelectHistories(0, 10);
+    QVERIFY(histories.first().titleName.startsWith(kTitlePrefix));
+    QCOMPARE(histories.first().fileSize.right(3), QStringLiteral(" KB"));
+    QString error;
+    QVERIFY2(OnServer(rec.appended, &error), qPrintable(error));
+    QCOMPARE(rec.allStatus.last(), false);
+}
+
+void TestUploadQueue::restoreResumesInVidOrder()
+{
+    SDKManager* m = SDKManager::instance();
+    m->SetTrafficLimit(48); // slow enough that nothing finishes before the restart
+    QStringList vids;
+    {
+        Recorder rec(m);
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(m->AddUpload(7, NewFile(400 * 1024), QString(), QString(), QString(), QString(), 1, 1));
+        vids = rec.appended;
+        QTest::qWait(1500);
+    }
+    std::sort(vids.begin(), vids.end());
+    QVERIFY(Restart());
+    m = SDKManager::instance();
+    QVERIFY(m->tasks().isEmpty());
+    m->SetTrafficLimit(48);
+    Recorder rec(m);
+    m->RestoreUploads();
+    QCOMPARE(SortedKeys(m), vids);
+    // The three smallest vids run first.
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(StatusOf(vids.at(i)), int(i < 3 ? UploadStatus::Uploading : UploadStatus::Waiting));
+    // A second restore adds nothing and keeps every stored record.
+    m->RestoreUploads();
+    QCOMPARE(m->tasks().size(), 5);
+    QCOMPARE(DBManager::instance()->SelectUploads().size(), 5);
+
+    // Lowering the limit to 1 sends the first two running tasks, in vid order, back to Waiting.
+    m->setMaxConcurrent(1);
+    QCOMPARE(StatusOf(vids.at(0)), int(UploadStatus::Waiting));
+    QCOMPARE(StatusOf(vids.at(1)), int(UploadStatus::Waiting));
+    QCOMPARE(StatusOf(vids.at(2)), int(UploadStatus::Uploading));
+    QCOMPARE(StatusOf(vids.at(3)), int(UploadStatus::Waiting));
+
+    // Unlimited again: every upload finishes from where it was.
+    m->SetTrafficLimit(0);
+    m->setMaxConcurrent(3);
+    QVERIFY(WaitAllGone(90000));
+    QCOMPARE(HistoryStatuses().size(), 5);
+    QVERIFY(DBManager::instance()->SelectUploads().isEmpty());
+    QString error;
+    QVERIFY2(OnServer(vids, &error), qPrintable(error));
+}
+
+void TestUploadQueue::restoreWithoutAutoStartAndStartAll()
+{
+    SDKManager* m = SDKManager::instance();
+    m->SetTrafficLimit(16);
+    m->setMaxConcurrent(4);
+    QStringList vids;
+    {
+        Recorder rec(m);
+        for (int i = 0; i < 4; ++i)
+            QVERIFY(m->AddUpload(3, NewFile(200 * 1024), QString(), QString(), QString(), QString(), 0, 0));
+        vids = rec.appended;
+    }
+    std::sort(vids.begin(), vids.end());
+    QVERIFY(Restart());
+    m = SDKManager::instance();
+    m->SetTrafficLimit(16);
+    m->setAutoStart(false);
+    m->setMaxConcurrent(2);
+    Recorder rec(m);
+    m->RestoreUploads();
+    QCOMPARE(m->tasks().size(), 4);
+    for (const QString& vid : vids)
+        QCOMPARE(StatusOf(vid), int(UploadStatus::Stopped));
+    QVERIFY(!m->anyUploading());
+
+    // Two running, one paused, one failed.
+    m->StartOrPause(vids.at(0), true);
+    m->StartOrPause(vids.at(1), true);
+    QCOMPARE(StatusOf(vids.at(1)), int(UploadStatus::Uploading));
+    m->task(vids.at(2))->Start(false);
+    QCOMPARE(StatusOf(vids.at(2)), int(UploadStatus::Paused));
+    // A run that ends with an error marks the task Failed.
+    QMetaObject::invokeMethod(m->task(vids.at(3)).data(), "OnResult", Qt::QueuedConnection, Q_ARG(int, 7),
+                              Q_ARG(QString, QStringLiteral("RequestTimeout")));
+    QVERIFY(QTest::qWaitFor([&] { return StatusOf(vids.at(3)) == UploadStatus::Failed; }, 5000));
+    // With the slots full, Paused turns Waiting and Failed stays Failed.
+    m->StartAll();
+    QCOMPARE(StatusOf(vids.at(0)), int(UploadStatus::Uploading));
+    QCOMPARE(StatusOf(vids.at(1)), int(UploadStatus::Uploading));
+    QCOMPARE(StatusOf(vids.at(2)), int(UploadStatus::Waiting));
+    QCOMPARE(StatusOf(vids.at(3)), int(UploadStatus::Failed));
+
+    // Pause all: every task Paused, and the button shows "start all".
+    rec.allStatus.clear();
+    m->PauseAll();
+    for (const QString& vid : vids)
+        QCOMPARE(StatusOf(vid), int(UploadStatus::Paused));
+    QVERIFY(!rec.allStatus.isEmpty());
+    QCOMPARE(rec.allStatus.last(), false);
+    // A start without a free slot queues the task.
+    m->setMaxConcurrent(1);
+    m->StartOrPause(vids.at(0), true);
+    m->StartOrPause(vids.at(1), true);
+    QCOMPARE(StatusOf(vids.at(0)), int(UploadStatus::Uploading));
+    QCOMPARE(StatusOf(vids.at(1)), int(UploadStatus::Waiting));
+}
+
+void TestUploadQueue::duplicatesRefused()
+{
+    SDKManager* m = SDKManager::instance();
+    m->SetTrafficLimit(16);
+    Recorder rec(m);
+    const QString file = NewFile(256 * 1024);
+    QVERIFY(m->AddUpload(5, file, QStringLiteral("first"), QString(), QString(), QString(), 0, 0));
+    QCOMPARE(rec.appended.size(), 1);
+    const QString vid = rec.appended.first();
+    QVERIFY(m->AddUpload(5, file, QStringLiteral("again"), QString(), QString(), QString(), 0, 0));
+    QCOMPARE(rec.exists, QStringList{vid});
+    QCOMPARE(m->tasks().size(), 1);
+    // Another category: the library computes the same vid, which is queued already.
+    QVERIFY(!m->AddUpload(6, file, QString(), QString(), QString(), QString(), 0, 0));
+    QCOMPARE(m->tasks().size(), 1);
+    QCOMPARE(rec.appended.size(), 1);
+    QCOMPARE(DBManager::instance()->SelectUploads().size(), 1);
+    QCOMPARE(m->task(vid)->record().titleName, QStringLiteral("first"));
+}
+
+void TestUploadQueue::deleteConfirmedAndFailed()
+{
+    SDKManager* m = SDKManager::instance();
+    m->SetTrafficLimit(32);
+    Recorder rec(m);
+    QVERIFY(m->AddUpload(1, NewFile(400 * 1024), QString(), QString(), QString(), QString(), 0, 0));
+    QVERIFY(m->AddUpload(1, NewFile(400 * 1024), QString(), QString(), QString(), QString(), 0, 0));
+    const QString a = rec.appended.at(0);
+    const QString b = rec.appended.at(1);
+    // Let both create their upload on the server.
+    QTest::qWait(1500);
+
+    // Confirmed: the task, its row and its stored record go.
+    m->DeleteTask(a);
+    QVERIFY(m->task(a)->deleting());
+    QVERIFY(QTest::qWaitFor([&] { return !rec.deleteResults.isEmpty(); }, 20000));
+    QCOMPARE(rec.deleteResults, QStringList{a + QStringLiteral(" 1")});
+    QVERIFY(!m->contains(a));
+    QCOMPARE(rec.removed, QStringList{a});
+    QCOMPARE(DBManager::instance()->SelectUploads().size(), 1);
+    QCOMPARE(DBManager::instance()->CountHistories(), 0);
+
+    // Failed: the server keeps refusing the termination; the task stays.
+    m->StartOrPause(b, false);
+    QVERIFY(QTest::qWaitFor([&] { return rec.results.size() > 0; }, 5000)); // the pause result
+    orvsrv::FaultRule refuse;
+    refuse.pathPattern = QStringLiteral("^/tus/files/.+");
+    refuse.failNextN = 100;
+    refuse.httpStatus = 503;
+    env_.server().AddFault(refuse);
+    m->DeleteTask(b);
+    QVERIFY(QTest::qWaitFor([&] { return rec.deleteResults.size() == 2; }, 30000));
+    QCOMPARE(rec.deleteResults.at(1), b + QStringLiteral(" 0"));
+    QVERIFY(m->contains(b));
+    QVERIFY(!m->task(b)->deleting());
+    QCOMPARE(rec.removed.size(), 1);
+    QCOMPARE(DBManager::instance()->SelectUploads().size(), 1);
+    // Once the server is back the delete goes through.
+    env_.server().ClearFaults();
+    m->DeleteTask(b);
+    QVERIFY(QTest::qWaitFor([&] { return rec.deleteResults.size() == 3; }, 20000));
+    QVERIFY(!m->contains(b));
+    QVERIFY(DBManager::instance()->SelectUploads().isEmpty());
+}
+
+void TestUploadQueue::historyAndSecondPass()
+{
+    SDKManager* m = SDKManager::instance();
+    Recorder rec(m);
+    QSignalSpy history(DBManager::instance(), &DBManager::SignalAppendHistory);
+    const QString file = NewFile(128 * 1024);
+    QVERIFY(m->AddUpload(1, file, QString(), QString(), QString(), QString(), 0, 0));
+    const QString vid = rec.appended.first();
+    QVERIFY(WaitAllGone(30000));
+    QCOMPARE(history.count(), 1);
+    auto h = history.at(0).at(0).value<DBManager::History>();
+    QCOMPARE(h.vid, vid);
+    QCOMPARE(h.fileStatus, QStringLiteral("UploadSuccess"));
+    QCOMPARE(h.fileSize, QStringLiteral("128.00 KB"));
+    QCOMPARE(h.fileName, file);
+    QCOMPARE(h.titleName, QFileInfo(file).completeBaseName());
+
+    // The same file again: the platform has it, nothing is transferred.
+    QVERIFY(m->AddUpload(1, file, QString(), QString(), QString(), QString(), 0, 0));
+    QCOMPARE(rec.appended.at(1), vid);
+    QVERIFY(WaitAllGone(30000));
+    QCOMPARE(history.count(), 2);
+    h = history.at(1).at(0).value<DBManager::History>();
+    QCOMPARE(h.fileStatus, QStringLiteral("SecondPass"));
+    QCOMPARE(HistoryStatuses(), QStringList{vid + QStringLiteral(" SecondPass")});
+}
+
+void TestUploadQueue::changedAndMissingFiles()
+{
+    SDKManager* m = SDKManager::instance();
+    m->SetTrafficLimit(16);
+    const QString changed = NewFile(300 * 1024);
+    const QString missing = NewFile(300 * 1024);
+    QStringList vids;
+    {
+        Recorder rec(m);
+        QVERIFY(m->AddUpload(1, changed, QString(), QString(), QString(), QString(), 0, 0));
+        QVERIFY(m->AddUpload(1, missing, QString(), QString(), QString(), QString(), 0, 0));
+        vids = rec.appended;
+        QTest::qWait(800);
+    }
+    QVERIFY(Restart());
+    {
+        QFile f(changed);
+        QVERIFY(f.open(QIODevice::Append));
+        f.write("edited");
+    }
+    QVERIFY(QFile::remove(missing));
+    m = SDKManager::instance();
+    Recorder rec(m);
+    m->RestoreUploads();
+    QCOMPARE(m->tasks().size(), 2);
+    const SharedUploadTaskPtr c = m->task(vids.at(0));
+    const SharedUploadTaskPtr gone = m->task(vids.at(1));
+    QVERIFY(c && gone);
+    QCOMPARE(c->status(), int(UploadStatus::FileError));
+    QCOMPARE(c->message(), QStringLiteral("FileChanage"));
+    QCOMPARE(c->record().vid, vids.at(0));
+    QCOMPARE(gone->status(), int(UploadStatus::FileError));
+    QCOMPARE(gone->message(), QStringLiteral("FileNoExist"));
+    QCOMPARE(gone->totalBytes(), quint64(0));
+    QVERIFY(!m->anyUploading());
+    // They can never start again, and saying so emits nothing.
+    QSignalSpy status(c.data(), &SDKUploadTask::SignalStatus);
+    QVERIFY(!c->Start(true));
+    m->StartAll();
+    m->StartOrPause(vids.at(1), true);
+    QCOMPARE(status.count(), 0);
+    QCOMPARE(gone->status(), int(UploadStatus::FileError));
+    // But they can be deleted, which also clears the stored records.
+    m->DeleteAllTasks();
+    QVERIFY(WaitAllGone(20000));
+    QVERIFY(DBManager::instance()->SelectUploads().isEmpty());
+
+    // A new record whose file is gone is dropped at restore.
+    DBManager::Upload orphan;
+    orphan.fileName = env_.path(QStringLiteral("files/never-there.mp4"));
+    QVERIFY(DBManager::instance()->InsertUpload(orphan));
+    m->RestoreUploads();
+    QVERIFY(m->tasks().isEmpty());
+    QVERIFY(DBManager::instance()->SelectUploads().isEmpty());
+}
+
+void TestUploadQueue::pauseResultKeepsStatus()
+{
+    SDKManager* m = SDKManager::instance();
+    m->SetTrafficLimit(32);
+    Recorder rec(m);
+    QVERIFY(m->AddUpload(1, NewFile(400 * 1024), QString(), QString(), QString(), QString(), 0, 0));
+    const QString vid = rec.appended.first();
+    QVERIFY(QTest::qWaitFor([&] { return m->task(vid)->uploadBytes() > 0; }, 10000));
+    m->StartOrPause(vid, false);
+    QCOMPARE(StatusOf(vid), int(UploadStatus::Paused));
+    QVERIFY(QTest::qWaitFor([&] { return !rec.results.isEmpty(); }, 5000));
+    QCOMPARE(rec.results.first(), vid + QStringLiteral(" 1 "));
+    QCOMPARE(StatusOf(vid), int(UploadStatus::Paused));
+
+    // Requeued by a pause without a free slot: the late result 5 leaves it Waiting.
+    m->StartOrPause(vid, true);
+    QCOMPARE(StatusOf(vid), int(UploadStatus::Uploading));
+    m->task(vid)->Pause(true);
+    QCOMPARE(StatusOf(vid), int(UploadStatus::Uploading)); // a free slot: started again at once
+}
+
+void TestUploadQueue::resultMessages()
+{
+    SDKManager* m = SDKManager::instance();
+    m->setAutoStart(false);
+    const QString file = NewFile(64 * 1024);
+    DBManager::Upload record;
+    record.fileName = file;
+    SDKUploadTask task;
+    QVERIFY(task.Create(record, false, nullptr));
+    QCOMPARE(task.status(), int(UploadStatus::Stopped));
+    QCOMPARE(task.record().titleName, QFileInfo(file).completeBaseName());
+    QCOMPARE(task.totalBytes(), quint64(64 * 1024));
+    QSignalSpy result(&task, &SDKUploadTask::SignalResult);
+    QSignalSpy status(&task, &SDKUploadTask::SignalStatus);
+
+    auto last = [&] { return result.last().at(1).toString(); };
+    task.OnResult(5, QString());
+    QCOMPARE(result.last().at(0).toBool(), true);
+    QCOMPARE(last(), QString());
+    QCOMPARE(task.status(), int(UploadStatus::Stopped));
+
+    task.OnResult(120, QString()); // platform code 7 has no text of its own
+    QCOMPARE(result.last().at(0).toBool(), false);
+    QCOMPARE(last(), QStringLiteral("ErrorCodeString.OtherError, code:7"));
+    QCOMPARE(task.status(), int(UploadStatus::Failed));
+    QCOMPARE(status.count(), 0); // Failed is written without a signal
+
+    task.OnResult(120, QStringLiteral("server said no"));
+    QCOMPARE(last(), QStringLiteral("server said no"));
+    task.OnResult(113 + 31, QString());
+    QCOMPARE(last(), QStringLiteral("ErrorCodeString.ACCOUNT_LOCKED"));
+    task.OnResult(7, QStringLiteral("curl: requestTIMEOUT after 15 s"));
+    QCOMPARE(last(), QStringLiteral("SdkCodeMsg.RequestTimeout"));
+    task.OnResult(6, QStringLiteral("x CONNECTIONTIMEOUT y"));
+    QCOMPARE(last(), QStringLiteral("SdkCodeMsg.ConnectionTimeout"));
+    task.OnResult(9, QStringLiteral("unmapped text"));
+    QCOMPARE(last(), QStringLiteral("unmapped text"));
+    task.OnResult(2, QString());
+    QCOMPARE(last(), QStringLiteral("SdkCodeMsg.NoFile"));
+    task.OnResult(102, QString());
+    QCOMPARE(last(), QStringLiteral("SdkCodeMsg.NoSpace"));
+    // No description at all: the library's own text for the code, mapped.
+    task.OnResult(12, QString());
+    QVERIFY(!last().isEmpty());
+    task.OnResult(19, QString());
+    QCOMPARE(last(), QStringLiteral("CRC64 Check Error"));
+    QCOMPARE(task.status(), int(UploadStatus::FileError));
+    QCOMPARE(status.count(), 1);
+
+    QSignalSpy release(&task, &SDKUploadTask::SignalRelease);
+    task.OnResult(112, QString());
+    QCOMPARE(result.last().at(0).toBool(), true);
+    QCOMPARE(task.record().resultText, QStringLiteral("SecondPass"));
+    QCOMPARE(release.count(), 1);
+    QCOMPARE(release.last().at(0).toBool(), true);
+}
+
+void TestUploadQueue::failedUploadFreesItsSlot()
+{
+    SDKManager* m = SDKManager::instance();
+    m->setMaxConcurrent(1);
+    m->SetTrafficLimit(64);
+    Recorder rec(m);
+    // The first request of the first upload is refused outright.
+    orvsrv::FaultRule refuse;
+    refuse.pathPattern = QStringLiteral("^/tus/files");
+    refuse.failNextN = 1;
+    refuse.httpStatus = 403;
+    refuse.jsonEnvelope = false;
+    env_.server().AddFault(refuse);
+    QVERIFY(m->AddUpload(1, NewFile(200 * 1024), QString(), QString(), QString(), QString(), 0, 0));
+    QVERIFY(m->AddUpload(1, NewFile(200 * 1024), QString(), QString(), QString(), QString(), 0, 0));
+    const QString first = rec.appended.at(0);
+    const QString second = rec.appended.at(1);
+    QCOMPARE(StatusOf(first), int(UploadStatus::Uploading));
+    QCOMPARE(StatusOf(second), int(UploadStatus::Waiting));
+    // As soon as the first fails, the second takes the slot.
+    QVERIFY(QTest::qWaitFor([&] { return StatusOf(first) == UploadStatus::Failed; }, 20000));
+    QCOMPARE(StatusOf(second), int(UploadStatus::Uploading));
+    QVERIFY(rec.results.first().startsWith(first + QStringLiteral(" 0 ")));
+    m->SetTrafficLimit(0);
+    QVERIFY(QTest::qWaitFor([&] { return !m->contains(second); }, 30000));
+    // The failed one keeps its record and can be retried.
+    QCOMPARE(DBManager::instance()->SelectUploads().size(), 1);
+    m->StartOrPause(first, true);
+    QVERIFY(WaitAllGone(30000));
+    QCOMPARE(HistoryStatuses().size(), 2);
+}
+
+#include "tst_uploadqueue.moc"

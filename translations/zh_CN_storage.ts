@@ -1,0 +1,128 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN">
+<context>
+    <name>AccountManager</name>
+    <message>
+        <source>, </source>
+        <translation>，</translation>
+    </message>
+    <message>
+        <source>, %1 attempts remaining</source>
+        <translation>，还剩 %1 次尝试机会</translation>
+    </message>
+    <message>
+        <source>Init SDK Error</source>
+        <translation>上传组件初始化失败</translation>
+    </message>
+</context>
+<context>
+    <name>ProgressWidget</name>
+    <message>
+        <source>OverOneDay</source>
+        <translation>超过一天</translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source>ErrorCodeString.OtherError, code:</source>
+        <translation>其他错误，错误码：</translation>
+    </message>
+    <message>
+        <source>SdkCodeMsg.NoFile</source>
+        <translation>文件不存在</translation>
+    </message>
+    <message>
+        <source>SdkCodeMsg.FileEmpty</source>
+        <translation>文件为空</translation>
+    </message>
+    <message>
+        <source>SdkCodeMsg.OpenFileError</source>
+        <translation>无法打开文件</translation>
+    </message>
+    <message>
+        <source>SdkCodeMsg.NoSpace</source>
+        <translation>存储空间不足</translation>
+    </message>
+    <message>
+        <source>SdkCodeMsg.HttpResponse</source>
+        <translation>服务器响应解析失败</translation>
+    </message>
+    <message>
+        <source>SdkCodeMsg.RequestTimeout</source>
+        <translation>请求超时</translation>
+    </message>
+    <message>
+        <source>SdkCodeMsg.ConnectionTimeout</source>
+        <translation>连接超时</translation>
+    </message>
+    <message>
+        <source>SdkCodeMsg.InvalidDigest</source>
+        <translation>数据校验失败</translation>
+    </message>
+    <message>
+        <source>SdkCodeMsg.InternalError</source>
+        <translation>服务器内部错误</translation>
+    </message>
+    <message>
+        <source>SdkCodeMsg.AccessDenied</source>
+        <translation>访问被拒绝</translation>
+    </message>
+    <message>
+        <source>SdkCodeMsg.fileContentError</source>
+        <translation>文件内容在上传过程中发生变化</translation>
+    </message>
+    <message>
+        <source>SdkCodeMsg.CallbackFailed</source>
+        <translation>上传回调失败</translation>
+    </message>
+    <message>
+        <source>SdkCodeMsg.UploadFileNotExist</source>
+        <translation>服务器上的上传记录不存在</translation>
+    </message>
+    <message>
+        <source>SdkCodeMsg.SocketTimeout</source>
+        <translation>网络读写超时</translation>
+    </message>
+    <message>
+        <source>SdkCodeMsg.CapacityOverLimit</source>
+        <translation>存储空间已超出限额</translation>
+    </message>
+    <message>
+        <source>SdkCodeMsg.ConsoleCommonErrorUserServiceException</source>
+        <translation>用户服务异常</translation>
+    </message>
+    <message>
+        <source>SdkCodeMsg.TokenError</source>
+        <translation>上传凭证无效</translation>
+    </message>
+</context>
+<context>
+    <name>SDKUploadTask</name>
+    <message>
+        <source>UploadSuccess</source>
+        <translation>上传成功</translation>
+    </message>
+    <message>
+        <source>SecondPass</source>
+        <translation>秒传成功</translation>
+    </message>
+    <message>
+        <source>CRC64 Check Error</source>
+        <translation>CRC64 校验失败</translation>
+    </message>
+    <message>
+        <source>unknown error:</source>
+        <translation>未知错误：</translation>
+    </message>
+    <message>
+        <source>FileChanage</source>
+        <translation>文件已被修改</translation>
+    </message>
+    <message>
+        <source>FileNoExist</source>
+        <translation>文件不存在</translation>
+    </message>
+</context>
+</TS>
