@@ -46,7 +46,8 @@ int main(int argc, char** argv)
     QElapsedTimer clock;
     clock.start();
     for (int i = 0; i < count; ++i) {
-        const QString file = env.MakeFile(QStringLiteral("bench-%1.mp4").arg(i), 4096 + i, 1000u + quint32(i));
+        const QString file =
+            env.MakeFile(QStringLiteral("bench-%1.mp4").arg(i), 4096 + i, 1000u + quint32(i));
         if (!sdk->AddUpload(1, file, QString(), QString(), QString(), QString(), 0, 0)) {
             std::fprintf(stderr, "AddUpload failed for %s\n", qPrintable(file));
             return 1;
@@ -76,9 +77,10 @@ int main(int argc, char** argv)
     QCoreApplication::processEvents();
     const qint64 shownMs = clock.elapsed();
     RecordTableWidget* table = page.recordTable();
-    std::printf("restore: %d rows, Init (RestoreUploads + rows) %lld ms, shown after %lld ms; goal <= 1000 ms: %s\n",
-                table->rowCount(), static_cast<long long>(restoreMs), static_cast<long long>(shownMs),
-                shownMs <= 1000 ? "met" : "NOT met");
+    std::printf(
+        "restore: %d rows, Init (RestoreUploads + rows) %lld ms, shown after %lld ms; goal <= 1000 ms: %s\n",
+        table->rowCount(), static_cast<long long>(restoreMs), static_cast<long long>(shownMs),
+        shownMs <= 1000 ? "met" : "NOT met");
 
     // Statistics ticks: the timer's slot, called directly.
     table->timer()->stop();

@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -53,7 +54,8 @@ public:
         config_->RegisterDefaults();
         Config::SetGlobal(config_.get());
         config_->setValue(QStringLiteral("Custom"), QStringLiteral("apiUrl"), server_->BaseUrl());
-        config_->setValue(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert"), server_->CaFile());
+        config_->setValue(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert"),
+                          server_->CaFile());
         return DBManager::instance()->Open(dir_.filePath(QStringLiteral("client.db")));
     }
 
@@ -64,9 +66,12 @@ public:
         accounts_ = std::make_unique<AccountManager>();
         QSignalSpy ok(accounts_.get(), &AccountManager::SignalLoginSucceed);
         QSignalSpy failed(accounts_.get(), &AccountManager::SignalLoginFailed);
-        accounts_->Login(QString::fromLatin1(orvsrv::kDemoMainEmail), QString::fromLatin1(orvsrv::kDemoPassword),
-                         false);
-        QTest::qWaitFor([&] { return ok.count() + failed.count() > 0; }, 30000);
+        accounts_->Login(QString::fromLatin1(orvsrv::kDemoMainEmail),
+                         QString::fromLatin1(orvsrv::kDemoPassword), false);
+        if (!QTest::qWaitFor([&] { return ok.count() + failed.count() > 0; }, 30000)) {
+            *error = QStringLiteral("login timed out");
+            return false;
+        }
         if (ok.count() == 1)
             return true;
         *error = failed.isEmpty() ? QStringLiteral("login timed out") : failed.first().first().toString();

@@ -12,6 +12,7 @@
 
 #include <QDateTime>
 #include <QLabel>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -25,8 +26,7 @@ namespace {
 // Slow enough to watch a few megabytes move, fast enough for CI.
 constexpr int kThrottleKBps = 768;
 
-template <typename T>
-T* Child(QWidget* parent, const char* name)
+template <typename T> T* Child(QWidget* parent, const char* name)
 {
     return parent->findChild<T*>(QLatin1String(name));
 }
@@ -69,8 +69,8 @@ int StatusOf(const QString& vid)
 void WheelDown(QWidget* viewport)
 {
     const QPoint pos = viewport->rect().center();
-    QWheelEvent wheel(pos, viewport->mapToGlobal(pos), QPoint(0, 0), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
-                      Qt::NoScrollPhase, false);
+    QWheelEvent wheel(pos, viewport->mapToGlobal(pos), QPoint(0, 0), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(viewport, &wheel);
 }
 
@@ -159,7 +159,8 @@ void TransferPageTest::uploadsRunIntoHistory()
     const QString vid = VidOf(files.first());
     ProgressWidget* progress = ProgressOf(table, vid);
     QVERIFY(progress);
-    QTRY_VERIFY_WITH_TIMEOUT(progress->uploadBar()->value() > 0 && !progress->speedLabel()->text().isEmpty() &&
+    QTRY_VERIFY_WITH_TIMEOUT(progress->uploadBar()->value() > 0 &&
+                                 !progress->speedLabel()->text().isEmpty() &&
                                  !progress->timesLabel()->text().isEmpty(),
                              15000);
     QVERIFY(progress->speedLabel()->text().endsWith(QStringLiteral("B/S")));

@@ -54,7 +54,8 @@ void UploadDialogTest::cleanup()
             widget->close();
     }
     QVERIFY(ResetQueue());
-    env_.config().setValue(QStringLiteral("UploadTaskManager"), QStringLiteral("optimizeCoursewareSwitch"), false);
+    env_.config().setValue(QStringLiteral("UploadTaskManager"), QStringLiteral("optimizeCoursewareSwitch"),
+                           false);
 }
 
 void UploadDialogTest::cleanupTestCase()
@@ -81,7 +82,8 @@ void UploadDialogTest::acceptsMediaAndRefusesOthers()
     QCOMPARE(dialog.tableModel()->index(0, 1).data().toString(), QStringLiteral("MP4"));
     QCOMPARE(dialog.tableModel()->index(0, 2).data().toString(), QStringLiteral("1.00 KB"));
     QVERIFY(dialog.findChild<QPushButton*>(QStringLiteral("confirmButton"))->isEnabled());
-    QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("totalVideoLabel"))->text(), QStringLiteral("Total 1 videos"));
+    QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("totalVideoLabel"))->text(),
+             QStringLiteral("Total 1 videos"));
 
     const QString toast = ToastTexts(&dialog).join(QLatin1Char('|'));
     QVERIFY2(toast.contains(QStringLiteral("UploadDialog.NoSupportFiles:")), qPrintable(toast));
@@ -140,7 +142,8 @@ void UploadDialogTest::emojiTitleTurnsRowRed()
     QVERIFY(guard && dialog->isVisible());
     QVERIFY(SDKManager::instance()->tasks().isEmpty());
     for (int column = 0; column < 3; ++column) {
-        QCOMPARE(model->index(1, column).data(Qt::ForegroundRole).value<QBrush>().color(), QColor(0xFF, 0x46, 0x46));
+        QCOMPARE(model->index(1, column).data(Qt::ForegroundRole).value<QBrush>().color(),
+                 QColor(0xFF, 0x46, 0x46));
         QVERIFY(!model->index(0, column).data(Qt::ForegroundRole).isValid());
     }
     QVERIFY(ToastTexts(dialog).contains(QStringLiteral("UploadDialog.InvalidParam")));
@@ -154,7 +157,8 @@ void UploadDialogTest::emojiTitleTurnsRowRed()
 
 void UploadDialogTest::optimiseSwitchQueuesLuping()
 {
-    env_.config().setValue(QStringLiteral("UploadTaskManager"), QStringLiteral("optimizeCoursewareSwitch"), true);
+    env_.config().setValue(QStringLiteral("UploadTaskManager"), QStringLiteral("optimizeCoursewareSwitch"),
+                           true);
     const QString a = env_.MakeFile(QStringLiteral("lesson1.mp4"), 8192, 6);
     const QString b = env_.MakeFile(QStringLiteral("lesson2.wav"), 8192, 7);
     auto* dialog = new UploadDialog(categories_);
@@ -170,7 +174,9 @@ void UploadDialogTest::optimiseSwitchQueuesLuping()
         QCOMPARE(task->record().cateId, dialog ? dialog->cateId() : task->record().cateId);
     }
     // The switch is read, never written.
-    QCOMPARE(env_.config().value(QStringLiteral("UploadTaskManager"), QStringLiteral("optimizeCoursewareSwitch")).toBool(),
+    QCOMPARE(env_.config()
+                 .value(QStringLiteral("UploadTaskManager"), QStringLiteral("optimizeCoursewareSwitch"))
+                 .toBool(),
              true);
 }
 
@@ -263,10 +269,12 @@ void UploadDialogTest::editButtonWritesBack()
         auto* editor = qobject_cast<VideoEditDialog*>(QApplication::activeModalWidget());
         if (!editor)
             return;
-        QCOMPARE(editor->findChild<QLineEdit*>(QStringLiteral("titleLineEdit"))->text(), QStringLiteral("edit-me"));
+        QCOMPARE(editor->findChild<QLineEdit*>(QStringLiteral("titleLineEdit"))->text(),
+                 QStringLiteral("edit-me"));
         editor->findChild<QLineEdit*>(QStringLiteral("titleLineEdit"))->setText(QStringLiteral("New title"));
         editor->findChild<QLineEdit*>(QStringLiteral("tagsLineEdit"))->setText(QStringLiteral("a,b"));
-        editor->findChild<QPlainTextEdit*>(QStringLiteral("descPlainTextEdit"))->setPlainText(QStringLiteral("About"));
+        editor->findChild<QPlainTextEdit*>(QStringLiteral("descPlainTextEdit"))
+            ->setPlainText(QStringLiteral("About"));
         editor->findChild<QPushButton*>(QStringLiteral("confirmButton"))->click();
         edited = true;
     });

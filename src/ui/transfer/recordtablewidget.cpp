@@ -7,8 +7,8 @@
 #include "upload/transferstats.h"
 
 #include <QCloseEvent>
-#include <QSqlDatabase>
 #include <QFontMetrics>
+#include <QSqlDatabase>
 #include <QTimer>
 
 namespace {

@@ -2,6 +2,8 @@
 // The transfer page of the main window: the upload queue with its summary,
 // the history of finished uploads, and the way into the upload dialog.
 
+#include "ui/transfer/uploaddialog.h"
+
 #include <QList>
 #include <QPointer>
 #include <QUrl>
@@ -17,7 +19,6 @@ class QPushButton;
 class QStackedWidget;
 class RecordTableWidget;
 class StatusButton;
-class UploadDialog;
 
 class TransferListWidget : public QWidget
 {
