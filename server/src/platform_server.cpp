@@ -114,6 +114,9 @@ bool PlatformServer::Start(QString* error)
     // them enough workers, and do not let idle keep-alive links hold them long.
     http.new_task_queue = [] { return new httplib::ThreadPool(32); };
     http.set_keep_alive_timeout(2);
+    http.set_keep_alive_max_count(100);
+    // Small answers would otherwise wait for the peer's delayed ACK.
+    http.set_tcp_nodelay(true);
     http.set_read_timeout(10);
     http.set_write_timeout(10);
 
