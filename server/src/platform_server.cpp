@@ -17,6 +17,7 @@
 
 #include <httplib.h>
 
+#include <csignal>
 #include <cstdio>
 #include <thread>
 
@@ -109,6 +110,9 @@ bool PlatformServer::Start(QString* error)
             *error = QStringLiteral("the HTTP server could not be set up (certificate or key unusable)");
         return false;
     }
+    // A client that goes away mid-answer must not end the process: writes to
+    // its socket then fail with EPIPE instead of raising SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
     httplib::Server& http = *d->http;
     // Parallel thumbnail downloads and uploads keep connections open; give
     // them enough workers, and do not let idle keep-alive links hold them long.
