@@ -6,6 +6,8 @@ static void InitImageResources()
 {
     // One line per image/<name>.qrc.
     Q_INIT_RESOURCE(image);
+    Q_INIT_RESOURCE(shell);
+    Q_INIT_RESOURCE(transfer);
 }
 
 void InitOrvaneResources()
