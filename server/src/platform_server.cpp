@@ -241,6 +241,11 @@ void PlatformServer::FlipByteOfNextCompletedUpload()
         d->tus->FlipByteOfNextCompletedUpload();
 }
 
+qint64 PlatformServer::UploadBytesReceived() const
+{
+    return d->tus ? d->tus->BytesReceived() : 0;
+}
+
 bool PlatformServer::SeedDemo()
 {
     return d->OpenStorage(nullptr) && SeedDemoData(d->storage);

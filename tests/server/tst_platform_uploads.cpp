@@ -283,8 +283,10 @@ void TestPlatformUploads::uploadOverHttps()
     };
 
     const QString vid = NewVid();
+    const qint64 receivedBefore = server->UploadBytesReceived();
     const orvtest::HttpReply done = upload(vid);
     QVERIFY2(done.status == 204, done.body.constData());
+    QCOMPARE(server->UploadBytesReceived() - receivedBefore, qint64(content.size()));
     const QJsonArray infos =
         api.Get(QStringLiteral("/v3/video/get-video-info"),
                 {{QStringLiteral("vids"), vid}, {QStringLiteral("filter"), QStringLiteral("basicInfo")}})
