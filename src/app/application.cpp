@@ -4,9 +4,9 @@
 #include "app/config.h"
 #include "app/legacyaccounts.h"
 #include "app/paths.h"
+#include "storage/dbmanager.h"
 #include "ui/resources.h"
 #include "ui/shell/logindialog.h"
-#include "storage/dbmanager.h"
 #include "ui/shell/mainwindow.h"
 #include "upload/sdkmanager.h"
 
