@@ -13,7 +13,7 @@
     </message>
     <message>
         <source>AboutDialog.Copyright</source>
-        <translation>Copyright © 2026 Orvane。保留所有权利。&lt;br&gt;&lt;a href="https://www.orvane.com" style="color:#2563EB;text-decoration:none;"&gt;www.orvane.com&lt;/a&gt;</translation>
+        <translation>Copyright © 2026 Orvane。保留所有权利。&lt;br&gt;&lt;a href=&quot;https://www.orvane.com&quot; style=&quot;color:#2563EB;text-decoration:none;&quot;&gt;www.orvane.com&lt;/a&gt;</translation>
     </message>
     <message>
         <source>This application is based on Qt, used under the GNU Lesser General Public License version 3.</source>
@@ -189,6 +189,26 @@
     <message>
         <source>MsgBox.DefaultTitle</source>
         <translation>提示</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>是</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>否</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
     </message>
 </context>
 <context>

@@ -8,9 +8,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QStandardPaths>
@@ -24,7 +26,9 @@
 #include "app/application.h"
 #include "app/config.h"
 #include "orvsrv/platform_server.h"
+#include "serverfixture.h"
 #include "storage/dbmanager.h"
+#include "ui/common/menuentrywidget.h"
 #include "ui/common/msgbox.h"
 #include "ui/shell/accountitemwidget.h"
 #include "ui/shell/logindialog.h"
@@ -91,7 +95,7 @@ private:
 
     Config* config_;
     QTemporaryDir dir_;
-    std::unique_ptr<orvsrv::PlatformServer> server_;
+    orvtest::ServerFixture server_;
     AccountManager* accounts_ = nullptr;
     QPointer<MainWindow> mainWindow_;
 };
@@ -99,16 +103,11 @@ private:
 void TstShellLogin::initTestCase()
 {
     QVERIFY(dir_.isValid());
-    orvsrv::ServerOptions options;
-    options.dataDir = dir_.filePath(QStringLiteral("server"));
-    options.seed = QStringLiteral("demo");
-    server_ = std::make_unique<orvsrv::PlatformServer>(options);
-    QString error;
-    QVERIFY2(server_->Start(&error), qPrintable(error));
+    QVERIFY2(server_.Start(), qPrintable(server_.Error()));
 
     config_->RegisterDefaults();
-    config_->setValue(QStringLiteral("Custom"), QStringLiteral("apiUrl"), server_->BaseUrl());
-    config_->setValue(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert"), server_->CaFile());
+    config_->setValue(QStringLiteral("Custom"), QStringLiteral("apiUrl"), server_.BaseUrl());
+    config_->setValue(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert"), server_.CaFile());
     Config::SetGlobal(config_);
     QVERIFY(DBManager::instance()->Open(dir_.filePath(QStringLiteral("client.db"))));
     accounts_ = new AccountManager(this);
@@ -127,7 +126,7 @@ void TstShellLogin::cleanupTestCase()
     SDKManager::instance()->Shutdown();
     delete accounts_;
     DBManager::Close();
-    server_->Stop();
+    server_.Stop();
 }
 
 void TstShellLogin::init()
@@ -406,8 +405,10 @@ void TstShellLogin::rememberedPasswordLogsInAndOpensMainWindow()
     QTRY_VERIFY(guard.isNull());
     QVERIFY(mainWindow_);
     QVERIFY(mainWindow_->isVisible());
-    QCOMPARE(mainWindow_->size(), QSize(1020, 640));
     QCOMPARE(mainWindow_->minimumSize(), QSize(960, 500));
+    // 1020 x 640, shrunk to the screen where that is smaller (never below the minimum).
+    const QSize area = mainWindow_->screen()->availableGeometry().size();
+    QCOMPARE(mainWindow_->size(), QSize(1020, 640).boundedTo(area).expandedTo(QSize(960, 500)));
     QCOMPARE(mainWindow_->stackedWidget()->currentWidget()->objectName(), QStringLiteral("videoList"));
     QCOMPARE(db->SelectUsers().first().account, kMain);
 }
@@ -509,6 +510,18 @@ void TstShellLogin::exitWithRunningUploadAsksAndPauses()
     QVERIFY(!uploads->anyUploading());
     for (const SharedUploadTaskPtr& task : uploads->tasks())
         QCOMPARE(task->status(), int(UploadStatus::Paused));
+
+    // The settings menu starts and suspends everything, after the menu has closed.
+    QMenu* settings = mainWindow_->titleWidget()->settingsMenu();
+    auto* startAll = settings->findChild<MenuEntryWidget*>(QStringLiteral("startAllBtn"));
+    auto* suspendAll = settings->findChild<MenuEntryWidget*>(QStringLiteral("suspendAllBtn"));
+    QVERIFY(startAll && suspendAll);
+    QVERIFY(!settings->findChild<MenuEntryWidget*>(QStringLiteral("preferencesBtn"))->isEnabled());
+    QTest::mouseClick(startAll, Qt::LeftButton);
+    QVERIFY(!uploads->anyUploading()); // queued: runs once the menu's click has been handled
+    QTRY_VERIFY(uploads->anyUploading());
+    QTest::mouseClick(suspendAll, Qt::LeftButton);
+    QTRY_VERIFY(!uploads->anyUploading());
     server_->ClearFaults();
 }
 

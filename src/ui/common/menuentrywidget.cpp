@@ -9,6 +9,8 @@
 #include <QStyleOption>
 #include <QWidgetAction>
 
+#include "ui/common/stylehelper.h"
+
 namespace {
 constexpr int kIconSize = 16;
 }
@@ -18,7 +20,6 @@ MenuEntryWidget::MenuEntryWidget(const QString& objectName, const QIcon& icon, c
     : QWidget(parent), icon_(icon)
 {
     setObjectName(objectName);
-    setProperty("menuEntry", true);
     setAttribute(Qt::WA_Hover);
     setCursor(Qt::PointingHandCursor);
     auto* row = new QHBoxLayout(this);
@@ -31,6 +32,7 @@ MenuEntryWidget::MenuEntryWidget(const QString& objectName, const QIcon& icon, c
     iconLabel_->setVisible(!icon.isNull());
     textLabel_ = new QLabel(text, this);
     textLabel_->setObjectName(QStringLiteral("menuEntryText"));
+    textLabel_->setProperty("hovered", false);
     row->addWidget(iconLabel_);
     row->addWidget(textLabel_, 1);
     setMinimumHeight(36);
@@ -68,6 +70,20 @@ void MenuEntryWidget::mouseReleaseEvent(QMouseEvent* event)
     event->accept();
     if (click && isEnabled())
         emit SignalClicked();
+}
+
+void MenuEntryWidget::enterEvent(QEvent* event)
+{
+    QWidget::enterEvent(event);
+    // Style sheets match pseudo-states on the styled widget only, so the
+    // label learns about the hover through a property.
+    SetStyleProperty(textLabel_, "hovered", true);
+}
+
+void MenuEntryWidget::leaveEvent(QEvent* event)
+{
+    QWidget::leaveEvent(event);
+    SetStyleProperty(textLabel_, "hovered", false);
 }
 
 void MenuEntryWidget::changeEvent(QEvent* event)

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
+#include <QPair>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -57,6 +58,18 @@ MsgBox::MsgBox(QWidget* parent, Type type, const QString& title, const QString& 
     buttonBox_->setObjectName(QStringLiteral("buttonBox"));
     buttonBox_->setContentsMargins(24, 8, 24, 20);
     layout->addWidget(buttonBox_);
+    // The program's own texts, so the box reads the same whatever the
+    // toolkit's translations provide.
+    const QList<QPair<QDialogButtonBox::StandardButton, QString>> texts{
+        {QDialogButtonBox::Ok, tr("OK")},
+        {QDialogButtonBox::Cancel, tr("Cancel")},
+        {QDialogButtonBox::Yes, tr("Yes")},
+        {QDialogButtonBox::No, tr("No")},
+        {QDialogButtonBox::Close, tr("Close")}};
+    for (const auto& t : texts) {
+        if (QPushButton* b = buttonBox_->button(t.first))
+            b->setText(t.second);
+    }
     for (QAbstractButton* b : buttonBox_->buttons()) {
         b->setProperty("Type", typeName);
         // Lets the style sheet tell the confirming button from the others.

@@ -32,6 +32,7 @@ QPushButton* MakeControlButton(QWidget* parent, const char* name, const char* ic
     btn->setAutoDefault(false);
     btn->setIcon(QIcon(QString::fromLatin1(icon)));
     btn->setIconSize(QSize(12, 12));
+    btn->setFixedSize(36, 30);
     return btn;
 }
 } // namespace

@@ -241,11 +241,6 @@ void LoginDialog::InitAccountList()
     for (const DBManager::User& user : DBManager::instance()->SelectUsers())
         accounts_.append(user.account);
 
-    completerModel_ = new QStringListModel(accounts_, this);
-    completer_ = new QCompleter(completerModel_, this);
-    completer_->setCompletionMode(QCompleter::InlineCompletion);
-    accountComboBox_->setCompleter(completer_);
-
     accountList_ = new QListWidget(accountComboBox_);
     accountList_->setObjectName(QStringLiteral("accountList"));
     accountList_->setResizeMode(QListView::Adjust);
@@ -255,6 +250,11 @@ void LoginDialog::InitAccountList()
     if (QWidget* popup = accountList_->window(); popup && popup != this)
         popup->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint);
     accountList_->installEventFilter(this);
+    // After the model: setting a model may hand the combo box's completer a new one.
+    completerModel_ = new QStringListModel(accounts_, this);
+    completer_ = new QCompleter(completerModel_, this);
+    completer_->setCompletionMode(QCompleter::InlineCompletion);
+    accountComboBox_->setCompleter(completer_);
 
     {
         const QSignalBlocker blocker(accountComboBox_);

@@ -16,6 +16,18 @@
 #include "ui/shell/mainwindowtitlewidget.h"
 #include "upload/sdkmanager.h"
 
+// The transfer list page and the shared category model join the build in
+// their own time; until then the window shows a neutral page in their place.
+#if __has_include("ui/transfer/transferlistwidget.h")
+#include "ui/transfer/transferlistwidget.h"
+#define ORVANE_HAS_TRANSFER_PAGE 1
+#endif
+#if __has_include("model/categorytreemodel.h")
+#include "app/application.h"
+#include "model/categorytreemodel.h"
+#define ORVANE_HAS_CATEGORY_MODEL 1
+#endif
+
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("MainWindow"));
@@ -26,8 +38,10 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     resize(1020, 640);
     setMinimumSize(960, 500);
 
+    // The frameless window draws its own 1 px outline (style sheet border).
+    setAttribute(Qt::WA_StyledBackground);
     auto* root = new QVBoxLayout(this);
-    root->setContentsMargins(0, 0, 0, 0);
+    root->setContentsMargins(1, 1, 1, 1);
     root->setSpacing(0);
     titleBarWidget_ = new QWidget(this);
     titleBarWidget_->setObjectName(QStringLiteral("titleBarWidget"));
@@ -70,9 +84,21 @@ void MainWindow::Init()
 
     videoList_ = MakePlaceholderPage(QStringLiteral("videoList"), tr("MainWindow.VideoListPlaceholder"));
     stackedWidget_->addWidget(videoList_);
+#ifdef ORVANE_HAS_TRANSFER_PAGE
+    auto* transfer = new TransferListWidget(stackedWidget_);
+    transfer->setObjectName(QStringLiteral("transferList"));
+#ifdef ORVANE_HAS_CATEGORY_MODEL
+    if (auto* app = qobject_cast<Application*>(qApp); app && app->categoryTreeModel())
+        transfer->SetCategoryModel(app->categoryTreeModel());
+#endif
+    transferList_ = transfer;
+    stackedWidget_->addWidget(transferList_);
+    transfer->Init();
+#else
     transferList_ =
         MakePlaceholderPage(QStringLiteral("transferList"), tr("MainWindow.TransferListPlaceholder"));
     stackedWidget_->addWidget(transferList_);
+#endif
     stackedWidget_->setCurrentWidget(videoList_);
 
     connect(titleWidget_, &MainWindowTitleWidget::SignalJumpToVideoList, this, [this]() {
@@ -121,8 +147,13 @@ bool MainWindow::ConfirmExit()
 void MainWindow::OnAllOperation(bool start)
 {
     // The transfer page keeps its all-operation button in step with the queue.
-    if (QMetaObject::invokeMethod(transferList_, "on_allOperationBtn_clicked", Q_ARG(bool, start)))
-        return;
+    for (const char* slot : {"OnAllOperation", "on_allOperationBtn_clicked"}) {
+        const QByteArray signature = QByteArray(slot) + "(bool)";
+        if (transferList_ && transferList_->metaObject()->indexOfMethod(signature.constData()) >= 0) {
+            QMetaObject::invokeMethod(transferList_, slot, Q_ARG(bool, start));
+            return;
+        }
+    }
     if (start)
         SDKManager::instance()->StartAll();
     else

@@ -77,7 +77,7 @@ void MainWindowTitleWidget::BuildUi()
     titleBar_ = new TitleBar(this);
     titleBar_->setObjectName(QStringLiteral("mainTitleBar"));
     titleBar_->titleLabel()->hide();
-    titleBar_->titleLayout()->setContentsMargins(14, 0, 8, 0);
+    titleBar_->titleLayout()->setContentsMargins(14, 0, 0, 0);
     titleBar_->titleLayout()->setSpacing(0);
     root->addWidget(titleBar_);
 
@@ -100,16 +100,22 @@ void MainWindowTitleWidget::BuildUi()
     transferListBtn_->setIcon(
         PageIcon(":/image/MainTitlebar/transfer-list.svg", ":/image/MainTitlebar/transfer-list-active.svg"));
     transferListBtn_->setText(tr("MainWindow.TransferList"));
-    pages->addWidget(videoListBtn_);
-    pages->addWidget(transferListBtn_);
+    for (QPushButton* b : {videoListBtn_, transferListBtn_}) {
+        b->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        b->setFixedHeight(32);
+        pages->addWidget(b);
+    }
 
+    // Page buttons on the left, free space (which drags the window) in the
+    // middle, the menus on the right next to the window buttons.
     auto* titleRow = titleBar_->titleLayout();
     titleRow->insertWidget(0, pageButtonWidget_);
+    titleRow->insertStretch(1, 1);
 
     controlWidget_ = new QWidget(area);
     controlWidget_->setObjectName(QStringLiteral("controlWidget"));
     auto* controls = new QHBoxLayout(controlWidget_);
-    controls->setContentsMargins(0, 0, 6, 0);
+    controls->setContentsMargins(0, 0, 0, 0);
     controls->setSpacing(2);
     accountBtn_ = MakeBarButton(controlWidget_, "accountBtn", ":/image/MainTitlebar/account.svg", false);
     accountBtn_->setToolTip(tr("account"));
@@ -117,16 +123,19 @@ void MainWindowTitleWidget::BuildUi()
     feedbackBtn_->setToolTip(tr("feedback"));
     settingsBtn_ = MakeBarButton(controlWidget_, "settingsBtn", ":/image/MainTitlebar/settings.svg", false);
     settingsBtn_->setToolTip(tr("settings"));
-    controls->addWidget(accountBtn_);
-    controls->addWidget(feedbackBtn_);
-    controls->addWidget(settingsBtn_);
+    for (QPushButton* b : {accountBtn_, feedbackBtn_, settingsBtn_}) {
+        b->setFixedSize(34, 30);
+        controls->addWidget(b);
+    }
     titleRow->addWidget(controlWidget_);
 
     auto* separator = new QWidget(area);
     separator->setObjectName(QStringLiteral("titleSeparator"));
     separator->setAttribute(Qt::WA_StyledBackground);
     separator->setFixedSize(1, 18);
+    titleRow->addSpacing(8);
     titleRow->addWidget(separator, 0, Qt::AlignVCenter);
+    titleRow->addSpacing(8);
 }
 
 void MainWindowTitleWidget::BuildAccountMenu()
@@ -294,7 +303,8 @@ void MainWindowTitleWidget::SetUserInfo(const UserInfo& info)
     emailLabel_->setText(shown);
     emailLabel_->setToolTip(shown != info.account ? info.account : QString());
     expiredValueLabel_->setText(ExpiryText(info));
-    const qint64 used = static_cast<qint64>(info.space) - info.remainBytes;
+    // A remainder above the package size would read as negative usage; show none.
+    const qint64 used = qMax<qint64>(0, static_cast<qint64>(info.space) - info.remainBytes);
     storageValueLabel_->setText(
         QStringLiteral("%1/%2").arg(FormatSize(used, 4), FormatSize(static_cast<qint64>(info.space), 4)));
     bool overflow = false;

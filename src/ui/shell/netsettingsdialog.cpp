@@ -59,6 +59,8 @@ NetSettingsDialog::NetSettingsDialog(QWidget* parent) : QDialog(parent)
         new QRegularExpressionValidator(QRegularExpression(PortPattern()), portLineedit_));
     connect(proxyTypeComboBox_, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             [this](int index) { SetFieldsEnabled(index != 0); });
+    connect(addressLineedit_, &QLineEdit::textEdited, this,
+            [this]() { SetStyleProperty(addressLineedit_, "status", QString()); });
     connect(cancelBtn_, &QPushButton::clicked, this, &QDialog::reject);
     connect(applyBtn_, &QPushButton::clicked, this, &NetSettingsDialog::OnApply);
     Load();
@@ -172,6 +174,7 @@ void NetSettingsDialog::OnApply()
     const int index = proxyTypeComboBox_->currentIndex();
     const QString host = addressLineedit_->text().trimmed();
     if (index != 0 && host.isEmpty()) {
+        SetStyleProperty(addressLineedit_, "status", QStringLiteral("error"));
         ShowToastInParent(settingsWidget_, tr("NetSettingsDialog.HostIsEmpty!"));
         return;
     }
