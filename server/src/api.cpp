@@ -33,6 +33,7 @@ constexpr qint64 kTimestampWindowMs = 5 * 60 * 1000;
 constexpr int kMaxLoginFailures = 5;
 constexpr qint64 kMaxCoverBytes = 5 * 1024 * 1024;
 constexpr int kMaxVidsPerCall = 100;
+constexpr qint64 kTopCategoryAlias = 1;
 
 QString Str(const std::string& s)
 {
@@ -345,6 +346,10 @@ bool Api::ResolveFile(const QString& rel, QByteArray* data, QString* mime)
 
 bool Api::CategoryInScope(const Account& acc, qint64 cateId, Category* cat, ApiError* err)
 {
+    // Id 1 names the account's top category, whatever its real id (the login
+    // answer's null cateId reads as 1 on the client).
+    if (cateId == kTopCategoryAlias)
+        cateId = acc.topCateId;
     if (!m_storage.CategoryById(cateId, cat) || cat->ownerId != acc.ownerId)
         return Fail(err, 404, err::CATEGORY_NOT_EXIST, QStringLiteral("category not exist"));
     // A sub-account sees only the subtree of its top category.
@@ -499,10 +504,10 @@ bool Api::AddCategory(const Account& acc, const Params& p, QJsonValue* data, Api
     Category parent;
     if (!CategoryInScope(acc, parentId, &parent, err) || !ValidateCategoryName(name, err))
         return false;
-    Category c{0, acc.ownerId, parentId, name};
+    Category c{0, acc.ownerId, parent.id, name};
     bool dup = false;
     const bool ok = m_storage.Transaction([&] {
-        if (m_storage.SiblingNameExists(acc.ownerId, parentId, name, 0)) {
+        if (m_storage.SiblingNameExists(acc.ownerId, parent.id, name, 0)) {
             dup = true;
             return false;
         }
@@ -651,12 +656,13 @@ bool Api::ListVideo(const Account& acc, const Params& p, QJsonValue* data, ApiEr
     QHash<qint64, Category> cats;
     for (const Category& c : all)
         cats.insert(c.id, c);
-    q.cateIds.push_back(cateId);
+    q.cateIds.push_back(cat.id);
     if (sub == QLatin1String("Y")) {
-        for (int i = 0; i < q.cateIds.size(); ++i) // breadth-first over the subtree
-            for (const Category& c : all)
-                if (c.parentId == q.cateIds[i])
-                    q.cateIds.push_back(c.id);
+        QHash<qint64, QVector<qint64>> children;
+        for (const Category& c : all)
+            children[c.parentId].push_back(c.id);
+        for (int i = 0; i < q.cateIds.size() && q.cateIds.size() <= all.size(); ++i) // breadth-first
+            q.cateIds += children.value(q.cateIds[i]);
     }
     qint64 total = 0;
     const QVector<Video> videos = m_storage.ListVideos(q, &total);
@@ -824,7 +830,7 @@ bool Api::MoveVideos(const Account& acc, const Params& p, QJsonValue*, ApiError*
     }
     const bool ok = m_storage.Transaction([&] {
         for (const QString& vid : vids)
-            if (!m_storage.SetVideoCategory(vid.trimmed(), cateId))
+            if (!m_storage.SetVideoCategory(vid.trimmed(), c.id))
                 return false;
         return true;
     });
@@ -940,7 +946,9 @@ bool Api::UploadCover(const Account& acc, const Params& p, const Part& image, QJ
         files.mkpath(QFileInfo(files.filePath(bigRel)).absolutePath());
         QSaveFile big(files.filePath(bigRel));
         QSaveFile small(files.filePath(smallRel));
-        const QImage thumb = img.scaled(160, 90, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        // Fast scaling: smooth scaling would hand the work to Qt's shared
+        // thread pool from this worker thread; a small thumbnail needs no more.
+        const QImage thumb = img.scaled(160, 90, Qt::KeepAspectRatio, Qt::FastTransformation);
         if (!big.open(QIODevice::WriteOnly) || big.write(image.data) != image.data.size() || !big.commit() ||
             !small.open(QIODevice::WriteOnly) || !thumb.save(&small, "PNG") || !small.commit())
             return Fail(err, 500, err::UNDEFINED, QStringLiteral("cannot store the image"));

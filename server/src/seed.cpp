@@ -9,12 +9,13 @@
 namespace orvsrv {
 namespace {
 
-QString RandomToken(int length, const char* alphabet)
+// Ids come from the fast seeded generator; secrets from the system's.
+QString RandomToken(int length, const char* alphabet, QRandomGenerator* rng = QRandomGenerator::global())
 {
     const int n = int(qstrlen(alphabet));
-    QString out;
+    QString out(length, Qt::Uninitialized);
     for (int i = 0; i < length; ++i)
-        out += QLatin1Char(alphabet[QRandomGenerator::system()->bounded(n)]);
+        out[i] = QLatin1Char(alphabet[rng->bounded(n)]);
     return out;
 }
 

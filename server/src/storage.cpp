@@ -40,18 +40,36 @@ int Video::EffectiveStatus(qint64 nowMs) const
 
 namespace {
 
-// One prepared statement; finalised on scope exit.
+// One prepared statement, taken from the connection's cache and reset on
+// scope exit. Preparing is the dominant cost of the short statements here.
 class Stmt
 {
 public:
-    Stmt(sqlite3* db, const char* sql)
+    // cached = false for statements whose text varies (lists of ids).
+    Stmt(sqlite3* db, QHash<QByteArray, sqlite3_stmt*>& cache, const QByteArray& sql, bool cached = true)
+        : m_owned(!cached)
     {
-        if (sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr) != SQLITE_OK) {
-            qWarning("sqlite prepare failed: %s (%s)", sqlite3_errmsg(db), sql);
+        m_stmt = cached ? cache.value(sql) : nullptr;
+        if (m_stmt)
+            return;
+        if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &m_stmt, nullptr) != SQLITE_OK) {
+            qWarning("sqlite prepare failed: %s (%s)", sqlite3_errmsg(db), sql.constData());
+            sqlite3_finalize(m_stmt);
             m_stmt = nullptr;
+            return;
+        }
+        if (cached)
+            cache.insert(sql, m_stmt);
+    }
+    ~Stmt()
+    {
+        if (m_owned) {
+            sqlite3_finalize(m_stmt);
+        } else if (m_stmt) {
+            sqlite3_reset(m_stmt);
+            sqlite3_clear_bindings(m_stmt);
         }
     }
-    ~Stmt() { sqlite3_finalize(m_stmt); }
     Stmt(const Stmt&) = delete;
     Stmt& operator=(const Stmt&) = delete;
 
@@ -89,6 +107,7 @@ public:
 
 private:
     sqlite3_stmt* m_stmt = nullptr;
+    bool m_owned = false;
 };
 
 const char* kSchema = R"SQL(
@@ -193,6 +212,7 @@ struct Storage::Impl
 {
     std::recursive_mutex mutex;
     sqlite3* db = nullptr;
+    QHash<QByteArray, sqlite3_stmt*> cache;
 
     bool Exec(const char* sql)
     {
@@ -239,6 +259,9 @@ bool Storage::Open(const QString& file, QString* error)
 void Storage::Close()
 {
     std::lock_guard<std::recursive_mutex> lock(d->mutex);
+    for (sqlite3_stmt* st : qAsConst(d->cache))
+        sqlite3_finalize(st);
+    d->cache.clear();
     if (d->db) {
         sqlite3_close(d->db);
         d->db = nullptr;
@@ -260,7 +283,7 @@ bool Storage::Transaction(const std::function<bool()>& fn)
 bool Storage::InsertAccount(Account& a)
 {
     std::lock_guard<std::recursive_mutex> lock(d->mutex);
-    Stmt s(d->db,
+    Stmt s(d->db, d->cache,
            "INSERT INTO accounts(email, password, user_id, child_user_id, app_id, app_secret, owner_id, "
            "is_sub, child_type, child_name, permissions, expiration_ms, package_type, space, remain_bytes, "
            "top_cate, user_level, upload_type, child_video_only) "
@@ -276,7 +299,7 @@ bool Storage::InsertAccount(Account& a)
     a.id = sqlite3_last_insert_rowid(d->db);
     if (a.ownerId == 0) {
         a.ownerId = a.id;
-        Stmt u(d->db, "UPDATE accounts SET owner_id = id WHERE id = ?");
+        Stmt u(d->db, d->cache, "UPDATE accounts SET owner_id = id WHERE id = ?");
         u.bind(1, a.id);
         return u.exec();
     }
@@ -286,7 +309,8 @@ bool Storage::InsertAccount(Account& a)
 bool Storage::AccountByEmail(const QString& email, Account* out)
 {
     std::lock_guard<std::recursive_mutex> lock(d->mutex);
-    Stmt s(d->db, (QByteArray("SELECT ") + kAccountCols + " FROM accounts WHERE email = ?").constData());
+    Stmt s(d->db, d->cache,
+           (QByteArray("SELECT ") + kAccountCols + " FROM accounts WHERE email = ?").constData());
     s.bind(1, email);
     if (s.step() != SQLITE_ROW)
         return false;
@@ -297,7 +321,8 @@ bool Storage::AccountByEmail(const QString& email, Account* out)
 bool Storage::AccountByAppId(const QString& appId, Account* out)
 {
     std::lock_guard<std::recursive_mutex> lock(d->mutex);
-    Stmt s(d->db, (QByteArray("SELECT ") + kAccountCols + " FROM accounts WHERE app_id = ?").constData());
+    Stmt s(d->db, d->cache,
+           (QByteArray("SELECT ") + kAccountCols + " FROM accounts WHERE app_id = ?").constData());
     s.bind(1, appId);
     if (s.step() != SQLITE_ROW)
         return false;
@@ -308,7 +333,8 @@ bool Storage::AccountByAppId(const QString& appId, Account* out)
 bool Storage::AccountById(qint64 id, Account* out)
 {
     std::lock_guard<std::recursive_mutex> lock(d->mutex);
-    Stmt s(d->db, (QByteArray("SELECT ") + kAccountCols + " FROM accounts WHERE id = ?").constData());
+    Stmt s(d->db, d->cache,
+           (QByteArray("SELECT ") + kAccountCols + " FROM accounts WHERE id = ?").constData());
     s.bind(1, id);
     if (s.step() != SQLITE_ROW)
         return false;
@@ -319,7 +345,7 @@ bool Storage::AccountById(qint64 id, Account* out)
 bool Storage::UpdateLoginState(qint64 id, int failedLogins, qint64 lockedUntilMs)
 {
     std::lock_guard<std::recursive_mutex> lock(d->mutex);
-    Stmt s(d->db, "UPDATE accounts SET failed_logins = ?, locked_until = ? WHERE id = ?");
+    Stmt s(d->db, d->cache, "UPDATE accounts SET failed_logins = ?, locked_until = ? WHERE id = ?");
     s.bind(1, qint64(failedLogins)).bind(2, lockedUntilMs).bind(3, id);
     return s.exec();
 }
@@ -327,7 +353,7 @@ bool Storage::UpdateLoginState(qint64 id, int failedLogins, qint64 lockedUntilMs
 bool Storage::AddRemainBytes(qint64 ownerId, qint64 delta)
 {
     std::lock_guard<std::recursive_mutex> lock(d->mutex);
-    Stmt s(d->db, "UPDATE accounts SET remain_bytes = MIN(space, remain_bytes + ?) WHERE id = ?");
+    Stmt s(d->db, d->cache, "UPDATE accounts SET remain_bytes = MIN(space, remain_bytes + ?) WHERE id = ?");
     s.bind(1, delta).bind(2, ownerId);
     return s.exec();
 }
@@ -335,7 +361,7 @@ bool Storage::AddRemainBytes(qint64 ownerId, qint64 delta)
 bool Storage::SetTopCategory(qint64 accountId, qint64 cateId)
 {
     std::lock_guard<std::recursive_mutex> lock(d->mutex);
-    Stmt s(d->db, "UPDATE accounts SET top_cate = ? WHERE id = ?");
+    Stmt s(d->db, d->cache, "UPDATE accounts SET top_cate = ? WHERE id = ?");
     s.bind(1, cateId).bind(2, accountId);
     return s.exec();
 }
@@ -343,7 +369,7 @@ bool Storage::SetTopCategory(qint64 accountId, qint64 cateId)
 void Storage::RecordLoginAttempt(const QString& email, bool success, int code)
 {
     std::lock_guard<std::recursive_mutex> lock(d->mutex);
-    Stmt s(d->db, "INSERT INTO login_attempts(email, at_ms, success, code) VALUES(?,?,?,?)");
+    Stmt s(d->db, d->cache, "INSERT INTO login_attempts(email, at_ms, success, code) VALUES(?,?,?,?)");
     s.bind(1, email.left(320)).bind(2, QDateTime::currentMSecsSinceEpoch()).bind(3, qint64(success));
     s.bind(4, qint64(code));
     s.exec();
@@ -352,7 +378,7 @@ void Storage::RecordLoginAttempt(const QString& email, bool success, int code)
 int Storage::LoginAttemptCount(const QString& email)
 {
     std::lock_guard<std::recursive_mutex> lock(d->mutex);
-    Stmt s(d->db, "SELECT COUNT(*) FROM login_attempts WHERE email = ?");
+    Stmt s(d->db, d->cache, "SELECT COUNT(*) FROM login_attempts WHERE email = ?");
     s.bind(1, email);
     return s.step() == SQLITE_ROW ? int(s.i64(0)) : 0;
 }
@@ -362,11 +388,11 @@ bool Storage::InsertCategory(Category& c)
     std::lock_guard<std::recursive_mutex> lock(d->mutex);
     qint64 next = kFirstCategoryId;
     {
-        Stmt m(d->db, "SELECT MAX(id) FROM categories");
+        Stmt m(d->db, d->cache, "SELECT MAX(id) FROM categories");
         if (m.step() == SQLITE_ROW && m.i64(0) >= kFirstCategoryId)
             next = m.i64(0) + 1;
     }
-    Stmt s(d->db, "INSERT INTO categories(id, owner_id, parent_id, name) VALUES(?,?,?,?)");
+    Stmt s(d->db, d->cache, "INSERT INTO categories(id, owner_id, parent_id, name) VALUES(?,?,?,?)");
     s.bind(1, next).bind(2, c.ownerId).bind(3, c.parentId).bind(4, c.name);
     if (!s.exec())
         return false;
@@ -377,7 +403,7 @@ bool Storage::InsertCategory(Category& c)
 bool Storage::CategoryById(qint64 id, Category* out)
 {
     std::lock_guard<std::recursive_mutex> lock(d->mutex);
-    Stmt s(d->db, "SELECT id, owner_id, parent_id, name FROM categories WHERE id = ?");
+    Stmt s(d->db, d->cache, "SELECT id, owner_id, parent_id, name FROM categories WHERE id = ?");
     s.bind(1, id);
     if (s.step() != SQLITE_ROW)
         return false;
@@ -392,7 +418,8 @@ QVector<Category> Storage::CategoriesOfOwner(qint64 ownerId)
 {
     std::lock_guard<std::recursive_mutex> lock(d->mutex);
     QVector<Category> out;
-    Stmt s(d->db, "SELECT id, owner_id, parent_id, name FROM categories WHERE owner_id = ? ORDER BY id");
+    Stmt s(d->db, d->cache,
+           "SELECT id, owner_id, parent_id, name FROM categories WHERE owner_id = ? ORDER BY id");
     s.bind(1, ownerId);
     while (s.step() == SQLITE_ROW)
         out.push_back(Category{s.i64(0), s.i64(1), s.i64(2), s.text(3)});
@@ -402,7 +429,7 @@ QVector<Category> Storage::CategoriesOfOwner(qint64 ownerId)
 bool Storage::RenameCategory(qint64 id, const QString& name)
 {
     std::lock_guard<std::recursive_mutex> lock(d->mutex);
-    Stmt s(d->db, "UPDATE categories SET name = ? WHERE id = ?");
+    Stmt s(d->db, d->cache, "UPDATE categories SET name = ? WHERE id = ?");
     s.bind(1, name).bind(2, id);
     return s.exec();
 }
@@ -410,7 +437,7 @@ bool Storage::RenameCategory(qint64 id, const QString& name)
 bool Storage::MoveCategory(qint64 id, qint64 newParent)
 {
     std::lock_guard<std::recursive_mutex> lock(d->mutex);
-    Stmt s(d->db, "UPDATE categories SET parent_id = ? WHERE id = ?");
+    Stmt s(d->db, d->cache, "UPDATE categories SET parent_id = ? WHERE id = ?");
     s.bind(1, newParent).bind(2, id);
     return s.exec();
 }
@@ -418,7 +445,8 @@ bool Storage::MoveCategory(qint64 id, qint64 newParent)
 bool Storage::SiblingNameExists(qint64 ownerId, qint64 parentId, const QString& name, qint64 exceptId)
 {
     std::lock_guard<std::recursive_mutex> lock(d->mutex);
-    Stmt s(d->db, "SELECT 1 FROM categories WHERE owner_id = ? AND parent_id = ? AND name = ? AND id != ?");
+    Stmt s(d->db, d->cache,
+           "SELECT 1 FROM categories WHERE owner_id = ? AND parent_id = ? AND name = ? AND id != ?");
     s.bind(1, ownerId).bind(2, parentId).bind(3, name).bind(4, exceptId);
     return s.step() == SQLITE_ROW;
 }
@@ -427,7 +455,7 @@ QHash<qint64, int> Storage::VideoCountsByCategory(qint64 ownerId)
 {
     std::lock_guard<std::recursive_mutex> lock(d->mutex);
     QHash<qint64, int> out;
-    Stmt s(d->db, "SELECT cate_id, COUNT(*) FROM videos WHERE owner_id = ? GROUP BY cate_id");
+    Stmt s(d->db, d->cache, "SELECT cate_id, COUNT(*) FROM videos WHERE owner_id = ? GROUP BY cate_id");
     s.bind(1, ownerId);
     while (s.step() == SQLITE_ROW)
         out.insert(s.i64(0), int(s.i64(1)));
@@ -437,9 +465,10 @@ QHash<qint64, int> Storage::VideoCountsByCategory(qint64 ownerId)
 bool Storage::InsertVideo(const Video& v)
 {
     std::lock_guard<std::recursive_mutex> lock(d->mutex);
-    Stmt s(d->db, (QByteArray("INSERT INTO videos(") + kVideoCols +
-                   ") VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)")
-                      .constData());
+    Stmt s(d->db, d->cache,
+           (QByteArray("INSERT INTO videos(") + kVideoCols +
+            ") VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)")
+               .constData());
     s.bind(1, v.vid).bind(2, v.ownerId).bind(3, v.cateId).bind(4, v.title).bind(5, v.description);
     s.bind(6, v.tags).bind(7, v.duration).bind(8, v.size).bind(9, qint64(v.status));
     s.bind(10, v.processStartMs).bind(11, v.createdMs).bind(12, v.updatedMs).bind(13, v.uploader);
@@ -452,7 +481,7 @@ bool Storage::InsertVideo(const Video& v)
 bool Storage::VideoByVid(const QString& vid, Video* out)
 {
     std::lock_guard<std::recursive_mutex> lock(d->mutex);
-    Stmt s(d->db, (QByteArray("SELECT ") + kVideoCols + " FROM videos WHERE vid = ?").constData());
+    Stmt s(d->db, d->cache, (QByteArray("SELECT ") + kVideoCols + " FROM videos WHERE vid = ?").constData());
     s.bind(1, vid);
     if (s.step() != SQLITE_ROW)
         return false;
@@ -474,7 +503,7 @@ QVector<Video> Storage::ListVideos(const VideoQuery& q, qint64* total)
     if (filter)
         where += " AND instr(lower(title), lower(?)) > 0";
     {
-        Stmt c(d->db, ("SELECT COUNT(*) FROM videos WHERE " + where).constData());
+        Stmt c(d->db, d->cache, "SELECT COUNT(*) FROM videos WHERE " + where, false);
         c.bind(1, q.ownerId);
         if (filter)
             c.bind(2, q.titleFilter);
@@ -494,9 +523,10 @@ QVector<Video> Storage::ListVideos(const VideoQuery& q, qint64* total)
     case SortOrder::CreationDesc:
         break;
     }
-    Stmt s(d->db, (QByteArray("SELECT ") + kVideoCols + " FROM videos WHERE " + where + " ORDER BY " + order +
-                   " LIMIT ? OFFSET ?")
-                      .constData());
+    Stmt s(d->db, d->cache,
+           (QByteArray("SELECT ") + kVideoCols + " FROM videos WHERE " + where + " ORDER BY " + order +
+            " LIMIT ? OFFSET ?"),
+           false);
     int i = 1;
     s.bind(i++, q.ownerId);
     if (filter)
@@ -516,7 +546,7 @@ bool Storage::UpdateVideoInfo(const QString& vid, const QString& title, const QS
                               const QString* desc)
 {
     std::lock_guard<std::recursive_mutex> lock(d->mutex);
-    Stmt s(d->db,
+    Stmt s(d->db, d->cache,
            "UPDATE videos SET title = ?, tags = COALESCE(?, tags), description = COALESCE(?, description), "
            "updated_ms = ? WHERE vid = ?");
     s.bind(1, title);
@@ -531,7 +561,7 @@ bool Storage::UpdateVideoInfo(const QString& vid, const QString& title, const QS
 bool Storage::SetVideoCategory(const QString& vid, qint64 cateId)
 {
     std::lock_guard<std::recursive_mutex> lock(d->mutex);
-    Stmt s(d->db, "UPDATE videos SET cate_id = ?, updated_ms = ? WHERE vid = ?");
+    Stmt s(d->db, d->cache, "UPDATE videos SET cate_id = ?, updated_ms = ? WHERE vid = ?");
     s.bind(1, cateId).bind(2, QDateTime::currentMSecsSinceEpoch()).bind(3, vid);
     return s.exec() && d->Changed();
 }
@@ -539,7 +569,7 @@ bool Storage::SetVideoCategory(const QString& vid, qint64 cateId)
 bool Storage::SetVideoCover(const QString& vid, const QString& thumbRel, const QString& coverRel)
 {
     std::lock_guard<std::recursive_mutex> lock(d->mutex);
-    Stmt s(d->db, "UPDATE videos SET thumb_rel = ?, cover_rel = ?, updated_ms = ? WHERE vid = ?");
+    Stmt s(d->db, d->cache, "UPDATE videos SET thumb_rel = ?, cover_rel = ?, updated_ms = ? WHERE vid = ?");
     s.bind(1, thumbRel).bind(2, coverRel).bind(3, QDateTime::currentMSecsSinceEpoch()).bind(4, vid);
     return s.exec() && d->Changed();
 }
@@ -547,7 +577,7 @@ bool Storage::SetVideoCover(const QString& vid, const QString& thumbRel, const Q
 bool Storage::DeleteVideo(const QString& vid)
 {
     std::lock_guard<std::recursive_mutex> lock(d->mutex);
-    Stmt s(d->db, "DELETE FROM videos WHERE vid = ?");
+    Stmt s(d->db, d->cache, "DELETE FROM videos WHERE vid = ?");
     s.bind(1, vid);
     return s.exec() && d->Changed();
 }
@@ -555,7 +585,7 @@ bool Storage::DeleteVideo(const QString& vid)
 bool Storage::FindStoredVideo(qint64 ownerId, quint64 crc64, qint64 size, QString* vid)
 {
     std::lock_guard<std::recursive_mutex> lock(d->mutex);
-    Stmt s(d->db, "SELECT vid FROM videos WHERE owner_id = ? AND crc64 = ? AND size = ? LIMIT 1");
+    Stmt s(d->db, d->cache, "SELECT vid FROM videos WHERE owner_id = ? AND crc64 = ? AND size = ? LIMIT 1");
     s.bind(1, ownerId).bind(2, qint64(crc64)).bind(3, size);
     if (s.step() != SQLITE_ROW)
         return false;
@@ -567,7 +597,7 @@ bool Storage::FindStoredVideo(qint64 ownerId, quint64 crc64, qint64 size, QStrin
 int Storage::VideoCount(qint64 ownerId)
 {
     std::lock_guard<std::recursive_mutex> lock(d->mutex);
-    Stmt s(d->db, "SELECT COUNT(*) FROM videos WHERE owner_id = ?");
+    Stmt s(d->db, d->cache, "SELECT COUNT(*) FROM videos WHERE owner_id = ?");
     s.bind(1, ownerId);
     return s.step() == SQLITE_ROW ? int(s.i64(0)) : 0;
 }

@@ -31,6 +31,7 @@ private slots:
     void wireCoverUploadMultipart();
     void coverPathCopiedForNarrowCurl();
     void transportErrorsOnTheWire();
+    void diagnosticEnvironmentVariables();
     void proxyUserOnlyCredentials();
 
 private:

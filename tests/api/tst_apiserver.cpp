@@ -397,16 +397,21 @@ void ApiServerTest::coverUploadHasNoStall()
     QVERIFY(image.save(path, "PNG", 0));
     QVERIFY(QFileInfo(path).size() > 1024 * 1024);
 
-    QElapsedTimer timer;
-    timer.start();
-    QCOMPARE(UploadVideoCoverRequest(QUuid::createUuid(), {vid}, path, response, nullptr), NoError);
-    const qint64 elapsed = timer.elapsed();
-    CoverResult cover;
-    QCOMPARE(ParseUploadVideoCoverResponse(response, cover), NoError);
-    QVERIFY(!cover.imageUrlBig.isEmpty());
-    qInfo("cover upload round trip: %lld ms", static_cast<long long>(elapsed));
-    // A "100 Continue" wait costs a whole second; a loopback upload takes far less.
-    QVERIFY2(elapsed < 900, qPrintable(QString::number(elapsed)));
+    // A "100 Continue" wait costs a whole second on every attempt; a loopback
+    // upload takes far less. The best of three rides out a busy machine.
+    qint64 best = -1;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(UploadVideoCoverRequest(QUuid::createUuid(), {vid}, path, response, nullptr), NoError);
+        const qint64 elapsed = timer.elapsed();
+        best = best < 0 ? elapsed : std::min(best, elapsed);
+        CoverResult cover;
+        QCOMPARE(ParseUploadVideoCoverResponse(response, cover), NoError);
+        QVERIFY(!cover.imageUrlBig.isEmpty());
+    }
+    qInfo("cover upload round trip (best of 3): %lld ms", static_cast<long long>(best));
+    QVERIFY2(best < 1000, qPrintable(QString::number(best)));
 
     QCOMPARE(
         UploadVideoCoverRequest(QUuid::createUuid(), {QStringLiteral("nope-vid")}, path, response, nullptr),
@@ -646,6 +651,30 @@ void ApiServerTest::multiDownloadAbortAndEmpty()
     // Items that never started have no file.
     for (int i = 10; i < 25; ++i)
         QVERIFY(!items[static_cast<size_t>(i)].file.exists());
+
+    // A single running download (the installer) cancelled mid-body is reported
+    // as cancelled, and leaves no partial file.
+    server_->ClearFaults();
+    orvsrv::FaultRule slow;
+    slow.pathPattern = QStringLiteral("^/files/");
+    slow.slowBodyBytesPerSec = 2000;
+    server_->AddFault(slow);
+    DownloadInfo single;
+    single.url = urls.at(0);
+    single.file = QFileInfo(target.path() + QStringLiteral("/single.jpg"));
+    AbortFlag cancel{false};
+    std::thread setter([&cancel] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        cancel = true;
+    });
+    bool reported = true;
+    const RequestError single_result = MultiDownload(
+        QUuid::createUuid(), {&single}, [&](DownloadInfo*, bool ok) { reported = ok; }, &cancel);
+    setter.join();
+    QCOMPARE(single_result, DownloadCancel);
+    QVERIFY(!reported);
+    QVERIFY(!single.file.exists());
+    QCOMPARE(QDir(target.path()).entryList({QStringLiteral("single*")}, QDir::Files).size(), 0);
 }
 
 void ApiServerTest::updateCheck()

@@ -1,0 +1,59 @@
+#include "ui/transfer/transfercommon.h"
+
+#include "app/application.h"
+#include "model/bmptextvalidator.h"
+
+#include <QAbstractItemModel>
+#include <QCoreApplication>
+#include <QWidget>
+
+namespace TransferUi {
+
+namespace {
+constexpr int kCateIdRole = 256;
+}
+
+QString StyleSheet(const QString& fileName)
+{
+    return Application::LoadQss(fileName);
+}
+
+void ApplyStyleSheet(QWidget* widget, const QString& fileName)
+{
+    widget->setStyleSheet(StyleSheet(fileName));
+    // Tests run under a plain QApplication, which never asks for a reload.
+    if (auto* app = qobject_cast<Application*>(QCoreApplication::instance())) {
+        QObject::connect(app, &Application::SignalReloadQss, widget,
+                         [widget, fileName] { widget->setStyleSheet(StyleSheet(fileName)); });
+    }
+}
+
+bool IsBmpText(const QString& text)
+{
+    return BmpTextValidator::IsValid(text);
+}
+
+QModelIndex FindCategory(const QAbstractItemModel* model, qint64 cateId)
+{
+    if (!model || model->rowCount() == 0)
+        return QModelIndex();
+    const QModelIndexList hits =
+        model->match(model->index(0, 0), kCateIdRole, QVariant::fromValue(static_cast<qulonglong>(cateId)), 1,
+                     Qt::MatchExactly | Qt::MatchRecursive | Qt::MatchWrap);
+    return hits.isEmpty() ? QModelIndex() : hits.first();
+}
+
+QString CategoryName(const QAbstractItemModel* model, qint64 cateId)
+{
+    const QModelIndex index = FindCategory(model, cateId);
+    return index.isValid() ? index.data(Qt::DisplayRole).toString() : QString();
+}
+
+qint64 TopCategoryId(const QAbstractItemModel* model)
+{
+    if (!model || model->rowCount() == 0)
+        return 0;
+    return model->index(0, 0).data(kCateIdRole).toLongLong();
+}
+
+} // namespace TransferUi

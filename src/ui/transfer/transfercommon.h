@@ -1,0 +1,26 @@
+#pragma once
+// Small helpers shared by the upload dialog and the transfer page.
+
+#include <QModelIndex>
+#include <QString>
+
+class QAbstractItemModel;
+class QWidget;
+
+namespace TransferUi {
+
+// Loads `fileName` from the themes folder; empty (and a warning) when missing.
+QString StyleSheet(const QString& fileName);
+// Sets the widget's style sheet now and again whenever the application asks
+// every window to reload its style.
+void ApplyStyleSheet(QWidget* widget, const QString& fileName);
+
+// True when every character of `text` lies in the Basic Multilingual Plane.
+bool IsBmpText(const QString& text);
+
+// Category lookups on the shared category tree (id in role 256).
+QModelIndex FindCategory(const QAbstractItemModel* model, qint64 cateId);
+QString CategoryName(const QAbstractItemModel* model, qint64 cateId);
+qint64 TopCategoryId(const QAbstractItemModel* model);
+
+} // namespace TransferUi

@@ -1,0 +1,84 @@
+#pragma once
+// Collects media files, their texts, the target category and the optimise
+// switch, and hands each file to the upload queue.
+
+#include <QDialog>
+#include <QMap>
+#include <QUrl>
+
+class QAbstractItemModel;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTimer;
+class QTreeView;
+class UploadTableModel;
+class UploadTableView;
+
+class UploadDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    // `categories` is the shared category tree; the combo box picks from it.
+    explicit UploadDialog(QAbstractItemModel* categories, QWidget* parent = nullptr);
+    ~UploadDialog() override;
+
+    void AddFiles(const QStringList& paths);
+    void AddUrls(const QList<QUrl>& urls);
+
+    // The 25 file extensions the platform accepts, lower case.
+    static const QStringList& SupportedSuffixes();
+
+    qint64 cateId() const { return cateId_; }
+    UploadTableModel* tableModel() const { return model_; }
+    UploadTableView* tableView() const { return uploadTableView_; }
+
+public slots:
+    void SlotAddVideoFromSystemFileSelect();
+    void SlotConfirmUpload();
+    void SlotHighlightItem();
+
+signals:
+    // Files were queued: the main window shows the transfer page.
+    void SignalSwitchToTransferList();
+    // A message for the main window to show.
+    void SignalMessage(const QString& text);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private slots:
+    void OnRowCountChanged(int count);
+    void OnCategoryChanged(int index);
+    void OnDeleteItem(const QModelIndex& index);
+    void OnDeleteAll();
+
+private:
+    void BuildUi();
+    void SelectCategory(qint64 cateId);
+    bool ValidateRows();
+    void StopBlinking(const QString& path);
+
+    QAbstractItemModel* categories_;
+    qint64 cateId_ = 0;
+    UploadTableModel* model_;
+    QMap<QString, int> blinking_;
+    static constexpr int kBlinkTicks = 10;
+    QTimer* blinkTimer_;
+
+    QWidget* titleWidget_ = nullptr;
+    QPushButton* addVideoButton_ = nullptr;
+    QComboBox* categoryComboBox_ = nullptr;
+    QTreeView* categoryTreeView_ = nullptr;
+    QCheckBox* optimizeCheckBox_ = nullptr;
+    QPushButton* allDeleteButton_ = nullptr;
+    UploadTableView* uploadTableView_ = nullptr;
+    QLabel* totalVideoLabel_ = nullptr;
+    QPushButton* confirmButton_ = nullptr;
+    QPushButton* cancelButton_ = nullptr;
+    QPoint dragOffset_;
+    bool dragging_ = false;
+};

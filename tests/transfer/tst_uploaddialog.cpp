@@ -1,0 +1,298 @@
+#include "transferenv.h"
+#include "tst_transfer.h"
+
+#include "model/categorytreemodel.h"
+#include "ui/common/toast.h"
+#include "ui/transfer/transferlistwidget.h"
+#include "ui/transfer/uploaddialog.h"
+#include "ui/transfer/uploadtablemodel.h"
+#include "ui/transfer/uploadtableview.h"
+#include "ui/videolist/videoeditdialog.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTimer>
+
+using namespace transfertest;
+
+namespace {
+// Texts of every toast currently shown over `parent`.
+QStringList ToastTexts(QWidget* parent)
+{
+    QStringList texts;
+    for (Toast* toast : parent->findChildren<Toast*>()) {
+        for (QLabel* label : toast->findChildren<QLabel*>())
+            texts << label->text();
+    }
+    return texts;
+}
+
+CategoryTreeModel* LoadedCategories(QObject* parent)
+{
+    auto* model = new CategoryTreeModel(parent);
+    QSignalSpy done(model, &CategoryTreeModel::SignalRefreshCategoryDone);
+    model->RefreshCategory();
+    done.wait(20000);
+    return model;
+}
+} // namespace
+
+void UploadDialogTest::initTestCase()
+{
+    categories_ = LoadedCategories(this);
+    QVERIFY(categories_->rowCount() > 0);
+}
+
+void UploadDialogTest::cleanup()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (qobject_cast<UploadDialog*>(widget))
+            widget->close();
+    }
+    QVERIFY(ResetQueue());
+    env_.config().setValue(QStringLiteral("UploadTaskManager"), QStringLiteral("optimizeCoursewareSwitch"),
+                           false);
+}
+
+void UploadDialogTest::cleanupTestCase()
+{
+    delete categories_;
+    categories_ = nullptr;
+}
+
+void UploadDialogTest::acceptsMediaAndRefusesOthers()
+{
+    const QString clip = env_.MakeFile(QStringLiteral("clip.MP4"), 1024, 1);
+    const QString notes = env_.MakeFile(QStringLiteral("notes.txt"), 16, 2);
+    UploadDialog dialog(categories_);
+    dialog.setAttribute(Qt::WA_DeleteOnClose, false);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCOMPARE(dialog.findChild<QPushButton*>(QStringLiteral("confirmButton"))->isEnabled(), false);
+
+    dialog.AddFiles({clip, notes});
+    QCOMPARE(dialog.tableModel()->rowCount(), 1);
+    const QModelIndex row = dialog.tableModel()->index(0, 0);
+    QCOMPARE(row.data(UploadTableModel::PathRole).toString(), clip);
+    QCOMPARE(row.data(UploadTableModel::TitleRole).toString(), QStringLiteral("clip"));
+    QCOMPARE(dialog.tableModel()->index(0, 1).data().toString(), QStringLiteral("MP4"));
+    QCOMPARE(dialog.tableModel()->index(0, 2).data().toString(), QStringLiteral("1.00 KB"));
+    QVERIFY(dialog.findChild<QPushButton*>(QStringLiteral("confirmButton"))->isEnabled());
+    QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("totalVideoLabel"))->text(),
+             QStringLiteral("Total 1 videos"));
+
+    const QString toast = ToastTexts(&dialog).join(QLatin1Char('|'));
+    QVERIFY2(toast.contains(QStringLiteral("UploadDialog.NoSupportFiles:")), qPrintable(toast));
+    QVERIFY2(toast.contains(notes), qPrintable(toast));
+    QVERIFY(!toast.contains(clip));
+
+    // All 25 extensions are known, in any letter case.
+    QCOMPARE(UploadDialog::SupportedSuffixes().size(), 25);
+    QVERIFY(UploadDialog::SupportedSuffixes().contains(QStringLiteral("WMA"), Qt::CaseInsensitive));
+}
+
+void UploadDialogTest::duplicatePathBlinks()
+{
+    const QString clip = env_.MakeFile(QStringLiteral("blink.mov"), 2048, 3);
+    UploadDialog dialog(categories_);
+    dialog.setAttribute(Qt::WA_DeleteOnClose, false);
+    dialog.show();
+    dialog.AddFiles({clip});
+    QCOMPARE(dialog.tableModel()->rowCount(), 1);
+
+    QItemSelectionModel* selection = dialog.tableView()->selectionModel();
+    QElapsedTimer clock;
+    clock.start();
+    dialog.AddFiles({clip});
+    QCOMPARE(dialog.tableModel()->rowCount(), 1);
+    // The row toggles its selection every 200 ms for about two seconds.
+    int toggles = 0;
+    bool selected = selection->isRowSelected(0, QModelIndex());
+    auto* timer = dialog.findChild<QTimer*>(QStringLiteral("blinkTimer"));
+    QVERIFY(timer && timer->isActive());
+    while (timer->isActive() && clock.elapsed() < 5000) {
+        QTest::qWait(50);
+        const bool now = selection->isRowSelected(0, QModelIndex());
+        if (now != selected)
+            ++toggles;
+        selected = now;
+    }
+    const qint64 elapsed = clock.elapsed();
+    QVERIFY2(toggles >= 8, qPrintable(QString::number(toggles)));
+    QVERIFY2(elapsed >= 1800 && elapsed < 3500, qPrintable(QString::number(elapsed)));
+    QVERIFY(!selection->isRowSelected(0, QModelIndex()));
+}
+
+void UploadDialogTest::emojiTitleTurnsRowRed()
+{
+    const QString good = env_.MakeFile(QStringLiteral("good.mp4"), 4096, 4);
+    const QString bad = env_.MakeFile(QStringLiteral("bad.mp4"), 4096, 5);
+    auto* dialog = new UploadDialog(categories_);
+    QPointer<UploadDialog> guard(dialog);
+    dialog->show();
+    dialog->AddFiles({good, bad});
+    UploadTableModel* model = dialog->tableModel();
+    model->setData(model->index(1, 0), QStringLiteral("holiday \U0001F600"), UploadTableModel::TitleRole);
+
+    dialog->SlotConfirmUpload();
+    QVERIFY(guard && dialog->isVisible());
+    QVERIFY(SDKManager::instance()->tasks().isEmpty());
+    for (int column = 0; column < 3; ++column) {
+        QCOMPARE(model->index(1, column).data(Qt::ForegroundRole).value<QBrush>().color(),
+                 QColor(0xFF, 0x46, 0x46));
+        QVERIFY(!model->index(0, column).data(Qt::ForegroundRole).isValid());
+    }
+    QVERIFY(ToastTexts(dialog).contains(QStringLiteral("UploadDialog.InvalidParam")));
+
+    // Fixing the title clears the mark and lets the upload go.
+    model->setData(model->index(1, 0), QStringLiteral("holiday"), UploadTableModel::TitleRole);
+    dialog->SlotConfirmUpload();
+    QTRY_VERIFY(!guard);
+    QCOMPARE(SDKManager::instance()->tasks().size(), 2);
+}
+
+void UploadDialogTest::optimiseSwitchQueuesLuping()
+{
+    env_.config().setValue(QStringLiteral("UploadTaskManager"), QStringLiteral("optimizeCoursewareSwitch"),
+                           true);
+    const QString a = env_.MakeFile(QStringLiteral("lesson1.mp4"), 8192, 6);
+    const QString b = env_.MakeFile(QStringLiteral("lesson2.wav"), 8192, 7);
+    auto* dialog = new UploadDialog(categories_);
+    dialog->show();
+    QVERIFY(dialog->findChild<QCheckBox*>(QStringLiteral("optimizeCheckBox"))->isChecked());
+    dialog->AddFiles({a, b});
+    dialog->SlotConfirmUpload();
+    const QList<SharedUploadTaskPtr> tasks = SDKManager::instance()->tasks();
+    QCOMPARE(tasks.size(), 2);
+    for (const SharedUploadTaskPtr& task : tasks) {
+        QCOMPARE(task->record().luping, 1);
+        QCOMPARE(task->record().keepSource, 0);
+        QCOMPARE(task->record().cateId, dialog ? dialog->cateId() : task->record().cateId);
+    }
+    // The switch is read, never written.
+    QCOMPARE(env_.config()
+                 .value(QStringLiteral("UploadTaskManager"), QStringLiteral("optimizeCoursewareSwitch"))
+                 .toBool(),
+             true);
+}
+
+void UploadDialogTest::twoFilesQueueSwitchAndClose()
+{
+    const QString a = env_.MakeFile(QStringLiteral("first.mkv"), 10000, 8);
+    const QString b = env_.MakeFile(QStringLiteral("second.flv"), 12000, 9);
+    QStackedWidget stack;
+    auto* other = new QWidget;
+    auto* page = new TransferListWidget;
+    page->SetCategoryModel(categories_);
+    stack.addWidget(other);
+    stack.addWidget(page);
+    stack.setCurrentWidget(other);
+    stack.resize(1000, 600);
+    stack.show();
+
+    page->on_uploadBtn_clicked();
+    QPointer<UploadDialog> dialog = page->uploadDialog();
+    QVERIFY(dialog && dialog->isVisible());
+    QCOMPARE(dialog->cateId(), static_cast<qint64>(categories_->index(0, 0).data(256).toLongLong()));
+    dialog->AddFiles({a, b});
+    dialog->SlotConfirmUpload();
+    QCOMPARE(stack.currentWidget(), page);
+    QTRY_VERIFY(!dialog);
+    QStringList queued;
+    for (const SharedUploadTaskPtr& task : SDKManager::instance()->tasks()) {
+        queued << task->record().fileName;
+        QCOMPARE(task->record().catePath, categories_->index(0, 0).data().toString());
+    }
+    queued.sort();
+    QCOMPARE(queued, (QStringList{a, b}));
+}
+
+void UploadDialogTest::editDialogLimits()
+{
+    VideoEditDialog dialog;
+    dialog.SetUploadMode(QStringLiteral("t"), QString(), QString(), 1536);
+    dialog.show();
+    auto* title = dialog.findChild<QLineEdit*>(QStringLiteral("titleLineEdit"));
+    auto* desc = dialog.findChild<QPlainTextEdit*>(QStringLiteral("descPlainTextEdit"));
+    auto* titleCount = dialog.findChild<QLabel*>(QStringLiteral("titleCountLabel"));
+    auto* descCount = dialog.findChild<QLabel*>(QStringLiteral("descCountLabel"));
+    QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("fileSizeLabel"))->text(), QStringLiteral("1.50 KB"));
+    QVERIFY(dialog.findChild<QLabel*>(QStringLiteral("vidLabel"))->isHidden());
+    QVERIFY(dialog.findChild<QPushButton*>(QStringLiteral("coverInfoButton"))->isHidden());
+    QCOMPARE(titleCount->text(), QStringLiteral("1/200"));
+
+    title->clear();
+    title->setFocus();
+    QTest::keyClicks(title, QString(201, QLatin1Char('a')));
+    QCOMPARE(title->text().size(), 200);
+    QCOMPARE(titleCount->text(), QStringLiteral("200/200"));
+
+    // A long paste is cut to the first 1000 characters, cursor at the end.
+    QString paste;
+    for (int i = 0; i < 1500; ++i)
+        paste += QChar(QLatin1Char('a' + i % 26));
+    desc->insertPlainText(paste);
+    QCOMPARE(desc->toPlainText(), paste.left(1000));
+    QCOMPARE(descCount->text(), QStringLiteral("1000/1000"));
+    QCOMPARE(desc->textCursor().position(), 1000);
+
+    // An emoji keeps the dialog open and marks the field.
+    desc->setPlainText(QStringLiteral("nice \U0001F600"));
+    dialog.findChild<QPushButton*>(QStringLiteral("confirmButton"))->click();
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(desc->property("status").toString(), QStringLiteral("error"));
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+
+    desc->setPlainText(QStringLiteral("nice"));
+    dialog.findChild<QPushButton*>(QStringLiteral("confirmButton"))->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(dialog.description(), QStringLiteral("nice"));
+    QCOMPARE(dialog.title(), QString(200, QLatin1Char('a')));
+}
+
+void UploadDialogTest::editButtonWritesBack()
+{
+    const QString clip = env_.MakeFile(QStringLiteral("edit-me.mp4"), 4096, 10);
+    UploadDialog dialog(categories_);
+    dialog.setAttribute(Qt::WA_DeleteOnClose, false);
+    dialog.resize(800, 500);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    dialog.AddFiles({clip});
+
+    bool edited = false;
+    QTimer::singleShot(100, [&edited] {
+        auto* editor = qobject_cast<VideoEditDialog*>(QApplication::activeModalWidget());
+        if (!editor)
+            return;
+        QCOMPARE(editor->findChild<QLineEdit*>(QStringLiteral("titleLineEdit"))->text(),
+                 QStringLiteral("edit-me"));
+        editor->findChild<QLineEdit*>(QStringLiteral("titleLineEdit"))->setText(QStringLiteral("New title"));
+        editor->findChild<QLineEdit*>(QStringLiteral("tagsLineEdit"))->setText(QStringLiteral("a,b"));
+        editor->findChild<QPlainTextEdit*>(QStringLiteral("descPlainTextEdit"))
+            ->setPlainText(QStringLiteral("About"));
+        editor->findChild<QPushButton*>(QStringLiteral("confirmButton"))->click();
+        edited = true;
+    });
+    UploadTableView* view = dialog.tableView();
+    const QRect cell = view->visualRect(dialog.tableModel()->index(0, UploadTableModel::EditColumn));
+    const QPoint centre = UploadTableDelegate::ButtonRect(cell).center();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
+    QTRY_VERIFY(edited);
+    const QModelIndex row = dialog.tableModel()->index(0, 0);
+    QCOMPARE(row.data(UploadTableModel::TitleRole).toString(), QStringLiteral("New title"));
+    QCOMPARE(row.data(UploadTableModel::TagsRole).toString(), QStringLiteral("a,b"));
+    QCOMPARE(row.data(UploadTableModel::DescRole).toString(), QStringLiteral("About"));
+    QCOMPARE(row.data().toString(), QStringLiteral("New title"));
+
+    // The painted Delete button removes the row.
+    const QRect deleteCell = view->visualRect(dialog.tableModel()->index(0, UploadTableModel::DeleteColumn));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      UploadTableDelegate::ButtonRect(deleteCell).center());
+    QCOMPARE(dialog.tableModel()->rowCount(), 0);
+    QVERIFY(!dialog.findChild<QPushButton*>(QStringLiteral("confirmButton"))->isEnabled());
+}
