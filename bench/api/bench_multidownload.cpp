@@ -30,11 +30,11 @@ bool Fail(const char* what)
     return false;
 }
 
-QList<QUrl> Thumbnails(int count)
+QList<QUrl> Thumbnails(quint64 root, int count)
 {
     QList<QUrl> urls;
     QByteArray response;
-    if (ListVideoRequest(QUuid::createUuid(), 1, QString(), true, 1, count, NoSort, response, nullptr) !=
+    if (ListVideoRequest(QUuid::createUuid(), root, QString(), true, 1, count, NoSort, response, nullptr) !=
         NoError)
         return urls;
     ListVideoResult list;
@@ -101,12 +101,12 @@ bool Main()
         return Fail("login failed");
     SetAccountCredentials(login.appId, login.appSecret);
 
-    const QList<QUrl> urls = Thumbnails(kCount);
+    const QList<QUrl> urls = Thumbnails(login.cateId, kCount);
     if (urls.size() != kCount)
         return Fail("not enough thumbnails");
 
     orvsrv::FaultRule latency;
-    latency.pathPattern = urls.at(0).path().section(QLatin1Char('/'), 0, -2);
+    latency.pathPattern = QStringLiteral("^/files/");
     latency.latencyMs = kLatencyMs;
     server.AddFault(latency);
 

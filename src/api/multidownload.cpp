@@ -59,6 +59,10 @@ bool StartTransfer(CURLM* multi, TransferRecord* record)
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &XferInfoCallback);
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, &record->progress);
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    // No total time-out (an installer may take long), but a transfer that
+    // stalls completely for a minute ends instead of blocking the batch forever.
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, 60L);
     SetCommonOptions(h);
     if (curl_multi_add_handle(multi, h) != CURLM_OK) {
         record->handle.reset();

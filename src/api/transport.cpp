@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QReadWriteLock>
 #include <QRegularExpression>
 
@@ -177,10 +178,19 @@ void SetCommonOptions(CURL* handle)
     }
     curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(handle, CURLOPT_DEFAULT_PROTOCOL, "https");
-    curl_easy_setopt(handle, CURLOPT_CAINFO, CaCertPath().toUtf8().constData());
+    // A configured bundle is always used (a missing one fails the request).
+    // When the bundle beside the executable is not installed, libcurl's own
+    // trust store verifies the peer instead; verification is never switched off.
+    const QString caPath = CaCertPath();
+    const bool customCa =
+        !Setting(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert")).toString().isEmpty();
+    if (customCa || QFileInfo::exists(caPath))
+        curl_easy_setopt(handle, CURLOPT_CAINFO, caPath.toUtf8().constData());
     curl_easy_setopt(handle, CURLOPT_VERBOSE, g_envFlags.curlVerbose);
     curl_easy_setopt(handle, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, 10L);
+    // Requests run on worker threads; time-outs must not rely on signals.
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
 }
 
 RequestError Perform(CURL* handle, CURLcode* code, QString* errorText)

@@ -1,10 +1,16 @@
 #include "app/application.h"
 
+#include "account/accountmanager.h"
 #include "app/config.h"
 #include "app/legacyaccounts.h"
 #include "app/paths.h"
+#include "storage/dbmanager.h"
 #include "ui/resources.h"
+#include "ui/shell/logindialog.h"
+#include "ui/shell/mainwindow.h"
+#include "upload/sdkmanager.h"
 
+#include <QDateTime>
 #include <QDebug>
 #include <QFile>
 #include <QFont>
@@ -147,7 +153,9 @@ bool Application::ApplyUploadSettings()
     const QString group = QStringLiteral("UploadTaskManager");
     const int maxTasks = config_->value(group, QStringLiteral("uploadTasksNum")).toInt();
     const bool autoStart = config_->value(group, QStringLiteral("autoStartUpload")).toBool();
-    PushUploadSettings(maxTasks, autoStart);
+    // The speed limit the user set is applied too, not only stored.
+    const int limitKBps = config_->value(group, QStringLiteral("limitedSpeedValue")).toInt();
+    PushUploadSettings(maxTasks, autoStart, limitKBps);
     return true;
 }
 
@@ -159,14 +167,16 @@ void Application::MigrateLegacyAccounts()
                          });
 }
 
-// Stand-in until the database is wired in: reports "not stored", so the legacy
-// files stay where they are and nothing is lost.
+// A legacy file is only deleted once all its accounts are stored, so a database
+// that failed to open loses nothing.
 bool Application::StoreLegacyUser(const QString& account, const QString& password, bool rememberPassword)
 {
-    Q_UNUSED(account);
-    Q_UNUSED(password);
-    Q_UNUSED(rememberPassword);
-    return false;
+    DBManager::User user;
+    user.account = account;
+    user.password = password;
+    user.rememberPassword = rememberPassword;
+    user.updateTS = QDateTime::currentSecsSinceEpoch();
+    return DBManager::instance()->InsertUser(user);
 }
 
 void Application::OnAboutToAppStop()
@@ -180,33 +190,57 @@ void Application::OnAboutToAppStop()
 // Service hooks: filled in as the database, accounts, upload manager, models,
 // windows and update check are wired in.
 
-void Application::OpenDatabase() {}
+void Application::OpenDatabase()
+{
+    // A database that fails to open leaves the client running without
+    // remembered accounts and records; the failure is logged there.
+    DBManager::instance()->Open(WorkDir() + QStringLiteral("/orv-upload-client.db"));
+}
 
-void Application::CreateAccountManager() {}
+void Application::CreateAccountManager()
+{
+    accountManager_ = new AccountManager(this);
+}
 
 void Application::PushProxySettings(int type, const QString& host, uint port, const QString& user,
                                     const QString& password)
 {
-    Q_UNUSED(type);
-    Q_UNUSED(host);
-    Q_UNUSED(port);
-    Q_UNUSED(user);
-    Q_UNUSED(password);
+    SDKManager::instance()->SetProxy(type, host, static_cast<int>(port), user, password);
 }
 
-void Application::PushUploadSettings(int maxConcurrentUploads, bool autoStartUpload)
+void Application::PushUploadSettings(int maxConcurrentUploads, bool autoStartUpload, int limitedSpeedKBps)
 {
-    Q_UNUSED(maxConcurrentUploads);
-    Q_UNUSED(autoStartUpload);
+    SDKManager* manager = SDKManager::instance();
+    manager->setMaxConcurrent(maxConcurrentUploads);
+    manager->setAutoStart(autoStartUpload);
+    manager->SetTrafficLimit(limitedSpeedKBps);
 }
 
 void Application::CreateModels() {}
 
-void Application::ShowLoginDialog() {}
+void Application::ShowLoginDialog()
+{
+    loginDialog_ = new LoginDialog(nullptr);
+    loginDialog_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(loginDialog_, &QObject::destroyed, this, [this]() { loginDialog_ = nullptr; });
+    loginDialog_->show();
+}
 
-void Application::ConnectLoginSucceed() {}
+void Application::ConnectLoginSucceed()
+{
+    if (accountManager_)
+        connect(accountManager_, &AccountManager::SignalLoginSucceed, this, &Application::ShowMainWindow);
+}
 
-void Application::ShowMainWindow() {}
+void Application::ShowMainWindow()
+{
+    if (mainWindow_)
+        return;
+    mainWindow_ = new MainWindow(nullptr);
+    mainWindow_->Init();
+    connect(mainWindow_, &QObject::destroyed, this, [this]() { mainWindow_ = nullptr; });
+    mainWindow_->show();
+}
 
 void Application::StartStartupVersionCheck()
 {
@@ -220,10 +254,20 @@ bool Application::StartupVersionCheckRunning() const
 
 void Application::WaitForStartupVersionCheck() {}
 
-void Application::DeleteWindows() {}
+void Application::DeleteWindows()
+{
+    delete loginDialog_;
+    delete mainWindow_;
+}
 
 void Application::WaitForModelTasksAndDeleteModels() {}
 
-void Application::CloseDatabase() {}
+void Application::CloseDatabase()
+{
+    DBManager::Close();
+}
 
-void Application::ShutdownUploadManager() {}
+void Application::ShutdownUploadManager()
+{
+    SDKManager::Destroy();
+}

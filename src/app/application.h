@@ -62,7 +62,7 @@ private:
     void CreateAccountManager();
     void PushProxySettings(int type, const QString& host, uint port, const QString& user,
                            const QString& password);
-    void PushUploadSettings(int maxConcurrentUploads, bool autoStartUpload);
+    void PushUploadSettings(int maxConcurrentUploads, bool autoStartUpload, int limitedSpeedKBps);
     void CreateModels();
     void ShowLoginDialog();
     void ConnectLoginSucceed();

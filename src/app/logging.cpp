@@ -4,17 +4,16 @@
 #include "platform/platform.h"
 
 #include <QFile>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QStringList>
 
 #include <cstdio>
+#include <mutex>
 
 namespace {
 
-// Constant-initialised and never destroyed, so messages logged while static
-// objects are torn down still find a valid lock.
-QBasicMutex g_logMutex;
+// Constant-initialised with a trivial destructor, so messages logged while
+// static objects are torn down still find a valid lock.
+std::mutex g_logMutex;
 
 [[maybe_unused]] const bool g_startTimeTaken = (StartTime(), true);
 
@@ -64,7 +63,7 @@ QFile& LogFile()
 
 bool OpenLogFile(const QString& path, QString* error)
 {
-    QMutexLocker lock(&g_logMutex);
+    std::lock_guard<std::mutex> lock(g_logMutex);
     QFile& file = LogFile();
     if (file.isOpen())
         file.close();
@@ -78,7 +77,7 @@ bool OpenLogFile(const QString& path, QString* error)
 
 void CloseLogFile()
 {
-    QMutexLocker lock(&g_logMutex);
+    std::lock_guard<std::mutex> lock(g_logMutex);
     if (LogFile().isOpen())
         LogFile().close();
 }
@@ -113,7 +112,7 @@ void MessageHandler(QtMsgType type, const QMessageLogContext& context, const QSt
 
     bool written = false;
     {
-        QMutexLocker lock(&g_logMutex);
+        std::lock_guard<std::mutex> lock(g_logMutex);
         QFile& file = LogFile();
         if (file.isOpen()) {
             file.write(text.toUtf8());

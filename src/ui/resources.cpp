@@ -6,6 +6,7 @@ static void InitImageResources()
 {
     // One line per image/<name>.qrc.
     Q_INIT_RESOURCE(image);
+    Q_INIT_RESOURCE(shell);
     Q_INIT_RESOURCE(transfer);
 }
 

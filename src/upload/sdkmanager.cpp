@@ -9,6 +9,9 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QFileInfo>
+#include <QtConcurrent>
+
+#include <vector>
 
 namespace {
 
@@ -188,12 +191,14 @@ bool SDKManager::AddUpload(qint64 cateId, const QString& fileName, const QString
     return ok;
 }
 
-bool SDKManager::CreateTask(DBManager::Upload& record, bool autoStart, bool save, bool announce)
+bool SDKManager::CreateTask(DBManager::Upload& record, bool autoStart, bool save, bool announce,
+                            SDKUploadTask::Prepared* prepared)
 {
     // Deleted through the event loop: a task may be dropped from inside one of
     // its own signals.
     SharedUploadTaskPtr task(new SDKUploadTask(), &QObject::deleteLater);
-    if (!task->Create(record, autoStart, [this](const QString& vid) { return contains(vid); }))
+    if (!task->Create(
+            record, autoStart, [this](const QString& vid) { return contains(vid); }, prepared))
         return false;
     tasks_.insert(record.vid, task);
     SDKUploadTask* raw = task.data();
@@ -210,13 +215,33 @@ bool SDKManager::CreateTask(DBManager::Upload& record, bool autoStart, bool save
 
 void SDKManager::RestoreUploads()
 {
+    struct Job
+    {
+        DBManager::Upload record;
+        bool exists = false;
+        SDKUploadTask::Prepared prepared;
+    };
     const QList<DBManager::Upload> records = DBManager::instance()->SelectUploads();
-    for (DBManager::Upload record : records) {
+    std::vector<Job> jobs;
+    jobs.reserve(static_cast<size_t>(records.size()));
+    for (const DBManager::Upload& record : records) {
         // Already queued (a second restore): the stored record belongs to it.
         if (!record.vid.isEmpty() && tasks_.contains(record.vid))
             continue;
-        if (!CreateTask(record, autoStart_, false, true))
-            DBManager::instance()->DeleteUpload(record.vid);
+        Job job;
+        job.record = record;
+        SDKUploadTask::FillDefaults(job.record, &job.exists);
+        jobs.push_back(std::move(job));
+    }
+    // Identifying each file reads samples of it; do that for all files at
+    // once on the pool, then create the tasks here in the stored order.
+    QtConcurrent::blockingMap(jobs, [](Job& job) {
+        if (job.exists)
+            job.prepared = SDKUploadTask::Prepare(job.record);
+    });
+    for (Job& job : jobs) {
+        if (!CreateTask(job.record, autoStart_, false, true, job.exists ? &job.prepared : nullptr))
+            DBManager::instance()->DeleteUpload(job.record.vid);
     }
     Schedule();
 }
@@ -360,6 +385,10 @@ void SDKManager::OnTaskRelease(bool uploadSuccess, const QString& vid)
     }
     Schedule();
     emit SignalRemoveUpload(vid);
+    // The start-all button must not stay in its running state once the last
+    // upload has left the queue.
+    if (tasks_.isEmpty())
+        EmitAllUploadStatus();
 }
 
 void SDKManager::OnTaskDelete(bool result, const QString& vid)
@@ -375,5 +404,7 @@ void SDKManager::OnTaskDelete(bool result, const QString& vid)
         // A delete without notify leaves no row behind either.
         Schedule();
         emit SignalRemoveUpload(vid);
+        if (tasks_.isEmpty())
+            EmitAllUploadStatus();
     }
 }

@@ -75,7 +75,8 @@ private:
     SDKManager();
     ~SDKManager() override;
 
-    bool CreateTask(DBManager::Upload& record, bool autoStart, bool save, bool announce);
+    bool CreateTask(DBManager::Upload& record, bool autoStart, bool save, bool announce,
+                    SDKUploadTask::Prepared* prepared = nullptr);
     int CountStatus(int status) const;
     void EmitAllUploadStatus();
 

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QMetaObject>
 
+#include <utility>
+
 namespace {
 
 QString SdkDescription(int code)
@@ -97,14 +99,35 @@ void SDKUploadTask::SetStatus(int status)
     emit SignalStatus(status);
 }
 
-bool SDKUploadTask::Create(DBManager::Upload& record, bool autoStart, const VidExists& vidExists)
+SDKUploadTask::Prepared& SDKUploadTask::Prepared::operator=(Prepared&& other) noexcept
+{
+    if (this != &other) {
+        if (handle)
+            ORVUploaderDestroy(handle);
+        handle = std::exchange(other.handle, nullptr);
+        rc = other.rc;
+        sdkVid = std::move(other.sdkVid);
+    }
+    return *this;
+}
+
+SDKUploadTask::Prepared::~Prepared()
+{
+    if (handle)
+        ORVUploaderDestroy(handle);
+}
+
+void SDKUploadTask::FillDefaults(DBManager::Upload& record, bool* exists)
 {
     const QFileInfo info(record.fileName);
-    const bool exists = info.exists() && info.isFile();
+    *exists = info.exists() && info.isFile();
     if (record.titleName.isEmpty())
         record.titleName = info.completeBaseName().left(200);
-    record.totalBytes = exists ? static_cast<quint64>(info.size()) : 0;
+    record.totalBytes = *exists ? static_cast<quint64>(info.size()) : 0;
+}
 
+SDKUploadTask::Prepared SDKUploadTask::Prepare(const DBManager::Upload& record)
+{
     const QByteArray path = record.fileName.toUtf8();
     const QByteArray title = record.titleName.toUtf8();
     const QByteArray describ = record.describ.toUtf8();
@@ -118,17 +141,36 @@ bool SDKUploadTask::Create(DBManager::Upload& record, bool autoStart, const VidE
     param.luping = record.luping;
     param.keepSource = record.keepSource;
 
+    Prepared prepared;
+    prepared.handle = ORVUploaderCreate();
+    prepared.rc = ORVUploaderSetParam(prepared.handle, &param);
+    if (prepared.rc == 0)
+        prepared.sdkVid = FromC(ORVUploaderGetVID(prepared.handle));
+    return prepared;
+}
+
+bool SDKUploadTask::Create(DBManager::Upload& record, bool autoStart, const VidExists& vidExists,
+                           Prepared* prepared)
+{
+    bool exists = false;
+    FillDefaults(record, &exists);
+
     bool fileProblem = false;
     if (exists) {
-        handle_ = ORVUploaderCreate();
-        const int rc = ORVUploaderSetParam(handle_, &param);
+        Prepared local;
+        if (!prepared) {
+            local = Prepare(record);
+            prepared = &local;
+        }
+        handle_ = std::exchange(prepared->handle, nullptr);
+        const int rc = prepared->rc;
         if (rc != 0) {
             qCritical().noquote() << "create upload task"
                                   << "error code:" << rc << ",error msg:" << SdkDescription(rc);
             DestroyHandle();
             return false;
         }
-        const QString sdkVid = FromC(ORVUploaderGetVID(handle_));
+        const QString sdkVid = prepared->sdkVid;
         if (record.vid.isEmpty()) {
             if (sdkVid.isEmpty() || (vidExists && vidExists(sdkVid))) {
                 DestroyHandle();

@@ -20,13 +20,37 @@ class SDKUploadTask : public QObject
 public:
     using VidExists = std::function<bool(const QString&)>;
 
+    // The library's share of Create for a file that exists: a handle holding
+    // the record's parameters, and the vid the library computed. Safe on any
+    // thread, so the queue prepares many records at once when it restores them.
+    class Prepared
+    {
+    public:
+        Prepared() = default;
+        Prepared(Prepared&& other) noexcept { *this = std::move(other); }
+        Prepared& operator=(Prepared&& other) noexcept;
+        Prepared(const Prepared&) = delete;
+        Prepared& operator=(const Prepared&) = delete;
+        ~Prepared();
+
+        ORVUploaderHandle handle = nullptr; // owned until Create takes it
+        int rc = -1;                        // of ORVUploaderSetParam
+        QString sdkVid;
+    };
+
     explicit SDKUploadTask(QObject* parent = nullptr);
     ~SDKUploadTask() override;
+
+    // Fills the title (from the file name) and the size (0 for a missing file).
+    static void FillDefaults(DBManager::Upload& record, bool* exists);
+    static Prepared Prepare(const DBManager::Upload& record);
 
     // Makes the uploader handle for `record` and fills in its vid, title and
     // size. False (and no handle) when the library refuses the file, when a new
     // file's vid is already queued, or when a new record's file is missing.
-    bool Create(DBManager::Upload& record, bool autoStart, const VidExists& vidExists);
+    // `prepared` (optional) is Prepare's result for this record.
+    bool Create(DBManager::Upload& record, bool autoStart, const VidExists& vidExists,
+                Prepared* prepared = nullptr);
     // Starts (or resumes) or pauses the upload; the status follows the request.
     bool Start(bool start);
     // Pauses; requeue puts the task back to Waiting instead of Paused.

@@ -94,6 +94,11 @@ void TestAccountManager::wrongPasswordTexts()
     QCOMPARE(texts.at(1), pwdErr + QStringLiteral(", 3 attempts remaining"));
     QCOMPARE(texts.at(4), pwdErr + QStringLiteral(", ErrorCodeString.ACCOUNT_LOCKED"));
     QCOMPARE(texts.at(5), QStringLiteral("ErrorCodeString.ACCOUNT_LOCKED"));
+    // A refusal without a count of attempts gets no hint at all.
+    bool ok = true;
+    QCOMPARE(LoginAndWait(manager, QStringLiteral("nobody@orvane.test"), QStringLiteral("x"), false, &ok),
+             QStringLiteral("ErrorCodeString.USER_NOT_EXIST"));
+    QVERIFY(!ok);
     // Nothing was remembered for a failed login.
     for (const DBManager::User& u : DBManager::instance()->SelectUsers())
         QVERIFY(u.account != email);

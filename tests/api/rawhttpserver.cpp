@@ -20,6 +20,11 @@ int ContentLength(const QByteArray& head)
     return 0;
 }
 
+QByteArray DeepCopy(const QByteArray& bytes)
+{
+    return QByteArray(bytes.constData(), bytes.size());
+}
+
 } // namespace
 
 QByteArray RequestHead(const QByteArray& request)
@@ -44,10 +49,11 @@ RawHttpServer::RawHttpServer()
         server.listen(QHostAddress::LocalHost, 0);
         port_ = server.serverPort();
         {
+            // Notify under the lock: the constructor's cv lives only until it wakes.
             std::lock_guard<std::mutex> lock(m);
             ready = true;
+            cv.notify_one();
         }
-        cv.notify_one();
         while (!stop_.load()) {
             if (!server.waitForNewConnection(50))
                 continue;
@@ -68,11 +74,15 @@ RawHttpServer::RawHttpServer()
                 if (socket->state() != QAbstractSocket::ConnectedState && socket->bytesAvailable() == 0)
                     break;
             }
+            // Deep copies only: no byte array is shared between the threads.
             Reply reply;
             {
                 QMutexLocker lock(&mutex_);
-                requests_.append(data);
-                reply = reply_;
+                requests_.append(DeepCopy(data));
+                reply.bytes = DeepCopy(reply_.bytes);
+                reply.delayMs = reply_.delayMs;
+                reply.stallAfter = reply_.stallAfter;
+                reply.stallMs = reply_.stallMs;
             }
             if (reply.delayMs > 0)
                 QThread::msleep(static_cast<unsigned long>(reply.delayMs));
@@ -116,6 +126,7 @@ void RawHttpServer::SetReply(const Reply& reply)
 {
     QMutexLocker lock(&mutex_);
     reply_ = reply;
+    reply_.bytes = DeepCopy(reply.bytes);
 }
 
 QByteArray RawHttpServer::JsonReply(int status, const QByteArray& body)
@@ -128,5 +139,8 @@ QByteArray RawHttpServer::JsonReply(int status, const QByteArray& body)
 QList<QByteArray> RawHttpServer::Requests() const
 {
     QMutexLocker lock(&mutex_);
-    return requests_;
+    QList<QByteArray> copies;
+    for (const QByteArray& request : requests_)
+        copies.append(DeepCopy(request));
+    return copies;
 }

@@ -17,6 +17,7 @@ private slots:
     void envelopes_data();
     void envelopes();
     void enumNamesForLogs();
+    void caCertPathAndBaseUrls();
     void aesRoundTripAndPadding();
     void loginPasswordDigest();
     void loginParsing();
@@ -30,6 +31,7 @@ private slots:
     void wireCoverUploadMultipart();
     void coverPathCopiedForNarrowCurl();
     void transportErrorsOnTheWire();
+    void diagnosticEnvironmentVariables();
     void proxyUserOnlyCredentials();
 
 private:

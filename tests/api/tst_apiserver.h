@@ -39,6 +39,5 @@ private:
     QTemporaryDir serverDir_;
     std::unique_ptr<orvsrv::PlatformServer> server_;
     std::unique_ptr<ScopedConfig> config_;
-    QString mainAppId_;
-    QString mainSecret_;
+    quint64 root_ = 0; // the demo account's top category
 };

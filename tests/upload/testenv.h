@@ -109,7 +109,7 @@ inline QString LoginAndWait(AccountManager& manager, const QString& email, const
     QSignalSpy ok(&manager, &AccountManager::SignalLoginSucceed);
     QSignalSpy failed(&manager, &AccountManager::SignalLoginFailed);
     manager.Login(email, password, remember);
-    QTest::qWaitFor([&] { return ok.count() + failed.count() > 0; }, timeoutMs);
+    (void)QTest::qWaitFor([&] { return ok.count() + failed.count() > 0; }, timeoutMs);
     *succeeded = ok.count() == 1 && failed.isEmpty();
     if (!failed.isEmpty())
         return failed.first().first().toString();

@@ -45,9 +45,10 @@ public:
         connect(task.data(), &SDKUploadTask::SignalResult, this, [this, vid](bool ok, const QString& desc) {
             results << QStringLiteral("%1 %2 %3").arg(vid).arg(ok).arg(desc);
         });
-        connect(task.data(), &SDKUploadTask::SignalDeleteResult, this, [this](bool ok, const QString& vid) {
-            deleteResults << QStringLiteral("%1 %2").arg(vid).arg(ok);
-        });
+        connect(task.data(), &SDKUploadTask::SignalDeleteResult, this,
+                [this](bool ok, const QString& deleted) {
+                    deleteResults << QStringLiteral("%1 %2").arg(deleted).arg(ok);
+                });
     }
 
     QStringList appended, removed, exists, started, events, results, deleteResults;
@@ -91,6 +92,7 @@ private slots:
     void pauseResultKeepsStatus();
     void resultMessages();
     void failedUploadFreesItsSlot();
+    void settingsApplied();
 
 private:
     QString NewFile(qint64 size);
@@ -104,6 +106,8 @@ private:
 
     orvtest::ClientEnv env_;
     QString userId_, appId_, appSecret_;
+    qint64 cate_ = 0;  // the account's upload category
+    qint64 other_ = 0; // a second category
     quint32 seed_ = 1000;
 };
 
@@ -125,6 +129,15 @@ void TestUploadQueue::initTestCase()
     userId_ = account.userId();
     appId_ = account.appId();
     appSecret_ = account.appSecret();
+    cate_ = static_cast<qint64>(account.cateId());
+    QByteArray response;
+    QCOMPARE(ApiCollection::AddCategoryRequest(QUuid::createUuid(), account.cateId(),
+                                               QStringLiteral("queue-other"), response, nullptr, &error),
+             ApiCollection::NoError);
+    ApiCollection::AddCategoryResult added;
+    QCOMPARE(ApiCollection::ParseAddCategoryResponse(response, added), ApiCollection::NoError);
+    other_ = static_cast<qint64>(added.cateId);
+    QVERIFY(other_ != cate_ && other_ > 0);
     SDKManager::Destroy();
 }
 
@@ -211,7 +224,7 @@ void TestUploadQueue::fiveFilesRunThreeAtATime()
     m->SetTrafficLimit(768);
     Recorder rec(m);
     for (int i = 0; i < 5; ++i)
-        QVERIFY(m->AddUpload(1, NewFile(300 * 1024 + i * 1000), QString(), QStringLiteral("d"),
+        QVERIFY(m->AddUpload(cate_, NewFile(300 * 1024 + i * 1000), QString(), QStringLiteral("d"),
                              QStringLiteral("t"), QStringLiteral("root"), 0, 0));
     QCOMPARE(rec.appended.size(), 5);
     // New uploads are stored at once, with the vid the library computed.
@@ -252,7 +265,8 @@ void TestUploadQueue::restoreResumesInVidOrder()
     {
         Recorder rec(m);
         for (int i = 0; i < 5; ++i)
-            QVERIFY(m->AddUpload(7, NewFile(400 * 1024), QString(), QString(), QString(), QString(), 1, 1));
+            QVERIFY(
+                m->AddUpload(cate_, NewFile(400 * 1024), QString(), QString(), QString(), QString(), 1, 1));
         vids = rec.appended;
         QTest::qWait(1500);
     }
@@ -298,7 +312,8 @@ void TestUploadQueue::restoreWithoutAutoStartAndStartAll()
     {
         Recorder rec(m);
         for (int i = 0; i < 4; ++i)
-            QVERIFY(m->AddUpload(3, NewFile(200 * 1024), QString(), QString(), QString(), QString(), 0, 0));
+            QVERIFY(
+                m->AddUpload(cate_, NewFile(200 * 1024), QString(), QString(), QString(), QString(), 0, 0));
         vids = rec.appended;
     }
     std::sort(vids.begin(), vids.end());
@@ -352,14 +367,14 @@ void TestUploadQueue::duplicatesRefused()
     m->SetTrafficLimit(16);
     Recorder rec(m);
     const QString file = NewFile(256 * 1024);
-    QVERIFY(m->AddUpload(5, file, QStringLiteral("first"), QString(), QString(), QString(), 0, 0));
+    QVERIFY(m->AddUpload(cate_, file, QStringLiteral("first"), QString(), QString(), QString(), 0, 0));
     QCOMPARE(rec.appended.size(), 1);
     const QString vid = rec.appended.first();
-    QVERIFY(m->AddUpload(5, file, QStringLiteral("again"), QString(), QString(), QString(), 0, 0));
+    QVERIFY(m->AddUpload(cate_, file, QStringLiteral("again"), QString(), QString(), QString(), 0, 0));
     QCOMPARE(rec.exists, QStringList{vid});
     QCOMPARE(m->tasks().size(), 1);
     // Another category: the library computes the same vid, which is queued already.
-    QVERIFY(!m->AddUpload(6, file, QString(), QString(), QString(), QString(), 0, 0));
+    QVERIFY(!m->AddUpload(other_, file, QString(), QString(), QString(), QString(), 0, 0));
     QCOMPARE(m->tasks().size(), 1);
     QCOMPARE(rec.appended.size(), 1);
     QCOMPARE(DBManager::instance()->SelectUploads().size(), 1);
@@ -371,8 +386,8 @@ void TestUploadQueue::deleteConfirmedAndFailed()
     SDKManager* m = SDKManager::instance();
     m->SetTrafficLimit(32);
     Recorder rec(m);
-    QVERIFY(m->AddUpload(1, NewFile(400 * 1024), QString(), QString(), QString(), QString(), 0, 0));
-    QVERIFY(m->AddUpload(1, NewFile(400 * 1024), QString(), QString(), QString(), QString(), 0, 0));
+    QVERIFY(m->AddUpload(cate_, NewFile(400 * 1024), QString(), QString(), QString(), QString(), 0, 0));
+    QVERIFY(m->AddUpload(cate_, NewFile(400 * 1024), QString(), QString(), QString(), QString(), 0, 0));
     const QString a = rec.appended.at(0);
     const QString b = rec.appended.at(1);
     // Let both create their upload on the server.
@@ -417,7 +432,7 @@ void TestUploadQueue::historyAndSecondPass()
     Recorder rec(m);
     QSignalSpy history(DBManager::instance(), &DBManager::SignalAppendHistory);
     const QString file = NewFile(128 * 1024);
-    QVERIFY(m->AddUpload(1, file, QString(), QString(), QString(), QString(), 0, 0));
+    QVERIFY(m->AddUpload(cate_, file, QString(), QString(), QString(), QString(), 0, 0));
     const QString vid = rec.appended.first();
     QVERIFY(WaitAllGone(30000));
     QCOMPARE(history.count(), 1);
@@ -429,7 +444,7 @@ void TestUploadQueue::historyAndSecondPass()
     QCOMPARE(h.titleName, QFileInfo(file).completeBaseName());
 
     // The same file again: the platform has it, nothing is transferred.
-    QVERIFY(m->AddUpload(1, file, QString(), QString(), QString(), QString(), 0, 0));
+    QVERIFY(m->AddUpload(cate_, file, QString(), QString(), QString(), QString(), 0, 0));
     QCOMPARE(rec.appended.at(1), vid);
     QVERIFY(WaitAllGone(30000));
     QCOMPARE(history.count(), 2);
@@ -447,8 +462,8 @@ void TestUploadQueue::changedAndMissingFiles()
     QStringList vids;
     {
         Recorder rec(m);
-        QVERIFY(m->AddUpload(1, changed, QString(), QString(), QString(), QString(), 0, 0));
-        QVERIFY(m->AddUpload(1, missing, QString(), QString(), QString(), QString(), 0, 0));
+        QVERIFY(m->AddUpload(cate_, changed, QString(), QString(), QString(), QString(), 0, 0));
+        QVERIFY(m->AddUpload(cate_, missing, QString(), QString(), QString(), QString(), 0, 0));
         vids = rec.appended;
         QTest::qWait(800);
     }
@@ -487,6 +502,7 @@ void TestUploadQueue::changedAndMissingFiles()
 
     // A new record whose file is gone is dropped at restore.
     DBManager::Upload orphan;
+    orphan.vid = QStringLiteral("");
     orphan.fileName = env_.path(QStringLiteral("files/never-there.mp4"));
     QVERIFY(DBManager::instance()->InsertUpload(orphan));
     m->RestoreUploads();
@@ -499,7 +515,7 @@ void TestUploadQueue::pauseResultKeepsStatus()
     SDKManager* m = SDKManager::instance();
     m->SetTrafficLimit(32);
     Recorder rec(m);
-    QVERIFY(m->AddUpload(1, NewFile(400 * 1024), QString(), QString(), QString(), QString(), 0, 0));
+    QVERIFY(m->AddUpload(cate_, NewFile(400 * 1024), QString(), QString(), QString(), QString(), 0, 0));
     const QString vid = rec.appended.first();
     QVERIFY(QTest::qWaitFor([&] { return m->task(vid)->uploadBytes() > 0; }, 10000));
     m->StartOrPause(vid, false);
@@ -585,8 +601,8 @@ void TestUploadQueue::failedUploadFreesItsSlot()
     refuse.httpStatus = 403;
     refuse.jsonEnvelope = false;
     env_.server().AddFault(refuse);
-    QVERIFY(m->AddUpload(1, NewFile(200 * 1024), QString(), QString(), QString(), QString(), 0, 0));
-    QVERIFY(m->AddUpload(1, NewFile(200 * 1024), QString(), QString(), QString(), QString(), 0, 0));
+    QVERIFY(m->AddUpload(cate_, NewFile(200 * 1024), QString(), QString(), QString(), QString(), 0, 0));
+    QVERIFY(m->AddUpload(cate_, NewFile(200 * 1024), QString(), QString(), QString(), QString(), 0, 0));
     const QString first = rec.appended.at(0);
     const QString second = rec.appended.at(1);
     QCOMPARE(StatusOf(first), int(UploadStatus::Uploading));
@@ -602,6 +618,35 @@ void TestUploadQueue::failedUploadFreesItsSlot()
     m->StartOrPause(first, true);
     QVERIFY(WaitAllGone(30000));
     QCOMPARE(HistoryStatuses().size(), 2);
+}
+
+void TestUploadQueue::settingsApplied()
+{
+    Config& config = env_.config();
+    const QString group = QStringLiteral("UploadTaskManager");
+    SDKManager* m = SDKManager::instance();
+    // Defaults of a fresh installation.
+    QVERIFY(m->ApplySettings(config));
+    QCOMPARE(m->maxConcurrent(), 3);
+    QVERIFY(m->autoStart());
+    QCOMPARE(m->trafficLimit(), 0);
+
+    config.setValue(group, QStringLiteral("uploadTasksNum"), 5);
+    config.setValue(group, QStringLiteral("autoStartUpload"), false);
+    config.setValue(group, QStringLiteral("limitedSpeedValue"), 256);
+    QVERIFY(m->ApplySettings(config));
+    QCOMPARE(m->maxConcurrent(), 5);
+    QVERIFY(!m->autoStart());
+    QCOMPARE(m->trafficLimit(), 256);
+    // No slot at all would stall the queue for good.
+    config.setValue(group, QStringLiteral("uploadTasksNum"), 0);
+    QVERIFY(m->ApplySettings(config));
+    QCOMPARE(m->maxConcurrent(), 1);
+    config.remove(group, QStringLiteral("uploadTasksNum"));
+    config.remove(group, QStringLiteral("autoStartUpload"));
+    config.remove(group, QStringLiteral("limitedSpeedValue"));
+    QVERIFY(m->ApplySettings(config));
+    QCOMPARE(m->trafficLimit(), 0);
 }
 
 #include "tst_uploadqueue.moc"

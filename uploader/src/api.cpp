@@ -65,6 +65,7 @@ struct ORVUploader
     std::deque<Command> queue;
     bool busy = false; // a command is executing
     Command current = Command::Quit;
+    bool ending = false; // the current command is reporting its outcome
     std::atomic<int> stop{kRunOn};
 
     void EnsureWorker()
@@ -100,6 +101,7 @@ struct ORVUploader
                     return;
                 busy = true;
                 current = cmd;
+                ending = false;
                 stop.store(kRunOn);
                 p = params;
             }
@@ -138,6 +140,7 @@ struct ORVUploader
             std::lock_guard<std::mutex> lock(mutex);
             fn = onResult;
             data = resultData;
+            ending = true; // a Start from the handler queues a new run
         }
         if (fn)
             fn(out.code, out.desc.empty() ? nullptr : out.desc.c_str(), data);
@@ -154,6 +157,7 @@ struct ORVUploader
             std::lock_guard<std::mutex> lock(mutex);
             fn = onDelete;
             data = deleteData;
+            ending = true;
         }
         if (fn)
             fn(out.code, out.desc.empty() ? nullptr : out.desc.c_str(), data);
@@ -399,9 +403,9 @@ int ORVUploaderStart(ORVUploaderHandle h)
         if (c == Command::Run)
             return ORV_OK; // already queued
     }
-    if (h->busy && h->current == Command::Delete)
+    if (h->busy && h->current == Command::Delete && !h->ending)
         return ORV_ERR_BUSY;
-    if (h->busy && h->stop.load() == kRunOn)
+    if (h->busy && h->stop.load() == kRunOn && !h->ending)
         return ORV_OK; // already running
     h->EnsureWorker();
     h->queue.push_back(Command::Run);

@@ -711,6 +711,7 @@ Outcome Run::Execute()
     int resends = 0;
     bool optionsDone = false;
     bool precheckDone = false;
+    bool fresh = false; // just created: the offset is 0 without asking
     for (;;) {
         if (stop_.load() != kRunOn)
             return Stopped();
@@ -734,8 +735,13 @@ Outcome Run::Execute()
             }
         } else if (state_.uploadUrl.empty()) {
             v = Create(&out);
+            fresh = v == Verdict::Ok;
         } else {
-            v = Head(&out, &offset);
+            if (fresh)
+                offset = 0;
+            else
+                v = Head(&out, &offset);
+            fresh = false;
             if (v == Verdict::Ok && offset < 0) {
                 if (++restarts > kMaxRestarts)
                     return {ORV_ERR_UPLOAD_NOT_EXIST,

@@ -13,33 +13,36 @@ namespace orvsrv {
 inline constexpr const char* kDemoMainEmail = "demo@orvane.test";
 inline constexpr const char* kDemoSubEmail = "editor@orvane.test";
 inline constexpr const char* kDemoPassword = "Demo#2026";
+// A sub-account of the demo whose term has ended (login answers SUB_USER_EXPIRED).
+inline constexpr const char* kDemoExpiredSubEmail = "expired@orvane.test";
 
 struct ServerOptions
 {
-    QString dataDir;                  // required; created when missing
+    QString dataDir; // required; created when missing
     QString host = QStringLiteral("127.0.0.1");
-    quint16 port = 0;                 // 0 = ephemeral
+    quint16 port = 0; // 0 = ephemeral
     bool https = true;
-    QString seed;                     // "" (none) or "demo"
-    int lockoutSeconds = 300;         // after five wrong passwords
+    QString seed;             // "" (none) or "demo"
+    int lockoutSeconds = 300; // after five wrong passwords
     QString updateVersion = QStringLiteral("2.4.3");
     qint64 tusExpirySeconds = 86400;
+    bool accessLog = false; // print one line per request (method, path, status) to stderr
 };
 
 // One fault rule; every field that is left at its default does nothing.
 struct FaultRule
 {
-    QString pathPattern;              // regular expression on the request path; empty = every path
-    int latencyMs = 0;                // fixed delay before answering
-    int latencyJitterMs = 0;          // plus a random delay in [0, jitter]
-    int failNextN = 0;                // answer the next N matching requests with httpStatus
+    QString pathPattern;     // regular expression on the request path; empty = every path
+    int latencyMs = 0;       // fixed delay before answering
+    int latencyJitterMs = 0; // plus a random delay in [0, jitter]
+    int failNextN = 0;       // answer the next N matching requests with httpStatus
     int httpStatus = 500;
-    bool jsonEnvelope = true;         // failure with a JSON error envelope, else a bare body
-    bool htmlPage = false;            // answer an HTML error page instead of JSON
+    bool jsonEnvelope = true;           // failure with a JSON error envelope, else a bare body
+    bool htmlPage = false;              // answer an HTML error page instead of JSON
     qint64 dropRequestAfterBytes = -1;  // close the connection after K bytes of the request body
     qint64 dropResponseAfterBytes = -1; // close the connection after K bytes of the response body
-    int dropCount = 1;                // how many requests the drop rules hit
-    qint64 slowBodyBytesPerSec = 0;   // pace the response body
+    int dropCount = 1;                  // how many requests the drop rules hit
+    qint64 slowBodyBytesPerSec = 0;     // pace the response body
 };
 
 class PlatformServer
@@ -54,8 +57,8 @@ public:
     void Stop();
 
     quint16 Port() const;
-    QString BaseUrl() const;   // e.g. https://127.0.0.1:PORT (no trailing slash)
-    QString CaFile() const;    // PEM of the private CA to trust
+    QString BaseUrl() const; // e.g. https://127.0.0.1:PORT (no trailing slash)
+    QString CaFile() const;  // PEM of the private CA to trust
     QString DataDir() const;
 
     int AddFault(const FaultRule& rule); // returns an id

@@ -55,11 +55,13 @@ public:
     virtual ~TusHooks() = default;
     // Checks the signed parameters (appId, timestamp, sign) by the API signing
     // rule. On refusal fills err and returns false.
-    virtual bool Authenticate(const QMap<QString, QString>& signedParams, TusAccount* account, TusError* err) = 0;
+    virtual bool Authenticate(const QMap<QString, QString>& signedParams, TusAccount* account,
+                              TusError* err) = 0;
     // Before an upload is created: permission switch and remaining space.
     virtual bool CheckCreate(const TusAccount& account, qint64 size, qint64 cateId, TusError* err) = 0;
     // Second pass: the account already stores this file.
-    virtual bool IsAlreadyStored(const TusAccount& account, const QString& vid, quint64 crc64, qint64 size) = 0;
+    virtual bool IsAlreadyStored(const TusAccount& account, const QString& vid, quint64 crc64,
+                                 qint64 size) = 0;
     // A complete, verified upload: create the video and deduct the space.
     virtual bool CompleteUpload(const TusUploadInfo& info, TusError* err) = 0;
 };
@@ -69,6 +71,10 @@ struct TusConfig
     QString storageDir;           // partial and complete uploads
     qint64 expirySeconds = 86400; // idle time after which a partial upload is dropped
     qint64 maxUploadSize = 0;     // 0 = no limit beyond the account's space
+    // false: behave as a plain tus server (no authentication, pre-check or
+    // completion check; the platform requests answer 404). For compatibility
+    // tests of the upload library.
+    bool platformAdditions = true;
 };
 
 class TusService
@@ -85,6 +91,9 @@ public:
     // Fault switch: flip one byte of the next upload that completes, so that
     // its whole-file CRC-64 check fails.
     void FlipByteOfNextCompletedUpload();
+
+    // Body bytes stored by PATCH requests since the service started.
+    qint64 BytesReceived() const;
 
 private:
     struct Impl;

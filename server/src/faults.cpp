@@ -1,0 +1,228 @@
+#include "faults.h"
+
+#include <QDir>
+#include <QRandomGenerator>
+#include <QUuid>
+
+#include <httplib.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <thread>
+
+namespace orvsrv {
+namespace {
+
+int PortOf(const sockaddr_storage& ss)
+{
+    if (ss.ss_family == AF_INET)
+        return ntohs(reinterpret_cast<const sockaddr_in&>(ss).sin_port);
+    if (ss.ss_family == AF_INET6)
+        return ntohs(reinterpret_cast<const sockaddr_in6&>(ss).sin6_port);
+    return -1;
+}
+
+// The server-side socket of req: local port = our port, peer port = the
+// client's. The client end in the same process has the ports reversed.
+int FindConnectionFd(const httplib::Request& req)
+{
+    const QStringList fds = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System);
+    for (const QString& name : fds) {
+        bool ok = false;
+        const int fd = name.toInt(&ok);
+        if (!ok)
+            continue;
+        sockaddr_storage local{}, peer{};
+        socklen_t ll = sizeof local, pl = sizeof peer;
+        if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &ll) != 0 ||
+            getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &pl) != 0)
+            continue;
+        if (PortOf(local) == req.local_port && PortOf(peer) == req.remote_port)
+            return fd;
+    }
+    return -1;
+}
+
+std::string InjectedBody(const FaultRule& r, std::string* contentType)
+{
+    if (r.htmlPage) {
+        *contentType = "text/html";
+        const std::string code = std::to_string(r.httpStatus);
+        return "<html>\r\n<head><title>" + code + " Error</title></head>\r\n<body>\r\n<center><h1>" + code +
+               " Error</h1></center>\r\n<hr><center>orvane-edge</center>\r\n</body>\r\n</html>\r\n";
+    }
+    if (r.jsonEnvelope) {
+        *contentType = "application/json";
+        const QByteArray id = QUuid::createUuid().toByteArray(QUuid::Id128);
+        return "{\"requestId\":\"" + id.toStdString() + "\",\"code\":" + std::to_string(r.httpStatus) +
+               ",\"status\":\"error\",\"error\":{\"code\":9,\"desc\":\"InjectedFault\"},\"data\":null}";
+    }
+    *contentType = "text/plain";
+    return "Injected failure " + std::to_string(r.httpStatus) + "\n";
+}
+
+} // namespace
+
+void ShutdownConnection(const httplib::Request& req)
+{
+    const int fd = FindConnectionFd(req);
+    if (fd >= 0)
+        ::shutdown(fd, SHUT_RDWR);
+}
+
+int FaultInjector::Add(const FaultRule& rule)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    Entry e;
+    e.rule = rule;
+    e.re = QRegularExpression(rule.pathPattern);
+    e.failLeft = rule.failNextN;
+    e.requestDropsLeft = rule.dropRequestAfterBytes >= 0 ? rule.dropCount : 0;
+    e.responseDropsLeft = rule.dropResponseAfterBytes >= 0 ? rule.dropCount : 0;
+    const int id = m_nextId++;
+    m_rules.emplace(id, std::move(e));
+    return id;
+}
+
+void FaultInjector::Remove(int id)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_rules.erase(id);
+}
+
+void FaultInjector::Clear()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_rules.clear();
+}
+
+bool FaultInjector::Before(const httplib::Request& req, httplib::Response& res)
+{
+    int delayMs = 0;
+    bool fail = false;
+    FaultRule failRule;
+    qint64 dropRequestAfter = -1;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const QString path = QString::fromStdString(req.path);
+        for (auto& [id, e] : m_rules) {
+            if (!e.rule.pathPattern.isEmpty() && !e.re.match(path).hasMatch())
+                continue;
+            delayMs += e.rule.latencyMs;
+            if (e.rule.latencyJitterMs > 0)
+                delayMs += int(QRandomGenerator::global()->bounded(e.rule.latencyJitterMs + 1));
+            if (!fail && e.failLeft > 0) {
+                --e.failLeft;
+                fail = true;
+                failRule = e.rule;
+            } else if (!fail && e.rule.htmlPage && e.rule.failNextN == 0) {
+                fail = true; // an HTML page rule without a count stays until removed
+                failRule = e.rule;
+            }
+            if (dropRequestAfter < 0 && e.requestDropsLeft > 0) {
+                --e.requestDropsLeft;
+                dropRequestAfter = e.rule.dropRequestAfterBytes;
+            }
+        }
+    }
+    if (delayMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+
+    if (dropRequestAfter >= 0) {
+        // The body is still unread. Consume about K bytes straight from the
+        // socket (over TLS these are record bytes, so K is approximate), then
+        // cut the connection while the client is still sending.
+        const int fd = FindConnectionFd(req);
+        if (fd >= 0) {
+            qint64 left = dropRequestAfter;
+            char buf[4096];
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+            while (left > 0 && std::chrono::steady_clock::now() < deadline) {
+                pollfd p{fd, POLLIN, 0};
+                if (poll(&p, 1, 100) <= 0)
+                    continue;
+                const ssize_t n = ::recv(fd, buf, size_t(qMin<qint64>(left, qint64(sizeof buf))), 0);
+                if (n <= 0)
+                    break;
+                left -= n;
+            }
+            ::shutdown(fd, SHUT_RDWR);
+        }
+        res.status = 500;
+        res.set_header("Connection", "close");
+        return true;
+    }
+    if (fail) {
+        std::string type;
+        const std::string body = InjectedBody(failRule, &type);
+        res.status = failRule.httpStatus;
+        res.set_content(body, type.c_str());
+        return true;
+    }
+    return false;
+}
+
+void FaultInjector::After(const httplib::Request& req, httplib::Response& res)
+{
+    qint64 dropAfter = -1;
+    qint64 bps = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const QString path = QString::fromStdString(req.path);
+        for (auto& [id, e] : m_rules) {
+            if (!e.rule.pathPattern.isEmpty() && !e.re.match(path).hasMatch())
+                continue;
+            if (dropAfter < 0 && e.responseDropsLeft > 0) {
+                --e.responseDropsLeft;
+                dropAfter = e.rule.dropResponseAfterBytes;
+            }
+            if (bps == 0 && e.rule.slowBodyBytesPerSec > 0)
+                bps = e.rule.slowBodyBytesPerSec;
+        }
+    }
+    if (dropAfter < 0 && bps == 0)
+        return;
+    if (res.body.empty()) {
+        if (dropAfter >= 0)
+            ShutdownConnection(req);
+        return;
+    }
+    // Serve the body from a provider that stops after K bytes and/or paces
+    // its writes; the Content-Length header still announces the whole body.
+    auto body = std::make_shared<std::string>(std::move(res.body));
+    res.body.clear();
+    const std::string type = res.get_header_value("Content-Type");
+    res.headers.erase("Content-Type");
+    const size_t limit =
+        dropAfter >= 0 ? size_t(qMin<qint64>(dropAfter, qint64(body->size()))) : body->size();
+    const bool drop = dropAfter >= 0;
+    res.set_content_provider(body->size(), type.empty() ? "application/octet-stream" : type.c_str(),
+                             [body, limit, drop, bps, &req](size_t offset, size_t, httplib::DataSink& sink) {
+                                 if (offset >= limit) {
+                                     if (drop)
+                                         ShutdownConnection(req);
+                                     return !drop;
+                                 }
+                                 size_t chunk = limit - offset;
+                                 if (bps > 0)
+                                     chunk = qMin<size_t>(chunk, size_t(qMax<qint64>(1, bps / 10)));
+                                 else
+                                     chunk = qMin<size_t>(chunk, 16384);
+                                 if (!sink.write(body->data() + offset, chunk))
+                                     return false;
+                                 if (bps > 0)
+                                     std::this_thread::sleep_for(
+                                         std::chrono::microseconds(qint64(chunk) * 1000000 / bps));
+                                 if (drop && offset + chunk >= limit) {
+                                     ShutdownConnection(req);
+                                     return false;
+                                 }
+                                 return true;
+                             });
+}
+
+} // namespace orvsrv

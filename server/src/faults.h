@@ -1,0 +1,50 @@
+#pragma once
+// Fault injection for tests and benchmarks: latency, forced failures, HTML
+// error pages, dropped connections and slow bodies, chosen per path pattern.
+
+#include "orvsrv/platform_server.h"
+
+#include <QRegularExpression>
+
+#include <map>
+#include <mutex>
+
+namespace httplib {
+struct Request;
+struct Response;
+} // namespace httplib
+
+namespace orvsrv {
+
+class FaultInjector
+{
+public:
+    int Add(const FaultRule& rule);
+    void Remove(int id);
+    void Clear();
+
+    // Before routing: sleeps for latency, answers forced failures and drops
+    // the request body. Returns true when the request has been answered.
+    bool Before(const httplib::Request& req, httplib::Response& res);
+    // After routing, before the answer is written: drops or paces the body.
+    void After(const httplib::Request& req, httplib::Response& res);
+
+private:
+    struct Entry
+    {
+        FaultRule rule;
+        QRegularExpression re;
+        int failLeft = 0;
+        int requestDropsLeft = 0;
+        int responseDropsLeft = 0;
+    };
+    std::mutex m_mutex;
+    std::map<int, Entry> m_rules;
+    int m_nextId = 1;
+};
+
+// Closes the connection that carries req (both directions), so the peer sees
+// a dropped connection instead of an answer.
+void ShutdownConnection(const httplib::Request& req);
+
+} // namespace orvsrv

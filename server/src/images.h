@@ -1,0 +1,18 @@
+#pragma once
+// Generated pictures for the seeded videos: thumbnails, snapshots and covers.
+// Drawn pixel by pixel with a built-in bitmap font, so that no font database
+// (and no GUI application object) is needed and any thread may draw.
+
+#include <QByteArray>
+#include <QString>
+
+namespace orvsrv {
+
+// PNG of width x height: a gradient in the colours of colourSeed, a frame
+// number band for snapshots (index 1..6, 0 for none) and the caption.
+QByteArray RenderPicturePng(int width, int height, int colourSeed, int index, const QString& caption);
+
+// Deterministic bytes of the installer the update service offers.
+QByteArray InstallerBytes();
+
+} // namespace orvsrv

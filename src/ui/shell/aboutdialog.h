@@ -1,0 +1,20 @@
+#pragma once
+#include <QDialog>
+
+class TitleBar;
+
+// Program name, version, copyright and the toolkit's licence notice.
+class AboutDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    static constexpr const char* kVersion = "2.4.2";
+
+    explicit AboutDialog(QWidget* parent = nullptr);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    TitleBar* titleBar_ = nullptr;
+};

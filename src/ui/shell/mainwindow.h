@@ -1,0 +1,46 @@
+#pragma once
+#include <QWidget>
+
+class QStackedWidget;
+class MainWindowTitleWidget;
+
+// The frameless main window: its title bar and the stack of the video
+// library page and the transfer list page.
+class MainWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int kRestartExitCode = 1024;
+
+    explicit MainWindow(QWidget* parent = nullptr);
+
+    // Second construction step, run by the application right after the login.
+    void Init();
+
+    // Asks before leaving while uploads run; pauses them when the user agrees.
+    bool ConfirmExit();
+
+    MainWindowTitleWidget* titleWidget() const { return titleWidget_; }
+    QStackedWidget* stackedWidget() const { return stackedWidget_; }
+    QWidget* videoListPage() const { return videoList_; }
+    QWidget* transferListPage() const { return transferList_; }
+
+public slots:
+    void OnAllOperation(bool start);
+
+signals:
+    void SignalExit(int code);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QWidget* MakePlaceholderPage(const QString& objectName, const QString& text);
+
+    QWidget* titleBarWidget_ = nullptr;
+    MainWindowTitleWidget* titleWidget_ = nullptr;
+    QStackedWidget* stackedWidget_ = nullptr;
+    QWidget* videoList_ = nullptr;
+    QWidget* transferList_ = nullptr;
+};

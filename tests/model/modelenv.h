@@ -1,0 +1,90 @@
+#pragma once
+// What the category model needs around it in tests and benchmarks: the
+// platform server on loopback HTTPS, a settings file pointing at it, the
+// database and a logged-in account manager, all in a temporary folder.
+
+#include "account/accountmanager.h"
+#include "app/config.h"
+#include "serverfixture.h"
+#include "storage/dbmanager.h"
+#include "upload/sdkmanager.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <curl/curl.h>
+
+#include <memory>
+
+namespace orvtest {
+
+class ModelEnv
+{
+public:
+    ~ModelEnv() { Stop(); }
+
+    bool Start(QString* error)
+    {
+        if (!dir_.isValid()) {
+            *error = QStringLiteral("no temporary folder");
+            return false;
+        }
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dir_.filePath(QStringLiteral("data"))));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir_.filePath(QStringLiteral("config"))));
+        curl_global_init(CURL_GLOBAL_ALL);
+        server_ = std::make_unique<ServerFixture>();
+        if (!server_->Start()) {
+            *error = server_->Error();
+            return false;
+        }
+        config_ = std::make_unique<Config>(dir_.filePath(QStringLiteral("global.ini")));
+        config_->RegisterDefaults();
+        Config::SetGlobal(config_.get());
+        config_->setValue(QStringLiteral("Custom"), QStringLiteral("apiUrl"), server_->BaseUrl());
+        config_->setValue(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert"),
+                          server_->CaFile());
+        if (!DBManager::instance()->Open(dir_.filePath(QStringLiteral("client.db")))) {
+            *error = QStringLiteral("database did not open");
+            return false;
+        }
+        account_ = std::make_unique<AccountManager>();
+        return true;
+    }
+
+    // Logs in through the account manager; returns the failure text, empty on success.
+    QString Login(const QString& email, const QString& password = QString::fromLatin1(orvsrv::kDemoPassword))
+    {
+        QSignalSpy ok(account_.get(), &AccountManager::SignalLoginSucceed);
+        QSignalSpy failed(account_.get(), &AccountManager::SignalLoginFailed);
+        account_->Login(email, password, false);
+        if (!QTest::qWaitFor([&] { return ok.count() + failed.count() > 0; }, 30000))
+            return QStringLiteral("login timed out");
+        return failed.isEmpty() ? QString() : failed.first().first().toString();
+    }
+
+    void Stop()
+    {
+        account_.reset();
+        SDKManager::Destroy();
+        DBManager::Close();
+        if (server_)
+            server_->Stop();
+        server_.reset();
+        if (config_ && Config::Global() == config_.get())
+            Config::SetGlobal(nullptr);
+        config_.reset();
+    }
+
+    orvsrv::PlatformServer& server() { return server_->Server(); }
+    AccountManager& account() { return *account_; }
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<ServerFixture> server_;
+    std::unique_ptr<Config> config_;
+    std::unique_ptr<AccountManager> account_;
+};
+
+} // namespace orvtest

@@ -1,0 +1,438 @@
+// The category tree model against the local platform server: loading,
+// skipping unchanged trees, add/rename/move with their in-place updates,
+// refusals, failures, the recursive filter and the shutdown wait.
+
+#include "modelenv.h"
+
+#include "api/apicollection.h"
+#include "model/bmptextvalidator.h"
+#include "model/categorytreemodel.h"
+#include "model/categorytreemodelworker.h"
+#include "model/recursivefilterproxymodel.h"
+#include <QAbstractItemModelTester>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSignalSpy>
+#include <QStringListModel>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace ApiCollection;
+
+namespace {
+const QString kTreePath = QStringLiteral("get-cate-tree");
+
+} // namespace
+
+class CategoryTreeModelTest : public QObject
+{
+    Q_OBJECT
+private:
+    orvtest::ModelEnv env_;
+    orvsrv::PlatformServer* server_ = nullptr;
+    std::unique_ptr<CategoryTreeModel> model_;
+    std::unique_ptr<QAbstractItemModelTester> tester_;
+    qulonglong top_ = 0;
+    // The test's own sub-tree: top > Alpha > {Beta > Gamma3rd}, top > Delta.
+    qulonglong alpha_ = 0, beta_ = 0, gamma_ = 0, delta_ = 0;
+
+    QJsonObject ServerTree()
+    {
+        QByteArray response;
+        CateTreeResult result;
+        if (GetCateTreeRequest(QUuid::createUuid(), top_, response, nullptr) != NoError ||
+            ParseGetCateTreeResponse(response, result) != NoError)
+            return QJsonObject();
+        return result.data;
+    }
+
+    qulonglong ServerAdd(qulonglong parent, const QString& name)
+    {
+        QByteArray response;
+        AddCategoryResult result;
+        if (AddCategoryRequest(QUuid::createUuid(), parent, name, response, nullptr) != NoError ||
+            ParseAddCategoryResponse(response, result) != NoError)
+            return 0;
+        return result.cateId;
+    }
+
+    static const QJsonObject* FindCate(const QJsonObject& node, qulonglong id, QJsonObject* out)
+    {
+        if (node.value("cateId").toVariant().toULongLong() == id) {
+            *out = node;
+            return out;
+        }
+        for (const QJsonValue& child : node.value("children").toArray())
+            if (child.isObject() && FindCate(child.toObject(), id, out))
+                return out;
+        return nullptr;
+    }
+
+    // Compares one model item and its subtree with the server's object.
+    void CompareTree(const QModelIndex& index, const QJsonObject& cate)
+    {
+        QCOMPARE(index.data(Qt::DisplayRole).toString(), cate.value("cateName").toString());
+        QCOMPARE(index.data(Qt::ToolTipRole).toString(), cate.value("cateName").toString().toHtmlEscaped());
+        QCOMPARE(index.data(CategoryTreeModel::CateId).toULongLong(),
+                 cate.value("cateId").toVariant().toULongLong());
+        QCOMPARE(index.data(CategoryTreeModel::CateTree).toString(),
+                 cate.value("cateTree").toVariant().toString());
+        QCOMPARE(index.data(CategoryTreeModel::ParentCateId).toULongLong(),
+                 cate.value("parentId").toVariant().toULongLong());
+        QCOMPARE(index.data(CategoryTreeModel::CateVideoCount).toInt(),
+                 cate.value("videoCount").toVariant().toInt());
+        QVERIFY(index.data(Qt::DecorationRole).canConvert<QIcon>());
+        QJsonArray children;
+        for (const QJsonValue& child : cate.value("children").toArray())
+            if (child.isObject())
+                children.append(child);
+        QCOMPARE(model_->rowCount(index), children.size());
+        for (int row = 0; row < children.size(); ++row) {
+            CompareTree(model_->index(row, 0, index), children.at(row).toObject());
+            if (QTest::currentTestFailed())
+                return;
+        }
+    }
+
+    // Runs one refresh to its end (the task retired, not only Done emitted).
+    bool Refresh()
+    {
+        QSignalSpy ends(model_.get(), &CategoryTreeModel::SignalTaskEndStatus);
+        const QUuid id = model_->RefreshCategory();
+        if (id.isNull())
+            return false;
+        return QTest::qWaitFor(
+            [&] {
+                for (const auto& args : ends)
+                    if (args.at(0).toUuid() == id)
+                        return true;
+                return false;
+            },
+            30000);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QString error;
+        QVERIFY2(env_.Start(&error), qPrintable(error));
+        server_ = &env_.server();
+        error = env_.Login(QString::fromLatin1(orvsrv::kDemoMainEmail));
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        top_ = env_.account().cateId();
+        QVERIFY(top_ != 0);
+
+        alpha_ = ServerAdd(top_, "Alpha");
+        beta_ = ServerAdd(alpha_, "Beta");
+        gamma_ = ServerAdd(beta_, "Gamma3rd");
+        delta_ = ServerAdd(top_, "Delta");
+        QVERIFY(alpha_ && beta_ && gamma_ && delta_);
+
+        model_ = std::make_unique<CategoryTreeModel>();
+        tester_ = std::make_unique<QAbstractItemModelTester>(
+            model_.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    }
+
+    void cleanupTestCase()
+    {
+        tester_.reset();
+        model_.reset();
+        env_.Stop();
+    }
+
+    void firstRefreshBuildsWholeTree()
+    {
+        QStringList order;
+        connect(model_.get(), &CategoryTreeModel::SignalRefreshCategoryAboutToDo, this,
+                [&] { order << "AboutToDo"; });
+        connect(model_.get(), &CategoryTreeModel::SignalCategoryAvailable, this,
+                [&](bool a) { order << (a ? "Available" : "Unavailable"); });
+        connect(model_.get(), &CategoryTreeModel::SignalRefreshCategorySucceed, this,
+                [&] { order << "Succeed"; });
+        connect(model_.get(), &CategoryTreeModel::SignalRefreshCategoryDone, this, [&] { order << "Done"; });
+        QSignalSpy ends(model_.get(), &CategoryTreeModel::SignalTaskEndStatus);
+
+        const QUuid id = model_->RefreshCategory();
+        QVERIFY(!id.isNull());
+        QVERIFY(model_->RefreshCategory().isNull()); // refused while queued or running
+        QTRY_COMPARE_WITH_TIMEOUT(ends.count(), 1, 30000);
+        disconnect(model_.get(), nullptr, this, nullptr);
+        QCOMPARE(ends.at(0).at(0).toUuid(), id);
+        QCOMPARE(ends.at(0).at(1).value<TaskEndStatus>(), EndFinished);
+        QCOMPARE(order, QStringList({"AboutToDo", "Unavailable", "Succeed", "Available", "Done"}));
+
+        const QJsonObject tree = ServerTree();
+        QVERIFY(!tree.isEmpty());
+        QCOMPARE(model_->rowCount(), 1);
+        CompareTree(model_->index(0, 0), tree);
+        QVERIFY(!model_->itemFromIndex(model_->index(0, 0))->isEditable());
+        QVERIFY(model_->itemFromIndex(model_->IndexOfCateId(alpha_))->isEditable());
+        QCOMPARE(model_->TopCateId(), top_);
+
+        // Lookups by id.
+        QCOMPARE(model_->CateNameOf(gamma_), QStringLiteral("Gamma3rd"));
+        QCOMPARE(model_->CateNameOf(999999999), QString());
+        QCOMPARE(model_->ParentCateIdOf(gamma_), beta_);
+        const QModelIndexList up = model_->IndexesToTop(gamma_);
+        QCOMPARE(up.size(), 4);
+        QCOMPARE(up.last().data(CategoryTreeModel::CateId).toULongLong(), top_);
+        QCOMPARE(model_->IndexOfCateId(beta_).data().toString(), QStringLiteral("Beta"));
+
+        // The completer's names: every category once.
+        QTRY_VERIFY(model_->NamesModel()->stringList().contains("Gamma3rd"));
+        const QStringList names = model_->NamesModel()->stringList();
+        QCOMPARE(names.size(), QSet<QString>(names.begin(), names.end()).size());
+        QVERIFY(names.contains(tree.value("cateName").toString()));
+    }
+
+    void unchangedTreeIsNotRebuilt()
+    {
+        QSignalSpy removed(model_.get(), &QAbstractItemModel::rowsAboutToBeRemoved);
+        QSignalSpy succeed(model_.get(), &CategoryTreeModel::SignalRefreshCategorySucceed);
+        QVERIFY(Refresh());
+        QCOMPARE(succeed.count(), 1);
+        QCOMPARE(removed.count(), 0);
+
+        // A change made elsewhere is picked up by a rebuild.
+        const qulonglong added = ServerAdd(delta_, "AddedElsewhere");
+        QVERIFY(added);
+        QVERIFY(Refresh());
+        QVERIFY(removed.count() > 0);
+        QCOMPARE(model_->CateNameOf(added), QStringLiteral("AddedElsewhere"));
+        CompareTree(model_->index(0, 0), ServerTree());
+    }
+
+    void renameRefusedBeforeAnyRequest()
+    {
+        QSignalSpy failed(model_.get(), &CategoryTreeModel::SignalRenameCategoryFailed);
+        QVERIFY(model_->RenameCategory(alpha_, QString()).isNull());
+        QVERIFY(!model_->HasTask());
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(failed.at(0).at(0).toString(),
+                 QCoreApplication::translate("CategoryTreeModel", "RenameCateNameEmpty"));
+
+        QVERIFY(model_->RenameCategory(alpha_, QStringLiteral("Film \U0001F3AC")).isNull());
+        QVERIFY(!model_->HasTask());
+        QCOMPARE(failed.count(), 2);
+        QCOMPARE(failed.at(1).at(0).toString(),
+                 QCoreApplication::translate("CategoryTreeModel", "RenameCateNameMySQLIncompatible"));
+        QCOMPARE(model_->CateNameOf(alpha_), QStringLiteral("Alpha"));
+
+        QVERIFY(BmpTextValidator::IsValid(QStringLiteral("Café 分类 ÄÖÜ")));
+        QVERIFY(!BmpTextValidator::AreValid({QStringLiteral("ok"), QStringLiteral("\U0001F600")}));
+    }
+
+    void nameAlreadyInCategory()
+    {
+        QVERIFY(model_->IsCateNameAlreadyInCateId(alpha_, "Beta"));
+        QVERIFY(!model_->IsCateNameAlreadyInCateId(alpha_, "beta"));
+        QVERIFY(!model_->IsCateNameAlreadyInCateId(alpha_, "Gamma3rd")); // grandchild
+        QVERIFY(!model_->IsCateNameAlreadyInCateId(top_, "Beta"));
+        QVERIFY(!model_->IsCateNameAlreadyInCateId(987654321, "Beta"));
+    }
+
+    void addRenameMoveAgainstServer()
+    {
+        // Add, with a name that must be escaped on the wire.
+        const QString name = QStringLiteral("Neu & Ü 分类");
+        QSignalSpy added(model_.get(), &CategoryTreeModel::SignalAddCategorySucceed);
+        QSignalSpy ends(model_.get(), &CategoryTreeModel::SignalTaskEndStatus);
+        QVERIFY(!model_->AddCategory(delta_, name).isNull());
+        QTRY_COMPARE_WITH_TIMEOUT(ends.count(), 1, 30000);
+        QCOMPARE(ends.at(0).at(1).value<TaskEndStatus>(), EndFinished);
+        QCOMPARE(added.count(), 1);
+        const qulonglong newId = added.at(0).at(0).toULongLong();
+        QCOMPARE(added.at(0).at(1).toULongLong(), delta_);
+        QCOMPARE(added.at(0).at(2).toString(), name);
+        const QModelIndex index = model_->IndexOfCateId(newId);
+        QVERIFY(index.isValid());
+        QCOMPARE(index.parent(), model_->IndexOfCateId(delta_));
+        QCOMPARE(index.data().toString(), name);
+        QCOMPARE(index.data(CategoryTreeModel::CateTree).toString(),
+                 model_->IndexOfCateId(delta_).data(CategoryTreeModel::CateTree).toString() + "," +
+                     QString::number(newId));
+        QCOMPARE(index.data(CategoryTreeModel::CateVideoCount).toInt(), 0);
+        QTRY_VERIFY(model_->NamesModel()->stringList().contains(name));
+        QJsonObject onServer;
+        QVERIFY(FindCate(ServerTree(), newId, &onServer));
+        QCOMPARE(onServer.value("cateName").toString(), name);
+        QCOMPARE(onServer.value("cateTree").toVariant().toString(),
+                 index.data(CategoryTreeModel::CateTree).toString());
+
+        // Rename.
+        QSignalSpy renamed(model_.get(), &CategoryTreeModel::SignalRenameCategorySucceed);
+        QVERIFY(!model_->RenameCategory(newId, "Umbenannt <x>").isNull());
+        QTRY_COMPARE_WITH_TIMEOUT(renamed.count(), 1, 30000);
+        QCOMPARE(renamed.at(0).at(0).toULongLong(), newId);
+        QCOMPARE(model_->CateNameOf(newId), QStringLiteral("Umbenannt <x>"));
+        QCOMPARE(model_->IndexOfCateId(newId).data(Qt::ToolTipRole).toString(),
+                 QStringLiteral("Umbenannt &lt;x&gt;"));
+        QTRY_VERIFY(model_->NamesModel()->stringList().contains("Umbenannt <x>"));
+        QVERIFY(FindCate(ServerTree(), newId, &onServer));
+        QCOMPARE(onServer.value("cateName").toString(), QStringLiteral("Umbenannt <x>"));
+
+        // Move Alpha (with its subtree) below Delta: it becomes Delta's last
+        // child, its own path is rewritten, its descendants keep theirs.
+        const QString betaPathBefore =
+            model_->IndexOfCateId(beta_).data(CategoryTreeModel::CateTree).toString();
+        QSignalSpy moveReady(model_.get(), &CategoryTreeModel::SignalMoveCategoryReady);
+        QSignalSpy moved(model_.get(), &CategoryTreeModel::SignalMoveCategorySucceed);
+        QVERIFY(!model_->MoveCategory(alpha_, delta_).isNull());
+        QTRY_COMPARE_WITH_TIMEOUT(moved.count(), 1, 30000);
+        QCOMPARE(moveReady.count(), 1);
+        QCOMPARE(moved.at(0).at(0).toULongLong(), alpha_);
+        QCOMPARE(moved.at(0).at(1).toULongLong(), delta_);
+        const QModelIndex deltaIndex = model_->IndexOfCateId(delta_);
+        const QModelIndex alphaIndex = model_->IndexOfCateId(alpha_);
+        QCOMPARE(alphaIndex.parent(), deltaIndex);
+        QCOMPARE(alphaIndex.row(), model_->rowCount(deltaIndex) - 1);
+        QCOMPARE(alphaIndex.data(CategoryTreeModel::ParentCateId).toULongLong(), delta_);
+        QCOMPARE(alphaIndex.data(CategoryTreeModel::CateTree).toString(),
+                 deltaIndex.data(CategoryTreeModel::CateTree).toString() + "," + QString::number(alpha_));
+        QCOMPARE(model_->IndexOfCateId(beta_).data(CategoryTreeModel::CateTree).toString(), betaPathBefore);
+        QCOMPARE(model_->IndexOfCateId(gamma_).parent(), model_->IndexOfCateId(beta_));
+        QVERIFY(FindCate(ServerTree(), alpha_, &onServer));
+        QCOMPARE(onServer.value("parentId").toVariant().toULongLong(), delta_);
+
+        // The next refresh brings the whole tree back in line with the server.
+        QVERIFY(Refresh());
+        CompareTree(model_->index(0, 0), ServerTree());
+    }
+
+    void proxyKeepsAncestorsOfDeepMatch()
+    {
+        RecursiveFilterProxyModel proxy;
+        QAbstractItemModelTester proxyTester(&proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        proxy.setSourceModel(model_.get());
+        proxy.setFilterFixedString("Gamma3rd");
+        QCOMPARE(proxy.rowCount(), 1);
+        // Every ancestor of the hit stays, nothing else does.
+        const QModelIndexList chain = model_->IndexesToTop(gamma_);
+        QModelIndex parent;
+        for (int i = chain.size() - 1; i >= 0; --i) {
+            QCOMPARE(proxy.rowCount(parent), 1);
+            const QModelIndex child = proxy.index(0, 0, parent);
+            QCOMPARE(child.data(CategoryTreeModel::CateId).toULongLong(),
+                     chain.at(i).data(CategoryTreeModel::CateId).toULongLong());
+            parent = child;
+        }
+        QCOMPARE(proxy.rowCount(parent), 0);
+
+        // match on a custom role searches the source and maps back.
+        const QModelIndexList hits =
+            proxy.match(proxy.index(0, 0), CategoryTreeModel::CateId, QVariant::fromValue<qulonglong>(gamma_),
+                        1, Qt::MatchExactly | Qt::MatchRecursive);
+        QCOMPARE(hits.size(), 1);
+        QCOMPARE(hits.first().data().toString(), QStringLiteral("Gamma3rd"));
+        QVERIFY(proxy
+                    .match(proxy.index(0, 0), CategoryTreeModel::CateId,
+                           QVariant::fromValue<qulonglong>(delta_), 1, Qt::MatchExactly | Qt::MatchRecursive)
+                    .isEmpty() == false); // Delta is an ancestor after the move
+        const QModelIndexList hidden = proxy.match(proxy.index(0, 0), CategoryTreeModel::CateId,
+                                                   QVariant::fromValue<qulonglong>(beta_ + 1000000), 1,
+                                                   Qt::MatchExactly | Qt::MatchRecursive);
+        QVERIFY(hidden.isEmpty());
+
+        proxy.setFilterFixedString(QString());
+        QCOMPARE(proxy.rowCount(), 1);
+    }
+
+    void serverErrorsReachFailureSignals()
+    {
+        const QString parseFailed = RequestErrorToString(ParseJsonFailed);
+        QSignalSpy removed(model_.get(), &QAbstractItemModel::rowsAboutToBeRemoved);
+        QSignalSpy ends(model_.get(), &CategoryTreeModel::SignalTaskEndStatus);
+
+        // Refresh: twice the same broken answer; both are failures (a broken
+        // answer is never remembered as the current tree).
+        orvsrv::FaultRule html;
+        html.pathPattern = kTreePath;
+        html.failNextN = 2;
+        html.htmlPage = true;
+        server_->AddFault(html);
+        QSignalSpy refreshFailed(model_.get(), &CategoryTreeModel::SignalRefreshCategoryFailed);
+        QVERIFY(Refresh());
+        QVERIFY(Refresh());
+        QCOMPARE(refreshFailed.count(), 2);
+        QCOMPARE(refreshFailed.at(0).at(0).toString(), parseFailed);
+        QCOMPARE(removed.count(), 0);
+        QCOMPARE(model_->rowCount(), 1);
+        QCOMPARE(ends.last().at(1).value<TaskEndStatus>(), EndException);
+
+        // Refusals by the platform carry the message of its error code.
+        QSignalSpy addFailed(model_.get(), &CategoryTreeModel::SignalAddCategoryFailed);
+        model_->AddCategory(alpha_, "Beta");
+        QTRY_COMPARE_WITH_TIMEOUT(addFailed.count(), 1, 30000);
+        QCOMPARE(addFailed.at(0).at(0).toString(), ErrorCodeToString(CATANAME_ALREADY_EXIST));
+        QCOMPARE(ends.last().at(1).value<TaskEndStatus>(), EndException);
+
+        QSignalSpy renameFailed(model_.get(), &CategoryTreeModel::SignalRenameCategoryFailed);
+        model_->RenameCategory(987654321, "Ghost");
+        QTRY_COMPARE_WITH_TIMEOUT(renameFailed.count(), 1, 30000);
+        QCOMPARE(renameFailed.at(0).at(0).toString(), ErrorCodeToString(CATEGORY_NOT_EXIST));
+
+        QSignalSpy moveFailed(model_.get(), &CategoryTreeModel::SignalMoveCategoryFailed);
+        const QModelIndex alphaParent = model_->IndexOfCateId(alpha_).parent();
+        model_->MoveCategory(alpha_, gamma_); // into its own subtree
+        QTRY_COMPARE_WITH_TIMEOUT(moveFailed.count(), 1, 30000);
+        QCOMPARE(moveFailed.at(0).at(0).toString(), ErrorCodeToString(CATEGORY_MODIFY_LIMITED));
+        QCOMPARE(model_->IndexOfCateId(alpha_).parent(), alphaParent);
+
+        // A broken answer to a rename: the transport-level text.
+        orvsrv::FaultRule broken;
+        broken.pathPattern = QStringLiteral("update-info");
+        broken.failNextN = 1;
+        broken.htmlPage = true;
+        server_->AddFault(broken);
+        model_->RenameCategory(delta_, "NeverRenamed");
+        QTRY_COMPARE_WITH_TIMEOUT(renameFailed.count(), 2, 30000);
+        QCOMPARE(renameFailed.at(1).at(0).toString(), parseFailed);
+        QCOMPARE(model_->CateNameOf(delta_), QStringLiteral("Delta"));
+        QTRY_VERIFY(!model_->HasTask());
+        QCOMPARE(removed.count(), 0);
+    }
+
+    void slowRefreshIsAnnounced()
+    {
+        orvsrv::FaultRule slow;
+        slow.pathPattern = kTreePath;
+        slow.latencyMs = TaskManager::kSlowTaskMs + 500;
+        const int fault = server_->AddFault(slow);
+        QSignalSpy running(model_.get(), &CategoryTreeModel::SignalTaskRunningSlowly);
+        QVERIFY(Refresh());
+        server_->RemoveFault(fault);
+        QCOMPARE(running.count(), 2);
+        QCOMPARE(running.at(0).at(0).value<CategoryTreeModel::TaskType>(),
+                 CategoryTreeModel::TaskType::RefreshCategory);
+        QCOMPARE(running.at(0).at(1).toBool(), false);
+        QCOMPARE(running.at(1).at(1).toBool(), true);
+    }
+
+    void waitForTasksAbortsRunningRefresh()
+    {
+        orvsrv::FaultRule slow;
+        slow.pathPattern = kTreePath;
+        slow.latencyMs = 1500;
+        const int fault = server_->AddFault(slow);
+        QSignalSpy ends(model_.get(), &CategoryTreeModel::SignalTaskEndStatus);
+        QSignalSpy failed(model_.get(), &CategoryTreeModel::SignalRefreshCategoryFailed);
+        const QUuid id = model_->RefreshCategory();
+        QVERIFY(!id.isNull());
+        QTest::qWait(200);
+        // The request only notices the abort once the answer starts to
+        // arrive; the wait must cover that.
+        model_->WaitForTasks();
+        QTRY_COMPARE(ends.count(), 1);
+        QCOMPARE(ends.at(0).at(1).value<TaskEndStatus>(), EndAborted);
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(failed.at(0).at(0).toString(), RequestErrorToString(CurlPerformAbort));
+        QVERIFY(!model_->HasTask());
+        QCOMPARE(model_->rowCount(), 1);
+        server_->RemoveFault(fault);
+    }
+};
+
+QTEST_MAIN(CategoryTreeModelTest)
+#include "tst_categorytreemodel.moc"

@@ -1,0 +1,213 @@
+// The platform side of the upload endpoint: authentication, the permission
+// and space checks before an upload, the second-pass lookup and the video
+// that a completed upload creates.
+
+#include "api.h"
+#include "errorcodes.h"
+#include "seed.h"
+#include "storage.h"
+#include "uploadhooks.h"
+
+#include "httpclient.h"
+#include "orvsrv/platform_server.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace orvsrv;
+
+class TestPlatformUploads : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void authenticate();
+    void checkCreate();
+    void completeUploadCreatesVideo();
+    void statusProgression();
+
+private:
+    QMap<QString, QString> SignedFor(const Account& acc, qint64 shiftMs = 0) const;
+    TusAccount LoggedIn(const Account& acc);
+
+    QTemporaryDir m_dir;
+    Storage m_storage;
+    std::unique_ptr<Api> m_api;
+    std::unique_ptr<UploadHooks> m_hooks;
+    Account m_main, m_sub, m_noUpload;
+};
+
+void TestPlatformUploads::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QString error;
+    QVERIFY2(m_storage.Open(m_dir.filePath(QStringLiteral("p.db")), &error), qPrintable(error));
+    QVERIFY(SeedDemoData(m_storage));
+    ApiConfig cfg;
+    cfg.filesDir = m_dir.filePath(QStringLiteral("files"));
+    m_api = std::make_unique<Api>(m_storage, cfg);
+    m_api->SetBaseUrl(QStringLiteral("https://127.0.0.1:1"));
+    m_hooks = std::make_unique<UploadHooks>(m_storage, *m_api);
+    QVERIFY(m_storage.AccountByEmail(QString::fromLatin1(kDemoMainEmail), &m_main));
+    QVERIFY(m_storage.AccountByEmail(QString::fromLatin1(kDemoSubEmail), &m_sub));
+
+    // A sub-account without the upload switch.
+    m_noUpload = m_sub;
+    m_noUpload.id = 0;
+    m_noUpload.email = QStringLiteral("viewer@orvane.test");
+    m_noUpload.appId = QStringLiteral("VIEWERAPP1");
+    m_noUpload.permissions = PermAll & ~PermVideoUpload;
+    QVERIFY(m_storage.InsertAccount(m_noUpload));
+}
+
+QMap<QString, QString> TestPlatformUploads::SignedFor(const Account& acc, qint64 shiftMs) const
+{
+    QMap<QString, QString> p{
+        {QStringLiteral("appId"), acc.appId},
+        {QStringLiteral("timestamp"), QString::number(QDateTime::currentMSecsSinceEpoch() + shiftMs)}};
+    p.insert(QStringLiteral("sign"), orvtest::SignParams(acc.appSecret, p));
+    return p;
+}
+
+TusAccount TestPlatformUploads::LoggedIn(const Account& acc)
+{
+    TusAccount a;
+    TusError e;
+    m_hooks->Authenticate(SignedFor(acc), &a, &e);
+    return a;
+}
+
+void TestPlatformUploads::authenticate()
+{
+    TusAccount a;
+    TusError e;
+    QVERIFY(m_hooks->Authenticate(SignedFor(m_main), &a, &e));
+    QCOMPARE(a.appId, m_main.appId);
+    QCOMPARE(a.userId, m_main.userId);
+    // A sub-account uploads into its main account's library.
+    QVERIFY(m_hooks->Authenticate(SignedFor(m_sub), &a, &e));
+    QCOMPARE(a.userId, m_main.userId);
+    QCOMPARE(a.appId, m_sub.appId);
+
+    QMap<QString, QString> bad = SignedFor(m_main);
+    bad[QStringLiteral("sign")] = QStringLiteral("00000000000000000000000000000000");
+    QVERIFY(!m_hooks->Authenticate(bad, &a, &e));
+    QCOMPARE(e.platformCode, int(err::INVALID_SIGN));
+    QCOMPARE(e.httpStatus, 401);
+    QVERIFY(!m_hooks->Authenticate(SignedFor(m_main, -10 * 60 * 1000), &a, &e));
+    QCOMPARE(e.platformCode, int(err::INVALID_TIMESTAMP_PERIOD));
+}
+
+void TestPlatformUploads::checkCreate()
+{
+    TusError e;
+    QVERIFY(m_hooks->CheckCreate(LoggedIn(m_main), 1000, 0, &e));
+    QVERIFY(m_hooks->CheckCreate(LoggedIn(m_sub), 1000, m_main.topCateId, &e));
+
+    QVERIFY(!m_hooks->CheckCreate(LoggedIn(m_noUpload), 1000, 0, &e));
+    QCOMPARE(e.platformCode, int(err::UPLOAD_PERMISSION_LIMITED));
+
+    Account owner;
+    QVERIFY(m_storage.AccountById(m_main.id, &owner));
+    QVERIFY(m_hooks->CheckCreate(LoggedIn(m_main), owner.remainBytes, 0, &e));
+    QVERIFY(!m_hooks->CheckCreate(LoggedIn(m_main), owner.remainBytes + 1, 0, &e));
+    QCOMPARE(e.desc, QStringLiteral("CapacityOverLimit"));
+
+    QVERIFY(!m_hooks->CheckCreate(LoggedIn(m_main), 10, 424242, &e));
+    QCOMPARE(e.platformCode, int(err::CATEGORY_NOT_EXIST));
+}
+
+void TestPlatformUploads::completeUploadCreatesVideo()
+{
+    const QString path = m_dir.filePath(QStringLiteral("upload.bin"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    const QByteArray content(123457, 'v');
+    f.write(content);
+    f.close();
+
+    const QVector<Category> cats = m_storage.CategoriesOfOwner(m_main.id);
+    const qint64 cate = cats.last().id;
+    Account before;
+    QVERIFY(m_storage.AccountById(m_main.id, &before));
+
+    TusUploadInfo info;
+    info.account = LoggedIn(m_sub);
+    info.vid = NewVid();
+    info.fileName = QStringLiteral("holiday clip.mp4");
+    info.description = QStringLiteral("from the beach");
+    info.tags = QStringLiteral("sea,sun");
+    info.cateId = cate;
+    info.size = content.size();
+    info.crc64 = 0x1234567890abcdefULL;
+    info.storedFilePath = path;
+    TusError e;
+    QVERIFY(!m_hooks->IsAlreadyStored(info.account, info.vid, 0, info.size));
+    QVERIFY(m_hooks->CompleteUpload(info, &e));
+
+    Video v;
+    QVERIFY(m_storage.VideoByVid(info.vid, &v));
+    QCOMPARE(v.title, QStringLiteral("holiday clip")); // from the file name when no title is given
+    QCOMPARE(v.cateId, cate);
+    QCOMPARE(v.tags, info.tags);
+    QCOMPARE(v.uploader, m_sub.childName);
+    QCOMPARE(v.size, info.size);
+    QCOMPARE(v.md5, QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Md5).toHex()));
+    QCOMPARE(v.EffectiveStatus(QDateTime::currentMSecsSinceEpoch()), 10);
+
+    Account after;
+    QVERIFY(m_storage.AccountById(m_main.id, &after));
+    QCOMPARE(after.remainBytes, before.remainBytes - info.size);
+
+    // The second pass finds it by vid (with or without the checksum) or by checksum and size.
+    QVERIFY(m_hooks->IsAlreadyStored(info.account, info.vid, 0, info.size));
+    QVERIFY(m_hooks->IsAlreadyStored(info.account, info.vid, info.crc64, info.size));
+    QVERIFY(!m_hooks->IsAlreadyStored(info.account, info.vid, info.crc64 + 1, info.size));
+    QVERIFY(m_hooks->IsAlreadyStored(info.account, QString(), info.crc64, info.size));
+    QVERIFY(!m_hooks->IsAlreadyStored(info.account, QString(), 0, info.size));
+
+    // A repeated completion neither duplicates the video nor charges twice.
+    QVERIFY(m_hooks->CompleteUpload(info, &e));
+    QVERIFY(m_storage.AccountById(m_main.id, &after));
+    QCOMPARE(after.remainBytes, before.remainBytes - info.size);
+
+    // Completing beyond the remaining space is refused and stores nothing.
+    TusUploadInfo huge = info;
+    huge.vid = NewVid();
+    huge.size = after.remainBytes + 1;
+    QVERIFY(!m_hooks->CompleteUpload(huge, &e));
+    QCOMPARE(e.desc, QStringLiteral("CapacityOverLimit"));
+    QVERIFY(!m_storage.VideoByVid(huge.vid, &v));
+
+    // The new video's pictures are generated on request.
+    QByteArray png;
+    QString mime;
+    QVERIFY(m_api->ResolveFile(m_main.userId + QLatin1Char('/') + info.vid + QStringLiteral("/snap4_b.png"),
+                               &png, &mime));
+    QCOMPARE(mime, QStringLiteral("image/png"));
+    QVERIFY(png.startsWith("\x89PNG"));
+    QVERIFY(!m_api->ResolveFile(m_main.userId + QLatin1Char('/') + info.vid + QStringLiteral("/snap7_b.png"),
+                                &png, &mime));
+    QVERIFY(!m_api->ResolveFile(QStringLiteral("someone/") + info.vid + QStringLiteral("/thumb.png"), &png,
+                                &mime));
+}
+
+void TestPlatformUploads::statusProgression()
+{
+    Video v;
+    v.status = 60;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    v.processStartMs = now;
+    QCOMPARE(v.EffectiveStatus(now + 500), 10);
+    QCOMPARE(v.EffectiveStatus(now + 3000), 20);
+    QCOMPARE(v.EffectiveStatus(now + 6000), 60);
+    v.processStartMs = 0;
+    v.status = 53;
+    QCOMPARE(v.EffectiveStatus(now), 53);
+}
+
+QTEST_GUILESS_MAIN(TestPlatformUploads)
+#include "tst_platform_uploads.moc"

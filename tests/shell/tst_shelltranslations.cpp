@@ -1,0 +1,162 @@
+// Build checks over the source tree: every text key the code translates has a
+// finished Simplified Chinese translation, and every style sheet the code
+// loads is present in themes/.
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+#include <QtTest>
+
+namespace {
+using Key = QPair<QString, QString>; // context, source
+
+struct TsContent
+{
+    QSet<Key> all;
+    QSet<Key> finished;
+    QStringList unfinished;
+};
+
+QString ReadElementText(QXmlStreamReader& xml)
+{
+    return xml.readElementText(QXmlStreamReader::IncludeChildElements);
+}
+
+bool ReadTs(const QString& path, TsContent* out, QString* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = path + QStringLiteral(": ") + file.errorString();
+        return false;
+    }
+    QXmlStreamReader xml(&file);
+    QString context;
+    QString source;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (!xml.isStartElement())
+            continue;
+        const QStringRef name = xml.name();
+        if (name == QLatin1String("context")) {
+            context.clear();
+        } else if (name == QLatin1String("name")) {
+            context = ReadElementText(xml);
+        } else if (name == QLatin1String("message")) {
+            source.clear();
+        } else if (name == QLatin1String("source")) {
+            source = ReadElementText(xml);
+        } else if (name == QLatin1String("translation")) {
+            const QString type = xml.attributes().value(QStringLiteral("type")).toString();
+            const QString text = ReadElementText(xml).trimmed();
+            const Key key(context, source);
+            out->all.insert(key);
+            if (type == QLatin1String("unfinished"))
+                out->unfinished << context + QStringLiteral(" / ") + source;
+            else if (type.isEmpty() && !text.isEmpty())
+                out->finished.insert(key);
+        }
+    }
+    if (xml.hasError()) {
+        *error = path + QStringLiteral(": ") + xml.errorString();
+        return false;
+    }
+    return true;
+}
+
+QString SourceDir()
+{
+    return QStringLiteral(ORVANE_SOURCE_DIR);
+}
+} // namespace
+
+class TstShellTranslations : public QObject
+{
+    Q_OBJECT
+private slots:
+    void everyUsedKeyHasFinishedChineseText();
+    void shellTranslationsAreAllFinished();
+    void everyNamedStyleSheetExists();
+};
+
+void TstShellTranslations::everyUsedKeyHasFinishedChineseText()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString extracted = tmp.filePath(QStringLiteral("used.ts"));
+    QProcess lupdate;
+    lupdate.setProcessChannelMode(QProcess::MergedChannels);
+    lupdate.start(QStringLiteral(ORVANE_LUPDATE),
+                  {QStringLiteral("-silent"), QStringLiteral("-no-obsolete"), QStringLiteral("-locations"),
+                   QStringLiteral("none"), QStringLiteral("-extensions"), QStringLiteral("cpp,h,ui"),
+                   SourceDir() + QStringLiteral("/src"), QStringLiteral("-ts"), extracted});
+    QVERIFY2(lupdate.waitForFinished(90000), "lupdate did not finish");
+    QVERIFY2(lupdate.exitCode() == 0, lupdate.readAll().constData());
+
+    TsContent used;
+    QString error;
+    QVERIFY2(ReadTs(extracted, &used, &error), qPrintable(error));
+    QVERIFY2(!used.all.isEmpty(), "no translated text found in the sources");
+
+    TsContent translated;
+    const QDir dir(SourceDir() + QStringLiteral("/translations"));
+    const QStringList files = dir.entryList({QStringLiteral("zh_CN*.ts")}, QDir::Files);
+    QVERIFY(!files.isEmpty());
+    for (const QString& f : files)
+        QVERIFY2(ReadTs(dir.filePath(f), &translated, &error), qPrintable(error));
+
+    QStringList missing;
+    for (const Key& key : used.all) {
+        if (!translated.finished.contains(key))
+            missing << key.first + QStringLiteral(" / ") + key.second;
+    }
+    missing.sort();
+    QVERIFY2(missing.isEmpty(), qPrintable(QStringLiteral("keys without a finished zh_CN translation:\n  ") +
+                                           missing.join(QStringLiteral("\n  "))));
+}
+
+void TstShellTranslations::shellTranslationsAreAllFinished()
+{
+    TsContent shell;
+    QString error;
+    QVERIFY2(ReadTs(SourceDir() + QStringLiteral("/translations/zh_CN_shell.ts"), &shell, &error),
+             qPrintable(error));
+    QVERIFY(!shell.all.isEmpty());
+    QVERIFY2(shell.unfinished.isEmpty(), qPrintable(shell.unfinished.join(QStringLiteral(", "))));
+    QCOMPARE(shell.finished.size(), shell.all.size());
+}
+
+void TstShellTranslations::everyNamedStyleSheetExists()
+{
+    const QRegularExpression named(QStringLiteral("\"([A-Za-z0-9_]+\\.qss)\""));
+    QSet<QString> names;
+    QDirIterator it(SourceDir() + QStringLiteral("/src"), {QStringLiteral("*.cpp"), QStringLiteral("*.h")},
+                    QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        auto matches = named.globalMatch(text);
+        while (matches.hasNext())
+            names.insert(matches.next().captured(1));
+    }
+    // The windows of this area at least must be among them.
+    for (const char* expected : {"System.qss", "TitleBar.qss", "LoginDialog.qss", "MainWindow.qss",
+                                 "Toast.qss", "MessageBox.qss", "AboutDialog.qss", "PreferenceDialog.qss"})
+        QVERIFY2(names.contains(QString::fromLatin1(expected)), expected);
+    QStringList missing;
+    for (const QString& name : names) {
+        if (!QFile::exists(SourceDir() + QStringLiteral("/themes/") + name))
+            missing << name;
+    }
+    missing.sort();
+    QVERIFY2(missing.isEmpty(),
+             qPrintable(QStringLiteral("missing style sheets: ") + missing.join(QStringLiteral(", "))));
+}
+
+QTEST_GUILESS_MAIN(TstShellTranslations)
+#include "tst_shelltranslations.moc"

@@ -1,0 +1,284 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN">
+<context>
+    <name>AboutDialog</name>
+    <message>
+        <source>AboutDialog.Title</source>
+        <translation>关于</translation>
+    </message>
+    <message>
+        <source>AboutDialog.Version:</source>
+        <translation>版本：</translation>
+    </message>
+    <message>
+        <source>AboutDialog.Copyright</source>
+        <translation>Copyright © 2026 Orvane。保留所有权利。&lt;br&gt;&lt;a href=&quot;https://www.orvane.com&quot; style=&quot;color:#2563EB;text-decoration:none;&quot;&gt;www.orvane.com&lt;/a&gt;</translation>
+    </message>
+    <message>
+        <source>This application is based on Qt, used under the GNU Lesser General Public License version 3.</source>
+        <translation>本程序基于 Qt 开发，Qt 依据 GNU 宽通用公共许可证（LGPL）第 3 版使用。</translation>
+    </message>
+    <message>
+        <source>About Qt</source>
+        <translation>关于 Qt</translation>
+    </message>
+    <message>
+        <source>AboutDialog.Ok</source>
+        <translation>确定</translation>
+    </message>
+</context>
+<context>
+    <name>AccountItemWidget</name>
+    <message>
+        <source>Delete</source>
+        <translation>删除</translation>
+    </message>
+</context>
+<context>
+    <name>LoginDialog</name>
+    <message>
+        <source>Login.Loading</source>
+        <translation>正在加载，请稍候…</translation>
+    </message>
+    <message>
+        <source>LoginDialog.Title</source>
+        <translation>登录</translation>
+    </message>
+    <message>
+        <source>Login.AccountPlaceHolderText</source>
+        <translation>请输入邮箱账号</translation>
+    </message>
+    <message>
+        <source>Login.PasswordPlaceHolderText</source>
+        <translation>请输入密码</translation>
+    </message>
+    <message>
+        <source>Login.RememberPassword</source>
+        <translation>记住密码</translation>
+    </message>
+    <message>
+        <source>Login.NetworkSettings</source>
+        <translation>网络设置</translation>
+    </message>
+    <message>
+        <source>Login.LoginButton</source>
+        <translation>登 录</translation>
+    </message>
+    <message>
+        <source>Login.WaitingText</source>
+        <translation>请稍候…</translation>
+    </message>
+    <message>
+        <source>Login.CancelButton</source>
+        <translation>取 消</translation>
+    </message>
+    <message>
+        <source>Minimum</source>
+        <translation>最小化</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Login.ClearAllAccount</source>
+        <translation>清除所有账号记录</translation>
+    </message>
+    <message>
+        <source>LoginDialog.EmptyAccount</source>
+        <translation>请输入账号</translation>
+    </message>
+    <message>
+        <source>LoginDialog.EmptyPassword</source>
+        <translation>请输入密码</translation>
+    </message>
+    <message>
+        <source>LoginDialog.AccountIsNotEmail</source>
+        <translation>账号格式不正确，请输入邮箱地址</translation>
+    </message>
+    <message>
+        <source>Login.Logining</source>
+        <translation>正在登录…</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>MainWindow.VideoListPlaceholder</source>
+        <translation>视频库即将在此显示</translation>
+    </message>
+    <message>
+        <source>MainWindow.TransferListPlaceholder</source>
+        <translation>传输列表即将在此显示</translation>
+    </message>
+    <message>
+        <source>The file has not been uploaded successfully. Are you sure you want to exit?</source>
+        <translation>还有文件未上传完成，确定要退出吗？</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindowTitleWidget</name>
+    <message>
+        <source>MainWindow.VideoList</source>
+        <translation>视频库</translation>
+    </message>
+    <message>
+        <source>MainWindow.TransferList</source>
+        <translation>传输列表</translation>
+    </message>
+    <message>
+        <source>account</source>
+        <translation>账号</translation>
+    </message>
+    <message>
+        <source>feedback</source>
+        <translation>反馈</translation>
+    </message>
+    <message>
+        <source>settings</source>
+        <translation>设置</translation>
+    </message>
+    <message>
+        <source>Expired Time:</source>
+        <translation>到期时间：</translation>
+    </message>
+    <message>
+        <source>Storage Space:</source>
+        <translation>存储空间：</translation>
+    </message>
+    <message>
+        <source>MainWindow.SwitchAccount</source>
+        <translation>切换账号</translation>
+    </message>
+    <message>
+        <source>MainWindow.Quit</source>
+        <translation>退出</translation>
+    </message>
+    <message>
+        <source>MainWindow.StartAll</source>
+        <translation>全部开始</translation>
+    </message>
+    <message>
+        <source>MainWindow.SuspendAll</source>
+        <translation>全部暂停</translation>
+    </message>
+    <message>
+        <source>MainWindow.Preferences</source>
+        <translation>偏好设置</translation>
+    </message>
+    <message>
+        <source>MainWindow.About</source>
+        <translation>关于</translation>
+    </message>
+    <message>
+        <source>MainWindow.Help</source>
+        <translation>帮助</translation>
+    </message>
+    <message>
+        <source>%1 (Expired)</source>
+        <translation>%1（已过期）</translation>
+    </message>
+    <message>
+        <source>%1 (Remaining &lt;span style=color:rgb(255,87,34);&gt;%2&lt;/span&gt; days)</source>
+        <translation>%1（剩余 &lt;span style=color:rgb(255,87,34);&gt;%2&lt;/span&gt; 天）</translation>
+    </message>
+</context>
+<context>
+    <name>MsgBox</name>
+    <message>
+        <source>MsgBox.DefaultTitle</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>是</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>否</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+</context>
+<context>
+    <name>NetSettingsDialog</name>
+    <message>
+        <source>NetSettingsDialog.NetSettings</source>
+        <translation>网络设置</translation>
+    </message>
+    <message>
+        <source>NetSettingsDialog.NoProxy</source>
+        <translation>不使用代理</translation>
+    </message>
+    <message>
+        <source>NetSettingsDialog.HttpProxy</source>
+        <translation>HTTP 代理</translation>
+    </message>
+    <message>
+        <source>NetSettingsDialog.Type:</source>
+        <translation>代理类型：</translation>
+    </message>
+    <message>
+        <source>NetSettingsDialog.Address:</source>
+        <translation>地址：</translation>
+    </message>
+    <message>
+        <source>NetSettingsDialog.Port:</source>
+        <translation>端口：</translation>
+    </message>
+    <message>
+        <source>NetSettingsDialog.Username:</source>
+        <translation>用户名：</translation>
+    </message>
+    <message>
+        <source>NetSettingsDialog.Password:</source>
+        <translation>密码：</translation>
+    </message>
+    <message>
+        <source>NetSettingsDialog.NoticeLabel</source>
+        <translation>代理设置保存后立即生效，用于登录、视频管理和文件上传。</translation>
+    </message>
+    <message>
+        <source>Apply</source>
+        <translation>应用</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>NetSettingsDialog.HostIsEmpty!</source>
+        <translation>请填写代理服务器地址</translation>
+    </message>
+</context>
+<context>
+    <name>TitleBar</name>
+    <message>
+        <source>Minimum</source>
+        <translation>最小化</translation>
+    </message>
+    <message>
+        <source>Restore</source>
+        <translation>还原</translation>
+    </message>
+    <message>
+        <source>Maximum</source>
+        <translation>最大化</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+</context>
+</TS>
