@@ -11,9 +11,9 @@
 #include "ui/transfer/recordtablewidget.h"
 #include "ui/transfer/transferlistwidget.h"
 
+#include "model/categorytreemodel.h"
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QStandardItemModel>
 
 #include <algorithm>
 #include <cstdio>
@@ -74,7 +74,7 @@ int main(int argc, char** argv)
     }
     SDKManager::instance()->setMaxConcurrent(0);
 
-    QStandardItemModel categories;
+    CategoryTreeModel categories;
     TransferListWidget page;
     page.SetCategoryModel(&categories);
     page.resize(1100, 640);
@@ -87,7 +87,8 @@ int main(int argc, char** argv)
     SDKManager* restored = SDKManager::instance();
     qint64 rowStart = 0;
     qint64 rowCpuNs = 0;
-    QObject::connect(restored, &SDKManager::SignalAppendUpload, table, [&rowStart] { rowStart = ThreadCpuNs(); });
+    QObject::connect(restored, &SDKManager::SignalAppendUpload, table,
+                     [&rowStart] { rowStart = ThreadCpuNs(); });
     QObject::connect(restored, &SDKManager::SignalAppendUpload, table, &RecordTableWidget::OnAppendItem);
     QObject::connect(restored, &SDKManager::SignalAppendUpload, table,
                      [&rowStart, &rowCpuNs] { rowCpuNs += ThreadCpuNs() - rowStart; });
@@ -98,9 +99,10 @@ int main(int argc, char** argv)
     QCoreApplication::processEvents();
     const qint64 shownMs = clock.elapsed();
     const qint64 shownCpuMs = (ThreadCpuNs() - cpuStart) / 1000000;
-    std::printf("restore cpu (interface thread): %lld ms in all, %lld ms of it building rows, the rest in the "
-                "queue's restore and the first layout\n",
-                static_cast<long long>(shownCpuMs), static_cast<long long>(rowCpuNs / 1000000));
+    std::printf(
+        "restore cpu (interface thread): %lld ms in all, %lld ms of it building rows, the rest in the "
+        "queue's restore and the first layout\n",
+        static_cast<long long>(shownCpuMs), static_cast<long long>(rowCpuNs / 1000000));
     std::printf(
         "restore wall: %d rows, RestoreUploads with rows %lld ms, shown after %lld ms; goal <= 1000 ms: %s\n",
         table->rowCount(), static_cast<long long>(restoreMs), static_cast<long long>(shownMs),
