@@ -4,6 +4,7 @@
 #include "app/config.h"
 #include "app/legacyaccounts.h"
 #include "app/paths.h"
+#include "model/categorytreemodel.h"
 #include "storage/dbmanager.h"
 #include "ui/resources.h"
 #include "ui/shell/logindialog.h"
@@ -216,7 +217,12 @@ void Application::PushUploadSettings(int maxConcurrentUploads, bool autoStartUpl
     manager->SetTrafficLimit(limitedSpeedKBps);
 }
 
-void Application::CreateModels() {}
+void Application::CreateModels()
+{
+    // Shared by every window for the whole run; deleted by the stop sequence
+    // once their background tasks have ended.
+    categoryTreeModel_ = new CategoryTreeModel(nullptr);
+}
 
 void Application::ShowLoginDialog()
 {
@@ -260,7 +266,14 @@ void Application::DeleteWindows()
     delete mainWindow_;
 }
 
-void Application::WaitForModelTasksAndDeleteModels() {}
+void Application::WaitForModelTasksAndDeleteModels()
+{
+    if (categoryTreeModel_) {
+        categoryTreeModel_->WaitForTasks();
+        delete categoryTreeModel_;
+        categoryTreeModel_ = nullptr;
+    }
+}
 
 void Application::CloseDatabase()
 {
