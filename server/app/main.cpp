@@ -15,9 +15,9 @@
 namespace {
 
 // N:STATUS[:PATTERN]
-bool ParseFailNext(const QString& spec, orvsrv::FaultRule* rule)
+bool ParseFailNext(const QString& text, orvsrv::FaultRule* rule)
 {
-    const QStringList parts = spec.split(QLatin1Char(':'));
+    const QStringList parts = text.split(QLatin1Char(':'));
     if (parts.size() < 2)
         return false;
     bool ok1 = false, ok2 = false;
@@ -29,13 +29,13 @@ bool ParseFailNext(const QString& spec, orvsrv::FaultRule* rule)
 }
 
 // VALUE[:PATTERN]
-bool ParseValuePattern(const QString& spec, qint64* value, QString* pattern)
+bool ParseValuePattern(const QString& text, qint64* value, QString* pattern)
 {
-    const int colon = spec.indexOf(QLatin1Char(':'));
+    const int colon = text.indexOf(QLatin1Char(':'));
     bool ok = false;
-    *value = (colon < 0 ? spec : spec.left(colon)).toLongLong(&ok);
+    *value = (colon < 0 ? text : text.left(colon)).toLongLong(&ok);
     if (colon >= 0)
-        *pattern = spec.mid(colon + 1);
+        *pattern = text.mid(colon + 1);
     return ok && *value >= 0;
 }
 
