@@ -354,10 +354,12 @@ void UploadDialog::SlotConfirmUpload()
         const QString title = first.data(UploadTableModel::TitleRole).toString();
         const QString desc = first.data(UploadTableModel::DescRole).toString();
         const QString tags = first.data(UploadTableModel::TagsRole).toString();
-        qInfo().noquote() << "upload param:"
-                          << "\n  cateId:" << cateId_ << "\n  filePath:" << path << "\n  title:" << title
-                          << "\n  desc:" << desc << "\n  tags:" << tags << "\n  cateName:" << catePath
-                          << "\n  luping:" << luping;
+        qInfo().noquote() << QStringLiteral(
+                                 "upload param:\n  cateId: %1\n  filePath: %2\n  title: %3\n  desc: %4\n"
+                                 "  tags: %5\n  cateName: %6\n  luping: %7")
+                                 .arg(cateId_)
+                                 .arg(path, title, desc, tags, catePath)
+                                 .arg(luping);
         SDKManager::instance()->AddUpload(cateId_, path, title, desc, tags, catePath, luping, 0);
     }
     if (!handled.isEmpty())

@@ -3,7 +3,9 @@
 #include "ui/transfer/uploadtablemodel.h"
 #include "ui/videolist/videoeditdialog.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QCursor>
 #include <QDebug>
 #include <QHeaderView>
 #include <QMouseEvent>
@@ -67,7 +69,10 @@ void UploadTableDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
     opt.rect = ButtonRect(option.rect);
     opt.text = button->text();
     opt.state = QStyle::State_Enabled;
-    if (hovered_ == index)
+    // The view reports the hovered cell; the button lights up only under the cursor.
+    if (view && (option.state & QStyle::State_MouseOver) &&
+        opt.rect.contains(view->mapFromGlobal(QCursor::pos()) -
+                          static_cast<const QAbstractItemView*>(view)->viewport()->pos()))
         opt.state |= QStyle::State_MouseOver;
     if (pressed_ == index)
         opt.state |= QStyle::State_Sunken;
@@ -96,16 +101,6 @@ bool UploadTableDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
     };
     const QRect rect = ButtonRect(option.rect);
     switch (event->type()) {
-    case QEvent::MouseMove: {
-        auto* mouse = static_cast<QMouseEvent*>(event);
-        const QPersistentModelIndex old = hovered_;
-        hovered_ = rect.contains(mouse->pos()) ? QPersistentModelIndex(index) : QPersistentModelIndex();
-        if (old != hovered_) {
-            repaint(old);
-            repaint(index);
-        }
-        return false;
-    }
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick: {
         auto* mouse = static_cast<QMouseEvent*>(event);

@@ -37,7 +37,6 @@ private:
     // paints, and log their clicks.
     QPushButton* editButton_;
     QPushButton* deleteButton_;
-    QPersistentModelIndex hovered_;
     QPersistentModelIndex pressed_;
 };
 
