@@ -25,83 +25,83 @@ const char* MessageKey(int errorCode)
 {
     switch (errorCode) {
     case NO_LOGIN:
-        return "ErrorCodeString.NO_LOGIN";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.NO_LOGIN");
     case ACCESS_FORBIDDEN:
-        return "ErrorCodeString.ACCESS_FORBIDDEN";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.ACCESS_FORBIDDEN");
     case EMAIL_EMPTY:
-        return "ErrorCodeString.EMAIL_EMPTY";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.EMAIL_EMPTY");
     case PASSWORD_EMPTY:
-        return "ErrorCodeString.PASSWORD_EMPTY";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.PASSWORD_EMPTY");
     case USER_NOT_EXIST:
-        return "ErrorCodeString.USER_NOT_EXIST";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.USER_NOT_EXIST");
     case MAIN_ACCOUNT_PWD_ERR:
-        return "ErrorCodeString.MAIN_ACCOUNT_PWD_ERR";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.MAIN_ACCOUNT_PWD_ERR");
     case SUB_ACCOUNT_PWD_ERR:
-        return "ErrorCodeString.SUB_ACCOUNT_PWD_ERR";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.SUB_ACCOUNT_PWD_ERR");
     case SUB_USER_EXPIRED:
-        return "ErrorCodeString.SUB_USER_EXPIRED";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.SUB_USER_EXPIRED");
     case SUB_USER_NOT_ALLOW:
-        return "ErrorCodeString.SUB_USER_NOT_ALLOW";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.SUB_USER_NOT_ALLOW");
     case SMS_TOO_OFTEN:
-        return "ErrorCodeString.SMS_TOO_OFTEN";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.SMS_TOO_OFTEN");
     case SMS_CODE_ERR:
-        return "ErrorCodeString.SMS_CODE_ERR";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.SMS_CODE_ERR");
     case PASSWORD_ERR:
-        return "ErrorCodeString.PASSWORD_ERR";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.PASSWORD_ERR");
     case ACCOUNT_LOCKED:
-        return "ErrorCodeString.ACCOUNT_LOCKED";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.ACCOUNT_LOCKED");
     case PHONE_NOT_FOUND:
-        return "ErrorCodeString.PHONE_NOT_FOUND";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.PHONE_NOT_FOUND");
     case USER_CHILD_EXPIRED:
-        return "ErrorCodeString.USER_CHILD_EXPIRED";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.USER_CHILD_EXPIRED");
     case PERMISSION_LIMITED:
-        return "ErrorCodeString.PERMISSION_LIMITED";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.PERMISSION_LIMITED");
     case CATEGORY_LIMITED:
-        return "ErrorCodeString.CATEGORY_LIMITED";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.CATEGORY_LIMITED");
     case TITLE_CAN_NOT_BE_EMPTY:
-        return "ErrorCodeString.TITLE_CAN_NOT_BE_EMPTY";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.TITLE_CAN_NOT_BE_EMPTY");
     case RESUME_FAILED:
-        return "ErrorCodeString.RESUME_FAILED";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.RESUME_FAILED");
     case INIT_FAILED:
-        return "ErrorCodeString.INIT_FAILED";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.INIT_FAILED");
     case SIZE_ZERO:
-        return "ErrorCodeString.SIZE_ZERO";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.SIZE_ZERO");
     case GET_TOKEN_FAILED:
-        return "ErrorCodeString.GET_TOKEN_FAILED";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.GET_TOKEN_FAILED");
     case INVALID_ACCOUNT_STATUS:
-        return "ErrorCodeString.INVALID_ACCOUNT_STATUS";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.INVALID_ACCOUNT_STATUS");
     case ILLEGAL_VID:
-        return "ErrorCodeString.ILLEGAL_VID";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.ILLEGAL_VID");
     case UPLOAD_PERMISSION_LIMITED:
-        return "ErrorCodeString.UPLOAD_PERMISSION_LIMITED";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.UPLOAD_PERMISSION_LIMITED");
     case SLIDE_ERROR:
-        return "ErrorCodeString.SLIDE_ERROR";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.SLIDE_ERROR");
     case VIDEO_STATUS_LIMIT:
-        return "ErrorCodeString.VIDEO_STATUS_LIMIT";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.VIDEO_STATUS_LIMIT");
     case CATANAME_BLANK:
-        return "ErrorCodeString.CATANAME_BLANK";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.CATANAME_BLANK");
     case CATEGORY_NOT_EXIST:
-        return "ErrorCodeString.CATEGORY_NOT_EXIST";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.CATEGORY_NOT_EXIST");
     case CATA_PERMISSION_LIMIT:
-        return "ErrorCodeString.CATA_PERMISSION_LIMIT";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.CATA_PERMISSION_LIMIT");
     case CATANAME_ALREADY_EXIST:
-        return "ErrorCodeString.CATANAME_ALREADY_EXIST";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.CATANAME_ALREADY_EXIST");
     case DELETE_CATEGORY_FAIL:
-        return "ErrorCodeString.DELETE_CATEGORY_FAIL";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.DELETE_CATEGORY_FAIL");
     case CATEGORY_MODIFY_LIMITED:
-        return "ErrorCodeString.CATEGORY_MODIFY_LIMITED";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.CATEGORY_MODIFY_LIMITED");
     case UPDATE_DISK_VIDEO_CATA_LIMIT:
-        return "ErrorCodeString.UPDATE_DISK_VIDEO_CATA_LIMIT";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.UPDATE_DISK_VIDEO_CATA_LIMIT");
     case VIDEO_NOT_EXIST:
-        return "ErrorCodeString.VIDEO_NOT_EXIST";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.VIDEO_NOT_EXIST");
     case INVALID_FILTER:
-        return "ErrorCodeString.INVALID_FILTER";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.INVALID_FILTER");
     case ONLY_FORBID_PUBLISH_VIDEO:
-        return "ErrorCodeString.ONLY_FORBID_PUBLISH_VIDEO";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.ONLY_FORBID_PUBLISH_VIDEO");
     case ONLY_LIFT_FORBIDDEN_VIDEO:
-        return "ErrorCodeString.ONLY_LIFT_FORBIDDEN_VIDEO";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.ONLY_LIFT_FORBIDDEN_VIDEO");
     case OPERATION_COUNT_EXCEED:
-        return "ErrorCodeString.OPERATION_COUNT_EXCEED";
+        return QT_TRANSLATE_NOOP("QObject", "ErrorCodeString.OPERATION_COUNT_EXCEED");
     default:
         return nullptr;
     }
@@ -113,37 +113,37 @@ const char* RequestErrorKey(RequestError error)
     case NoError:
         return "";
     case CurlEscapeFailed:
-        return "InternalError";
+        return QT_TRANSLATE_NOOP("QObject", "InternalError");
     case CurlPerformFailed:
-        return "CurlPerformFailed";
+        return QT_TRANSLATE_NOOP("QObject", "CurlPerformFailed");
     case CurlPerformTimeout:
-        return "CurlPerformTimeout";
+        return QT_TRANSLATE_NOOP("QObject", "CurlPerformTimeout");
     case CurlPerformAbort:
-        return "CurlPerformAbort";
+        return QT_TRANSLATE_NOOP("QObject", "CurlPerformAbort");
     case ParseJsonFailed:
-        return "InternalError";
+        return QT_TRANSLATE_NOOP("QObject", "InternalError");
     case ApiReturnFailed:
-        return "ApiReturnFailed";
+        return QT_TRANSLATE_NOOP("QObject", "ApiReturnFailed");
     case ApiError:
-        return "InternalError";
+        return QT_TRANSLATE_NOOP("QObject", "InternalError");
     case Base64DecodingFailed:
-        return "InternalError";
+        return QT_TRANSLATE_NOOP("QObject", "InternalError");
     case DownloadPathIsNotDir:
-        return "InternalError";
+        return QT_TRANSLATE_NOOP("QObject", "InternalError");
     case DownloadPathIsNotWritable:
-        return "DownloadPathIsNotWritable";
+        return QT_TRANSLATE_NOOP("QObject", "DownloadPathIsNotWritable");
     case CreateDownloadPathFailed:
-        return "CreateDownloadPathFailed";
+        return QT_TRANSLATE_NOOP("QObject", "CreateDownloadPathFailed");
     case DownloadOccurSomeError:
-        return "InternalError";
+        return QT_TRANSLATE_NOOP("QObject", "InternalError");
     case DownloadCancel:
-        return "DownloadCancel";
+        return QT_TRANSLATE_NOOP("QObject", "DownloadCancel");
     case CreateTemporaryDirFailed:
-        return "InternalError";
+        return QT_TRANSLATE_NOOP("QObject", "InternalError");
     case FileIsNotExist:
-        return "InternalError";
+        return QT_TRANSLATE_NOOP("QObject", "InternalError");
     }
-    return "Unknown Error";
+    return QT_TRANSLATE_NOOP("QObject", "Unknown Error");
 }
 
 } // namespace
