@@ -371,10 +371,16 @@ RequestError ExecuteRequest(const QUuid& uuid, const char* tag, HttpMethod metho
     curl_easy_setopt(handle.get(), CURLOPT_WRITEDATA, &context);
     curl_easy_setopt(handle.get(), CURLOPT_TIMEOUT, timeoutSeconds);
 
-    SetCommonOptions(handle.get());
+    const RequestError result = PerformLogged(handle.get(), tag, uuid, errorText);
+    return result;
+}
+
+RequestError PerformLogged(CURL* handle, const char* tag, const QUuid& uuid, QString* errorText)
+{
+    SetCommonOptions(handle);
     CURLcode code = CURLE_OK;
     QString text;
-    const RequestError result = Perform(handle.get(), &code, &text);
+    const RequestError result = Perform(handle, &code, &text);
     if (errorText)
         *errorText = text;
     if (result != NoError)

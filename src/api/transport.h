@@ -81,6 +81,8 @@ QStringList HeaderLines(const QUuid& uuid, BodyType body, bool expectNothing);
 // a RequestIdentity pointer.
 void SetCommonOptions(CURL* handle);
 RequestError Perform(CURL* handle, CURLcode* code, QString* errorText = nullptr);
+// SetCommonOptions, then Perform; a failure is logged with the call's tag and uuid.
+RequestError PerformLogged(CURL* handle, const char* tag, const QUuid& uuid, QString* errorText);
 bool EscapeParam(CURL* handle, const QString& source, QString* escaped, QString* errorText = nullptr);
 // One "name=escaped value" per parameter, in map order.
 RequestError BuildQueryItems(CURL* handle, const ParamMap& params, QStringList* items,

@@ -88,16 +88,7 @@ RequestError CheckClientUpdateRequest(const QUuid& uuid, QByteArray& response, c
     curl_easy_setopt(handle.get(), CURLOPT_WRITEDATA, &context);
     curl_easy_setopt(handle.get(), CURLOPT_TIMEOUT, 5L);
 
-    SetCommonOptions(handle.get());
-    CURLcode code = CURLE_OK;
-    QString text;
-    const RequestError result = Perform(handle.get(), &code, &text);
-    if (errorText)
-        *errorText = text;
-    if (result != NoError)
-        qCCritical(apiLog).noquote()
-            << kUpdateTag << uuid.toString()
-            << QStringLiteral("curl_easy_perform() failed(%1): %2").arg(static_cast<int>(code)).arg(text);
+    const RequestError result = PerformLogged(handle.get(), kUpdateTag, uuid, errorText);
     return result;
 }
 

@@ -394,16 +394,7 @@ RequestError UploadVideoCoverRequest(const QUuid& uuid, const QStringList& vids,
     curl_easy_setopt(handle.get(), CURLOPT_XFERINFODATA, &progress);
     curl_easy_setopt(handle.get(), CURLOPT_NOPROGRESS, 0L);
 
-    SetCommonOptions(handle.get());
-    CURLcode code = CURLE_OK;
-    QString text;
-    const RequestError result = Perform(handle.get(), &code, &text);
-    if (errorText)
-        *errorText = text;
-    if (result != NoError)
-        qCCritical(apiLog).noquote()
-            << kUploadCoverTag << uuid.toString()
-            << QStringLiteral("curl_easy_perform() failed(%1): %2").arg(static_cast<int>(code)).arg(text);
+    const RequestError result = PerformLogged(handle.get(), kUploadCoverTag, uuid, errorText);
     // The form may only go once the handle that used it is gone.
     handle.reset();
     return result;

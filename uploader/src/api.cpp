@@ -413,7 +413,8 @@ int ORVUploaderStart(ORVUploaderHandle h)
     return ORV_OK;
 }
 
-int ORVUploaderPause(ORVUploaderHandle h)
+// Drops queued runs and asks the running one, if any, to end with `how`.
+static int EndRun(ORVUploaderHandle h, int how)
 {
     if (!h)
         return ORV_ERR_INVALID_ARGUMENT;
@@ -422,21 +423,18 @@ int ORVUploaderPause(ORVUploaderHandle h)
         it = *it == Command::Run ? h->queue.erase(it) : it + 1;
     int expected = kRunOn;
     if (h->busy && h->current == Command::Run)
-        h->stop.compare_exchange_strong(expected, kStopPause);
+        h->stop.compare_exchange_strong(expected, how);
     return ORV_OK;
+}
+
+int ORVUploaderPause(ORVUploaderHandle h)
+{
+    return EndRun(h, kStopPause);
 }
 
 int ORVUploaderStop(ORVUploaderHandle h)
 {
-    if (!h)
-        return ORV_ERR_INVALID_ARGUMENT;
-    std::lock_guard<std::mutex> lock(h->mutex);
-    for (auto it = h->queue.begin(); it != h->queue.end();)
-        it = *it == Command::Run ? h->queue.erase(it) : it + 1;
-    int expected = kRunOn;
-    if (h->busy && h->current == Command::Run)
-        h->stop.compare_exchange_strong(expected, kStopSilent);
-    return ORV_OK;
+    return EndRun(h, kStopSilent);
 }
 
 int ORVUploaderDelete(ORVUploaderHandle h)
