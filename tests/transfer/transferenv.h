@@ -16,6 +16,8 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include "testsupport.h"
+
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -100,20 +102,7 @@ public:
     // A file of `size` pseudo-random bytes in a folder of the test.
     QString MakeFile(const QString& name, qint64 size, quint32 seed)
     {
-        QDir().mkpath(dir_.filePath(QStringLiteral("files")));
-        const QString filePath = dir_.filePath(QStringLiteral("files/") + name);
-        QFile file(filePath);
-        if (!file.open(QIODevice::WriteOnly))
-            return QString();
-        QRandomGenerator gen(seed);
-        QByteArray block(64 * 1024, '\0');
-        for (qint64 left = size; left > 0;) {
-            const int n = static_cast<int>(qMin<qint64>(left, block.size()));
-            gen.fillRange(reinterpret_cast<quint32*>(block.data()), block.size() / 4);
-            file.write(block.constData(), n);
-            left -= n;
-        }
-        return filePath;
+        return orvtest::WriteRandomFile(dir_.filePath(QStringLiteral("files/") + name), size, seed);
     }
 
 private:

@@ -12,6 +12,8 @@
 
 #include <QDir>
 #include <QFile>
+#include "testsupport.h"
+
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -79,21 +81,7 @@ public:
     // A file of `size` pseudo-random bytes; the same seed gives the same content.
     QString MakeFile(const QString& name, qint64 size, quint32 seed)
     {
-        QDir().mkpath(dir_.filePath(QStringLiteral("files")));
-        const QString path = dir_.filePath(QStringLiteral("files/") + name);
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly))
-            return QString();
-        QRandomGenerator gen(seed);
-        QByteArray block(64 * 1024, '\0');
-        qint64 left = size;
-        while (left > 0) {
-            const int n = static_cast<int>(qMin<qint64>(left, block.size()));
-            gen.fillRange(reinterpret_cast<quint32*>(block.data()), block.size() / 4);
-            f.write(block.constData(), n);
-            left -= n;
-        }
-        return path;
+        return orvtest::WriteRandomFile(dir_.filePath(QStringLiteral("files/") + name), size, seed);
     }
 
 private:
