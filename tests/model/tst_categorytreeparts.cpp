@@ -52,6 +52,15 @@ private slots:
         QVERIFY(W::ComparableTree(a) != W::ComparableTree(changed));
         QVERIFY(W::ComparableTree(b) != W::ComparableTree(longIdChanged));
         QVERIFY(!W::ComparableTree(a).contains("requestId"));
+        // A short requestId right before the data: a fixed-length cut after
+        // the key would remove the changed cateId from both answers.
+        const QByteArray shortIdA =
+            R"({"requestId":"x","data":{"cateId":1,"cateName":"a"},"code":200,"error":null})";
+        const QByteArray shortIdB =
+            R"({"requestId":"x","data":{"cateId":2,"cateName":"a"},"code":200,"error":null})";
+        QVERIFY(shortIdA.mid(shortIdA.indexOf("requestId\":") + 51) ==
+                shortIdB.mid(shortIdB.indexOf("requestId\":") + 51));
+        QVERIFY(W::ComparableTree(shortIdA) != W::ComparableTree(shortIdB));
         // Without requestId the whole answer counts.
         const QByteArray noId = R"({"code":200,"data":{"cateId":1}})";
         QCOMPARE(W::ComparableTree(noId), QJsonDocument::fromJson(noId).object());
