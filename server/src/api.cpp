@@ -147,9 +147,13 @@ bool ParseId(const QString& text, qint64* out)
     return true;
 }
 
+// Times are shown in the server's zone as of start-up; a fixed offset keeps
+// each answer free of per-value zone lookups, which dominate large lists.
 QString TimeText(qint64 ms)
 {
-    return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    static const qint64 offsetMs = qint64(QDateTime::currentDateTime().offsetFromUtc()) * 1000;
+    return QDateTime::fromMSecsSinceEpoch(ms + offsetMs, Qt::UTC)
+        .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
 QByteArray Md5Hex(const QByteArray& in)
@@ -664,6 +668,8 @@ bool Api::ListVideo(const Account& acc, const Params& p, QJsonValue* data, ApiEr
         for (int i = 0; i < q.cateIds.size() && q.cateIds.size() <= all.size(); ++i) // breadth-first
             q.cateIds += children.value(q.cateIds[i]);
     }
+    if (q.cateIds.size() >= all.size())
+        q.cateIds.clear(); // the whole library: no category filter needed
     qint64 total = 0;
     const QVector<Video> videos = m_storage.ListVideos(q, &total);
     const qint64 now = QDateTime::currentMSecsSinceEpoch();

@@ -138,7 +138,10 @@ bool FaultInjector::Before(const httplib::Request& req, httplib::Response& res)
         // cut the connection while the client is still sending.
         const int fd = FindConnectionFd(req);
         if (fd >= 0) {
-            qint64 left = dropRequestAfter;
+            // Without a body there is nothing to wait for: cut at once.
+            const bool hasBody = req.get_header_value("Content-Length") != "0" &&
+                                 (req.has_header("Content-Length") || req.has_header("Transfer-Encoding"));
+            qint64 left = hasBody ? dropRequestAfter : 0;
             char buf[4096];
             const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
             while (left > 0 && std::chrono::steady_clock::now() < deadline) {

@@ -198,6 +198,14 @@ void TestPlatformFaults::dropRequest()
     const HttpReply dropped = m_http->Post(QStringLiteral("/v3/category/add"), body);
     QVERIFY2(dropped.curlCode != CURLE_OK || dropped.status == 0,
              qPrintable(QString::number(dropped.status)));
+    // A request without a body is cut at once.
+    orvsrv::FaultRule get;
+    get.pathPattern = QStringLiteral("get-cate-tree");
+    get.dropRequestAfterBytes = 100;
+    m_server->Server().AddFault(get);
+    QVERIFY(m_api->Get(QStringLiteral("/v3/category/get-cate-tree"), m_tree).curlCode != CURLE_OK);
+    QCOMPARE(m_api->Get(QStringLiteral("/v3/category/get-cate-tree"), m_tree).status, 200L);
+
     // Nothing was stored: the same name can be added afterwards.
     const HttpReply again = m_api->Post(
         QStringLiteral("/v3/category/add"),
