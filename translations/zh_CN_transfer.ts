@@ -77,10 +77,6 @@
         <source>Stoped</source>
         <translation>已停止</translation>
     </message>
-    <message>
-        <source>OverOneDay</source>
-        <translation>超过一天</translation>
-    </message>
 </context>
 <context>
     <name>RecordTableWidget</name>

@@ -22,7 +22,7 @@ using namespace ApiCollection;
 namespace {
 
 constexpr int kCount = 100;
-constexpr int kLatencyMs = 50;
+constexpr int kDefaultLatencyMs = 50;
 
 bool Fail(const char* what)
 {
@@ -105,9 +105,13 @@ bool Main()
     if (urls.size() != kCount)
         return Fail("not enough thumbnails");
 
+    // ORVANE_BENCH_LATENCY_MS overrides the injected latency for experiments.
+    const int latencyMs = qEnvironmentVariableIsSet("ORVANE_BENCH_LATENCY_MS")
+                              ? qEnvironmentVariableIntValue("ORVANE_BENCH_LATENCY_MS")
+                              : kDefaultLatencyMs;
     orvsrv::FaultRule latency;
     latency.pathPattern = QStringLiteral("^/files/");
-    latency.latencyMs = kLatencyMs;
+    latency.latencyMs = latencyMs;
     server.AddFault(latency);
 
     const qint64 parallel = Run(urls, temp.path() + QStringLiteral("/parallel"), true);
@@ -116,7 +120,7 @@ bool Main()
     if (parallel <= 0 || sequential <= 0)
         return Fail("a download failed");
 
-    std::printf("thumbnails: %d, injected latency: %d ms per request\n", kCount, kLatencyMs);
+    std::printf("thumbnails: %d, injected latency: %d ms per request\n", kCount, latencyMs);
     std::printf("MultiDownload (10 at a time): %lld ms\n", static_cast<long long>(parallel));
     std::printf("one at a time:                %lld ms\n", static_cast<long long>(sequential));
     std::printf("ratio: %.2f (goal: at least 5)\n", double(sequential) / double(parallel));

@@ -88,7 +88,7 @@ int main(int argc, char** argv)
         QStringLiteral("N:STATUS[:PATTERN]"));
     QCommandLineOption failBare(
         QStringLiteral("fail-next-bare"),
-        QStringLiteral("Like --fail-next, with an empty body instead of the envelope."),
+        QStringLiteral("Like --fail-next, with a plain-text body instead of the envelope."),
         QStringLiteral("N:STATUS[:PATTERN]"));
     QCommandLineOption html(
         QStringLiteral("html-errors"),
@@ -197,6 +197,11 @@ int main(int argc, char** argv)
     QString error;
     if (!server.Start(&error))
         return die(error);
+    if (opt.host != QLatin1String("127.0.0.1") && opt.host != QLatin1String("::1") &&
+        opt.host != QLatin1String("localhost"))
+        std::fprintf(stderr,
+                     "Warning: listening on %s, not only on loopback; the demo accounts are public.\n",
+                     qPrintable(opt.host));
     for (const orvsrv::FaultRule& r : rules)
         server.AddFault(r);
 

@@ -17,6 +17,7 @@
 
 #include <httplib.h>
 
+#include <csignal>
 #include <cstdio>
 #include <thread>
 
@@ -109,11 +110,17 @@ bool PlatformServer::Start(QString* error)
             *error = QStringLiteral("the HTTP server could not be set up (certificate or key unusable)");
         return false;
     }
+    // A client that goes away mid-answer must not end the process: writes to
+    // its socket then fail with EPIPE instead of raising SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
     httplib::Server& http = *d->http;
     // Parallel thumbnail downloads and uploads keep connections open; give
     // them enough workers, and do not let idle keep-alive links hold them long.
     http.new_task_queue = [] { return new httplib::ThreadPool(32); };
     http.set_keep_alive_timeout(2);
+    http.set_keep_alive_max_count(100);
+    // Small answers would otherwise wait for the peer's delayed ACK.
+    http.set_tcp_nodelay(true);
     http.set_read_timeout(10);
     http.set_write_timeout(10);
 
@@ -232,6 +239,11 @@ void PlatformServer::FlipByteOfNextCompletedUpload()
 {
     if (d->tus)
         d->tus->FlipByteOfNextCompletedUpload();
+}
+
+qint64 PlatformServer::UploadBytesReceived() const
+{
+    return d->tus ? d->tus->BytesReceived() : 0;
 }
 
 bool PlatformServer::SeedDemo()

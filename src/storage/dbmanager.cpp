@@ -339,10 +339,10 @@ QString DBManager::DecryptPassword(const QString& text)
         text.toUtf8(), QByteArray::Base64Encoding | QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded || decoded.decoded.isEmpty() || decoded.decoded.size() % 16 != 0)
         return QString();
-    const QByteArray plain = AesCbcDecrypt(decoded.decoded, PasswordKey(), PasswordIv());
-    // The cipher does not check the padding; a damaged value would come back
-    // as garbage. A genuine value encrypts back to exactly what was stored.
-    if (AesCbcEncrypt(plain, PasswordKey(), PasswordIv()) != decoded.decoded)
+    // A damaged value (bad padding) reads as no password: the user types it again.
+    bool ok = false;
+    const QByteArray plain = AesCbcDecrypt(decoded.decoded, PasswordKey(), PasswordIv(), &ok);
+    if (!ok)
         return QString();
     QTextCodec::ConverterState state;
     const QString result =

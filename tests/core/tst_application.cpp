@@ -7,6 +7,7 @@
 #include "app/diagnostics.h"
 #include "app/logging.h"
 #include "app/paths.h"
+#include "storage/dbmanager.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+
+#include <cstdio>
 
 namespace {
 
@@ -229,6 +232,49 @@ private slots:
         QCOMPARE(args, kRestartArgs);
     }
 
+    // users.json beside the executable ends up in the database and is gone;
+    // with a database that cannot be opened the file stays for the next start.
+    void legacyAccountsImportedAtStartup()
+    {
+        QTemporaryDir tmp;
+        const QString exe = tmp.filePath(QStringLiteral("client"));
+        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), exe));
+        QVERIFY(QFile::setPermissions(exe, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const QString users = tmp.filePath(QStringLiteral("users.json"));
+        const QByteArray json = R"([{"usrName":"first@x.com","usrPwd":"pw1","isRemberPwd":true},
+                                    {"usrName":"second@x.com","usrPwd":"pw2","isRemberPwd":false}])";
+        const auto writeUsers = [&] {
+            QFile f(users);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(json.toBase64());
+        };
+        const auto runCopy = [&](const QString& home) {
+            QProcess p;
+            QProcessEnvironment env = ChildEnvironment(QStringLiteral("legacy"));
+            env.insert(QStringLiteral("HOME"), home);
+            p.setProcessEnvironment(env);
+            p.start(exe, QStringList{});
+            if (!p.waitForFinished(60000))
+                return QString();
+            return QString::fromLocal8Bit(p.readAllStandardOutput());
+        };
+
+        // The database path is a folder: nothing can be stored.
+        writeUsers();
+        const QString brokenHome = tmp.filePath(QStringLiteral("broken-home"));
+        QVERIFY(QDir().mkpath(brokenHome +
+                              QStringLiteral("/.qttest/share/orvane-upload-client/orv-upload-client.db")));
+        QString out = runCopy(brokenHome);
+        QVERIFY2(out.contains(QStringLiteral("users: 0\n")), qPrintable(out));
+        QVERIFY(QFile::exists(users));
+
+        out = runCopy(tmp.filePath(QStringLiteral("home")));
+        QVERIFY2(out.contains(QStringLiteral("users: 2\n")), qPrintable(out));
+        QVERIFY(out.contains(QStringLiteral("user: first@x.com pw1 1\n")));
+        QVERIFY(out.contains(QStringLiteral("user: second@x.com pw2 0\n")));
+        QVERIFY(!QFile::exists(users));
+    }
+
     void otherExitCodeDoesNotRestart()
     {
         QTemporaryDir tmp;
@@ -269,6 +315,14 @@ int main(int argc, char** argv)
                 // The copy started by the restart only records its arguments.
                 qputenv(kChildEnv, "record");
                 QTimer::singleShot(0, [] { QCoreApplication::exit(Application::RestartExitCode); });
+            } else if (child == "legacy") {
+                const QList<DBManager::User> users = DBManager::instance()->SelectUsers();
+                std::printf("users: %d\n", int(users.size()));
+                for (const DBManager::User& u : users)
+                    std::printf("user: %s %s %d\n", qPrintable(u.account), qPrintable(u.password),
+                                u.rememberPassword ? 1 : 0);
+                std::fflush(stdout);
+                QTimer::singleShot(0, &app, &QCoreApplication::quit);
             } else if (child == "exit7") {
                 qputenv(kChildEnv, "record");
                 QTimer::singleShot(0, [] { QCoreApplication::exit(7); });

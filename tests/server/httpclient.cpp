@@ -11,6 +11,7 @@
 #include <curl/curl.h>
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace orvtest {
@@ -19,6 +20,16 @@ namespace {
 size_t WriteBody(char* data, size_t size, size_t n, void* user)
 {
     static_cast<QByteArray*>(user)->append(data, int(size * n));
+    return size * n;
+}
+
+size_t HeaderLine(char* data, size_t size, size_t n, void* user)
+{
+    const QByteArray line = QByteArray(data, int(size * n)).trimmed();
+    const int colon = line.indexOf(':');
+    if (colon > 0)
+        static_cast<QMap<QByteArray, QByteArray>*>(user)->insert(line.left(colon).trimmed().toLower(),
+                                                                 line.mid(colon + 1).trimmed());
     return size * n;
 }
 
@@ -52,8 +63,22 @@ HttpReply HttpClient::Perform(const QString& url, const QByteArray* body, const 
     curl_easy_setopt(h.get(), CURLOPT_TIMEOUT_MS, timeoutMs);
     curl_easy_setopt(h.get(), CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(h.get(), CURLOPT_PROXY, "");
+    curl_easy_setopt(h.get(), CURLOPT_HEADERFUNCTION, HeaderLine);
+    curl_easy_setopt(h.get(), CURLOPT_HEADERDATA, &r.headers);
+    if (!m_method.isEmpty()) {
+        curl_easy_setopt(h.get(), CURLOPT_CUSTOMREQUEST, m_method.constData());
+        if (m_method == "HEAD")
+            curl_easy_setopt(h.get(), CURLOPT_NOBODY, 1L);
+    }
+    if (!m_headers.isEmpty() && !body) {
+        for (const QByteArray& line : m_headers)
+            headers.reset(curl_slist_append(headers.release(), line.constData()));
+        curl_easy_setopt(h.get(), CURLOPT_HTTPHEADER, headers.get());
+    }
     if (body) {
         headers.reset(curl_slist_append(nullptr, ("Content-Type: " + contentType).constData()));
+        for (const QByteArray& line : m_headers)
+            headers.reset(curl_slist_append(headers.release(), line.constData()));
         curl_easy_setopt(h.get(), CURLOPT_HTTPHEADER, headers.get());
         curl_easy_setopt(h.get(), CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body->size()));
         curl_easy_setopt(h.get(), CURLOPT_POSTFIELDS, body->constData());
@@ -96,6 +121,25 @@ HttpReply HttpClient::Post(const QString& path, const QByteArray& body, const QB
 HttpReply HttpClient::PostMultipart(const QString& path, const QVector<MimePart>& parts) const
 {
     return Perform(m_base + path, nullptr, QByteArray(), &parts, 30000);
+}
+
+HttpReply HttpClient::Send(const QByteArray& method, const QString& path, const QList<QByteArray>& headers,
+                           const QByteArray& body) const
+{
+    HttpClient c(*this);
+    c.m_method = method;
+    c.m_headers = headers;
+    if (body.isEmpty() && method != "POST" && method != "PATCH")
+        return c.Perform(m_base + path, nullptr, QByteArray(), nullptr, 15000);
+    QByteArray type = "application/offset+octet-stream";
+    for (const QByteArray& line : headers)
+        if (line.toLower().startsWith("content-type:"))
+            type = line.mid(13).trimmed();
+    c.m_headers.erase(
+        std::remove_if(c.m_headers.begin(), c.m_headers.end(),
+                       [](const QByteArray& l) { return l.toLower().startsWith("content-type:"); }),
+        c.m_headers.end());
+    return c.Perform(m_base + path, &body, type, nullptr, 15000);
 }
 
 HttpReply HttpClient::Url(const QString& absoluteUrl) const

@@ -19,6 +19,7 @@ struct HttpReply
     qint64 contentLength = -1;
     QString contentType;
     double seconds = 0;
+    QMap<QByteArray, QByteArray> headers; // lower-case names
     QJsonObject Json() const;
     bool Ok() const { return curlCode == 0; }
 };
@@ -40,6 +41,9 @@ public:
                    long timeoutMs = 15000) const;
     HttpReply PostMultipart(const QString& path, const QVector<MimePart>& parts) const;
     HttpReply Url(const QString& absoluteUrl) const;
+    // Any method with extra header lines ("Name: value") and an optional body.
+    HttpReply Send(const QByteArray& method, const QString& path, const QList<QByteArray>& headers,
+                   const QByteArray& body = QByteArray()) const;
     QString BaseUrl() const { return m_base; }
 
 private:
@@ -47,6 +51,8 @@ private:
                       const QVector<MimePart>* parts, long timeoutMs) const;
     QString m_base;
     QString m_ca;
+    QByteArray m_method;
+    QList<QByteArray> m_headers;
 };
 
 using ParamMap = QMap<QString, QString>;

@@ -10,6 +10,9 @@
 
 #include "httpclient.h"
 #include "orvsrv/platform_server.h"
+#include "serverfixture.h"
+
+#include <QJsonArray>
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -28,6 +31,7 @@ private slots:
     void checkCreate();
     void completeUploadCreatesVideo();
     void statusProgression();
+    void uploadOverHttps();
 
 private:
     QMap<QString, QString> SignedFor(const Account& acc, qint64 shiftMs = 0) const;
@@ -207,6 +211,118 @@ void TestPlatformUploads::statusProgression()
     v.processStartMs = 0;
     v.status = 53;
     QCOMPARE(v.EffectiveStatus(now), 53);
+}
+
+namespace {
+
+// CRC-64/XZ, as the upload endpoint checks whole files.
+quint64 Crc64(const QByteArray& data)
+{
+    quint64 crc = ~0ULL;
+    for (char ch : data) {
+        crc ^= quint8(ch);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xC96C5795D7870F42ULL & (0ULL - (crc & 1ULL)));
+    }
+    return ~crc;
+}
+
+QByteArray Meta(const QMap<QString, QString>& m)
+{
+    QByteArrayList items;
+    for (auto it = m.cbegin(); it != m.cend(); ++it)
+        items << it.key().toUtf8() + ' ' + it.value().toUtf8().toBase64();
+    return items.join(',');
+}
+
+} // namespace
+
+// The whole path through the server: signed tus requests, completion with the
+// file checksum, the new video in the library, and the corrupting fault switch.
+void TestPlatformUploads::uploadOverHttps()
+{
+    orvtest::ServerFixture server;
+    QVERIFY2(server.Start(), qPrintable(server.Error()));
+    orvtest::HttpClient http(server.BaseUrl(), server.CaFile());
+    orvtest::ApiSession api(http);
+    QCOMPARE(api.Login(QString::fromLatin1(kDemoSubEmail), QString::fromLatin1(kDemoPassword)).status, 200L);
+    const double remainBefore = api.loginData.value(QStringLiteral("remainBytes")).toDouble();
+    auto auth = [&] {
+        const orvtest::ParamMap p = api.Signed({});
+        return QList<QByteArray>{"Tus-Resumable: 1.0.0",
+                                 "Orv-App-Id: " + p.value(QStringLiteral("appId")).toUtf8(),
+                                 "Orv-Timestamp: " + p.value(QStringLiteral("timestamp")).toUtf8(),
+                                 "Orv-Sign: " + p.value(QStringLiteral("sign")).toUtf8()};
+    };
+    QByteArray content(300000, '\0');
+    for (int i = 0; i < content.size(); ++i)
+        content[i] = char((i * 131) ^ (i >> 7));
+
+    auto upload = [&](const QString& vid) {
+        QList<QByteArray> h = auth();
+        h << "Upload-Length: " + QByteArray::number(content.size())
+          << "Upload-Metadata: " + Meta({{QStringLiteral("vid"), vid},
+                                         {QStringLiteral("filename"), QStringLiteral("trip.mp4")},
+                                         {QStringLiteral("title"), QStringLiteral("Uploaded trip")},
+                                         {QStringLiteral("cateId"), QStringLiteral("1")}});
+        const orvtest::HttpReply created = http.Send("POST", QStringLiteral("/tus/files/"), h);
+        if (created.status != 201)
+            return created;
+        const QString location = QString::fromUtf8(created.headers.value("location"));
+        QList<QByteArray> p = auth();
+        p << "Upload-Offset: 0"
+          << "Content-Type: application/offset+octet-stream";
+        const orvtest::HttpReply patched = http.Send("PATCH", location, p, content);
+        if (patched.status != 204)
+            return patched;
+        QList<QByteArray> c = auth();
+        c << "Upload-Offset: " + QByteArray::number(content.size())
+          << "Content-Type: application/offset+octet-stream"
+          << "Orv-File-Crc64: " + QByteArray::number(Crc64(content), 16);
+        return http.Send("PATCH", location, c, QByteArray());
+    };
+
+    const QString vid = NewVid();
+    const qint64 receivedBefore = server->UploadBytesReceived();
+    const orvtest::HttpReply done = upload(vid);
+    QVERIFY2(done.status == 204, done.body.constData());
+    QCOMPARE(server->UploadBytesReceived() - receivedBefore, qint64(content.size()));
+    const QJsonArray infos =
+        api.Get(QStringLiteral("/v3/video/get-video-info"),
+                {{QStringLiteral("vids"), vid}, {QStringLiteral("filter"), QStringLiteral("basicInfo")}})
+            .Json()
+            .value(QStringLiteral("data"))
+            .toArray();
+    QCOMPARE(infos.size(), 1);
+    const QJsonObject basic = infos[0].toObject().value(QStringLiteral("basicInfo")).toObject();
+    QCOMPARE(basic.value(QStringLiteral("title")).toString(), QStringLiteral("Uploaded trip"));
+    QCOMPARE(basic.value(QStringLiteral("status")).toInt(), 10);
+    QCOMPARE(basic.value(QStringLiteral("uploader")).toString(), QStringLiteral("editor"));
+    QCOMPARE(quint64(basic.value(QStringLiteral("cateId")).toDouble()), api.topCateId);
+    QCOMPARE(qint64(basic.value(QStringLiteral("size")).toDouble()), qint64(content.size()));
+    orvtest::ApiSession again(http);
+    again.Login(QString::fromLatin1(kDemoMainEmail), QString::fromLatin1(kDemoPassword));
+    QCOMPARE(again.loginData.value(QStringLiteral("remainBytes")).toDouble(), remainBefore - content.size());
+
+    // The pre-check of a second pass finds the stored file.
+    QList<QByteArray> h = auth();
+    const orvtest::HttpReply pre = http.Send(
+        "GET", QStringLiteral("/tus/files/precheck?vid=%1&size=%2").arg(vid).arg(content.size()), h);
+    QCOMPARE(pre.headers.value("orv-already-stored"), QByteArray("1"));
+
+    // The fault switch corrupts the next completed upload: its checksum fails
+    // and no video appears.
+    server->FlipByteOfNextCompletedUpload();
+    const QString broken = NewVid();
+    const orvtest::HttpReply refused = upload(broken);
+    QCOMPARE(refused.status, 422L);
+    QCOMPARE(api.Get(QStringLiteral("/v3/video/get-video-info"), {{QStringLiteral("vids"), broken}})
+                 .Json()
+                 .value(QStringLiteral("data"))
+                 .toArray()
+                 .size(),
+             0);
+    QCOMPARE(upload(NewVid()).status, 204L); // only the next one was hit
 }
 
 QTEST_GUILESS_MAIN(TestPlatformUploads)

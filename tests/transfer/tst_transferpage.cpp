@@ -331,6 +331,7 @@ void TransferPageTest::historyPaging()
     QSignalSpy counts(&table, &RecordTableBase::SignalCountChange);
     table.LoadPage();
     QCOMPARE(table.rowCount(), 20);
+    QTest::qWait(20);
     QCOMPARE(counts.last().first().toInt(), 45);
     // Newest first.
     QCOMPARE(table.RowOf(MakeHistory(44).vid), 0);
@@ -343,6 +344,8 @@ void TransferPageTest::historyPaging()
     QCOMPARE(table.rowCount(), 20);
     const QList<int> expected = {40, 45, 45};
     for (int want : expected) {
+        // The scroll range follows the new rows after the view's delayed layout.
+        QTest::qWait(20);
         table.verticalScrollBar()->setValue(table.verticalScrollBar()->maximum());
         WheelDown(table.viewport());
         QCOMPARE(table.rowCount(), want);

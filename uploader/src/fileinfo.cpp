@@ -86,11 +86,11 @@ int ComputeVid(const std::string& userId, const std::string& path, std::string* 
         if (f.fd < 0) {
             rc = ORV_ERR_FILE_READ;
         } else {
-            // 16 windows of 64 KiB spread evenly, first and last included:
+            // 16 windows of 4 KiB spread evenly, first and last included:
             // cheap for any size, yet any rewrite of the file's head, tail or
             // length, or of a sampled window, changes the id (and the
             // modification time covers the rest).
-            constexpr int64_t kWindow = 64 * 1024;
+            constexpr int64_t kWindow = 4 * 1024;
             constexpr int kWindows = 16;
             std::unique_ptr<char[]> buf(new char[kWindow]);
             if (id->size <= kWindow * kWindows) {

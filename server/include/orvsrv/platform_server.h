@@ -65,6 +65,8 @@ public:
     void RemoveFault(int id);
     void ClearFaults();
     void FlipByteOfNextCompletedUpload();
+    // Body bytes the upload endpoint stored since Start (shows what a resume re-sent).
+    qint64 UploadBytesReceived() const;
 
     // Seeding helpers for tests and benchmarks.
     bool SeedDemo();

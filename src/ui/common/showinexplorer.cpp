@@ -2,4 +2,7 @@
 
 #include "platform/platform.h"
 
-void ShowInExplorer(const QString& path) { platform::ShowInExplorer(path); }
+void ShowInExplorer(const QString& path)
+{
+    platform::ShowInExplorer(path);
+}

@@ -93,6 +93,9 @@ void MainWindow::Init()
 #endif
     transferList_ = transfer;
     stackedWidget_->addWidget(transferList_);
+    // Queuing files in the upload dialog brings the transfer page forward.
+    connect(transfer, &TransferListWidget::SignalJumpToTransferList, titleWidget_,
+            &MainWindowTitleWidget::SignalJumpToTransferList);
     transfer->Init();
 #else
     transferList_ =

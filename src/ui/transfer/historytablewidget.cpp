@@ -53,8 +53,9 @@ void HistoryTableWidget::InsertHistoryRow(int row, const DBManager::History& rec
     setItem(row, StatusColumn, CentredItem(record.fileStatus));
     entry->iconWidget = new IconWidget(record.titleName);
     entry->operationWidget = new OperationWidget(record);
-    setCellWidget(row, TitleColumn, entry->iconWidget);
-    setCellWidget(row, OperationColumn, entry->operationWidget);
+    entry->iconColumn = TitleColumn;
+    entry->operationColumn = OperationColumn;
+    PlaceCellWidgets(entry);
     rows_.insert(record.vid, entry);
 }
 
@@ -100,8 +101,7 @@ void HistoryTableWidget::OnRemoveHistory(const QString& vid)
 
 void HistoryTableWidget::OnRemoveAllHistories()
 {
-    setRowCount(0);
-    rows_.clear();
+    RemoveAllRows();
     // Nothing is stored any more; later pages start again from the top.
     page_ = 0;
     hasMore_ = true;

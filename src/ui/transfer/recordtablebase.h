@@ -21,6 +21,9 @@ struct RecordRow
     QTableWidgetItem* item = nullptr; // first cell; finds the row
     SharedUploadTaskPtr task;
     bool saved = false; // the stored record matches `upload`
+    int iconColumn = -1;
+    int progressColumn = -1;
+    int operationColumn = -1;
     IconWidget* iconWidget = nullptr;
     ProgressWidget* progressWidget = nullptr;
     OperationWidget* operationWidget = nullptr;
@@ -48,6 +51,18 @@ protected:
     void SetupColumns(const QStringList& headers, const QList<int>& widths);
     // Removes one row and its map entry; returns false when the vid is unknown.
     bool RemoveRow(const QString& vid);
+    // Removes every row.
+    void RemoveAllRows();
+    // Puts the row's cell widgets into their cells on the next turn of the
+    // event loop. Showing a widget in a visible view costs time in proportion
+    // to the widgets already there, so a burst of rows (the restore at login)
+    // is placed in one pass with the viewport hidden.
+    void PlaceCellWidgets(const SharedRecordRow& entry);
+    void FlushCellWidgets();
 
     QMap<QString, SharedRecordRow> rows_;
+
+private:
+    QList<SharedRecordRow> unplaced_;
+    bool flushQueued_ = false;
 };

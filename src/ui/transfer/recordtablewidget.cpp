@@ -67,9 +67,10 @@ void RecordTableWidget::OnAppendItem(const SharedUploadTaskPtr& task, const DBMa
     entry->iconWidget = new IconWidget(record.titleName);
     entry->progressWidget = new ProgressWidget(task);
     entry->operationWidget = new OperationWidget(task);
-    setCellWidget(row, TitleColumn, entry->iconWidget);
-    setCellWidget(row, StatusColumn, entry->progressWidget);
-    setCellWidget(row, OperationColumn, entry->operationWidget);
+    entry->iconColumn = TitleColumn;
+    entry->progressColumn = StatusColumn;
+    entry->operationColumn = OperationColumn;
+    PlaceCellWidgets(entry);
     rows_.insert(record.vid, entry);
 
     if (wasEmpty)
@@ -91,8 +92,7 @@ void RecordTableWidget::OnRemoveItem(const QString& vid)
 
 void RecordTableWidget::OnRemoveAllItems()
 {
-    setRowCount(0);
-    rows_.clear();
+    RemoveAllRows();
     emit SignalContentStatus(true);
     emit SignalCountChange(count());
 }

@@ -2,6 +2,7 @@
 
 #include "app/application.h"
 #include "model/bmptextvalidator.h"
+#include "model/categorytreemodel.h"
 
 #include <QAbstractItemModel>
 #include <QCoreApplication>
@@ -37,6 +38,8 @@ QModelIndex FindCategory(const QAbstractItemModel* model, qint64 cateId)
 {
     if (!model || model->rowCount() == 0)
         return QModelIndex();
+    if (auto* tree = qobject_cast<const CategoryTreeModel*>(model))
+        return tree->IndexOfCateId(static_cast<qulonglong>(cateId));
     const QModelIndexList hits =
         model->match(model->index(0, 0), kCateIdRole, QVariant::fromValue(static_cast<qulonglong>(cateId)), 1,
                      Qt::MatchExactly | Qt::MatchRecursive | Qt::MatchWrap);

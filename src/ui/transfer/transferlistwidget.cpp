@@ -1,5 +1,6 @@
 #include "ui/transfer/transferlistwidget.h"
 
+#include "model/categorytreemodel.h"
 #include "storage/dbmanager.h"
 #include "ui/common/droptouploadeventfilter.h"
 #include "ui/common/msgbox.h"
@@ -260,16 +261,15 @@ void TransferListWidget::BuildPostTaskMenu()
     });
 }
 
-void TransferListWidget::SetCategoryModel(QAbstractItemModel* categories)
+void TransferListWidget::SetCategoryModel(CategoryTreeModel* categories)
 {
     if (categories_)
         disconnect(categories_, nullptr, this, nullptr);
     categories_ = categories;
     uploadRecord_->SetCategoryModel(categories);
-    if (!categories)
-        return;
-    if (categories->metaObject()->indexOfSignal("SignalCategoryAvailable(bool)") >= 0)
-        connect(categories, SIGNAL(SignalCategoryAvailable(bool)), this, SLOT(OnCategoryAvailable(bool)));
+    if (categories)
+        connect(categories, &CategoryTreeModel::SignalCategoryAvailable, this,
+                &TransferListWidget::OnCategoryAvailable);
 }
 
 void TransferListWidget::Init()
@@ -289,6 +289,9 @@ void TransferListWidget::Init()
             &HistoryTableWidget::OnRemoveAllHistories);
     historyRecord_->LoadPage();
     sdk->RestoreUploads();
+    // The upload dialog picks a category from the tree; load it if nobody has yet.
+    if (categories_ && categories_->rowCount() == 0 && !categories_->HasTask())
+        categories_->RefreshCategory();
 }
 
 void TransferListWidget::OnCategoryAvailable(bool available)
@@ -359,6 +362,7 @@ void TransferListWidget::on_clearAllRecordButton_clicked()
 
 void TransferListWidget::ShowTransferPage()
 {
+    emit SignalJumpToTransferList();
     // The page sits somewhere below the main window's page stack; raise the
     // stack's page that holds it.
     QWidget* child = this;

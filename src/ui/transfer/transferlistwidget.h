@@ -10,7 +10,7 @@
 #include <QWidget>
 
 class HistoryTableWidget;
-class QAbstractItemModel;
+class CategoryTreeModel;
 class QLabel;
 class QListWidget;
 class QMenu;
@@ -29,7 +29,7 @@ public:
 
     // The shared category tree: names the "Dir" column, feeds the upload
     // dialog's category choice, and its availability enables the upload buttons.
-    void SetCategoryModel(QAbstractItemModel* categories);
+    void SetCategoryModel(CategoryTreeModel* categories);
     // After login: connects the queue and the history, loads the first
     // history page and restores the account's unfinished uploads.
     void Init();
@@ -52,6 +52,10 @@ public slots:
     void ShowTransferPage();
     void OnCategoryAvailable(bool available);
 
+signals:
+    // The page asks the main window to show it (after files were queued).
+    void SignalJumpToTransferList();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -70,7 +74,7 @@ private:
     void BuildPostTaskMenu();
     UploadDialog* OpenUploadDialog();
 
-    QPointer<QAbstractItemModel> categories_;
+    QPointer<CategoryTreeModel> categories_;
     QPointer<UploadDialog> uploadDialog_;
     bool initialised_ = false;
 
