@@ -128,10 +128,10 @@ int main(int argc, char** argv)
             appendedAt = clock_.nsecsElapsed();
     });
     QObject::connect(&model, &QAbstractItemModel::rowsAboutToBeRemoved, [&] { ++removals; });
-    QSignalSpy failed(&model, &CategoryTreeModel::SignalRefreshCategoryFailed);
+    orvtest::QueuedSpy failed(&model, &CategoryTreeModel::SignalRefreshCategoryFailed);
     // One refresh to the end of its task; false when refused, failed or stuck.
     const auto refresh = [&model, &failed] {
-        QSignalSpy ends(&model, &CategoryTreeModel::SignalTaskEndStatus);
+        orvtest::QueuedSpy ends(&model, &CategoryTreeModel::SignalTaskEndStatus);
         const QUuid id = model.RefreshCategory();
         if (id.isNull()) {
             std::fprintf(stderr, "refresh refused\n");

@@ -10,15 +10,45 @@
 #include "upload/sdkmanager.h"
 
 #include <QFile>
-#include <QSignalSpy>
+#include <QList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QVariant>
 
 #include <curl/curl.h>
 
 #include <memory>
 
 namespace orvtest {
+
+// Records a signal like QSignalSpy, but receives it queued on the test's
+// thread, as the application's receivers do: the model's work emits from
+// pool threads, and QSignalSpy would record there, beside the test reading.
+class QueuedSpy : public QObject
+{
+public:
+    template <typename Sender, typename... Args> QueuedSpy(Sender* sender, void (Sender::*signal)(Args...))
+    {
+        connect(sender, signal, this,
+                [this](Args... args) { calls_.append(QVariantList{QVariant::fromValue(args)...}); });
+    }
+    int count() const { return calls_.size(); }
+    bool isEmpty() const { return calls_.isEmpty(); }
+    const QVariantList& at(int i) const { return calls_.at(i); }
+    const QVariantList& first() const { return calls_.first(); }
+    const QVariantList& last() const { return calls_.last(); }
+    QList<QVariantList>::const_iterator begin() const { return calls_.cbegin(); }
+    QList<QVariantList>::const_iterator end() const { return calls_.cend(); }
+    // True when one more call arrived within the time.
+    bool wait(int timeoutMs = 5000)
+    {
+        const int before = calls_.size();
+        return QTest::qWaitFor([&] { return calls_.size() > before; }, timeoutMs);
+    }
+
+private:
+    QList<QVariantList> calls_;
+};
 
 class ModelEnv
 {
@@ -56,8 +86,8 @@ public:
     // Logs in through the account manager; returns the failure text, empty on success.
     QString Login(const QString& email, const QString& password = QString::fromLatin1(orvsrv::kDemoPassword))
     {
-        QSignalSpy ok(account_.get(), &AccountManager::SignalLoginSucceed);
-        QSignalSpy failed(account_.get(), &AccountManager::SignalLoginFailed);
+        QueuedSpy ok(account_.get(), &AccountManager::SignalLoginSucceed);
+        QueuedSpy failed(account_.get(), &AccountManager::SignalLoginFailed);
         account_->Login(email, password, false);
         if (!QTest::qWaitFor([&] { return ok.count() + failed.count() > 0; }, 30000))
             return QStringLiteral("login timed out");

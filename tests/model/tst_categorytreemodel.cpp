@@ -99,7 +99,7 @@ private:
     // Runs one refresh to its end (the task retired, not only Done emitted).
     bool Refresh()
     {
-        QSignalSpy ends(model_.get(), &CategoryTreeModel::SignalTaskEndStatus);
+        orvtest::QueuedSpy ends(model_.get(), &CategoryTreeModel::SignalTaskEndStatus);
         const QUuid id = model_->RefreshCategory();
         if (id.isNull())
             return false;
@@ -152,7 +152,7 @@ private slots:
         connect(model_.get(), &CategoryTreeModel::SignalRefreshCategorySucceed, this,
                 [&] { order << "Succeed"; });
         connect(model_.get(), &CategoryTreeModel::SignalRefreshCategoryDone, this, [&] { order << "Done"; });
-        QSignalSpy ends(model_.get(), &CategoryTreeModel::SignalTaskEndStatus);
+        orvtest::QueuedSpy ends(model_.get(), &CategoryTreeModel::SignalTaskEndStatus);
 
         const QUuid id = model_->RefreshCategory();
         QVERIFY(!id.isNull());
@@ -190,7 +190,7 @@ private slots:
     void unchangedTreeIsNotRebuilt()
     {
         QSignalSpy removed(model_.get(), &QAbstractItemModel::rowsAboutToBeRemoved);
-        QSignalSpy succeed(model_.get(), &CategoryTreeModel::SignalRefreshCategorySucceed);
+        orvtest::QueuedSpy succeed(model_.get(), &CategoryTreeModel::SignalRefreshCategorySucceed);
         QVERIFY(Refresh());
         QCOMPARE(succeed.count(), 1);
         QCOMPARE(removed.count(), 0);
@@ -206,7 +206,7 @@ private slots:
 
     void renameRefusedBeforeAnyRequest()
     {
-        QSignalSpy failed(model_.get(), &CategoryTreeModel::SignalRenameCategoryFailed);
+        orvtest::QueuedSpy failed(model_.get(), &CategoryTreeModel::SignalRenameCategoryFailed);
         QVERIFY(model_->RenameCategory(alpha_, QString()).isNull());
         QVERIFY(!model_->HasTask());
         QCOMPARE(failed.count(), 1);
@@ -237,8 +237,8 @@ private slots:
     {
         // Add, with a name that must be escaped on the wire.
         const QString name = QStringLiteral("Neu & Ü 分类");
-        QSignalSpy added(model_.get(), &CategoryTreeModel::SignalAddCategorySucceed);
-        QSignalSpy ends(model_.get(), &CategoryTreeModel::SignalTaskEndStatus);
+        orvtest::QueuedSpy added(model_.get(), &CategoryTreeModel::SignalAddCategorySucceed);
+        orvtest::QueuedSpy ends(model_.get(), &CategoryTreeModel::SignalTaskEndStatus);
         QVERIFY(!model_->AddCategory(delta_, name).isNull());
         QTRY_COMPARE_WITH_TIMEOUT(ends.count(), 1, 30000);
         QCOMPARE(ends.at(0).at(1).value<TaskEndStatus>(), EndFinished);
@@ -262,7 +262,7 @@ private slots:
                  index.data(CategoryTreeModel::CateTree).toString());
 
         // Rename.
-        QSignalSpy renamed(model_.get(), &CategoryTreeModel::SignalRenameCategorySucceed);
+        orvtest::QueuedSpy renamed(model_.get(), &CategoryTreeModel::SignalRenameCategorySucceed);
         QVERIFY(!model_->RenameCategory(newId, "Umbenannt <x>").isNull());
         QTRY_COMPARE_WITH_TIMEOUT(renamed.count(), 1, 30000);
         QCOMPARE(renamed.at(0).at(0).toULongLong(), newId);
@@ -277,8 +277,8 @@ private slots:
         // child, its own path is rewritten, its descendants keep theirs.
         const QString betaPathBefore =
             model_->IndexOfCateId(beta_).data(CategoryTreeModel::CateTree).toString();
-        QSignalSpy moveReady(model_.get(), &CategoryTreeModel::SignalMoveCategoryReady);
-        QSignalSpy moved(model_.get(), &CategoryTreeModel::SignalMoveCategorySucceed);
+        orvtest::QueuedSpy moveReady(model_.get(), &CategoryTreeModel::SignalMoveCategoryReady);
+        orvtest::QueuedSpy moved(model_.get(), &CategoryTreeModel::SignalMoveCategorySucceed);
         QVERIFY(!model_->MoveCategory(alpha_, delta_).isNull());
         QTRY_COMPARE_WITH_TIMEOUT(moved.count(), 1, 30000);
         QCOMPARE(moveReady.count(), 1);
@@ -343,7 +343,7 @@ private slots:
     {
         const QString parseFailed = RequestErrorToString(ParseJsonFailed);
         QSignalSpy removed(model_.get(), &QAbstractItemModel::rowsAboutToBeRemoved);
-        QSignalSpy ends(model_.get(), &CategoryTreeModel::SignalTaskEndStatus);
+        orvtest::QueuedSpy ends(model_.get(), &CategoryTreeModel::SignalTaskEndStatus);
 
         // Refresh: twice the same broken answer; both are failures (a broken
         // answer is never remembered as the current tree).
@@ -352,7 +352,7 @@ private slots:
         html.failNextN = 2;
         html.htmlPage = true;
         server_->AddFault(html);
-        QSignalSpy refreshFailed(model_.get(), &CategoryTreeModel::SignalRefreshCategoryFailed);
+        orvtest::QueuedSpy refreshFailed(model_.get(), &CategoryTreeModel::SignalRefreshCategoryFailed);
         QVERIFY(Refresh());
         QVERIFY(Refresh());
         QCOMPARE(refreshFailed.count(), 2);
@@ -362,18 +362,18 @@ private slots:
         QCOMPARE(ends.last().at(1).value<TaskEndStatus>(), EndException);
 
         // Refusals by the platform carry the message of its error code.
-        QSignalSpy addFailed(model_.get(), &CategoryTreeModel::SignalAddCategoryFailed);
+        orvtest::QueuedSpy addFailed(model_.get(), &CategoryTreeModel::SignalAddCategoryFailed);
         model_->AddCategory(alpha_, "Beta");
         QTRY_COMPARE_WITH_TIMEOUT(addFailed.count(), 1, 30000);
         QCOMPARE(addFailed.at(0).at(0).toString(), ErrorCodeToString(CATANAME_ALREADY_EXIST));
         QCOMPARE(ends.last().at(1).value<TaskEndStatus>(), EndException);
 
-        QSignalSpy renameFailed(model_.get(), &CategoryTreeModel::SignalRenameCategoryFailed);
+        orvtest::QueuedSpy renameFailed(model_.get(), &CategoryTreeModel::SignalRenameCategoryFailed);
         model_->RenameCategory(987654321, "Ghost");
         QTRY_COMPARE_WITH_TIMEOUT(renameFailed.count(), 1, 30000);
         QCOMPARE(renameFailed.at(0).at(0).toString(), ErrorCodeToString(CATEGORY_NOT_EXIST));
 
-        QSignalSpy moveFailed(model_.get(), &CategoryTreeModel::SignalMoveCategoryFailed);
+        orvtest::QueuedSpy moveFailed(model_.get(), &CategoryTreeModel::SignalMoveCategoryFailed);
         const QModelIndex alphaParent = model_->IndexOfCateId(alpha_).parent();
         model_->MoveCategory(alpha_, gamma_); // into its own subtree
         QTRY_COMPARE_WITH_TIMEOUT(moveFailed.count(), 1, 30000);
@@ -400,7 +400,7 @@ private slots:
         slow.pathPattern = kTreePath;
         slow.latencyMs = TaskManager::kSlowTaskMs + 500;
         const int fault = server_->AddFault(slow);
-        QSignalSpy running(model_.get(), &CategoryTreeModel::SignalTaskRunningSlowly);
+        orvtest::QueuedSpy running(model_.get(), &CategoryTreeModel::SignalTaskRunningSlowly);
         QVERIFY(Refresh());
         server_->RemoveFault(fault);
         QCOMPARE(running.count(), 2);
@@ -416,8 +416,8 @@ private slots:
         slow.pathPattern = kTreePath;
         slow.latencyMs = 1500;
         const int fault = server_->AddFault(slow);
-        QSignalSpy ends(model_.get(), &CategoryTreeModel::SignalTaskEndStatus);
-        QSignalSpy failed(model_.get(), &CategoryTreeModel::SignalRefreshCategoryFailed);
+        orvtest::QueuedSpy ends(model_.get(), &CategoryTreeModel::SignalTaskEndStatus);
+        orvtest::QueuedSpy failed(model_.get(), &CategoryTreeModel::SignalRefreshCategoryFailed);
         const QUuid id = model_->RefreshCategory();
         QVERIFY(!id.isNull());
         QTest::qWait(200);
