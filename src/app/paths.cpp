@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QStringList>
 
@@ -48,4 +49,10 @@ QString WorkDir(const QString& sub)
         return QString();
     }
     return path;
+}
+
+QString StartFolder(QStandardPaths::StandardLocation location)
+{
+    const QString folder = QStandardPaths::writableLocation(location);
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QDir::homePath();
 }
