@@ -210,10 +210,12 @@ void ApiClientTest::enumNamesForLogs()
 void ApiClientTest::caCertPathAndBaseUrls()
 {
     QCOMPARE(CaCertPath(), QCoreApplication::applicationDirPath() + QStringLiteral("/cacert.pem"));
+    QCOMPARE(TrustedCaBundle(), QString()); // none shipped beside the tests: the system's store
     LogCapture log;
     config_->Set(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert"),
                  QStringLiteral("/x/my ca.pem"));
     QCOMPARE(CaCertPath(), QStringLiteral("/x/my ca.pem"));
+    QCOMPARE(TrustedCaBundle(), QStringLiteral("/x/my ca.pem")); // even when missing
     QVERIFY(log.Contains(QStringLiteral("Custom CaPath:")));
 
     QVERIFY(ApiBaseUrl().startsWith(QStringLiteral("https://")));
@@ -385,11 +387,11 @@ void ApiClientTest::loginSecretEncryptedElsewhere()
     const QByteArray secret = openssl.readAllStandardOutput().trimmed();
 
     LoginResult result;
-    QCOMPARE(ParseLoginClientResponse(LoginBody(R"("userId":"u9","appId":")" + appId.toUtf8() +
-                                                R"(","nonce":")" + nonce.toUtf8() + R"(","appSecret":")" +
-                                                secret + '"'),
-                                      result),
-             NoError);
+    QCOMPARE(
+        ParseLoginClientResponse(LoginBody(R"("userId":"u9","appId":")" + appId.toUtf8() + R"(","nonce":")" +
+                                           nonce.toUtf8() + R"(","appSecret":")" + secret + '"'),
+                                 result),
+        NoError);
     QCOMPARE(result.appSecret, QStringLiteral("platform-secret-0123456789"));
     QCOMPARE(result.appId, appId);
 }

@@ -217,7 +217,8 @@ private slots:
         QVERIFY(!model_->HasTask());
         QCOMPARE(failed.count(), 2);
         QCOMPARE(failed.at(1).at(0).toString(),
-                 QCoreApplication::translate("CategoryTreeModel", "CategoryTreeModel.RenameCateNameMySQLIncompatible"));
+                 QCoreApplication::translate("CategoryTreeModel",
+                                             "CategoryTreeModel.RenameCateNameMySQLIncompatible"));
         QCOMPARE(model_->CateNameOf(alpha_), QStringLiteral("Alpha"));
 
         QVERIFY(BmpTextValidator::IsValid(QStringLiteral("Café 分类 ÄÖÜ")));

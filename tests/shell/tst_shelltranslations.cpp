@@ -228,9 +228,12 @@ void TstShellTranslations::catalogsBesideTheProgramLoad_data()
     QTest::addColumn<QString>("context");
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("chinese");
-    QTest::newRow("zh_CN.qm") << "LoginDialog" << "Login.LoginButton" << QString();
-    QTest::newRow("qt_zh_CN.qm") << "QFileDialog" << "Back" << QStringLiteral("后退");
-    QTest::newRow("widgets.qm") << "QFileDialog" << "Back" << QStringLiteral("后退");
+    QTest::newRow("zh_CN.qm") << "LoginDialog"
+                              << "Login.LoginButton" << QString();
+    QTest::newRow("qt_zh_CN.qm") << "QFileDialog"
+                                 << "Back" << QStringLiteral("后退");
+    QTest::newRow("widgets.qm") << "QFileDialog"
+                                << "Back" << QStringLiteral("后退");
 }
 
 // The three catalogs the program loads at start are produced by the build.

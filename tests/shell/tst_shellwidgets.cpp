@@ -192,8 +192,10 @@ void TstShellWidgets::explorerSelectsWithTwoArguments_data()
     QTest::addColumn<QString>("shown");
     QTest::newRow("spaces") << "C:/Users/Jane Doe/My Videos/export 1.csv"
                             << "C:\\Users\\Jane Doe\\My Videos\\export 1.csv";
-    QTest::newRow("native already") << "D:\\vids.txt" << "D:\\vids.txt";
-    QTest::newRow("comma and CJK") << QStringLiteral("E:/导出/a,b.csv") << QStringLiteral("E:\\导出\\a,b.csv");
+    QTest::newRow("native already") << "D:\\vids.txt"
+                                    << "D:\\vids.txt";
+    QTest::newRow("comma and CJK") << QStringLiteral("E:/导出/a,b.csv")
+                                   << QStringLiteral("E:\\导出\\a,b.csv");
 }
 
 void TstShellWidgets::explorerSelectsWithTwoArguments()

@@ -678,8 +678,9 @@ void TestUploadQueue::caTrust()
                                               QString(), 0, 0));
     QVERIFY(QTest::qWaitFor([&] { return !rec.results.isEmpty(); }, 30000));
     const QString result = rec.results.first();
-    QVERIFY2(result.startsWith(rec.appended.first() + (trusted ? QStringLiteral(" 1") : QStringLiteral(" 0"))),
-             qPrintable(result));
+    QVERIFY2(
+        result.startsWith(rec.appended.first() + (trusted ? QStringLiteral(" 1") : QStringLiteral(" 0"))),
+        qPrintable(result));
     if (!trusted) {
         QVERIFY2(result.contains(QStringLiteral("certificate problem")), qPrintable(result));
         QVERIFY2(!result.contains(QStringLiteral("cacert.pem")), qPrintable(result));

@@ -53,8 +53,7 @@ const QStringList& UploadDialog::SupportedSuffixes()
 
 UploadDialog::UploadDialog(QAbstractItemModel* categories, QWidget* parent, qint64 accountCateId)
     : QDialog(parent), categories_(categories), accountCateId_(accountCateId > 0 ? accountCateId : 1),
-      model_(new UploadTableModel(this)),
-      blinkTimer_(new QTimer(this))
+      model_(new UploadTableModel(this)), blinkTimer_(new QTimer(this))
 {
     setObjectName(QStringLiteral("UploadDialog"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -231,7 +230,8 @@ void UploadDialog::SlotAddVideoFromSystemFileSelect()
             QStringLiteral("%1 (%2)").arg(tr("AudioFiles"), QLatin1String(kAudioPatterns)),
         }
             .join(QStringLiteral(";;"));
-    const QString start = LastLocation().isEmpty() ? StartFolder(QStandardPaths::MoviesLocation) : LastLocation();
+    const QString start =
+        LastLocation().isEmpty() ? StartFolder(QStandardPaths::MoviesLocation) : LastLocation();
     const QStringList files = QFileDialog::getOpenFileNames(this, tr("MediaFiles"), start, filter);
     if (!files.isEmpty()) {
         LastLocation() = files.first();

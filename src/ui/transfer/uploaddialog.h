@@ -23,7 +23,8 @@ public:
     // `categories` is the shared category tree; the combo box picks from it.
     // Until the tree is there, files go to `accountCateId`, the account's
     // upload category from the login (the platform reads 1 as the top one).
-    explicit UploadDialog(QAbstractItemModel* categories, QWidget* parent = nullptr, qint64 accountCateId = 1);
+    explicit UploadDialog(QAbstractItemModel* categories, QWidget* parent = nullptr,
+                          qint64 accountCateId = 1);
     ~UploadDialog() override;
 
     void AddFiles(const QStringList& paths);
