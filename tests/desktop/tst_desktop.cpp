@@ -16,6 +16,7 @@
 #include "ui/desktop/postuploaddialog.h"
 #include "ui/resources.h"
 #include "ui/shell/mainwindow.h"
+#include "ui/shell/mainwindowtitlewidget.h"
 #include "ui/transfer/transferlistwidget.h"
 #include "ui/transfer/uploadtablemodel.h"
 
@@ -108,7 +109,7 @@ bool DesktopTest::AddFile(const QString& name, qint64 size)
 void DesktopTest::leaving_data()
 {
     QTest::addColumn<QString>("closeBehavior");
-    QTest::addColumn<bool>("viaTrayMenu");
+    QTest::addColumn<QString>("via"); // the window's close, the tray menu's or the account menu's quit
     QTest::addColumn<int>("answer"); // to the exit question, when it comes
     QTest::addColumn<bool>("asked");
     QTest::addColumn<bool>("stillShown");
@@ -116,17 +117,18 @@ void DesktopTest::leaving_data()
     QTest::addColumn<bool>("exitRequested");
     const int ok = QDialogButtonBox::Ok;
     const int cancel = QDialogButtonBox::Cancel;
-    QTest::newRow("close, hide: to the tray") << "hide" << false << cancel << false << false << true << false;
-    QTest::newRow("close, quit: cancel") << "quit" << false << cancel << true << true << true << false;
-    QTest::newRow("close, quit: ok") << "quit" << false << ok << true << false << false << false;
-    QTest::newRow("tray quit: cancel") << "hide" << true << cancel << true << true << true << false;
-    QTest::newRow("tray quit: ok") << "hide" << true << ok << true << false << false << true;
+    QTest::newRow("close, hide: to the tray") << "hide" << "close" << cancel << false << false << true << false;
+    QTest::newRow("close, quit: cancel") << "quit" << "close" << cancel << true << true << true << false;
+    QTest::newRow("close, quit: ok") << "quit" << "close" << ok << true << false << false << false;
+    QTest::newRow("tray quit: cancel") << "hide" << "tray" << cancel << true << true << true << false;
+    QTest::newRow("tray quit: ok") << "hide" << "tray" << ok << true << false << false << true;
+    QTest::newRow("account menu quit, hide: ok") << "hide" << "menu" << ok << true << false << false << true;
 }
 
 void DesktopTest::leaving()
 {
     QFETCH(QString, closeBehavior);
-    QFETCH(bool, viaTrayMenu);
+    QFETCH(QString, via);
     QFETCH(int, answer);
     QFETCH(bool, asked);
     QFETCH(bool, stillShown);
@@ -136,10 +138,13 @@ void DesktopTest::leaving()
     SDKManager::instance()->SetTrafficLimit(64);
     QVERIFY(AddFile(QStringLiteral("leaving.mp4"), 4 * 1024 * 1024));
     QTRY_VERIFY_WITH_TIMEOUT(AnyUploading(), 15000);
+    QTRY_VERIFY(shell_->trayIcon()->toolTip().contains(QLatin1String("Uploading 1 files: ")));
 
     MsgBoxAnswer answerer(static_cast<QDialogButtonBox::StandardButton>(answer));
-    if (viaTrayMenu)
+    if (via == QLatin1String("tray"))
         shell_->trayMenu()->findChild<QAction*>(QStringLiteral("trayQuitAction"))->trigger();
+    else if (via == QLatin1String("menu"))
+        emit window_->titleWidget()->SignalQuit();
     else
         window_->close();
     QCOMPARE(answerer.answered(), asked);

@@ -116,8 +116,8 @@ void MainWindow::Init()
         if (ConfirmExit())
             emit SignalExit(code);
     });
-    connect(titleWidget_, &MainWindowTitleWidget::SignalQuit, this,
-            []() { QApplication::closeAllWindows(); });
+    // The menu's quit really quits, also when closing would hide to the tray.
+    connect(titleWidget_, &MainWindowTitleWidget::SignalQuit, this, [this]() { RequestQuit(); });
 
     if (AccountManager* accounts = AccountManager::Current()) {
         UserInfo info;
