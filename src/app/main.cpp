@@ -49,7 +49,8 @@ int main(int argc, char** argv)
         code = 1;
         if (app->Init()) {
             DesktopShell* desktop = app->desktopShell();
-            QObject::connect(&single, &SingleInstance::SignalArguments, desktop, &DesktopShell::OnSecondStart);
+            QObject::connect(&single, &SingleInstance::SignalArguments, desktop,
+                             &DesktopShell::OnSecondStart);
             desktop->OpenFiles(files);
             code = app->Run();
         }

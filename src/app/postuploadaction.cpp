@@ -78,7 +78,8 @@ void PostUploadAction::Perform(Choice choice)
     case Choice::Shutdown:
         break;
     }
-    const auto action = choice == Choice::Sleep ? platform::PowerAction::Suspend : platform::PowerAction::PowerOff;
+    const auto action =
+        choice == Choice::Sleep ? platform::PowerAction::Suspend : platform::PowerAction::PowerOff;
     QPointer<PostUploadAction> self(this);
     platform::RequestPowerAction(action, [self](bool ok, const QString& error) {
         if (!ok && self)

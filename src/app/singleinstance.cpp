@@ -17,7 +17,8 @@ const char kAck = '1';
 
 SingleInstance::SingleInstance(const QString& dataDir, QObject* parent) : QObject(parent)
 {
-    const QByteArray hash = QCryptographicHash::hash(QDir::cleanPath(dataDir).toUtf8(), QCryptographicHash::Sha1);
+    const QByteArray hash =
+        QCryptographicHash::hash(QDir::cleanPath(dataDir).toUtf8(), QCryptographicHash::Sha1);
     name_ = QStringLiteral("orvane-upload-client-") + QString::fromLatin1(hash.toHex().left(16));
 }
 

@@ -18,7 +18,8 @@ void RequestPowerAction(PowerAction action, PowerActionDone done)
         done(false, bus.lastError().message());
         return;
     }
-    const QString method = action == PowerAction::Suspend ? QStringLiteral("Suspend") : QStringLiteral("PowerOff");
+    const QString method =
+        action == PowerAction::Suspend ? QStringLiteral("Suspend") : QStringLiteral("PowerOff");
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
         QStringLiteral("org.freedesktop.login1.Manager"), method);

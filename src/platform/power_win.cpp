@@ -48,7 +48,8 @@ void RequestPowerAction(PowerAction action, PowerActionDone done)
         ok = SetSuspendState(FALSE, FALSE, FALSE) != FALSE;
     } else {
         ok = ExitWindowsEx(EWX_POWEROFF | EWX_FORCEIFHUNG,
-                           SHTDN_REASON_MAJOR_OTHER | SHTDN_REASON_MINOR_OTHER | SHTDN_REASON_FLAG_PLANNED) != FALSE;
+                           SHTDN_REASON_MAJOR_OTHER | SHTDN_REASON_MINOR_OTHER | SHTDN_REASON_FLAG_PLANNED) !=
+             FALSE;
     }
     if (!ok)
         error = QStringLiteral("error %1").arg(GetLastError());

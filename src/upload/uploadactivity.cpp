@@ -32,8 +32,9 @@ void UploadActivity::Watch(const SharedUploadTaskPtr& task)
             emit SignalWorkStarted();
         CheckDrained();
     });
-    connect(raw, &SDKUploadTask::SignalProgress, this,
-            [this](int increment, qlonglong, qlonglong) { transferred_ += static_cast<quint64>(qMax(0, increment)); });
+    connect(raw, &SDKUploadTask::SignalProgress, this, [this](int increment, qlonglong, qlonglong) {
+        transferred_ += static_cast<quint64>(qMax(0, increment));
+    });
     connect(raw, &SDKUploadTask::SignalResult, this, [this, raw](bool success, const QString& desc) {
         if (success)
             return; // a pause, or a success that SignalRelease reports

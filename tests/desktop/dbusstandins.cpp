@@ -59,7 +59,10 @@ class TrayHostStandIn : public QObject
 public:
     bool hostRegistered() const { return true; }
 public slots:
-    void RegisterStatusNotifierItem(const QString&) { DBusStandIns::Record(QStringLiteral("RegisterStatusNotifierItem")); }
+    void RegisterStatusNotifierItem(const QString&)
+    {
+        DBusStandIns::Record(QStringLiteral("RegisterStatusNotifierItem"));
+    }
 };
 
 bool DBusStandIns::StartBus(QString* error)
@@ -69,10 +72,11 @@ bool DBusStandIns::StartBus(QString* error)
     int display = 100 + static_cast<int>(getpid() % 400);
     while (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(display)))
         ++display;
-    const QStringList x = Run(QStringLiteral("Xvfb :%1 -nolisten tcp -screen 0 1280x800x24 >/dev/null 2>&1 & echo $!")
-                                  .arg(display)
-                                  .toLocal8Bit()
-                                  .constData());
+    const QStringList x =
+        Run(QStringLiteral("Xvfb :%1 -nolisten tcp -screen 0 1280x800x24 >/dev/null 2>&1 & echo $!")
+                .arg(display)
+                .toLocal8Bit()
+                .constData());
     const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(display);
     for (int i = 0; i < 200 && !QFile::exists(socket); ++i)
         usleep(50 * 1000);
@@ -109,7 +113,8 @@ bool DBusStandIns::StartServices(QString* error)
             ok = bus.isConnected();
             for (const auto& [object, service, path] : services) {
                 object->setParent(host);
-                ok = ok && bus.registerObject(QLatin1String(path), object, QDBusConnection::ExportAllContents) &&
+                ok = ok &&
+                     bus.registerObject(QLatin1String(path), object, QDBusConnection::ExportAllContents) &&
                      bus.registerService(QLatin1String(service));
             }
             *error = bus.lastError().message();

@@ -75,10 +75,10 @@ int main(int argc, char** argv)
         ->findChild<QAction*>(QStringLiteral("postTaskShutdown"))
         ->trigger();
     SDKManager::instance()->SetTrafficLimit(2048);
-    SDKManager::instance()->AddUpload(categories.index(0, 0).data(256).toLongLong(),
-                                      env.MakeFile(QStringLiteral("Product launch keynote 2026.mp4"),
-                                                   12 * 1024 * 1024, 1),
-                                      QString(), QString(), QString(), QString(), 0, 0);
+    SDKManager::instance()->AddUpload(
+        categories.index(0, 0).data(256).toLongLong(),
+        env.MakeFile(QStringLiteral("Product launch keynote 2026.mp4"), 12 * 1024 * 1024, 1), QString(),
+        QString(), QString(), QString(), 0, 0);
     QTest::qWait(2500);
 
     // Opened by code at the tray icon, where a click would open it.

@@ -72,7 +72,8 @@ void DesktopTest::initTestCase()
     exits_ = std::make_unique<QSignalSpy>(window_.get(), &MainWindow::SignalExit);
     shell_ = std::make_unique<DesktopShell>(env_.config(), SDKManager::instance());
     shell_->AttachMainWindow(window_.get());
-    QVERIFY2(shell_->trayIcon() && shell_->trayIcon()->isVisible(), "no tray: the tray host stand-in is missing");
+    QVERIFY2(shell_->trayIcon() && shell_->trayIcon()->isVisible(),
+             "no tray: the tray host stand-in is missing");
     QTRY_VERIFY(DBusStandIns::Calls().contains(QStringLiteral("RegisterStatusNotifierItem")));
 }
 
@@ -110,19 +111,25 @@ void DesktopTest::leaving_data()
 {
     QTest::addColumn<QString>("closeBehavior");
     QTest::addColumn<QString>("via"); // the window's close, the tray menu's or the account menu's quit
-    QTest::addColumn<int>("answer"); // to the exit question, when it comes
+    QTest::addColumn<int>("answer");  // to the exit question, when it comes
     QTest::addColumn<bool>("asked");
     QTest::addColumn<bool>("stillShown");
     QTest::addColumn<bool>("stillUploading");
     QTest::addColumn<bool>("exitRequested");
     const int ok = QDialogButtonBox::Ok;
     const int cancel = QDialogButtonBox::Cancel;
-    QTest::newRow("close, hide: to the tray") << "hide" << "close" << cancel << false << false << true << false;
-    QTest::newRow("close, quit: cancel") << "quit" << "close" << cancel << true << true << true << false;
-    QTest::newRow("close, quit: ok") << "quit" << "close" << ok << true << false << false << false;
-    QTest::newRow("tray quit: cancel") << "hide" << "tray" << cancel << true << true << true << false;
-    QTest::newRow("tray quit: ok") << "hide" << "tray" << ok << true << false << false << true;
-    QTest::newRow("account menu quit, hide: ok") << "hide" << "menu" << ok << true << false << false << true;
+    QTest::newRow("close, hide: to the tray") << "hide"
+                                              << "close" << cancel << false << false << true << false;
+    QTest::newRow("close, quit: cancel") << "quit"
+                                         << "close" << cancel << true << true << true << false;
+    QTest::newRow("close, quit: ok") << "quit"
+                                     << "close" << ok << true << false << false << false;
+    QTest::newRow("tray quit: cancel") << "hide"
+                                       << "tray" << cancel << true << true << true << false;
+    QTest::newRow("tray quit: ok") << "hide"
+                                   << "tray" << ok << true << false << false << true;
+    QTest::newRow("account menu quit, hide: ok") << "hide"
+                                                 << "menu" << ok << true << false << false << true;
 }
 
 void DesktopTest::leaving()
@@ -171,11 +178,21 @@ void DesktopTest::countdown_data()
     QTest::addColumn<QString>("menuEntry");
     QTest::addColumn<QString>("ending"); // zero, cancel, newUpload
     QTest::addColumn<QString>("expectedCall");
-    QTest::newRow("shut down at zero") << "postTaskShutdown" << "zero" << "PowerOff 1";
-    QTest::newRow("sleep at zero") << "postTaskSleep" << "zero" << "Suspend 1";
-    QTest::newRow("quit at zero") << "postTaskQuit" << "zero" << "";
-    QTest::newRow("shut down, cancelled") << "postTaskShutdown" << "cancel" << "";
-    QTest::newRow("sleep, new upload") << "postTaskSleep" << "newUpload" << "";
+    QTest::newRow("shut down at zero") << "postTaskShutdown"
+                                       << "zero"
+                                       << "PowerOff 1";
+    QTest::newRow("sleep at zero") << "postTaskSleep"
+                                   << "zero"
+                                   << "Suspend 1";
+    QTest::newRow("quit at zero") << "postTaskQuit"
+                                  << "zero"
+                                  << "";
+    QTest::newRow("shut down, cancelled") << "postTaskShutdown"
+                                          << "cancel"
+                                          << "";
+    QTest::newRow("sleep, new upload") << "postTaskSleep"
+                                       << "newUpload"
+                                       << "";
 }
 
 void DesktopTest::countdown()
@@ -212,7 +229,8 @@ void DesktopTest::countdown()
     if (menuEntry == QLatin1String("postTaskQuit"))
         QTRY_COMPARE(exits_->count(), 1);
     QTest::qWait(200);
-    const QStringList power = DBusStandIns::Calls().filter(QRegularExpression(QStringLiteral("^(PowerOff|Suspend)")));
+    const QStringList power =
+        DBusStandIns::Calls().filter(QRegularExpression(QStringLiteral("^(PowerOff|Suspend)")));
     QCOMPARE(power, expectedCall.isEmpty() ? QStringList() : QStringList{expectedCall});
 }
 
@@ -229,7 +247,8 @@ void DesktopTest::notifications()
     auto notes = [] { return DBusStandIns::Calls().filter(QStringLiteral("Notify ")); };
     QTRY_COMPARE_WITH_TIMEOUT(notes().size(), 2, 30000);
     // Both failures in one notification, then the batch summary.
-    QVERIFY2(notes().at(0).startsWith(QLatin1String("Notify 2 uploads failed|refused-")), qPrintable(notes().at(0)));
+    QVERIFY2(notes().at(0).startsWith(QLatin1String("Notify 2 uploads failed|refused-")),
+             qPrintable(notes().at(0)));
     QCOMPARE(notes().at(1), QStringLiteral("Notify Uploads finished|0 files uploaded, 2 failed"));
 
     env_.server().ClearFaults();

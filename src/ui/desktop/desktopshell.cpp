@@ -97,14 +97,16 @@ void DesktopShell::CreateTray()
     };
     add("trayShowAction", tr("Show main window"), [this] { ShowWindow(); });
     trayMenu_->addSeparator();
-    add("trayStartAllAction", QCoreApplication::translate("MainWindowTitleWidget", "MainWindow.StartAll"), [this] {
-        if (window_)
-            window_->OnAllOperation(true);
-    });
-    add("traySuspendAllAction", QCoreApplication::translate("MainWindowTitleWidget", "MainWindow.SuspendAll"), [this] {
-        if (window_)
-            window_->OnAllOperation(false);
-    });
+    add("trayStartAllAction", QCoreApplication::translate("MainWindowTitleWidget", "MainWindow.StartAll"),
+        [this] {
+            if (window_)
+                window_->OnAllOperation(true);
+        });
+    add("traySuspendAllAction", QCoreApplication::translate("MainWindowTitleWidget", "MainWindow.SuspendAll"),
+        [this] {
+            if (window_)
+                window_->OnAllOperation(false);
+        });
     trayMenu_->addSeparator();
     add("trayQuitAction", QCoreApplication::translate("MainWindowTitleWidget", "MainWindow.Quit"), [this] {
         if (window_)

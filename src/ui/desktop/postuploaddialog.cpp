@@ -60,10 +60,12 @@ void PostUploadDialog::OnTick(int remaining)
     bar_->setValue(remaining);
     switch (choice_) {
     case PostUploadAction::Choice::Shutdown:
-        textLabel_->setText(tr("All uploads are done. The computer shuts down in %1 seconds.").arg(remaining));
+        textLabel_->setText(
+            tr("All uploads are done. The computer shuts down in %1 seconds.").arg(remaining));
         break;
     case PostUploadAction::Choice::Sleep:
-        textLabel_->setText(tr("All uploads are done. The computer goes to sleep in %1 seconds.").arg(remaining));
+        textLabel_->setText(
+            tr("All uploads are done. The computer goes to sleep in %1 seconds.").arg(remaining));
         break;
     case PostUploadAction::Choice::Quit:
     case PostUploadAction::Choice::Nothing:
