@@ -71,6 +71,10 @@
 <context>
     <name>DesktopShell</name>
     <message>
+        <source>The client keeps running in the tray; the uploads go on.</source>
+        <translation>客户端将在系统托盘中继续运行，上传不会中断。</translation>
+    </message>
+    <message>
         <source>Show main window</source>
         <translation>显示主窗口</translation>
     </message>

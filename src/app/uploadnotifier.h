@@ -27,11 +27,12 @@ public:
     void setGroupInterval(int ms) { group_.setInterval(ms); }
 
     void OnQueueDrained(int succeeded, int failed);
+    // Any other notice (through the same service, or the fallback).
+    void Send(const QString& title, const QString& body);
     void OnUploadFailed(const QString& title, const QString& reason);
 
 private:
     void FlushFailures();
-    void Send(const QString& title, const QString& body);
 
     QTimer group_;
     QStringList failures_;

@@ -168,6 +168,7 @@ void DesktopTest::leaving()
     QTRY_VERIFY_WITH_TIMEOUT(SDKManager::instance()->tasks().first()->uploadBytes() > before, 10000);
     QVERIFY(AnyUploading());
     if (!stillShown) {
+        QTRY_VERIFY(DBusStandIns::Calls().filter(QStringLiteral("keeps running in the tray")).size() == 1);
         shell_->trayIcon()->activated(QSystemTrayIcon::Trigger);
         QVERIFY(window_->isVisible());
     }

@@ -69,9 +69,15 @@ void DesktopShell::AttachMainWindow(MainWindow* window)
     window_ = window;
     connect(window, &QObject::destroyed, this, &DesktopShell::DestroyTray);
     window->SetHideOnClose([this] { return HidesOnClose(); });
-    connect(window, &MainWindow::SignalHiddenToTray, this, [] {
+    connect(window, &MainWindow::SignalHiddenToTray, this, [this] {
         // With the window in the tray, closing a dialog must not end the program.
         QApplication::setQuitOnLastWindowClosed(false);
+        // Once per run, so nobody takes the closed window for an ended program.
+        if (!toldAboutTray_) {
+            toldAboutTray_ = true;
+            notifier_->Send(QApplication::applicationDisplayName(),
+                            tr("The client keeps running in the tray; the uploads go on."));
+        }
     });
     if (QSystemTrayIcon::isSystemTrayAvailable())
         CreateTray();

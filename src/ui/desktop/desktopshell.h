@@ -63,4 +63,5 @@ private:
     QSystemTrayIcon* tray_ = nullptr;
     std::unique_ptr<QMenu> trayMenu_; // the tray icon does not own its menu
     QStringList pendingFiles_;
+    bool toldAboutTray_ = false;
 };
