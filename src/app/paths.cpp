@@ -56,3 +56,14 @@ QString StartFolder(QStandardPaths::StandardLocation location)
     const QString folder = QStandardPaths::writableLocation(location);
     return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QDir::homePath();
 }
+
+QString ResourceDir(const QString& name)
+{
+    const QString appDir = QCoreApplication::applicationDirPath();
+    const QString beside = appDir + QLatin1Char('/') + name;
+    if (QFileInfo(beside).isDir())
+        return beside;
+    const QString installed =
+        QDir::cleanPath(appDir + QStringLiteral("/../share/orvane-upload-client/") + name);
+    return QFileInfo(installed).isDir() ? installed : beside;
+}

@@ -10,3 +10,8 @@ QString WorkDir(const QString& sub = QString());
 // starts: that folder when it exists, else the home folder. A dialog given a
 // missing folder opens its parent with the folder's name typed in as a file.
 QString StartFolder(QStandardPaths::StandardLocation location);
+
+// A folder of the program's data files (themes, translations): beside the
+// executable when run from the build folder, else in the installed layout
+// <prefix>/share/orvane-upload-client/<name>.
+QString ResourceDir(const QString& name);

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace platform {
 
 // Sends one chunk of log text to an attached debugger (nothing where the OS
@@ -31,5 +33,20 @@ void ShowInExplorer(const QString& path);
 // and the path with Windows separators as two arguments, so that a path with
 // spaces is quoted on its own and arrives whole. The same on every OS.
 QStringList ExplorerSelectArguments(const QString& path);
+
+// A desktop notification through the session's notification service. False
+// at once when the desktop offers none (the caller then uses its tray icon);
+// delivery itself is asynchronous and failures are logged.
+bool ShowNotification(const QString& appName, const QString& title, const QString& body);
+
+enum class PowerAction
+{
+    Suspend,
+    PowerOff,
+};
+using PowerActionDone = std::function<void(bool ok, const QString& error)>;
+// Asks the OS to suspend or to power the computer off. The request is
+// asynchronous; `done` runs later on the calling thread with the outcome.
+void RequestPowerAction(PowerAction action, PowerActionDone done);
 
 } // namespace platform
