@@ -244,7 +244,7 @@ void Application::ShowMainWindow()
 {
     if (mainWindow_)
         return;
-    mainWindow_ = new MainWindow(nullptr);
+    mainWindow_ = new MainWindow(categoryTreeModel_, videoTableModel_, nullptr);
     mainWindow_->Init();
     connect(mainWindow_, &QObject::destroyed, this, [this]() { mainWindow_ = nullptr; });
     mainWindow_->show();
