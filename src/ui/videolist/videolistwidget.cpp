@@ -139,7 +139,7 @@ void VideoListWidget::BuildUi()
     }
     addCateButton_ = MakeButton(cateTreeWidget, "addCateButton");
     refreshCateButton_ = MakeButton(cateTreeWidget, "refreshCateButton");
-    cateBar->addWidget(searchCateLineEdit_, 1);
+    cateLayout->addWidget(searchCateLineEdit_);
     cateBar->addWidget(addCateButton_);
     cateBar->addWidget(refreshCateButton_);
     cateLayout->addLayout(cateBar);
@@ -447,7 +447,7 @@ void VideoListWidget::Retranslate()
     searchVideoCateTypeComboBox_->setItemText(0, tr("VideoList.CurrentCategory"));
     searchVideoCateTypeComboBox_->setItemText(1, tr("VideoList.AllCategory"));
     searchVideoLineEdit_->setPlaceholderText(tr("VideoList.SearchFile"));
-    searchButton_->setToolTip(tr("VideoList.SearchFile"));
+    searchButton_->setText(tr("Search"));
     batchSearchButton_->setText(tr("BatchSearch"));
     sortComboBox_->clear();
     sortComboBox_->addItems({tr("TimeDescSort"), tr("TimeAscSort"), tr("TitleDescSort"), tr("TitleAscSort")});

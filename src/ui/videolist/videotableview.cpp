@@ -42,7 +42,8 @@ QPushButton* TableViewDelegate::Button(const QString& objectName) const
 
 QRect TableViewDelegate::ButtonRect(const QRect& cell, const QString& objectName)
 {
-    const int width = objectName == QLatin1String("categoryButton") ? cell.width() - 2 * kPadding : 64;
+    const int width = objectName == QLatin1String("categoryButton") ? cell.width() - 2 * kPadding
+                                                                     : qMin(52, cell.width() - kPadding);
     const int height = 28;
     return QRect(cell.center().x() - width / 2 + 1, cell.center().y() - height / 2 + 1, width, height);
 }
@@ -59,7 +60,7 @@ bool TableViewDelegate::PaintButton(QPainter* painter, const QStyleOptionViewIte
     opt.initFrom(button);
     opt.rect = ButtonRect(option.rect, name);
     opt.text = painter->fontMetrics().elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight,
-                                                 opt.rect.width() - 8);
+                                                 opt.rect.width() - 12);
     opt.state = enabled ? QStyle::State_Enabled : QStyle::State_None;
     if (enabled && hovered_ == index)
         opt.state |= QStyle::State_MouseOver;
@@ -270,15 +271,15 @@ void VideoTableView::SetVideoModel(VideoTableModel* model)
     auto* h = header_;
     h->setMinimumSectionSize(36);
     h->setSectionResizeMode(QHeaderView::Fixed);
-    h->resizeSection(VideoTableModel::Selected, 44);
-    h->resizeSection(VideoTableModel::Thumbs, 96);
+    h->resizeSection(VideoTableModel::Selected, 40);
+    h->resizeSection(VideoTableModel::Thumbs, 84);
     h->setSectionResizeMode(VideoTableModel::DisplayInfo, QHeaderView::Stretch);
-    h->resizeSection(VideoTableModel::Uploader, 90);
-    h->resizeSection(VideoTableModel::CategoryName, 110);
-    h->resizeSection(VideoTableModel::UploadTime, 110);
-    h->resizeSection(VideoTableModel::Status, 90);
-    h->resizeSection(VideoTableModel::Edit, 80);
-    h->resizeSection(VideoTableModel::CodeGen, 80);
+    h->resizeSection(VideoTableModel::Uploader, 70);
+    h->resizeSection(VideoTableModel::CategoryName, 96);
+    h->resizeSection(VideoTableModel::UploadTime, 92);
+    h->resizeSection(VideoTableModel::Status, 72);
+    h->resizeSection(VideoTableModel::Edit, 60);
+    h->resizeSection(VideoTableModel::CodeGen, 60);
     connect(model, &VideoTableModel::SignalCheckStateChanged, this, &VideoTableView::UpdateHeaderCheckState);
     connect(model, &QAbstractItemModel::modelReset, this, &VideoTableView::UpdateHeaderCheckState);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, header_,
