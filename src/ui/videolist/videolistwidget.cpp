@@ -632,6 +632,8 @@ void VideoListWidget::SlotUpdateCateFilter()
         return;
     lastCateFilter_ = text;
     qInfo().noquote() << "Set cate filter:" << text;
+    // Filtering moves the tree's current row; that is no choice of the user.
+    const QSignalBlocker block(cateTreeView_);
     cateTreeView_->proxy()->setFilterFixedString(text);
     if (text.isEmpty()) {
         cateTreeView_->collapseAll();
@@ -645,7 +647,9 @@ void VideoListWidget::SlotUpdateCateFilter()
 
 void VideoListWidget::SlotUploadTaskAppended()
 {
-    if (videoTableView_->isVisible())
+    // The page rather than the table: an empty category shows no table but
+    // must still show the new upload.
+    if (isVisible())
         SlotRefreshVideoList();
     else
         refreshPending_ = true;

@@ -43,7 +43,7 @@ QPushButton* TableViewDelegate::Button(const QString& objectName) const
 QRect TableViewDelegate::ButtonRect(const QRect& cell, const QString& objectName)
 {
     const int width = objectName == QLatin1String("categoryButton") ? cell.width() - 2 * kPadding
-                                                                     : qMin(52, cell.width() - kPadding);
+                                                                    : qMin(52, cell.width() - kPadding);
     const int height = 28;
     return QRect(cell.center().x() - width / 2 + 1, cell.center().y() - height / 2 + 1, width, height);
 }
@@ -114,7 +114,12 @@ bool TableViewDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
 
 // ---- VideoTableViewDelegate -------------------------------------------------
 
-VideoTableViewDelegate::VideoTableViewDelegate(QWidget* view) : TableViewDelegate(view) {}
+VideoTableViewDelegate::VideoTableViewDelegate(QWidget* view)
+    : TableViewDelegate(view), copyNormal_(QStringLiteral(":/image/videoList/icon_copy_normal.svg")),
+      copyHover_(QStringLiteral(":/image/videoList/icon_copy_hover.svg")),
+      copyPressedIcon_(QStringLiteral(":/image/videoList/icon_copy_pressed.svg"))
+{
+}
 
 QRect VideoTableViewDelegate::CopyIconRect(const QStyleOptionViewItem& option, const QModelIndex& index)
 {
@@ -185,10 +190,8 @@ void VideoTableViewDelegate::paint(QPainter* painter, const QStyleOptionViewItem
         painter->drawText(vidRect, Qt::AlignLeft | Qt::AlignVCenter,
                           opt.fontMetrics.elidedText(lines.value(2), Qt::ElideMiddle, vidRect.width()));
         const bool over = index.data(VideoTableModel::ButtonEnabledRole).toInt() == 1;
-        const QString icon = over && copyPressed_ ? QStringLiteral(":/image/videoList/icon_copy_pressed.svg")
-                             : over               ? QStringLiteral(":/image/videoList/icon_copy_hover.svg")
-                                                  : QStringLiteral(":/image/videoList/icon_copy_normal.svg");
-        QIcon(icon).paint(painter, copy);
+        const QIcon& icon = over && copyPressed_ ? copyPressedIcon_ : over ? copyHover_ : copyNormal_;
+        icon.paint(painter, copy);
         painter->restore();
         return;
     }

@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QHash>
+#include <QIcon>
 #include <QPersistentModelIndex>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -62,6 +63,8 @@ signals:
 
 private:
     bool copyPressed_ = false;
+    // Built once: an icon made from its file parses the picture again.
+    QIcon copyNormal_, copyHover_, copyPressedIcon_;
 };
 
 class VideoTableView : public QTableView
