@@ -1,5 +1,7 @@
 #include "ui/videolist/videoeditdialog.h"
 
+#include "model/videotablemodel.h"
+
 #include "ui/common/toast.h"
 #include "ui/transfer/transfercommon.h"
 #include "upload/transferstats.h"
@@ -179,6 +181,24 @@ void VideoEditDialog::SetUploadMode(const QString& title, const QString& tags, c
     tagsLineEdit_->setText(tags);
     descPlainTextEdit_->setPlainText(desc);
     fileSizeLabel_->setText(FormatSize(fileSize, 4));
+    UpdateCounters();
+}
+
+void VideoEditDialog::SetLibraryMode(VideoTableModel* model, const VideoListRecord& record)
+{
+    videoModel_ = model;
+    vid_ = record.vid;
+    title_ = record.title;
+    tags_ = record.tags;
+    desc_ = record.description;
+    titleLineEdit_->setText(record.title);
+    tagsLineEdit_->setText(record.tags);
+    descPlainTextEdit_->setPlainText(record.description);
+    vidLabel_->setText(record.vid);
+    durationLabel_->setText(FormatDuration(record.duration > 0 ? quint64(record.duration) : 0));
+    fileSizeLabel_->setText(FormatSize(qint64(record.size), 4));
+    uploadTimeLabel_->setText(record.creationTime);
+    modifyTimeLabel_->setText(record.updateTime);
     UpdateCounters();
 }
 

@@ -9,6 +9,8 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QStackedWidget;
+class VideoTableModel;
+struct VideoListRecord;
 
 class VideoEditDialog : public QDialog
 {
@@ -25,6 +27,9 @@ public:
     // yet (vid, duration, times) and the cover page.
     void SetUploadMode(const QString& title, const QString& tags, const QString& desc, qint64 fileSize);
     bool isUploadMode() const { return uploadMode_; }
+    // Library mode: edits the video of `record` through `model`. Call before showing.
+    void SetLibraryMode(VideoTableModel* model, const VideoListRecord& record);
+    QString vid() const { return vid_; }
 
     QString title() const { return title_; }
     QString tags() const { return tags_; }
@@ -46,6 +51,8 @@ private:
     void SetButtonsEnabled(bool enabled);
 
     bool uploadMode_ = false;
+    VideoTableModel* videoModel_ = nullptr;
+    QString vid_;
     QString title_;
     QString tags_;
     QString desc_;
