@@ -1055,4 +1055,112 @@
         <translation>正在上传封面，请稍候再关闭</translation>
     </message>
 </context>
+<context>
+    <name>VideoStatus</name>
+    <message>
+        <source>Uploading</source>
+        <translation>上传中</translation>
+    </message>
+    <message>
+        <source>Syncing</source>
+        <translation>同步中</translation>
+    </message>
+    <message>
+        <source>SyncFailed</source>
+        <translation>同步失败</translation>
+    </message>
+    <message>
+        <source>WaitingProcess</source>
+        <translation>等待处理</translation>
+    </message>
+    <message>
+        <source>Transcoding</source>
+        <translation>转码中</translation>
+    </message>
+    <message>
+        <source>TranscodeFailed</source>
+        <translation>转码失败</translation>
+    </message>
+    <message>
+        <source>SourceFileIllegal</source>
+        <translation>源文件异常</translation>
+    </message>
+    <message>
+        <source>WaitingReview</source>
+        <translation>等待审核</translation>
+    </message>
+    <message>
+        <source>ReviewNoPass</source>
+        <translation>审核未通过</translation>
+    </message>
+    <message>
+        <source>Reviewing</source>
+        <translation>审核中</translation>
+    </message>
+    <message>
+        <source>Forbidden</source>
+        <translation>已禁播</translation>
+    </message>
+    <message>
+        <source>Release</source>
+        <translation>已发布</translation>
+    </message>
+</context>
+<context>
+    <name>VideoTableColumn</name>
+    <message>
+        <source>Thumbs</source>
+        <translation>缩略图</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>Uploader</source>
+        <translation>上传者</translation>
+    </message>
+    <message>
+        <source>Category</source>
+        <translation>分类</translation>
+    </message>
+    <message>
+        <source>UploadTime</source>
+        <translation>上传时间</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>状态</translation>
+    </message>
+</context>
+<context>
+    <name>VideoTableModel</name>
+    <message>
+        <source>Edit</source>
+        <translation>编辑</translation>
+    </message>
+    <message>
+        <source>CodeGen</source>
+        <translation>代码</translation>
+    </message>
+    <message>
+        <source>MainUploader</source>
+        <translation>主账号</translation>
+    </message>
+    <message>
+        <source>unknown</source>
+        <translation>未知</translation>
+    </message>
+    <message>
+        <source>DeleteUploadingVideoFromOtherClient</source>
+        <translation>该视频正在由其他客户端上传，无法删除</translation>
+    </message>
+</context>
+<context>
+    <name>VideoTableView</name>
+    <message>
+        <source>CopyVid</source>
+        <translation>复制 VID</translation>
+    </message>
+</context>
 </TS>

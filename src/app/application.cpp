@@ -5,6 +5,7 @@
 #include "app/legacyaccounts.h"
 #include "app/paths.h"
 #include "model/categorytreemodel.h"
+#include "model/videotablemodel.h"
 #include "storage/dbmanager.h"
 #include "ui/resources.h"
 #include "ui/shell/logindialog.h"
@@ -222,6 +223,7 @@ void Application::CreateModels()
     // Shared by every window for the whole run; deleted by the stop sequence
     // once their background tasks have ended.
     categoryTreeModel_ = new CategoryTreeModel(nullptr);
+    videoTableModel_ = new VideoTableModel(categoryTreeModel_, nullptr);
 }
 
 void Application::ShowLoginDialog()
@@ -268,11 +270,16 @@ void Application::DeleteWindows()
 
 void Application::WaitForModelTasksAndDeleteModels()
 {
-    if (categoryTreeModel_) {
+    if (categoryTreeModel_)
         categoryTreeModel_->WaitForTasks();
-        delete categoryTreeModel_;
-        categoryTreeModel_ = nullptr;
+    if (videoTableModel_) {
+        videoTableModel_->WaitForTasks();
+        delete videoTableModel_;
+        videoTableModel_ = nullptr;
     }
+    // The video model names its rows' categories from the tree: it goes first.
+    delete categoryTreeModel_;
+    categoryTreeModel_ = nullptr;
 }
 
 void Application::CloseDatabase()
