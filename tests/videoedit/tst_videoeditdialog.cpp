@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTranslator>
 #include <QtTest>
 
 namespace {
@@ -28,12 +29,18 @@ class ToastRecorder : public QObject
 public:
     ToastRecorder() { qApp->installEventFilter(this); }
     ~ToastRecorder() override { qApp->removeEventFilter(this); }
-    int Count(const QString& prefix) const
+    // Toasts showing the text of `key`, up to its "%1" when it has one.
+    int Count(const QString& key) const
     {
+        const QString text = QCoreApplication::translate("VideoEditDialog", qPrintable(key));
+        const QString prefix = text.left(text.indexOf(QLatin1String("%1")));
         return int(std::count_if(texts_.cbegin(), texts_.cend(),
-                                 [&](const QString& text) { return text.startsWith(prefix); }));
+                                 [&](const QString& shown) { return shown.startsWith(prefix); }));
     }
-    bool Seen(const QString& text) const { return texts_.contains(text); }
+    bool Seen(const QString& key) const
+    {
+        return texts_.contains(QCoreApplication::translate("VideoEditDialog", qPrintable(key)));
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
@@ -83,6 +90,12 @@ private:
 void VideoEditDialogTest::initTestCase()
 {
     InitOrvaneResources();
+    if (!qEnvironmentVariableIsEmpty("ORVANE_SCREENSHOT_DIR")) {
+        // Screenshots show the shipped texts.
+        auto* translator = new QTranslator(qApp);
+        if (translator->load(orvtest::BinDir() + QStringLiteral("/translations/zh_CN.qm")))
+            qApp->installTranslator(translator);
+    }
     QString error;
     QVERIFY2(env_.Start(&error), qPrintable(error));
     error = env_.Login(QString::fromLatin1(orvsrv::kDemoMainEmail));
@@ -232,8 +245,13 @@ void VideoEditDialogTest::coverPage()
 {
     const int row = 3;
     const QString vid = model_->index(row, 0).data(VideoTableModel::DataRole::Vid).toString();
+    // Snapshots and the cover; the list's thumbnail pass fetches others.
     const QString filesOfVid = kFiles + env_.account().userId() + QLatin1Char('/') + vid;
-    const int before = env_.server().RequestCount(filesOfVid);
+    auto fetched = [&] {
+        return env_.server().RequestCount(filesOfVid + QStringLiteral("/snap")) +
+               env_.server().RequestCount(filesOfVid + QStringLiteral("/cover"));
+    };
+    const int before = fetched();
     ToastRecorder toasts;
     {
         auto dialog = Open(row);
@@ -245,14 +263,14 @@ void VideoEditDialogTest::coverPage()
         }
         QTRY_VERIFY(Child<QLabel>(dialog.get(), "selectedPic")->property("valid").toBool());
     }
-    QCOMPARE(env_.server().RequestCount(filesOfVid) - before, VideoEditDialog::kSnapshotCount + 1);
+    QCOMPARE(fetched() - before, VideoEditDialog::kSnapshotCount + 1);
 
     // The second opening reads every picture from the cache.
     auto dialog = Open(row);
     dialog->ShowPage(1);
     auto* third = Child<QLabel>(dialog.get(), "pic3");
     QTRY_VERIFY_WITH_TIMEOUT(third->property("valid").toBool(), 20000);
-    QCOMPARE(env_.server().RequestCount(filesOfVid) - before, VideoEditDialog::kSnapshotCount + 1);
+    QCOMPARE(fetched() - before, VideoEditDialog::kSnapshotCount + 1);
 
     // Choosing the third snapshot makes it the cover; the list shows its thumbnail.
     QTest::mouseClick(third, Qt::LeftButton);
@@ -260,6 +278,13 @@ void VideoEditDialogTest::coverPage()
     QTest::keyClick(dialog.get(), Qt::Key_Escape);
     QVERIFY(toasts.Seen(QStringLiteral("VideoEditDialog.CloseWhenChanging!")));
     QTRY_VERIFY_WITH_TIMEOUT(toasts.Seen(QStringLiteral("VideoEditDialog.ChangeCoverSucceed")), 15000);
+    const QString shots = qEnvironmentVariable("ORVANE_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) {
+        QTest::qWait(3000); // the toasts fade
+        QVERIFY(dialog->grab().save(shots + QStringLiteral("/video-edit-cover.png")));
+        dialog->ShowPage(0);
+        QVERIFY(dialog->grab().save(shots + QStringLiteral("/video-edit-basic.png")));
+    }
     QVERIFY(LoadPage());
     const QModelIndex cell = model_->index(model_->RowOfVid(vid), 0);
     QCOMPARE(cell.data(VideoTableModel::DataRole::ThumbnailURL).toUrl().fileName(), QStringLiteral("snap3_s.png"));
@@ -273,7 +298,7 @@ void VideoEditDialogTest::coverPage()
     QDir(WorkDir() + QStringLiteral("/thumbs")).removeRecursively();
     dialog = Open(row);
     dialog->ShowPage(1);
-    QTRY_VERIFY(env_.server().RequestCount(filesOfVid) > before + VideoEditDialog::kSnapshotCount + 1);
+    QTRY_VERIFY(fetched() > before + VideoEditDialog::kSnapshotCount + 1);
     QElapsedTimer closing;
     closing.start();
     dialog.reset();
@@ -301,7 +326,7 @@ void VideoEditDialogTest::coverUpload()
     QTRY_VERIFY_WITH_TIMEOUT(toasts.Seen(QStringLiteral("VideoEditDialog.UploadCoverSucceed")), 20000);
     env_.server().RemoveFault(fault);
     QCOMPARE(env_.server().RequestCount(kUpload) - before, 2);
-    QCOMPARE(toasts.Count(QStringLiteral("VideoEditDialog.UploadCoverFailed: ")), 1);
+    QCOMPARE(toasts.Count(QStringLiteral("VideoEditDialog.UploadCoverFailed: %1")), 1);
     auto* upload = Child<QPushButton>(dialog.get(), "uploadCoverButton");
     QVERIFY(upload->isEnabled());
 
