@@ -51,7 +51,7 @@ struct PlatformServer::Impl
     quint16 port = 0;
     bool storageOpen = false;
     mutable std::mutex pathsMutex;
-    std::vector<QString> paths; // every request path, for RequestCount
+    std::vector<QString> paths; // every request target (path and query), in arrival order
 
     bool OpenStorage(QString* error)
     {
@@ -133,7 +133,7 @@ bool PlatformServer::Start(QString* error)
     http.set_pre_routing_handler([d_](const httplib::Request& req, httplib::Response& res) {
         {
             std::lock_guard<std::mutex> lock(d_->pathsMutex);
-            d_->paths.push_back(QString::fromStdString(req.path));
+            d_->paths.push_back(QString::fromStdString(req.target.empty() ? req.path : req.target));
         }
         if (d_->faults.Before(req, res))
             return httplib::Server::HandlerResponse::Handled;
@@ -269,9 +269,17 @@ QString PlatformServer::SeedVideo(const QString& email, const VideoSeed& seed)
 
 int PlatformServer::RequestCount(const QString& pathPrefix) const
 {
+    return Requests(pathPrefix).size();
+}
+
+QStringList PlatformServer::Requests(const QString& pathPrefix) const
+{
     std::lock_guard<std::mutex> lock(d->pathsMutex);
-    return int(std::count_if(d->paths.begin(), d->paths.end(),
-                             [&](const QString& path) { return path.startsWith(pathPrefix); }));
+    QStringList targets;
+    for (const QString& target : d->paths)
+        if (target.startsWith(pathPrefix))
+            targets.append(target);
+    return targets;
 }
 
 QString PlatformServer::SeedLarge(int categories, int videos)

@@ -248,7 +248,7 @@ void Application::ShowMainWindow()
 {
     if (mainWindow_)
         return;
-    mainWindow_ = new MainWindow(nullptr);
+    mainWindow_ = new MainWindow(categoryTreeModel_, videoTableModel_, nullptr);
     mainWindow_->Init();
     if (desktop_)
         desktop_->AttachMainWindow(mainWindow_);

@@ -89,6 +89,8 @@ public:
 
     // Requests whose path starts with `pathPrefix`, counted since Start.
     int RequestCount(const QString& pathPrefix) const;
+    // Their targets (path and query), in arrival order.
+    QStringList Requests(const QString& pathPrefix) const;
 
 private:
     struct Impl;
