@@ -302,8 +302,10 @@ void VideoEditDialog::SetVideo(const QModelIndex& row)
     tagsLineEdit_->setText(tags_);
     descPlainTextEdit_->setPlainText(desc_);
     vidLabel_->setText(vid_);
-    durationLabel_->setText(FormatDuration(quint64(qMax(0.0, cell.data(VideoTableModel::DataRole::Duration).toDouble()))));
-    fileSizeLabel_->setText(FormatSize(qint64(cell.data(VideoTableModel::DataRole::FileSize).toULongLong()), 4));
+    durationLabel_->setText(
+        FormatDuration(quint64(qMax(0.0, cell.data(VideoTableModel::DataRole::Duration).toDouble()))));
+    fileSizeLabel_->setText(
+        FormatSize(qint64(cell.data(VideoTableModel::DataRole::FileSize).toULongLong()), 4));
     uploadTimeLabel_->setText(cell.data(VideoTableModel::DataRole::CreationTime).toString());
     modifyTimeLabel_->setText(cell.data(VideoTableModel::DataRole::UpdateTime).toString());
     UpdateCounters();
@@ -313,11 +315,14 @@ void VideoEditDialog::ConnectModel()
 {
     if (!model_)
         return;
-    connect(model_, &VideoTableModel::SignalGetVideosInfoSucceed, this, &VideoEditDialog::OnGetVideosInfoSucceed);
-    connect(model_, &VideoTableModel::SignalGetVideosInfoFailed, this, &VideoEditDialog::OnGetVideosInfoFailed);
+    connect(model_, &VideoTableModel::SignalGetVideosInfoSucceed, this,
+            &VideoEditDialog::OnGetVideosInfoSucceed);
+    connect(model_, &VideoTableModel::SignalGetVideosInfoFailed, this,
+            &VideoEditDialog::OnGetVideosInfoFailed);
     connect(model_, &VideoTableModel::SignalUpdateVideoInfoSucceed, this,
             &VideoEditDialog::OnUpdateVideoInfoSucceed);
-    connect(model_, &VideoTableModel::SignalUpdateVideoInfoFailed, this, &VideoEditDialog::OnUpdateVideoInfoFailed);
+    connect(model_, &VideoTableModel::SignalUpdateVideoInfoFailed, this,
+            &VideoEditDialog::OnUpdateVideoInfoFailed);
     connect(model_, &VideoTableModel::SignalChangeVideoCoverSucceed, this,
             &VideoEditDialog::OnChangeVideoCoverSucceed);
     connect(model_, &VideoTableModel::SignalChangeVideoCoverFailed, this,
@@ -617,7 +622,8 @@ void VideoEditDialog::OnCoverClicked(QLabel* label)
         MarkSelected(-2);
 }
 
-void VideoEditDialog::OnChangeVideoCoverSucceed(const QString& vid, const QUrl& coverUrl, const QUrl& thumbsUrl)
+void VideoEditDialog::OnChangeVideoCoverSucceed(const QString& vid, const QUrl& coverUrl,
+                                                const QUrl& thumbsUrl)
 {
     Q_UNUSED(thumbsUrl);
     if (changeTaskId_.isNull() || vid != vid_)
@@ -680,10 +686,10 @@ void VideoEditDialog::OnUploadCoverClicked()
 
 void VideoEditDialog::ChooseCoverFile()
 {
-    auto* chooser = new QFileDialog(
-        this, tr("VideoEditDialog.ChoiceFile"), LastCoverFolder(),
-        QStringLiteral("%1 (%2)").arg(tr("VideoEditDialog.SupportImageFormat"),
-                                      QStringLiteral("*.jpg *.png *.jpeg *.gif *.bmp")));
+    auto* chooser =
+        new QFileDialog(this, tr("VideoEditDialog.ChoiceFile"), LastCoverFolder(),
+                        QStringLiteral("%1 (%2)").arg(tr("VideoEditDialog.SupportImageFormat"),
+                                                      QStringLiteral("*.jpg *.png *.jpeg *.gif *.bmp")));
     chooser->setObjectName(QStringLiteral("coverFileDialog"));
     chooser->setFileMode(QFileDialog::ExistingFile);
     chooser->setAcceptMode(QFileDialog::AcceptOpen);
