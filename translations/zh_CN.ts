@@ -67,6 +67,14 @@
         <source>CategoryTreeModel.RenameCateNameMySQLIncompatible</source>
         <translation>分类名称包含不支持的字符（如表情符号），请修改后重试</translation>
     </message>
+    <message>
+        <source>RenameCateNameEmpty</source>
+        <translation>分类名称不能为空</translation>
+    </message>
+    <message>
+        <source>RenameCateNameMySQLIncompatible</source>
+        <translation>分类名称包含不支持的字符（如表情符号），请修改后重试</translation>
+    </message>
 </context>
 <context>
     <name>CheckableHeaderView</name>
@@ -1087,6 +1095,90 @@
     <message>
         <source>VideoEditDialog.EmptyTitle</source>
         <translation>标题不能为空</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.SelectCover</source>
+        <translation>选择封面</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.SelectedCover</source>
+        <translation>当前封面</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.CustomCover:</source>
+        <translation>自定义封面：</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.UploadCover</source>
+        <translation>上传封面</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.Notice</source>
+        <translation>支持 JPG、PNG、GIF、BMP 格式，文件不超过 5 MB，分辨率不超过 1920 × 1080</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.Uploading...</source>
+        <translation>上传中...</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.ChoiceFile</source>
+        <translation>选择图片</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.SupportImageFormat</source>
+        <translation>图片文件</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.UploadCoverFileSizeTooLarge</source>
+        <translation>图片文件不能超过 5 MB</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.UploadCoverResolutionTooLarge</source>
+        <translation>图片分辨率不能超过 1920 × 1080</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.UploadCoverNotImage</source>
+        <translation>所选文件不是可用的图片</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.ReUploadCoverWillOverride?</source>
+        <translation>重新上传将覆盖已上传的自定义封面，是否继续？</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.UploadCoverSucceed</source>
+        <translation>封面上传成功</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.UploadCoverFailed: %1</source>
+        <translation>封面上传失败：%1</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.ChangeCoverSucceed</source>
+        <translation>封面修改成功</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.ChangeCoverFailed: %1</source>
+        <translation>封面修改失败：%1</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.GetVideosInfoFailed: %1</source>
+        <translation>获取视频截图失败：%1</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.UpdateVideoInfoFailed:</source>
+        <translation>视频信息修改失败：</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.CloseWhenUpdateVideoInfo!</source>
+        <translation>正在保存视频信息，请稍候再关闭</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.CloseWhenChanging!</source>
+        <translation>正在修改封面，请稍候再关闭</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.CloseWhenUploading!</source>
+        <translation>正在上传封面，请稍候再关闭</translation>
     </message>
 </context>
 <context>
