@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace platform {
 
 // Sends one chunk of log text to an attached debugger (nothing where the OS
@@ -25,5 +27,29 @@ bool SetAutoStart(const QString& appName, const QString& exePath, bool enable);
 // Opens the file manager with the file selected (or the folder opened when
 // selecting is not possible).
 void ShowInExplorer(const QString& path);
+
+} // namespace platform
+
+namespace platform {
+
+// Console streams of a command-line program.
+enum class Stream
+{
+    In,
+    Out,
+    Err,
+};
+
+// Whether the stream is an interactive terminal (not a pipe or a file).
+bool IsTerminal(Stream stream);
+
+// Prints prompt on the terminal and reads one line with echo switched off;
+// false when no terminal can be read (the caller then refuses).
+bool ReadSecret(const QString& prompt, QString* secret);
+
+// Calls onInterrupt on the main thread, through its event loop, whenever the
+// user interrupts the program (Ctrl+C, SIGINT, SIGTERM). Needs a running
+// QCoreApplication; a later call replaces the callback.
+bool WatchInterrupt(std::function<void()> onInterrupt);
 
 } // namespace platform
