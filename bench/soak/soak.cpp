@@ -95,8 +95,8 @@ public:
         env_.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_.filePath(QStringLiteral("config")));
         env_.insert(QStringLiteral("LANG"), QStringLiteral("C"));
         QDir().mkpath(dir_.filePath(QStringLiteral("files")));
-        int code = Run({QStringLiteral("login"), QStringLiteral("--email"), QString::fromLatin1(orvsrv::kDemoMainEmail),
-                        QStringLiteral("--password-stdin")},
+        int code = Run({QStringLiteral("login"), QStringLiteral("--email"),
+                        QString::fromLatin1(orvsrv::kDemoMainEmail), QStringLiteral("--password-stdin")},
                        QByteArray(orvsrv::kDemoPassword) + '\n');
         if (code != 0)
             return Fail(QStringLiteral("login exited with %1").arg(code));
@@ -107,7 +107,7 @@ public:
     {
         QTimer injector;
         QObject::connect(&injector, &QTimer::timeout, [this] { InjectRandomFault(); });
-        injector.start(250);
+        injector.start(500);
         int completed = 0;
         int identical = 0;
         int retried = 0;
@@ -148,7 +148,8 @@ public:
                   .arg(retried)
                   .arg(server_->UploadBytesReceived())
                   .arg(totalBytes_));
-        Print(QStringLiteral("uploads: %1, completed: %2, identical: %3").arg(n).arg(completed).arg(identical));
+        Print(
+            QStringLiteral("uploads: %1, completed: %2, identical: %3").arg(n).arg(completed).arg(identical));
         return completed == n && identical == n ? 0 : 1;
     }
 
@@ -240,8 +241,9 @@ private:
     QString MakeFile(int i, qint64 size)
     {
         totalBytes_ += size;
-        return orvtest::WriteRandomFile(dir_.filePath(QStringLiteral("files/soak-%1.mp4").arg(i, 4, 10, QLatin1Char('0'))),
-                                        size, seed_ * 7919u + quint32(i));
+        return orvtest::WriteRandomFile(
+            dir_.filePath(QStringLiteral("files/soak-%1.mp4").arg(i, 4, 10, QLatin1Char('0'))), size,
+            seed_ * 7919u + quint32(i));
     }
 
     // Runs the uploader to its end (or kills it after killAfterMs); returns its exit code.
@@ -251,9 +253,9 @@ private:
         process.setProcessEnvironment(env_);
         process.setStandardOutputFile(dir_.filePath(QStringLiteral("uploader.log")), QIODevice::Append);
         process.setStandardErrorFile(dir_.filePath(QStringLiteral("uploader.err")), QIODevice::Append);
-        process.start(uploader_, args + QStringList{QStringLiteral("--json"), QStringLiteral("--api-url"),
-                                                    server_->BaseUrl(), QStringLiteral("--cacert"),
-                                                    server_->CaFile()});
+        process.start(uploader_,
+                      args + QStringList{QStringLiteral("--json"), QStringLiteral("--api-url"),
+                                         server_->BaseUrl(), QStringLiteral("--cacert"), server_->CaFile()});
         if (!process.waitForStarted(10000))
             return -1;
         if (!input.isEmpty())
@@ -329,7 +331,8 @@ private:
         const QString name = QStringLiteral("soak");
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-            db.setDatabaseName(dir_.filePath(QStringLiteral("client/orvane-upload-client/orv-upload-client.db")));
+            db.setDatabaseName(
+                dir_.filePath(QStringLiteral("client/orvane-upload-client/orv-upload-client.db")));
             db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
             if (db.open()) {
                 QSqlQuery q(db);
@@ -353,8 +356,8 @@ private:
         qint64 size = 0;
         quint64 stored = 0;
         quint64 local = 0;
-        return server_->StoredVideo(vid, &size, &stored) && FileCrc64(file, &local) && size == QFile(file).size() &&
-               stored == local;
+        return server_->StoredVideo(vid, &size, &stored) && FileCrc64(file, &local) &&
+               size == QFile(file).size() && stored == local;
     }
 
     QTemporaryDir dir_;

@@ -113,4 +113,9 @@ bool WatchInterrupt(std::function<void()> onInterrupt)
     return ::sigaction(SIGINT, &action, nullptr) == 0 && ::sigaction(SIGTERM, &action, nullptr) == 0;
 }
 
+bool InterruptProcess(qint64 pid)
+{
+    return pid > 0 && ::kill(static_cast<pid_t>(pid), SIGINT) == 0;
+}
+
 } // namespace platform

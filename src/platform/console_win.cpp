@@ -98,4 +98,10 @@ bool WatchInterrupt(std::function<void()> onInterrupt)
     return SetConsoleCtrlHandler(OnConsoleCtrl, TRUE) != 0;
 }
 
+bool InterruptProcess(qint64 pid)
+{
+    // Reaches the target only when it shares this console's process group.
+    return pid > 0 && GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, static_cast<DWORD>(pid)) != 0;
+}
+
 } // namespace platform

@@ -52,4 +52,7 @@ bool ReadSecret(const QString& prompt, QString* secret);
 // QCoreApplication; a later call replaces the callback.
 bool WatchInterrupt(std::function<void()> onInterrupt);
 
+// Interrupts another process as Ctrl+C in its console would.
+bool InterruptProcess(qint64 pid);
+
 } // namespace platform
