@@ -48,10 +48,6 @@ const ValueOption kValueOptions[] = {
     {"--settle", Opt::Settle},
 };
 
-QString Tr(const char* text)
-{
-    return QCoreApplication::translate("UploadCli", text);
-}
 
 bool ToInt(const QString& text, qint64 min, qint64 max, qint64* out)
 {
@@ -67,7 +63,7 @@ bool Apply(Opt opt, const QString& name, const QString& value, CliArgs* a, QStri
 {
     qint64 n = 0;
     const auto bad = [&] {
-        *error = Tr("invalid value for %1: %2").arg(name, value);
+        *error = CliArgs::tr("invalid value for %1: %2").arg(name, value);
         return false;
     };
     switch (opt) {
@@ -161,7 +157,7 @@ bool CliArgs::Parse(const QStringList& arguments, CliArgs* a, QString* error)
                 if (name == QLatin1String(o.name))
                     option = &o;
             if (!option) {
-                *error = Tr("unknown option: %1").arg(arg);
+                *error = CliArgs::tr("unknown option: %1").arg(arg);
                 return false;
             }
             QString value;
@@ -170,7 +166,7 @@ bool CliArgs::Parse(const QStringList& arguments, CliArgs* a, QString* error)
             } else if (i + 1 < arguments.size()) {
                 value = arguments[++i];
             } else {
-                *error = Tr("missing value for %1").arg(name);
+                *error = CliArgs::tr("missing value for %1").arg(name);
                 return false;
             }
             if (!Apply(option->opt, name, value, a, error))
@@ -182,7 +178,7 @@ bool CliArgs::Parse(const QStringList& arguments, CliArgs* a, QString* error)
                 if (arg == QLatin1String(c.name))
                     command = &c;
             if (!command) {
-                *error = Tr("unknown command: %1").arg(arg);
+                *error = CliArgs::tr("unknown command: %1").arg(arg);
                 return false;
             }
             continue;
@@ -190,13 +186,13 @@ bool CliArgs::Parse(const QStringList& arguments, CliArgs* a, QString* error)
         a->positional << arg;
     }
     if (!command) {
-        *error = Tr("no command given");
+        *error = CliArgs::tr("no command given");
         return false;
     }
     a->command = command->command;
     const int n = a->positional.size();
     if (n < command->minArgs || (command->maxArgs >= 0 && n > command->maxArgs)) {
-        *error = Tr("wrong number of arguments for %1").arg(QLatin1String(command->name));
+        *error = CliArgs::tr("wrong number of arguments for %1").arg(QLatin1String(command->name));
         return false;
     }
     return true;
@@ -204,7 +200,7 @@ bool CliArgs::Parse(const QStringList& arguments, CliArgs* a, QString* error)
 
 QString CliArgs::Usage()
 {
-    return Tr("Usage: orvane-upload COMMAND [OPTIONS]\n"
+    return CliArgs::tr("Usage: orvane-upload COMMAND [OPTIONS]\n"
               "\n"
               "Commands:\n"
               "  login [--email E] [--password-stdin]   log in and remember the account\n"

@@ -7,6 +7,9 @@
 
 struct CliArgs
 {
+    Q_DECLARE_TR_FUNCTIONS(CliArgs)
+
+public:
     enum Command
     {
         None,

@@ -20,10 +20,6 @@ const char* const kSuffixes[] = {"mp4", "mov", "flv", "avi", "mkv",  "webm", "3g
                                  "f4v", "m4v", "mpe", "mpg", "mpeg", "mts",  "qt",  "rmvb", "swf",
                                  "ts",  "vob", "wmv", "mp3", "aac",  "wav",  "wma"};
 
-QString Tr(const char* text)
-{
-    return QCoreApplication::translate("UploadCli", text);
-}
 
 qint64 NowMs()
 {
@@ -60,15 +56,15 @@ bool FolderWatch::IsMediaFile(const QString& fileName)
 bool FolderWatch::Start(QString* error)
 {
     if (!QFileInfo(dir_).isDir()) {
-        *error = Tr("not a folder: %1").arg(dir_);
+        *error = tr("not a folder: %1").arg(dir_);
         return false;
     }
     if (!LoadState()) {
-        *error = Tr("cannot read the watch state %1").arg(statePath_);
+        *error = tr("cannot read the watch state %1").arg(statePath_);
         return false;
     }
     reporter_.Event(QStringLiteral("watching"), {{QStringLiteral("dir"), dir_}},
-                    Tr("Watching %1 (Ctrl+C to stop)").arg(dir_));
+                    tr("Watching %1 (Ctrl+C to stop)").arg(dir_));
     Scan();
     timer_.start(kScanMs);
     return true;
@@ -113,8 +109,8 @@ void FolderWatch::Consider(const QString& path)
     if (vid.isEmpty()) {
         reporter_.Event(
             QStringLiteral("failed"),
-            {{QStringLiteral("file"), path}, {QStringLiteral("reason"), Tr("cannot read the file")}},
-            Tr("Failed: %1: %2").arg(path, Tr("cannot read the file")), true);
+            {{QStringLiteral("file"), path}, {QStringLiteral("reason"), tr("cannot read the file")}},
+            tr("Failed: %1: %2").arg(path, tr("cannot read the file")), true);
         return;
     }
     const auto known = queued_.constFind(path);
@@ -127,7 +123,7 @@ void FolderWatch::Consider(const QString& path)
                             {{QStringLiteral("file"), path},
                              {QStringLiteral("vid"), *known},
                              {QStringLiteral("newVid"), vid}},
-                            Tr("Changed after its upload, not uploaded again: %1 (upload it with "
+                            tr("Changed after its upload, not uploaded again: %1 (upload it with "
                                "\"orvane-upload upload\" if wanted)")
                                 .arg(path),
                             true);
@@ -141,7 +137,7 @@ void FolderWatch::Consider(const QString& path)
             SaveState();
             reporter_.Event(QStringLiteral("skipped"),
                             {{QStringLiteral("file"), path}, {QStringLiteral("vid"), vid}},
-                            Tr("Already uploaded as %1: %2").arg(vid, path));
+                            tr("Already uploaded as %1: %2").arg(vid, path));
             return;
         }
     }

@@ -26,10 +26,6 @@ namespace {
 const QString kCliGroup = QStringLiteral("UploadCli");
 const QString kAccountKey = QStringLiteral("account");
 
-QString Tr(const char* text)
-{
-    return QCoreApplication::translate("UploadCli", text);
-}
 
 QString ReadStdinLine()
 {
@@ -78,7 +74,7 @@ int UploadCli::Run(const QStringList& arguments)
     reporter_ = std::make_unique<CliReporter>(args_.json || !platform::IsTerminal(platform::Stream::Out));
     ApplyOverrides();
     if (!DBManager::instance()->Open(WorkDir() + QStringLiteral("/orv-upload-client.db"))) {
-        Error(Tr("cannot open the database in %1").arg(WorkDir()));
+        Error(tr("cannot open the database in %1").arg(WorkDir()));
         return ExitUsage;
     }
     SDKManager* sdk = SDKManager::instance();
@@ -154,7 +150,7 @@ void UploadCli::OnInterrupt()
     if (run_) {
         run_->PauseAndStop();
         reporter_->Event(QStringLiteral("interrupted"), {},
-                         Tr("Interrupted: the uploads are paused; continue with \"orvane-upload resume\"."),
+                         tr("Interrupted: the uploads are paused; continue with \"orvane-upload resume\"."),
                          true);
     }
     Quit(ExitInterrupted);
@@ -180,7 +176,7 @@ int UploadCli::LoginWith(const QString& email, const QString& password)
     if (interrupted_)
         return ExitInterrupted;
     if (code != ExitOk || !succeeded) {
-        Error(Tr("login failed: %1").arg(failure));
+        Error(tr("login failed: %1").arg(failure));
         return ExitUsage;
     }
     return ExitOk;
@@ -192,19 +188,19 @@ int UploadCli::Login()
     if (email.isEmpty())
         email = RememberedAccount();
     if (email.isEmpty() && platform::IsTerminal(platform::Stream::In)) {
-        std::fprintf(stderr, "%s", Tr("E-mail: ").toLocal8Bit().constData());
+        std::fprintf(stderr, "%s", tr("E-mail: ").toLocal8Bit().constData());
         std::fflush(stderr);
         email = ReadStdinLine().trimmed();
     }
     if (email.isEmpty()) {
-        Error(Tr("no e-mail address given (use --email)"));
+        Error(tr("no e-mail address given (use --email)"));
         return ExitUsage;
     }
     QString password;
     if (args_.passwordStdin) {
         password = ReadStdinLine();
-    } else if (!platform::ReadSecret(Tr("Password for %1: ").arg(email), &password)) {
-        Error(Tr("no terminal to ask for the password; use --password-stdin"));
+    } else if (!platform::ReadSecret(tr("Password for %1: ").arg(email), &password)) {
+        Error(tr("no terminal to ask for the password; use --password-stdin"));
         return ExitUsage;
     }
     const int code = LoginWith(email, password);
@@ -213,7 +209,7 @@ int UploadCli::Login()
         return code;
     config_.setValue(kCliGroup, kAccountKey, email);
     reporter_->Event(QStringLiteral("login"), {{QStringLiteral("account"), email}},
-                     Tr("Logged in as %1.").arg(email));
+                     tr("Logged in as %1.").arg(email));
     return ExitOk;
 }
 
@@ -221,7 +217,7 @@ int UploadCli::Logout()
 {
     const QString email = RememberedAccount();
     if (email.isEmpty()) {
-        reporter_->Event(QStringLiteral("logout"), {}, Tr("Not logged in."));
+        reporter_->Event(QStringLiteral("logout"), {}, tr("Not logged in."));
         return ExitOk;
     }
     // Forget the password like an account logged in without "remember password".
@@ -232,7 +228,7 @@ int UploadCli::Logout()
     DBManager::instance()->InsertUser(user);
     config_.remove(kCliGroup, kAccountKey);
     reporter_->Event(QStringLiteral("logout"), {{QStringLiteral("account"), email}},
-                     Tr("Logged out of %1.").arg(email));
+                     tr("Logged out of %1.").arg(email));
     return ExitOk;
 }
 
@@ -240,7 +236,7 @@ int UploadCli::StartSession()
 {
     const QString email = args_.email.isEmpty() ? RememberedAccount() : args_.email;
     if (email.isEmpty()) {
-        Error(Tr("not logged in; run \"orvane-upload login\" first"));
+        Error(tr("not logged in; run \"orvane-upload login\" first"));
         return ExitUsage;
     }
     QString password;
@@ -254,7 +250,7 @@ int UploadCli::StartSession()
         }
     }
     if (!found) {
-        Error(Tr("no remembered password for %1; run \"orvane-upload login\" first").arg(email));
+        Error(tr("no remembered password for %1; run \"orvane-upload login\" first").arg(email));
         return ExitUsage;
     }
     return LoginWith(email, password);
@@ -273,12 +269,12 @@ int UploadCli::RunUploads()
     reporter_->Event(
         QStringLiteral("summary"),
         {{QStringLiteral("completed"), run_->completed()}, {QStringLiteral("failed"), failures.size()}},
-        Tr("%1 uploaded, %2 failed.").arg(run_->completed()).arg(failures.size()));
+        tr("%1 uploaded, %2 failed.").arg(run_->completed()).arg(failures.size()));
     if (failures.isEmpty())
         return ExitOk;
     // The failures on stderr as well, whatever the output mode.
     for (const UploadRun::Failure& f : failures)
-        std::fprintf(stderr, "%s\n", Tr("failed: %1: %2").arg(f.file, f.reason).toLocal8Bit().constData());
+        std::fprintf(stderr, "%s\n", tr("failed: %1: %2").arg(f.file, f.reason).toLocal8Bit().constData());
     return ExitFailed;
 }
 
@@ -288,7 +284,7 @@ int UploadCli::Upload()
     if (code != ExitOk)
         return code;
     if (!account_->HasPermission(AccountManager::VideoUpload)) {
-        Error(Tr("this account may not upload videos"));
+        Error(tr("this account may not upload videos"));
         return ExitUsage;
     }
     run_ = std::make_unique<UploadRun>(*reporter_);
@@ -313,7 +309,7 @@ int UploadCli::Resume()
     if (run_->Restore() == 0 && run_->failures().isEmpty()) {
         reporter_->Event(QStringLiteral("summary"),
                          {{QStringLiteral("completed"), 0}, {QStringLiteral("failed"), 0}},
-                         Tr("Nothing to resume."));
+                         tr("Nothing to resume."));
         return ExitOk;
     }
     return RunUploads();
@@ -323,14 +319,14 @@ int UploadCli::List()
 {
     const QString email = args_.email.isEmpty() ? RememberedAccount() : args_.email;
     if (email.isEmpty()) {
-        Error(Tr("not logged in; run \"orvane-upload login\" first"));
+        Error(tr("not logged in; run \"orvane-upload login\" first"));
         return ExitUsage;
     }
     DBManager* db = DBManager::instance();
     db->setAccount(email);
     const QList<DBManager::Upload> uploads = db->SelectUploads();
     reporter_->Event(QStringLiteral("list"), {{QStringLiteral("account"), email}},
-                     Tr("Queue of %1 (%2):").arg(email).arg(uploads.size()));
+                     tr("Queue of %1 (%2):").arg(email).arg(uploads.size()));
     for (const DBManager::Upload& u : uploads) {
         const int percent = u.totalBytes ? static_cast<int>(u.uploadBytes * 100 / u.totalBytes) : 0;
         reporter_->Event(QStringLiteral("queue"),
@@ -342,7 +338,7 @@ int UploadCli::List()
                          QStringLiteral("  %1  %2%  %3").arg(u.vid).arg(percent, 3).arg(u.fileName));
     }
     const QList<DBManager::History> history = db->SelectHistories(0, qMax(1, db->CountHistories()));
-    reporter_->Event(QStringLiteral("list"), {}, Tr("History (%1):").arg(history.size()));
+    reporter_->Event(QStringLiteral("list"), {}, tr("History (%1):").arg(history.size()));
     for (const DBManager::History& h : history) {
         const QString when = QDateTime::fromSecsSinceEpoch(static_cast<qint64>(h.updateTS))
                                  .toString(QStringLiteral("yyyy-MM-dd HH:mm"));
@@ -365,7 +361,7 @@ int UploadCli::Delete()
     if (code != ExitOk)
         return code;
     if (!account_->HasPermission(AccountManager::VideoDelete)) {
-        Error(Tr("this account may not delete videos"));
+        Error(tr("this account may not delete videos"));
         return ExitUsage;
     }
     SDKManager* sdk = SDKManager::instance();
@@ -404,13 +400,13 @@ int UploadCli::Delete()
             rc == ApiCollection::ApiReturnFailed && result.errorCode == ApiCollection::VIDEO_NOT_EXIST;
         if (rc == ApiCollection::NoError || (queued && notThere)) {
             reporter_->Event(QStringLiteral("deleted"), {{QStringLiteral("vid"), vid}},
-                             Tr("Deleted %1.").arg(vid));
+                             tr("Deleted %1.").arg(vid));
         } else {
             ++failed;
             const QString reason = ApiCollection::ErrorMessage(rc, result);
             reporter_->Event(QStringLiteral("failed"),
                              {{QStringLiteral("vid"), vid}, {QStringLiteral("reason"), reason}},
-                             Tr("Failed: %1: %2").arg(vid, reason), true);
+                             tr("Failed: %1: %2").arg(vid, reason), true);
         }
     }
     return failed ? ExitFailed : ExitOk;
@@ -422,7 +418,7 @@ int UploadCli::Watch()
     if (code != ExitOk)
         return code;
     if (!account_->HasPermission(AccountManager::VideoUpload)) {
-        Error(Tr("this account may not upload videos"));
+        Error(tr("this account may not upload videos"));
         return ExitUsage;
     }
     run_ = std::make_unique<UploadRun>(*reporter_);

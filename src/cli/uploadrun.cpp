@@ -18,10 +18,6 @@ constexpr int kTicksPerSecond = 1000 / kTickMs;
 constexpr int kSaveEveryTicks = 3 * kTicksPerSecond;
 constexpr int kNameWidth = 28;
 
-QString Tr(const char* text)
-{
-    return QCoreApplication::translate("UploadCli", text);
-}
 
 QString Elide(const QString& name, int width)
 {
@@ -72,21 +68,21 @@ QString UploadRun::Add(const QString& file, qint64 cateId, const QString& title,
         failures_.append({QString(), path, reason});
         reporter_.Event(QStringLiteral("failed"),
                         {{QStringLiteral("file"), path}, {QStringLiteral("reason"), reason}},
-                        Tr("Failed: %1: %2").arg(path, reason), true);
+                        tr("Failed: %1: %2").arg(path, reason), true);
         return QString();
     };
     if (!info.isFile())
-        return refuse(Tr("no such file"));
+        return refuse(tr("no such file"));
     if (!info.isReadable())
-        return refuse(Tr("the file cannot be read"));
+        return refuse(tr("the file cannot be read"));
     if (info.size() == 0)
-        return refuse(Tr("the file is empty"));
+        return refuse(tr("the file is empty"));
     lastAppended_.clear();
     if (!SDKManager::instance()->AddUpload(cateId, path, title, QString(), tags, QString(), 0, 0))
-        return refuse(Tr("the upload library refused the file, or the same file is already queued"));
+        return refuse(tr("the upload library refused the file, or the same file is already queued"));
     const QString vid = lastAppended_;
     if (vid.isEmpty())
-        return refuse(Tr("the file was not queued"));
+        return refuse(tr("the file was not queued"));
     // A file already queued under the same category: follow that upload.
     if (!rows_.contains(vid) || !pending_.contains(vid))
         Follow(SDKManager::instance()->task(vid));
@@ -141,7 +137,7 @@ void UploadRun::Follow(const SharedUploadTaskPtr& task)
                     {{QStringLiteral("vid"), vid},
                      {QStringLiteral("file"), row.file},
                      {QStringLiteral("size"), static_cast<double>(row.total)}},
-                    Tr("Queued: %1 (%2, %3)").arg(row.name, vid, FormatSize(static_cast<qint64>(row.total))));
+                    tr("Queued: %1 (%2, %3)").arg(row.name, vid, FormatSize(static_cast<qint64>(row.total))));
 
     SDKUploadTask* raw = task.data();
     connect(raw, &SDKUploadTask::SignalProgress, this,
@@ -159,7 +155,7 @@ void UploadRun::Follow(const SharedUploadTaskPtr& task)
             End(vid, false, message);
     });
     connect(raw, &SDKUploadTask::SignalRelease, this, [this, vid, raw](bool uploaded, const QString&) {
-        End(vid, uploaded, uploaded ? raw->record().resultText : Tr("deleted"));
+        End(vid, uploaded, uploaded ? raw->record().resultText : tr("deleted"));
     });
     if (task->status() == UploadStatus::FileError)
         End(vid, false, task->message());
@@ -178,7 +174,7 @@ void UploadRun::End(const QString& vid, bool success, const QString& reason)
                          {QStringLiteral("file"), row.file},
                          {QStringLiteral("size"), static_cast<double>(row.total)},
                          {QStringLiteral("result"), reason}},
-                        Tr("Uploaded: %1 (%2)").arg(row.name, vid));
+                        tr("Uploaded: %1 (%2)").arg(row.name, vid));
         emit SignalUploaded(vid, row.file);
     } else {
         failures_.append({vid, row.file, reason});
@@ -186,7 +182,7 @@ void UploadRun::End(const QString& vid, bool success, const QString& reason)
                         {{QStringLiteral("vid"), vid},
                          {QStringLiteral("file"), row.file},
                          {QStringLiteral("reason"), reason}},
-                        Tr("Failed: %1: %2").arg(row.name, reason), true);
+                        tr("Failed: %1: %2").arg(row.name, reason), true);
     }
     rows_.remove(vid);
     if (pending_.isEmpty()) {
@@ -231,9 +227,9 @@ QString UploadRun::RowLine(const QString&, const Row& row, int status) const
         state = SpeedText(row.speed.speed()) + QLatin1Char(' ') +
                 Remaining(row.total, row.uploaded, row.speed.speed());
     else if (status == UploadStatus::Waiting)
-        state = Tr("waiting");
+        state = tr("waiting");
     else if (status == UploadStatus::Paused)
-        state = Tr("paused");
+        state = tr("paused");
     return QStringLiteral("%1 %2%  %3 / %4  %5")
         .arg(Elide(row.name, kNameWidth))
         .arg(Percent(row.uploaded, row.total), 3)
@@ -269,7 +265,7 @@ void UploadRun::Draw(bool force)
             ++waiting;
         }
     }
-    lines << Tr("Total: %1 uploading, %2 waiting, %3 done, %4 failed  %5 / %6 (%7%)  %8")
+    lines << tr("Total: %1 uploading, %2 waiting, %3 done, %4 failed  %5 / %6 (%7%)  %8")
                  .arg(running)
                  .arg(waiting)
                  .arg(completed_)
