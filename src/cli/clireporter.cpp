@@ -48,6 +48,12 @@ void CliReporter::ClearProgress()
     block_.clear();
 }
 
+void CliReporter::KeepProgress()
+{
+    drawn_ = 0;
+    block_.clear();
+}
+
 void CliReporter::EraseBlock()
 {
     if (drawn_ > 0) {

@@ -24,8 +24,10 @@ public:
     // Replaces the progress block on a terminal; at most ten redraws a second
     // unless `force`. Nothing in JSON mode.
     void Progress(const QStringList& lines, bool force = false);
-    // Removes the progress block (before the program ends).
+    // Removes the progress block.
     void ClearProgress();
+    // Leaves the block on the screen as it is; later output goes below it.
+    void KeepProgress();
 
 private:
     void EraseBlock();

@@ -265,6 +265,8 @@ int UploadCli::RunUploads()
     if (interrupted_)
         return ExitInterrupted;
     run_->SaveProgress();
+    // The last total stays above the summary.
+    reporter_->KeepProgress();
     const auto& failures = run_->failures();
     reporter_->Event(
         QStringLiteral("summary"),

@@ -297,5 +297,5 @@ void UploadRun::PauseAndStop()
     // Destroying the handles waits for the library's threads; its resume
     // state is on disk by then.
     sdk->Shutdown();
-    reporter_.ClearProgress();
+    reporter_.KeepProgress();
 }
