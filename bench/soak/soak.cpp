@@ -74,7 +74,7 @@ bool FileCrc64(const QString& path, quint64* crc)
 class Soak
 {
 public:
-    Soak(quint32 seed, qint64 maxBytes) : rng_(seed), seed_(seed), maxBytes_(maxBytes) {}
+    Soak(quint32 seed, qint64 maxBytes) : rng_(seed), faultRng_(seed ^ 0x5eedu), seed_(seed), maxBytes_(maxBytes) {}
 
     bool Start()
     {
@@ -107,7 +107,7 @@ public:
     {
         QTimer injector;
         QObject::connect(&injector, &QTimer::timeout, [this] { InjectRandomFault(); });
-        injector.start(500);
+        injector.start(250);
         int completed = 0;
         int identical = 0;
         int retried = 0;
@@ -229,6 +229,11 @@ private:
         return high <= low ? low : low + qint64(rng_.generate64() % quint64(high - low + 1));
     }
 
+    qint64 FaultUniform(qint64 low, qint64 high)
+    {
+        return low + qint64(faultRng_.generate64() % quint64(high - low + 1));
+    }
+
     // Mostly spread evenly on a log scale from 1 KiB up; every 25th is larger.
     qint64 FaultsSize(int i)
     {
@@ -290,21 +295,21 @@ private:
                 ++it;
             }
         }
-        if (rng_.bounded(4) != 0)
+        if (faultRng_.bounded(4) != 0)
             return;
         orvsrv::FaultRule rule;
         rule.pathPattern = QStringLiteral("^/tus/files/");
         QString kind;
-        switch (rng_.bounded(5)) {
+        switch (faultRng_.bounded(5)) {
         case 0:
             kind = QStringLiteral("dropped mid-body");
             rule.pathPattern = QStringLiteral("^/tus/files/[0-9a-zA-Z_-]+$");
-            rule.dropRequestAfterBytes = Uniform(4 * kKiB, 4 * kMiB);
+            rule.dropRequestAfterBytes = FaultUniform(4 * kKiB, 4 * kMiB);
             break;
         case 1:
             kind = QStringLiteral("5xx");
             rule.failNextN = 1;
-            rule.httpStatus = 500 + int(rng_.bounded(4));
+            rule.httpStatus = 500 + int(faultRng_.bounded(4));
             break;
         case 2:
             kind = QStringLiteral("423");
@@ -317,7 +322,7 @@ private:
             break;
         default:
             kind = QStringLiteral("latency spikes");
-            rule.latencyMs = int(Uniform(300, 1500));
+            rule.latencyMs = int(FaultUniform(300, 1500));
             break;
         }
         active_.insert(server_->AddFault(rule), now);
@@ -364,7 +369,8 @@ private:
     std::unique_ptr<orvsrv::PlatformServer> server_;
     QString uploader_;
     QProcessEnvironment env_;
-    QRandomGenerator rng_;
+    QRandomGenerator rng_;      // the files and the kill moments: the same seed, the same run
+    QRandomGenerator faultRng_; // the faults, which depend on timing anyway
     quint32 seed_;
     qint64 maxBytes_;
     qint64 totalBytes_ = 0;
