@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <io.h>
 #include <string>
 
 namespace platform {
