@@ -10,7 +10,7 @@
 //     N rounds: an upload batch is killed (SIGKILL) at a random moment, then
 //     "orvane-upload resume" finishes it. Every upload must complete, the
 //     database must pass its integrity check, no history row may be lost,
-//     and at most 1 MiB may be re-sent after each kill.
+//     and at most 1 MiB (--max-resent-kib) may be re-sent after each kill.
 
 #include "orvsrv/platform_server.h"
 #include "testsupport.h"
@@ -41,7 +41,6 @@ namespace {
 
 constexpr qint64 kKiB = 1024;
 constexpr qint64 kMiB = 1024 * kKiB;
-constexpr qint64 kMaxResentPerKill = kMiB;
 constexpr int kBatch = 10;
 constexpr int kCliTimeoutMs = 20 * 60 * 1000;
 
@@ -74,12 +73,20 @@ bool FileCrc64(const QString& path, quint64* crc)
 class Soak
 {
 public:
-    Soak(quint32 seed, qint64 maxBytes) : rng_(seed), faultRng_(seed ^ 0x5eedu), seed_(seed), maxBytes_(maxBytes) {}
+    Soak(quint32 seed, qint64 maxBytes, qint64 maxResent)
+        : rng_(seed), faultRng_(seed ^ 0x5eedu), seed_(seed), maxBytes_(maxBytes), maxResent_(maxResent)
+    {
+    }
 
     bool Start()
     {
         if (!dir_.isValid())
             return Fail(QStringLiteral("no temporary folder"));
+        // For a look at the logs of a failed run.
+        if (qEnvironmentVariableIsSet("ORVANE_SOAK_KEEP")) {
+            dir_.setAutoRemove(false);
+            Print(QStringLiteral("keeping %1").arg(dir_.path()));
+        }
         orvsrv::ServerOptions options;
         options.dataDir = dir_.filePath(QStringLiteral("server"));
         options.seed = QStringLiteral("demo");
@@ -193,7 +200,7 @@ public:
             seenHistory.unite(vids);
             const QString integrity = IntegrityCheck();
             const bool ok = done == files.size() && !lost && integrity == QLatin1String("ok") &&
-                            resent <= kMaxResentPerKill && code == 0 && again == 0;
+                            resent <= maxResent_ && code == 0 && again == 0;
             if (!ok)
                 ++bad;
             Print(QStringLiteral("round %1: killed after %2 ms (exit %3, %4 bytes stored), resume exit %5, "
@@ -373,6 +380,7 @@ private:
     QRandomGenerator faultRng_; // the faults, which depend on timing anyway
     quint32 seed_;
     qint64 maxBytes_;
+    qint64 maxResent_; // per kill
     qint64 totalBytes_ = 0;
     QHash<int, qint64> active_; // fault id -> added at (ms)
     QHash<QString, int> injected_;
@@ -386,7 +394,8 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments().mid(1);
-    const QString usage = QStringLiteral("usage: orvane-soak faults|kill N [--max-mib M] [--seed S]");
+    const QString usage =
+        QStringLiteral("usage: orvane-soak faults|kill N [--max-mib M] [--max-resent-kib K] [--seed S]");
     bool ok = false;
     const int n = args.value(1).toInt(&ok);
     const QString mode = args.value(0);
@@ -395,10 +404,13 @@ int main(int argc, char** argv)
         return 2;
     }
     qint64 maxMib = 64;
+    qint64 maxResentKib = 1024;
     quint32 seed = quint32(QDateTime::currentMSecsSinceEpoch());
     for (int i = 2; i + 1 < args.size(); i += 2) {
         if (args[i] == QLatin1String("--max-mib"))
             maxMib = qBound<qint64>(1, args[i + 1].toLongLong(), 1024);
+        else if (args[i] == QLatin1String("--max-resent-kib"))
+            maxResentKib = qMax<qint64>(0, args[i + 1].toLongLong());
         else if (args[i] == QLatin1String("--seed"))
             seed = args[i + 1].toUInt();
         else {
@@ -407,7 +419,7 @@ int main(int argc, char** argv)
         }
     }
     Print(QStringLiteral("%1 %2, sizes up to %3 MiB, seed %4").arg(mode).arg(n).arg(maxMib).arg(seed));
-    Soak soak(seed, maxMib * kMiB);
+    Soak soak(seed, maxMib * kMiB, maxResentKib * kKiB);
     if (!soak.Start())
         return 1;
     QElapsedTimer timer;

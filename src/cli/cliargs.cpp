@@ -48,7 +48,6 @@ const ValueOption kValueOptions[] = {
     {"--settle", Opt::Settle},
 };
 
-
 bool ToInt(const QString& text, qint64 min, qint64 max, qint64* out)
 {
     bool ok = false;
@@ -200,26 +199,27 @@ bool CliArgs::Parse(const QStringList& arguments, CliArgs* a, QString* error)
 
 QString CliArgs::Usage()
 {
-    return CliArgs::tr("Usage: orvane-upload COMMAND [OPTIONS]\n"
-              "\n"
-              "Commands:\n"
-              "  login [--email E] [--password-stdin]   log in and remember the account\n"
-              "  logout                                 forget the remembered password\n"
-              "  upload FILE... [--category ID] [--title T] [--tags T] [--parallel N] [--limit KBps]\n"
-              "                                         upload the files and wait until they end\n"
-              "  resume [--parallel N] [--limit KBps]   run the account's unfinished uploads\n"
-              "  list                                   print the upload queue and the history\n"
-              "  delete VID...                          delete videos (and their queued uploads)\n"
-              "  watch DIR [--category ID] [--settle S] upload every new video or audio file in DIR\n"
-              "\n"
-              "Options for every command:\n"
-              "  --json             one JSON object per event line (the default when not on a terminal)\n"
-              "  --api-url URL      platform address (default: the client's settings)\n"
-              "  --cacert FILE      CA bundle for the platform's certificate\n"
-              "  --proxy HOST:PORT  HTTP proxy ([http://][user[:password]@]host:port)\n"
-              "\n"
-              "Exit codes: 0 all uploaded, 1 some failed, 2 usage or login error, 130 interrupted\n"
-              "(the uploads are paused and continue with \"orvane-upload resume\").\n");
+    return CliArgs::tr(
+        "Usage: orvane-upload COMMAND [OPTIONS]\n"
+        "\n"
+        "Commands:\n"
+        "  login [--email E] [--password-stdin]   log in and remember the account\n"
+        "  logout                                 forget the remembered password\n"
+        "  upload FILE... [--category ID] [--title T] [--tags T] [--parallel N] [--limit KBps]\n"
+        "                                         upload the files and wait until they end\n"
+        "  resume [--parallel N] [--limit KBps]   run the account's unfinished uploads\n"
+        "  list                                   print the upload queue and the history\n"
+        "  delete VID...                          delete videos (and their queued uploads)\n"
+        "  watch DIR [--category ID] [--settle S] upload every new video or audio file in DIR\n"
+        "\n"
+        "Options for every command:\n"
+        "  --json             one JSON object per event line (the default when not on a terminal)\n"
+        "  --api-url URL      platform address (default: the client's settings)\n"
+        "  --cacert FILE      CA bundle for the platform's certificate\n"
+        "  --proxy HOST:PORT  HTTP proxy ([http://][user[:password]@]host:port)\n"
+        "\n"
+        "Exit codes: 0 all uploaded, 1 some failed, 2 usage or login error, 130 interrupted\n"
+        "(the uploads are paused and continue with \"orvane-upload resume\").\n");
 }
 
 bool CliProxy::Parse(const QString& text, CliProxy* proxy)

@@ -20,7 +20,6 @@ const char* const kSuffixes[] = {"mp4", "mov", "flv", "avi", "mkv",  "webm", "3g
                                  "f4v", "m4v", "mpe", "mpg", "mpeg", "mts",  "qt",  "rmvb", "swf",
                                  "ts",  "vob", "wmv", "mp3", "aac",  "wav",  "wma"};
 
-
 qint64 NowMs()
 {
     return QDateTime::currentMSecsSinceEpoch();

@@ -9,8 +9,6 @@
 #include "cli/uploadrun.h"
 #include "platform/platform.h"
 #include "storage/dbmanager.h"
-#include "upload/sdkmanager.h"
-#include "upload/transferstats.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -26,7 +24,6 @@ namespace {
 const QString kCliGroup = QStringLiteral("UploadCli");
 const QString kAccountKey = QStringLiteral("account");
 
-
 QString ReadStdinLine()
 {
     QTextStream in(stdin);
@@ -40,7 +37,7 @@ UploadCli::UploadCli(Config& config, QObject* parent) : QObject(parent), config_
 UploadCli::~UploadCli()
 {
     run_.reset();
-    SDKManager::Destroy();
+    UploadRun::Release();
     account_.reset();
 }
 
@@ -77,9 +74,7 @@ int UploadCli::Run(const QStringList& arguments)
         Error(tr("cannot open the database in %1").arg(WorkDir()));
         return ExitUsage;
     }
-    SDKManager* sdk = SDKManager::instance();
-    sdk->ApplySettings(config_);
-    sdk->ApplyProxySettings(config_);
+    UploadRun::ApplySettings(config_);
     platform::WatchInterrupt([this] { OnInterrupt(); });
 
     switch (args_.command) {
@@ -307,8 +302,7 @@ int UploadCli::Resume()
     run_ = std::make_unique<UploadRun>(*reporter_);
     run_->Configure(args_.parallel, args_.limitKBps);
     // Resuming means running them, whatever the auto-start preference says.
-    SDKManager::instance()->setAutoStart(true);
-    if (run_->Restore() == 0 && run_->failures().isEmpty()) {
+    if (run_->Restore(true) == 0 && run_->failures().isEmpty()) {
         reporter_->Event(QStringLiteral("summary"),
                          {{QStringLiteral("completed"), 0}, {QStringLiteral("failed"), 0}},
                          tr("Nothing to resume."));
@@ -366,30 +360,14 @@ int UploadCli::Delete()
         Error(tr("this account may not delete videos"));
         return ExitUsage;
     }
-    SDKManager* sdk = SDKManager::instance();
     // The queue, without starting anything, to find unfinished uploads.
-    sdk->setAutoStart(false);
-    sdk->RestoreUploads();
+    run_ = std::make_unique<UploadRun>(*reporter_);
+    run_->Restore(false, false);
     int failed = 0;
     for (const QString& vid : qAsConst(args_.positional)) {
-        bool queued = false;
-        if (sdk->contains(vid)) {
-            bool deleted = false;
-            auto connection =
-                connect(sdk, &SDKManager::SignalRemoveUpload, this, [&](const QString& removed) {
-                    if (removed == vid) {
-                        deleted = true;
-                        Quit(ExitOk);
-                    }
-                });
-            sdk->DeleteTask(vid);
-            if (!deleted)
-                Wait();
-            disconnect(connection);
-            if (interrupted_)
-                return ExitInterrupted;
-            queued = deleted;
-        }
+        const bool queued = run_->DeleteQueued(vid);
+        if (interrupted_)
+            return ExitInterrupted;
         QByteArray response;
         ApiCollection::AbortFlag abort{false};
         ApiCollection::ApiResult result;
@@ -426,8 +404,7 @@ int UploadCli::Watch()
     run_ = std::make_unique<UploadRun>(*reporter_);
     run_->Configure(args_.parallel, args_.limitKBps);
     // Uploads a previous watch left unfinished go on first.
-    SDKManager::instance()->setAutoStart(true);
-    run_->Restore();
+    run_->Restore(true);
     FolderWatch watch(args_.positional.value(0), account_->account(), args_.cateId, args_.settleSeconds,
                       *run_, *reporter_);
     QString error;

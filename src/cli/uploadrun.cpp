@@ -1,10 +1,12 @@
 #include "cli/uploadrun.h"
 
+#include "app/config.h"
 #include "cli/clireporter.h"
 #include "storage/dbmanager.h"
 #include "upload/sdkmanager.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QJsonObject>
 
@@ -17,7 +19,6 @@ constexpr int kTicksPerSecond = 1000 / kTickMs;
 // Like the transfer list: the stored progress is at most about 3 s old.
 constexpr int kSaveEveryTicks = 3 * kTicksPerSecond;
 constexpr int kNameWidth = 28;
-
 
 QString Elide(const QString& name, int width)
 {
@@ -89,10 +90,53 @@ QString UploadRun::Add(const QString& file, qint64 cateId, const QString& title,
     return vid;
 }
 
-int UploadRun::Restore()
+void UploadRun::ApplySettings(const Config& config)
 {
-    SDKManager::instance()->RestoreUploads();
+    SDKManager* sdk = SDKManager::instance();
+    sdk->ApplySettings(config);
+    sdk->ApplyProxySettings(config);
+}
+
+void UploadRun::Release()
+{
+    SDKManager::Destroy();
+}
+
+int UploadRun::Restore(bool start, bool follow)
+{
+    SDKManager* sdk = SDKManager::instance();
+    sdk->setAutoStart(start);
+    following_ = follow;
+    sdk->RestoreUploads();
+    following_ = true;
     return rows_.size();
+}
+
+bool UploadRun::DeleteQueued(const QString& vid)
+{
+    SDKManager* sdk = SDKManager::instance();
+    if (!sdk->contains(vid))
+        return false;
+    bool removed = false;
+    QEventLoop loop;
+    connect(sdk, &SDKManager::SignalRemoveUpload, &loop, [&](const QString& gone) {
+        if (gone == vid) {
+            removed = true;
+            loop.quit();
+        }
+    });
+    // A failed delete leaves the task; its row error ends the wait as well.
+    connect(sdk->task(vid).data(), &SDKUploadTask::SignalDeleteResult, &loop, [&](bool ok, const QString&) {
+        if (!ok)
+            loop.quit();
+    });
+    sdk->DeleteTask(vid);
+    if (!removed && !stopped_) {
+        deleteWait_ = &loop;
+        loop.exec();
+        deleteWait_ = nullptr;
+    }
+    return removed;
 }
 
 void UploadRun::Schedule()
@@ -116,7 +160,8 @@ void UploadRun::OnAppend(SharedUploadTaskPtr task)
 {
     if (task)
         lastAppended_ = task->record().vid;
-    Follow(task);
+    if (following_)
+        Follow(task);
 }
 
 void UploadRun::Follow(const SharedUploadTaskPtr& task)
@@ -291,6 +336,8 @@ void UploadRun::PauseAndStop()
         return;
     stopped_ = true;
     timer_.stop();
+    if (deleteWait_)
+        deleteWait_->quit();
     SDKManager* sdk = SDKManager::instance();
     sdk->PauseAll();
     SaveProgress();

@@ -14,6 +14,8 @@
 #include <QTimer>
 
 class CliReporter;
+class QEventLoop;
+class Config;
 
 class UploadRun : public QObject
 {
@@ -35,8 +37,18 @@ public:
     // Queues one file; returns its vid, or a null string (reported) when the
     // file cannot be queued.
     QString Add(const QString& file, qint64 cateId, const QString& title, const QString& tags);
-    // Restores the account's unfinished uploads and follows all of them.
-    int Restore();
+    // Applies the settings file's upload and proxy settings to the queue.
+    static void ApplySettings(const Config& config);
+    // At exit: drops every handle and releases the library; the records stay.
+    static void Release();
+
+    // Restores the account's unfinished uploads and follows all of them;
+    // with start they run whatever the auto-start preference says. Without
+    // follow they are only loaded (to delete some of them).
+    int Restore(bool start, bool follow = true);
+    // Deletes an unfinished upload of the account (its record and the
+    // platform's partial upload); false when there is none.
+    bool DeleteQueued(const QString& vid);
     // Computes the vid the library gives this file (identity across renames).
     static QString FileVid(const QString& file);
     void Schedule();
@@ -87,4 +99,6 @@ private:
     int ticks_ = 0;
     QElapsedTimer clock_;
     bool stopped_ = false;
+    bool following_ = true;
+    QEventLoop* deleteWait_ = nullptr;
 };
