@@ -31,7 +31,7 @@ int main(int argc, char** argv)
     // The client's language where the system speaks it; English otherwise.
     QTranslator translator;
     if (QLocale::system().language() == QLocale::Chinese &&
-        translator.load(QCoreApplication::applicationDirPath() + QStringLiteral("/translations/zh_CN.qm")))
+        translator.load(ResourceDir(QStringLiteral("translations")) + QStringLiteral("/zh_CN.qm")))
         QCoreApplication::installTranslator(&translator);
 
     auto config = std::make_unique<Config>(WorkDir() + QStringLiteral("/global.ini"));

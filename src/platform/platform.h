@@ -28,6 +28,21 @@ bool SetAutoStart(const QString& appName, const QString& exePath, bool enable);
 // selecting is not possible).
 void ShowInExplorer(const QString& path);
 
+// A desktop notification through the session's notification service. False
+// at once when the desktop offers none (the caller then uses its tray icon);
+// delivery itself is asynchronous and failures are logged.
+bool ShowNotification(const QString& appName, const QString& title, const QString& body);
+
+enum class PowerAction
+{
+    Suspend,
+    PowerOff,
+};
+using PowerActionDone = std::function<void(bool ok, const QString& error)>;
+// Asks the OS to suspend or to power the computer off. The request is
+// asynchronous; `done` runs later on the calling thread with the outcome.
+void RequestPowerAction(PowerAction action, PowerActionDone done);
+
 } // namespace platform
 
 namespace platform {
