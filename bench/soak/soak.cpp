@@ -175,9 +175,10 @@ public:
                 batchBytes += size;
             }
             const qint64 before = server_->UploadBytesReceived();
-            // Slow enough that a random moment lands inside the transfer.
+            // Slow enough (about 3 s a batch) that a random moment up to 3.3 s
+            // lands anywhere in the transfer, its end included.
             const int limitKBps = int(qMax<qint64>(256, batchBytes / kKiB / 3));
-            const int killAfterMs = int(Uniform(100, 3000));
+            const int killAfterMs = int(Uniform(100, 3300));
             QStringList args{QStringLiteral("upload"), QStringLiteral("--limit"), QString::number(limitKBps)};
             const int killed = Run(args + files, QByteArray(), killAfterMs);
             const qint64 atKill = server_->UploadBytesReceived() - before;
