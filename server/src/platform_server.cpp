@@ -255,6 +255,16 @@ qint64 PlatformServer::UploadBytesReceived() const
     return d->tus ? d->tus->BytesReceived() : 0;
 }
 
+bool PlatformServer::StoredVideo(const QString& vid, qint64* size, quint64* crc64) const
+{
+    Video video;
+    if (!d->storageOpen || !d->storage.VideoByVid(vid, &video))
+        return false;
+    *size = video.size;
+    *crc64 = video.crc64;
+    return true;
+}
+
 bool PlatformServer::SeedDemo()
 {
     return d->OpenStorage(nullptr) && SeedDemoData(d->storage);

@@ -206,6 +206,8 @@ void Application::OpenDatabase()
 void Application::CreateAccountManager()
 {
     accountManager_ = new AccountManager(this);
+    // The command-line uploader must not drive the same account's uploads at once.
+    accountManager_->setExclusive(true);
 }
 
 void Application::PushProxySettings(int type, const QString& host, uint port, const QString& user,

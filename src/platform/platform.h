@@ -50,3 +50,30 @@ using PowerActionDone = std::function<void(bool ok, const QString& error)>;
 void RequestPowerAction(PowerAction action, PowerActionDone done);
 
 } // namespace platform
+
+namespace platform {
+
+// Console streams of a command-line program.
+enum class Stream
+{
+    In,
+    Out,
+    Err,
+};
+
+// Whether the stream is an interactive terminal (not a pipe or a file).
+bool IsTerminal(Stream stream);
+
+// Prints prompt on the terminal and reads one line with echo switched off;
+// false when no terminal can be read (the caller then refuses).
+bool ReadSecret(const QString& prompt, QString* secret);
+
+// Calls onInterrupt on the main thread, through its event loop, whenever the
+// user interrupts the program (Ctrl+C, SIGINT, SIGTERM). Needs a running
+// QCoreApplication; a later call replaces the callback.
+bool WatchInterrupt(std::function<void()> onInterrupt);
+
+// Interrupts another process as Ctrl+C in its console would.
+bool InterruptProcess(qint64 pid);
+
+} // namespace platform

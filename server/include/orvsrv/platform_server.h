@@ -78,6 +78,9 @@ public:
     void FlipByteOfNextCompletedUpload();
     // Body bytes the upload endpoint stored since Start (shows what a resume re-sent).
     qint64 UploadBytesReceived() const;
+    // Size and CRC-64 of the bytes stored for an uploaded video; false when
+    // there is no such video.
+    bool StoredVideo(const QString& vid, qint64* size, quint64* crc64) const;
 
     // Seeding helpers for tests and benchmarks.
     bool SeedDemo();
