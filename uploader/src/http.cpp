@@ -12,6 +12,7 @@ struct HttpClient::Transfer
     HttpResponse* response = nullptr;
     std::unique_ptr<RateBucket> bucket;
     bool paused = false;
+    bool headerEnded = false; // the blank line after the last header block arrived
     const std::atomic<int>* stop = nullptr;
 };
 
@@ -65,6 +66,11 @@ size_t HttpClient::OnHeader(char* buf, size_t size, size_t n, void* user)
     if (line.compare(0, 5, "HTTP/") == 0) {
         // A new response (after a proxy's CONNECT or an interim answer).
         t->response->headers.clear();
+        t->headerEnded = false;
+        return len;
+    }
+    if (line.empty()) {
+        t->headerEnded = true;
         return len;
     }
     const auto colon = line.find(':');
@@ -214,7 +220,12 @@ HttpResponse HttpClient::Perform(HttpRequest& request)
     curl_multi_remove_handle(multi_, easy_);
     if (stop_.load() != 0 && response.curl != CURLE_OK)
         response.stopped = true;
-    if (response.curl == CURLE_OK) {
+    if (response.curl == CURLE_OK && !t.headerEnded) {
+        // libcurl takes a connection closed mid-headers as a complete answer;
+        // it is a dropped connection like any other.
+        response.curl = CURLE_RECV_ERROR;
+        response.error = "the connection closed in the middle of the answer's headers";
+    } else if (response.curl == CURLE_OK) {
         curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &response.status);
     } else {
         response.error = curl_easy_strerror(response.curl);
@@ -242,6 +253,33 @@ std::string HttpClient::ResolveUrl(const std::string& base, const std::string& r
     std::string result(out);
     curl_free(out);
     return result;
+}
+
+bool HttpClient::SameOrigin(const std::string& a, const std::string& b)
+{
+    struct Origin
+    {
+        std::string scheme, host, port;
+    };
+    auto parse = [](const std::string& url, Origin* o) {
+        std::unique_ptr<CURLU, void (*)(CURLU*)> u(curl_url(), &curl_url_cleanup);
+        if (!u || curl_url_set(u.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK)
+            return false;
+        const std::pair<CURLUPart, std::string*> parts[] = {
+            {CURLUPART_SCHEME, &o->scheme}, {CURLUPART_HOST, &o->host}, {CURLUPART_PORT, &o->port}};
+        for (const auto& [part, out] : parts) {
+            char* text = nullptr;
+            if (curl_url_get(u.get(), part, &text, CURLU_DEFAULT_PORT) != CURLUE_OK)
+                return false;
+            *out = text;
+            curl_free(text);
+            std::transform(out->begin(), out->end(), out->begin(),
+                           [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+        }
+        return true;
+    };
+    Origin x, y;
+    return parse(a, &x) && parse(b, &y) && x.scheme == y.scheme && x.host == y.host && x.port == y.port;
 }
 
 } // namespace orvup

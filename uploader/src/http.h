@@ -57,6 +57,9 @@ public:
     // Resolves a possibly relative reference (such as a Location header)
     // against an absolute URL.
     static std::string ResolveUrl(const std::string& base, const std::string& ref);
+    // Whether two absolute URLs share scheme, host and port (default ports
+    // filled in). A server may only send the client to its own service.
+    static bool SameOrigin(const std::string& a, const std::string& b);
 
 private:
     struct Transfer;

@@ -104,7 +104,7 @@ int RetryLimitSeconds()
 bool PlatformError(const HttpResponse& r, Outcome* out)
 {
     const std::string codeText = r.Header("orv-error-code");
-    const std::string desc = r.Header("orv-error-desc");
+    const std::string desc = ClipForLog(r.Header("orv-error-desc"));
     if (codeText.empty() && desc.empty())
         return false;
     const int code = std::atoi(codeText.c_str());
@@ -151,6 +151,7 @@ private:
     void Terminate();
     Verdict Classify(const HttpResponse& r, const char* what, Outcome* out);
     bool Backoff();
+    void NoteServerOffset(int64_t offset);
     bool EnsureCrcAt(int64_t offset, Outcome* out);
     void AdvanceCrc(const char* data, size_t size);
     void SaveNow();
@@ -184,6 +185,9 @@ private:
     int readFailCode_ = 0;
     int attempt_ = 0;
     int64_t lastProgressNs_ = 0;
+    // The highest offset the server acknowledged for the current upload URL;
+    // only its growth counts as progress.
+    int64_t serverOffset_ = 0;
     Outcome lastTransient_;
 };
 
@@ -382,6 +386,15 @@ Verdict Run::Classify(const HttpResponse& r, const char* what, Outcome* out)
     return Verdict::Fail;
 }
 
+void Run::NoteServerOffset(int64_t offset)
+{
+    if (offset <= serverOffset_)
+        return;
+    serverOffset_ = offset;
+    attempt_ = 0;
+    lastProgressNs_ = MonotonicNs();
+}
+
 bool Run::Backoff()
 {
     static const int kDelays[] = {0, 1, 3, 5, 10};
@@ -430,7 +443,8 @@ Outcome Run::Prepare()
 
     UploadState saved;
     if (LoadState(settings_.cacheDir, p_.vid, &saved) && saved.userId == settings_.userId &&
-        saved.serviceUrl == settings_.serviceUrl && saved.file == file_) {
+        saved.serviceUrl == settings_.serviceUrl && saved.file == file_ &&
+        HttpClient::SameOrigin(saved.uploadUrl, base_)) {
         state_ = saved;
         cps_ = saved.checkpoints;
         std::sort(cps_.begin(), cps_.end());
@@ -524,7 +538,14 @@ Verdict Run::Create(Outcome* out)
         *out = {ORV_ERR_PROTOCOL, "http response parse error: the creation answer has no usable Location"};
         return Verdict::Fail;
     }
+    if (!HttpClient::SameOrigin(url, base_)) {
+        // The file goes to the configured service only, never where an answer points.
+        *out = {ORV_ERR_PROTOCOL, "http response parse error: the creation answer points to another server (" +
+                                      ClipForLog(url, 256) + ")"};
+        return Verdict::Fail;
+    }
     state_.uploadUrl = url;
+    serverOffset_ = 0;
     cps_.clear();
     crcPos_ = 0;
     crcVal_ = 0;
@@ -656,7 +677,13 @@ Verdict Run::Patch(int64_t offset, Outcome* out, int64_t* newOffset)
         *out = {code, DescribeCode(code)};
         return Verdict::Fail;
     }
-    if (r.curl == CURLE_OK && (r.status == 409 || r.status == 460 || r.status == 404 || r.status == 410)) {
+    if (r.curl == CURLE_OK && r.status == 409) {
+        // The offsets disagree; the next round reads the server's offset. A
+        // server that keeps answering this is retried like a failing one.
+        *out = {ORV_ERR_SERVER, "InternalError: the server keeps refusing the upload offset (409)"};
+        return Verdict::Retry;
+    }
+    if (r.curl == CURLE_OK && (r.status == 460 || r.status == 404 || r.status == 410)) {
         *newOffset = -r.status; // the caller decides
         return Verdict::Ok;
     }
@@ -666,6 +693,11 @@ Verdict Run::Patch(int64_t offset, Outcome* out, int64_t* newOffset)
     if (!ParseInt64(r.Header("upload-offset"), newOffset) || *newOffset < offset || *newOffset > file_.size) {
         *out = {ORV_ERR_PROTOCOL, "http response parse error: PATCH answer without a valid Upload-Offset"};
         return Verdict::Fail;
+    }
+    if (*newOffset == offset) {
+        // Accepted, yet nothing stored: no progress, so wait and retry.
+        *out = {ORV_ERR_SERVER, "InternalError: the server accepts the data but its offset does not move"};
+        return Verdict::Retry;
     }
     return Verdict::Ok;
 }
@@ -712,6 +744,7 @@ Outcome Run::Execute()
     bool optionsDone = false;
     bool precheckDone = false;
     bool fresh = false; // just created: the offset is 0 without asking
+    int64_t readBack = -1; // the server's offset read after a failed PATCH
     for (;;) {
         if (stop_.load() != kRunOn)
             return Stopped();
@@ -739,9 +772,14 @@ Outcome Run::Execute()
         } else {
             if (fresh)
                 offset = 0;
+            else if (readBack >= 0)
+                offset = readBack;
             else
                 v = Head(&out, &offset);
             fresh = false;
+            readBack = -1;
+            if (v == Verdict::Ok && offset >= 0)
+                NoteServerOffset(offset);
             if (v == Verdict::Ok && offset < 0) {
                 if (++restarts > kMaxRestarts)
                     return {ORV_ERR_UPLOAD_NOT_EXIST,
@@ -772,15 +810,20 @@ Outcome Run::Execute()
                         RemoveState(settings_.cacheDir, p_.vid);
                         continue;
                     }
-                    if (newOffset == -409)
-                        continue; // the HEAD of the next round tells the offset
-                    if (newOffset > offset) {
-                        attempt_ = 0;
-                        lastProgressNs_ = MonotonicNs();
-                        resends = 0;
-                    }
+                    NoteServerOffset(newOffset);
+                    resends = 0;
                     Report(newOffset, true);
                     continue;
+                }
+                if (v == Verdict::Retry) {
+                    // Part of the body may have been stored before the failure:
+                    // ask, so that bytes that arrived count as progress.
+                    Outcome ignored;
+                    int64_t now = -1;
+                    if (Head(&ignored, &now) == Verdict::Ok && now >= 0) {
+                        NoteServerOffset(now);
+                        readBack = now;
+                    }
                 }
             } else if (v == Verdict::Ok) {
                 // Every byte is on the server. Make sure they are still the
@@ -839,7 +882,9 @@ Outcome DeleteUpload(const std::string& vid, const std::atomic<int>& stop)
 {
     const SettingsSnapshot settings = Settings::Instance().Snapshot();
     UploadState state;
-    if (!LoadState(settings.cacheDir, vid, &state) || state.uploadUrl.empty()) {
+    if (!LoadState(settings.cacheDir, vid, &state) || state.uploadUrl.empty() ||
+        !HttpClient::SameOrigin(state.uploadUrl, settings.serviceUrl)) {
+        // Nothing of ours to delete on a server we did not choose.
         RemoveState(settings.cacheDir, vid);
         return {0, std::string()};
     }
