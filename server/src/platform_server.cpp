@@ -97,7 +97,8 @@ bool PlatformServer::Start(QString* error)
         return false;
     }
     if (d->options.https) {
-        if (!EnsureCertificates(QDir(d->options.dataDir).filePath(QStringLiteral("tls")), &d->certs, error))
+        if (!EnsureCertificates(QDir(d->options.dataDir).filePath(QStringLiteral("tls")), &d->certs, error,
+                                d->options.tlsFault))
             return false;
         d->http = std::make_unique<httplib::SSLServer>(d->certs.certFile.toLocal8Bit().constData(),
                                                        d->certs.keyFile.toLocal8Bit().constData());

@@ -181,8 +181,8 @@ RequestError CheckApiResult(const QJsonObject& root, ApiResult& result)
             return NoError;
         result.errorCode = UNDEFINED;
         qCCritical(apiLog) << "Api failed without error info:";
-        qCCritical(apiLog) << "  requestId:" << result.requestId;
-        qCCritical(apiLog) << "  status:" << result.status;
+        qCCritical(apiLog) << "  requestId:" << ClipForLog(result.requestId);
+        qCCritical(apiLog) << "  status:" << ClipForLog(result.status);
         qCCritical(apiLog) << "  code:" << result.code;
         return ApiError;
     }
@@ -195,10 +195,10 @@ RequestError CheckApiResult(const QJsonObject& root, ApiResult& result)
     result.errorDesc = errorObject.value(QLatin1String("desc")).toString();
     const QString text = QStringLiteral("%1(%2)").arg(result.errorDesc).arg(errorCode);
     qCCritical(apiLog) << "Api failed:";
-    qCCritical(apiLog) << "  requestId:" << result.requestId;
-    qCCritical(apiLog) << "  status:" << result.status;
+    qCCritical(apiLog) << "  requestId:" << ClipForLog(result.requestId);
+    qCCritical(apiLog) << "  status:" << ClipForLog(result.status);
     qCCritical(apiLog) << "  code:" << result.code;
-    qCCritical(apiLog) << "  error:" << text;
+    qCCritical(apiLog) << "  error:" << ClipForLog(text);
     return ApiReturnFailed;
 }
 

@@ -55,14 +55,14 @@ RequestError ParseLoginClientResponse(const QByteArray& response, LoginResult& r
             result.remainLoginChange = dataValue.toObject().value(QLatin1String("remainLoginChange")).toInt();
         else
             qCCritical(apiLog).noquote() << kLoginTag << "ApiError:"
-                                         << "data field is not object in request" << result.requestId;
+                                         << "data field is not object in request" << ClipForLog(result.requestId);
         return ApiReturnFailed;
     }
     if (envelope != NoError)
         return envelope;
     if (!dataValue.isObject()) {
         qCCritical(apiLog).noquote() << kLoginTag << "ApiError:"
-                                     << "data field is not object in request" << result.requestId;
+                                     << "data field is not object in request" << ClipForLog(result.requestId);
         return ApiError;
     }
 

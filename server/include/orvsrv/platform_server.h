@@ -27,6 +27,9 @@ struct ServerOptions
     QString updateVersion = QStringLiteral("2.4.3");
     qint64 tusExpirySeconds = 86400;
     bool accessLog = false; // print one line per request (method, path, status) to stderr
+    // A broken certificate for TLS tests: "" (sound), "wrong-host" (issued for
+    // another name), "expired", or "unknown-ca" (signed by a CA other than CaFile()).
+    QString tlsFault;
 };
 
 // One fault rule; every field that is left at its default does nothing.
@@ -43,7 +46,15 @@ struct FaultRule
     qint64 dropResponseAfterBytes = -1; // close the connection after K bytes of the response body
     int dropCount = 1;                  // how many requests the drop rules hit
     qint64 slowBodyBytesPerSec = 0;     // pace the response body
+    // Garbage answers (until removed): "truncated-json", "wrong-types",
+    // "huge-numbers", "deep-nesting", "huge-body" (100 MB), "invalid-utf8",
+    // "huge-text" (a 3 MB error text), "foreign-location", "negative-offset",
+    // "huge-offset".
+    QString garbage;
 };
+
+// The garbage kinds FaultRule::garbage knows.
+QStringList GarbageKinds();
 
 class PlatformServer
 {
