@@ -100,27 +100,6 @@ Params ToParams(const httplib::Params& in)
     return out;
 }
 
-// application/x-www-form-urlencoded, parsed here because the HTTP library
-// caps such bodies at 8 KB, too little for long descriptions.
-Params ParseForm(const std::string& body)
-{
-    Params out;
-    const QByteArray raw = QByteArray::fromStdString(body);
-    for (const QByteArray& item : raw.split('&')) {
-        if (item.isEmpty())
-            continue;
-        const int eq = item.indexOf('=');
-        QByteArray k = eq < 0 ? item : item.left(eq);
-        QByteArray v = eq < 0 ? QByteArray() : item.mid(eq + 1);
-        k.replace('+', ' ');
-        v.replace('+', ' ');
-        const QString key = QString::fromUtf8(QByteArray::fromPercentEncoding(k));
-        if (!out.contains(key))
-            out.insert(key, QString::fromUtf8(QByteArray::fromPercentEncoding(v)));
-    }
-    return out;
-}
-
 bool IsBmp(const QString& s)
 {
     for (QChar c : s)
@@ -224,6 +203,27 @@ bool SafeRel(const QString& rel, QStringList* parts)
 }
 
 } // namespace
+
+// application/x-www-form-urlencoded, parsed here because the HTTP library
+// caps such bodies at 8 KB, too little for long descriptions.
+Params ParseForm(const std::string& body)
+{
+    Params out;
+    const QByteArray raw = QByteArray::fromStdString(body);
+    for (const QByteArray& item : raw.split('&')) {
+        if (item.isEmpty())
+            continue;
+        const int eq = item.indexOf('=');
+        QByteArray k = eq < 0 ? item : item.left(eq);
+        QByteArray v = eq < 0 ? QByteArray() : item.mid(eq + 1);
+        k.replace('+', ' ');
+        v.replace('+', ' ');
+        const QString key = QString::fromUtf8(QByteArray::fromPercentEncoding(k));
+        if (!out.contains(key))
+            out.insert(key, QString::fromUtf8(QByteArray::fromPercentEncoding(v)));
+    }
+    return out;
+}
 
 Api::Api(Storage& storage, ApiConfig config) : m_storage(storage), m_config(std::move(config)) {}
 

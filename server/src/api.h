@@ -21,6 +21,9 @@ namespace orvsrv {
 
 using Params = QMap<QString, QString>;
 
+// An application/x-www-form-urlencoded body; the first of repeated names counts.
+Params ParseForm(const std::string& body);
+
 struct ApiError
 {
     int http = 400;

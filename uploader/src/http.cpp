@@ -56,34 +56,38 @@ size_t HttpClient::OnRead(char* buf, size_t size, size_t n, void* user)
     return static_cast<size_t>(got);
 }
 
-size_t HttpClient::OnHeader(char* buf, size_t size, size_t n, void* user)
+void TakeHeaderLine(const char* buf, size_t len, HttpResponse* response, bool* ended)
 {
-    auto* t = static_cast<Transfer*>(user);
-    const size_t len = size * n;
     std::string line(buf, len);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
         line.pop_back();
     if (line.compare(0, 5, "HTTP/") == 0) {
         // A new response (after a proxy's CONNECT or an interim answer).
-        t->response->headers.clear();
-        t->headerEnded = false;
-        return len;
+        response->headers.clear();
+        *ended = false;
+        return;
     }
     if (line.empty()) {
-        t->headerEnded = true;
-        return len;
+        *ended = true;
+        return;
     }
     const auto colon = line.find(':');
     if (colon == std::string::npos)
-        return len;
+        return;
     std::string name = line.substr(0, colon);
     std::transform(name.begin(), name.end(), name.begin(),
                    [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
     size_t v = colon + 1;
     while (v < line.size() && (line[v] == ' ' || line[v] == '\t'))
         ++v;
-    t->response->headers[name] = line.substr(v);
-    return len;
+    response->headers[name] = line.substr(v);
+}
+
+size_t HttpClient::OnHeader(char* buf, size_t size, size_t n, void* user)
+{
+    auto* t = static_cast<Transfer*>(user);
+    TakeHeaderLine(buf, size * n, t->response, &t->headerEnded);
+    return size * n;
 }
 
 size_t HttpClient::OnWrite(char* buf, size_t size, size_t n, void* user)

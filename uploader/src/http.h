@@ -44,6 +44,10 @@ struct HttpResponse
     std::string Header(const std::string& lowerName) const;
 };
 
+// Takes one header line of an answer (as libcurl hands it over, with its line
+// end) into response; `ended` tells whether the header block is complete.
+void TakeHeaderLine(const char* buf, size_t len, HttpResponse* response, bool* ended);
+
 class HttpClient
 {
 public:
