@@ -266,11 +266,26 @@ bool Api::Authenticate(const Params& p, Account* acc, ApiError* err)
     if (!ok || qAbs(QDateTime::currentMSecsSinceEpoch() - ts) > kTimestampWindowMs)
         return Fail(err, 401, err::INVALID_TIMESTAMP_PERIOD, QStringLiteral("invalid timestamp period"));
     const QString sign = p.value(QStringLiteral("sign"));
+    NoteSign(sign);
     if (sign.isEmpty() || sign.compare(Sign(acc->appSecret, p), Qt::CaseInsensitive) != 0)
         return Fail(err, 401, err::INVALID_SIGN, QStringLiteral("invalid sign"));
     if (acc->isSub && acc->expirationMs < QDateTime::currentMSecsSinceEpoch())
         return Fail(err, 403, err::USER_CHILD_EXPIRED, QStringLiteral("sub-account expired"));
     return true;
+}
+
+void Api::NoteSign(const QString& sign)
+{
+    if (sign.isEmpty())
+        return;
+    std::lock_guard<std::mutex> lock(m_signsMutex);
+    m_signs.append(sign);
+}
+
+QStringList Api::ReceivedSigns() const
+{
+    std::lock_guard<std::mutex> lock(m_signsMutex);
+    return m_signs;
 }
 
 QString Api::FileUrl(const QString& rel) const
@@ -994,6 +1009,7 @@ void Api::CheckUpdate(const std::string& body, httplib::Response& res)
         p.insert(it.key(), it.value().toString());
     }
     const QString sign = p.value(QStringLiteral("sign"));
+    NoteSign(sign);
     if (sign.isEmpty() || sign.compare(UpdateSign(p), Qt::CaseInsensitive) != 0)
         return failed(401, QStringLiteral("invalid sign"));
     const QJsonObject answer{

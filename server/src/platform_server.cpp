@@ -242,6 +242,11 @@ void PlatformServer::FlipByteOfNextCompletedUpload()
         d->tus->FlipByteOfNextCompletedUpload();
 }
 
+QStringList PlatformServer::ReceivedSigns() const
+{
+    return d->api ? d->api->ReceivedSigns() : QStringList();
+}
+
 qint64 PlatformServer::UploadBytesReceived() const
 {
     return d->tus ? d->tus->BytesReceived() : 0;

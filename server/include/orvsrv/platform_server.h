@@ -78,6 +78,8 @@ public:
     void FlipByteOfNextCompletedUpload();
     // Body bytes the upload endpoint stored since Start (shows what a resume re-sent).
     qint64 UploadBytesReceived() const;
+    // Every "sign" value requests carried since Start (REST, update check, uploads).
+    QStringList ReceivedSigns() const;
 
     // Seeding helpers for tests and benchmarks.
     bool SeedDemo();
