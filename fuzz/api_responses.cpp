@@ -20,8 +20,7 @@ enum Parser
     UpdateParser,
 };
 
-template <typename Result>
-void Run(RequestError (*parse)(const QByteArray&, Result&), const QByteArray& body)
+template <typename Result> void Run(RequestError (*parse)(const QByteArray&, Result&), const QByteArray& body)
 {
     Result result;
     parse(body, result);

@@ -16,8 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static const std::string cache = QDir(dir.path()).absolutePath().toStdString();
     static const std::string vid = "0123456789abcdef0123456789abcdef_u";
     {
-        std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen((cache + "/" + vid + ".orvup").c_str(), "wb"),
-                                                          &std::fclose);
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(
+            std::fopen((cache + "/" + vid + ".orvup").c_str(), "wb"), &std::fclose);
         if (!f)
             return 0;
         if (size > 0)

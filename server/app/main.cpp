@@ -105,17 +105,18 @@ int main(int argc, char** argv)
     QCommandLineOption slow(QStringLiteral("slow-body"),
                             QStringLiteral("Send response bodies at BPS bytes per second."),
                             QStringLiteral("BPS[:PATTERN]"));
-    QCommandLineOption garbage(
-        QStringLiteral("garbage"),
-        QStringLiteral("Answer with garbage of KIND: %1.")
-            .arg(orvsrv::GarbageKinds().join(QStringLiteral(", "))),
-        QStringLiteral("KIND[:PATTERN]"));
-    QCommandLineOption tlsFault(QStringLiteral("tls-fault"),
-                                QStringLiteral("Serve a broken certificate: wrong-host, expired, unknown-ca."),
-                                QStringLiteral("KIND"));
+    QCommandLineOption garbage(QStringLiteral("garbage"),
+                               QStringLiteral("Answer with garbage of KIND: %1.")
+                                   .arg(orvsrv::GarbageKinds().join(QStringLiteral(", "))),
+                               QStringLiteral("KIND[:PATTERN]"));
+    QCommandLineOption tlsFault(
+        QStringLiteral("tls-fault"),
+        QStringLiteral("Serve a broken certificate: wrong-host, expired, unknown-ca."),
+        QStringLiteral("KIND"));
     QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Print one line per request."));
     parser.addOptions({listen, port, data, plain, seed, seedLarge, updateVersion, lockout, latency, jitter,
-                       failNext, failBare, html, dropRequest, dropResponse, slow, garbage, tlsFault, verbose});
+                       failNext, failBare, html, dropRequest, dropResponse, slow, garbage, tlsFault,
+                       verbose});
     parser.process(app);
 
     auto die = [](const QString& text) {

@@ -193,7 +193,8 @@ bool EnsureCertificates(const QString& dir, CertPaths* paths, QString* error, co
     const QByteArray caPem = CertPem(ca.get());
     if (!WriteFile(QDir(dir).filePath(QStringLiteral("ca.key")), KeyPem(caKey.get()), true) ||
         !WriteFile(paths->keyFile, KeyPem(srvKey.get()), true) ||
-        !WriteFile(paths->certFile, CertPem(srv.get()) + CertPem(signer)) || !WriteFile(paths->caFile, caPem, false)) {
+        !WriteFile(paths->certFile, CertPem(srv.get()) + CertPem(signer)) ||
+        !WriteFile(paths->caFile, caPem, false)) {
         if (error)
             *error = QStringLiteral("cannot write the certificates into %1").arg(dir);
         return false;

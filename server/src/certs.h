@@ -16,6 +16,7 @@ struct CertPaths
 // first use; reuses them while they are readable and not about to expire.
 // A `fault` ("wrong-host", "expired", "unknown-ca") makes a fresh, broken
 // server certificate for TLS tests.
-bool EnsureCertificates(const QString& dir, CertPaths* paths, QString* error, const QString& fault = QString());
+bool EnsureCertificates(const QString& dir, CertPaths* paths, QString* error,
+                        const QString& fault = QString());
 
 } // namespace orvsrv

@@ -101,10 +101,11 @@ void MakeGarbage(const QString& kind, httplib::Response& res)
     } else if (kind == QLatin1String("wrong-types")) {
         const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(body));
         if (!doc.isNull())
-            body = QJsonDocument(WrongTypes(doc.isObject() ? QJsonValue(doc.object()) : QJsonValue(doc.array()))
-                                     .toObject())
-                       .toJson(QJsonDocument::Compact)
-                       .toStdString();
+            body =
+                QJsonDocument(WrongTypes(doc.isObject() ? QJsonValue(doc.object()) : QJsonValue(doc.array()))
+                                  .toObject())
+                    .toJson(QJsonDocument::Compact)
+                    .toStdString();
     } else if (kind == QLatin1String("huge-numbers")) {
         static const QRegularExpression number(QStringLiteral("(?<=[:\\[,])-?\\d+(\\.\\d+)?(?=[,}\\]])"));
         body = QString::fromStdString(body)
@@ -147,7 +148,8 @@ bool PlainBody(httplib::Response& res)
         return false;
     httplib::detail::gzip_decompressor inflater;
     std::string plain;
-    if (!inflater.is_valid() || !inflater.decompress(res.body.data(), res.body.size(), [&](const char* d, size_t n) {
+    if (!inflater.is_valid() ||
+        !inflater.decompress(res.body.data(), res.body.size(), [&](const char* d, size_t n) {
             plain.append(d, n);
             return true;
         }))
@@ -160,33 +162,37 @@ bool PlainBody(httplib::Response& res)
 // 100 MB of a valid-looking answer, produced piece by piece.
 void HugeBody(httplib::Response& res)
 {
-    static const std::string head = "{\"code\":200,\"status\":\"success\",\"error\":null,\"data\":{\"pad\":\"";
+    static const std::string head =
+        "{\"code\":200,\"status\":\"success\",\"error\":null,\"data\":{\"pad\":\"";
     static const std::string tail = "\"}}";
-    const size_t total = size_t(100) << 20;
+    constexpr size_t total = size_t(100) << 20;
     res.body.clear();
     res.headers.erase("Content-Encoding");
     res.headers.erase("Content-Length");
-    res.set_content_provider(total, "application/octet-stream", [total](size_t offset, size_t, httplib::DataSink& sink) {
-        std::string chunk;
-        if (offset < head.size())
-            chunk = head.substr(offset);
-        const size_t room = total - tail.size();
-        const size_t pad = std::min<size_t>(65536, room > offset + chunk.size() ? room - offset - chunk.size() : 0);
-        chunk.append(pad, 'p');
-        if (offset + chunk.size() >= room)
-            chunk += tail.substr(offset + chunk.size() - room);
-        return sink.write(chunk.data(), chunk.size());
-    });
+    res.set_content_provider(
+        total, "application/octet-stream", [](size_t offset, size_t, httplib::DataSink& sink) {
+            std::string chunk;
+            if (offset < head.size())
+                chunk = head.substr(offset);
+            const size_t room = total - tail.size();
+            const size_t pad =
+                std::min<size_t>(65536, room > offset + chunk.size() ? room - offset - chunk.size() : 0);
+            chunk.append(pad, 'p');
+            if (offset + chunk.size() >= room)
+                chunk += tail.substr(offset + chunk.size() - room);
+            return sink.write(chunk.data(), chunk.size());
+        });
 }
 
 } // namespace
 
 QStringList GarbageKinds()
 {
-    return {QStringLiteral("truncated-json"),   QStringLiteral("wrong-types"),     QStringLiteral("huge-numbers"),
-            QStringLiteral("deep-nesting"),     QStringLiteral("huge-body"),       QStringLiteral("invalid-utf8"),
-            QStringLiteral("huge-text"),        QStringLiteral("foreign-location"), QStringLiteral("negative-offset"),
-            QStringLiteral("huge-offset")};
+    return {QStringLiteral("truncated-json"),  QStringLiteral("wrong-types"),
+            QStringLiteral("huge-numbers"),    QStringLiteral("deep-nesting"),
+            QStringLiteral("huge-body"),       QStringLiteral("invalid-utf8"),
+            QStringLiteral("huge-text"),       QStringLiteral("foreign-location"),
+            QStringLiteral("negative-offset"), QStringLiteral("huge-offset")};
 }
 
 void ShutdownConnection(const httplib::Request& req)

@@ -54,8 +54,9 @@ RequestError ParseLoginClientResponse(const QByteArray& response, LoginResult& r
         if (dataValue.isObject())
             result.remainLoginChange = dataValue.toObject().value(QLatin1String("remainLoginChange")).toInt();
         else
-            qCCritical(apiLog).noquote() << kLoginTag << "ApiError:"
-                                         << "data field is not object in request" << ClipForLog(result.requestId);
+            qCCritical(apiLog).noquote()
+                << kLoginTag << "ApiError:"
+                << "data field is not object in request" << ClipForLog(result.requestId);
         return ApiReturnFailed;
     }
     if (envelope != NoError)

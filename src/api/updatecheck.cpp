@@ -115,7 +115,8 @@ RequestError ParseCheckClientUpdateResponse(const QByteArray& response, ClientUp
         info.code = code.toInt();
         info.message = message.toString();
         info.success = root.value(QLatin1String("success")).toBool();
-        qCWarning(apiLog).noquote() << kUpdateTag << "ApiReturnFailed:" << ClipForLog(QString::fromUtf8(response));
+        qCWarning(apiLog).noquote() << kUpdateTag
+                                    << "ApiReturnFailed:" << ClipForLog(QString::fromUtf8(response));
         return ApiReturnFailed;
     }
     info.status = true;

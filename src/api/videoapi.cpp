@@ -124,7 +124,8 @@ RequestError ParseListVideoResponse(const QByteArray& response, ListVideoResult&
     const QJsonValue contents = data.value(QLatin1String("contents"));
     if (!contents.isArray()) {
         qCCritical(apiLog).noquote() << kListTag << "ApiError:"
-                                     << "data.contents is not array in request" << ClipForLog(result.requestId);
+                                     << "data.contents is not array in request"
+                                     << ClipForLog(result.requestId);
         return ApiError;
     }
     result.pageNumber = U64(data, "pageNumber");

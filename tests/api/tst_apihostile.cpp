@@ -65,8 +65,9 @@ struct UploadRun
 bool Login(LoginResult* account, QString* errorText = nullptr)
 {
     QByteArray response;
-    RequestError e = LoginClientRequest(QUuid::createUuid(), QString::fromLatin1(orvsrv::kDemoMainEmail),
-                                        QString::fromLatin1(orvsrv::kDemoPassword), response, nullptr, errorText);
+    RequestError e =
+        LoginClientRequest(QUuid::createUuid(), QString::fromLatin1(orvsrv::kDemoMainEmail),
+                           QString::fromLatin1(orvsrv::kDemoPassword), response, nullptr, errorText);
     if (e == NoError)
         e = ParseLoginClientResponse(response, *account);
     return e == NoError;
@@ -151,8 +152,8 @@ void ApiHostileTest::garbageAnswers()
          }},
         {"list",
          [&] {
-             const RequestError e = ListVideoRequest(id, account.cateId, QString(), true, 1, 20, CreationTimeDesc,
-                                                     response, nullptr, &errorText);
+             const RequestError e = ListVideoRequest(id, account.cateId, QString(), true, 1, 20,
+                                                     CreationTimeDesc, response, nullptr, &errorText);
              return e != NoError ? e : ParseListVideoResponse(response, list);
          }},
         {"update",
@@ -161,7 +162,8 @@ void ApiHostileTest::garbageAnswers()
              return e != NoError ? e : ParseCheckClientUpdateResponse(response, update);
          }},
     };
-    const bool jsonGarbage = !kind.contains(QLatin1String("location")) && !kind.contains(QLatin1String("offset"));
+    const bool jsonGarbage =
+        !kind.contains(QLatin1String("location")) && !kind.contains(QLatin1String("offset"));
     for (const Call& call : calls) {
         const RequestError e = call.run();
         if (jsonGarbage)
@@ -186,9 +188,12 @@ void ApiHostileTest::tlsRefusals_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("wrong host") << "wrong-host" << "subject name";
-    QTest::newRow("expired") << "expired" << "expired";
-    QTest::newRow("unknown CA") << "unknown-ca" << "certificate";
+    QTest::newRow("wrong host") << "wrong-host"
+                                << "subject name";
+    QTest::newRow("expired") << "expired"
+                             << "expired";
+    QTest::newRow("unknown CA") << "unknown-ca"
+                                << "certificate";
 }
 
 // A certificate that does not hold is refused by both clients at once, and

@@ -126,8 +126,10 @@ void TestSecrets::sessionLeavesNoSecretInFiles()
     env.Stop(); // every file written and closed
 
     const QByteArray digest = QCryptographicHash::hash(password.toUtf8(), QCryptographicHash::Sha1).toHex();
-    QList<QByteArray> secrets{password.toUtf8(), digest, digest.toUpper(), appSecret, kProxyPassword,
-                              QByteArray(kProxyUser).append(':').append(kProxyPassword).toBase64()};
+    QList<QByteArray> secrets{
+        password.toUtf8(), digest,
+        digest.toUpper(),  appSecret,
+        kProxyPassword,    QByteArray(kProxyUser).append(':').append(kProxyPassword).toBase64()};
     QVERIFY2(signs.size() >= 5, qPrintable(QString::number(signs.size())));
     for (const QString& sign : signs)
         secrets << sign.toLatin1();

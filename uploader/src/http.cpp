@@ -277,8 +277,9 @@ bool HttpClient::SameOrigin(const std::string& a, const std::string& b)
                 return false;
             *out = text;
             curl_free(text);
-            std::transform(out->begin(), out->end(), out->begin(),
-                           [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+            std::transform(out->begin(), out->end(), out->begin(), [](char c) {
+                return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            });
         }
         return true;
     };

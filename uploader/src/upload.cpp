@@ -44,9 +44,6 @@ struct Fd
     Fd& operator=(const Fd&) = delete;
 };
 
-
-
-
 std::string Crc64Hex(uint64_t crc)
 {
     char buf[17];
@@ -70,7 +67,6 @@ int RetryLimitSeconds()
     }
     return 300;
 }
-
 
 enum class Verdict
 {
@@ -490,8 +486,9 @@ Verdict Run::Create(Outcome* out)
     }
     if (!HttpClient::SameOrigin(url, base_)) {
         // The file goes to the configured service only, never where an answer points.
-        *out = {ORV_ERR_PROTOCOL, "http response parse error: the creation answer points to another server (" +
-                                      ClipForLog(url, 256) + ")"};
+        *out = {ORV_ERR_PROTOCOL,
+                "http response parse error: the creation answer points to another server (" +
+                    ClipForLog(url, 256) + ")"};
         return Verdict::Fail;
     }
     state_.uploadUrl = url;
@@ -693,7 +690,7 @@ Outcome Run::Execute()
     int resends = 0;
     bool optionsDone = false;
     bool precheckDone = false;
-    bool fresh = false; // just created: the offset is 0 without asking
+    bool fresh = false;    // just created: the offset is 0 without asking
     int64_t readBack = -1; // the server's offset read after a failed PATCH
     for (;;) {
         if (stop_.load() != kRunOn)

@@ -237,7 +237,8 @@ void TcpRelay::Pump(int client, int upstream)
             }
             if (i == 0)
                 fromClient += n;
-            if (i == 0 && cutsLeft_.load() > 0 && QByteArray::fromRawData(buf, int(n)).startsWith(cutRequest_)) {
+            if (i == 0 && cutsLeft_.load() > 0 &&
+                QByteArray::fromRawData(buf, int(n)).startsWith(cutRequest_)) {
                 cutsLeft_.fetch_sub(1);
                 answerLeft = cutAnswerAt_.load();
             }

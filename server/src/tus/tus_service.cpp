@@ -74,7 +74,6 @@ QString Header(const httplib::Request& req, const char* name)
     return QString::fromStdString(req.get_header_value(name));
 }
 
-
 QString HttpDate(qint64 secs)
 {
     return QLocale::c().toString(QDateTime::fromSecsSinceEpoch(secs).toUTC(),
@@ -517,7 +516,8 @@ struct TusService::Impl
         }
         qint64 declared = -1;
         if (req.has_header("Content-Length") &&
-            ParseTusNumber(req.get_header_value("Content-Length"), &declared) && declared > u->length - start) {
+            ParseTusNumber(req.get_header_value("Content-Length"), &declared) &&
+            declared > u->length - start) {
             SetError(res, 413, 0, QStringLiteral("the body exceeds the upload's length"));
             return;
         }
