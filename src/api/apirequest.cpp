@@ -2,6 +2,8 @@
 
 #include "api/transport.h"
 
+#include <jansson.h>
+
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -202,8 +204,26 @@ RequestError CheckApiResult(const QJsonObject& root, ApiResult& result)
     return ApiReturnFailed;
 }
 
+bool StrictJsonCheck(const QByteArray& json, QString* error)
+{
+    json_error_t e;
+    json_t* doc = json_loadb(json.constData(), static_cast<size_t>(json.size()),
+                             JSON_REJECT_DUPLICATES | JSON_DECODE_INT_AS_REAL | JSON_ALLOW_NUL, &e);
+    if (doc) {
+        json_decref(doc);
+        return true;
+    }
+    *error = QString::fromUtf8(e.text);
+    return false;
+}
+
 RequestError ParseEnvelope(const char* tag, const QByteArray& response, ApiResult& result, QJsonObject* root)
 {
+    QString strictError;
+    if (!StrictJsonCheck(response, &strictError)) {
+        qCCritical(apiLog).noquote() << tag << "ParseJsonError:" << ClipForLog(strictError, 200);
+        return ParseJsonFailed;
+    }
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(response, &parseError);
     if (parseError.error != QJsonParseError::NoError) {

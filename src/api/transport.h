@@ -132,6 +132,10 @@ RequestError ExecuteSignedRequest(const QUuid& uuid, const char* tag, HttpMethod
 QByteArray CoverFilePathForCurl(const QString& absolutePath, bool curlUnicode, bool localIsUtf8,
                                 std::unique_ptr<QTemporaryDir>* tempDir);
 
+// Strict JSON (UTF-8, no name twice in one object) before the toolkit's
+// parser sees it: that parser keeps the first of two nested values under one
+// name allocated for good, so a hostile answer could grow memory at will.
+bool StrictJsonCheck(const QByteArray& json, QString* error);
 // Parses a response body as the JSON envelope; logs with the tag. On NoError
 // `root` holds the top-level object.
 RequestError ParseEnvelope(const char* tag, const QByteArray& response, ApiResult& result, QJsonObject* root);

@@ -94,6 +94,11 @@ RequestError CheckClientUpdateRequest(const QUuid& uuid, QByteArray& response, c
 
 RequestError ParseCheckClientUpdateResponse(const QByteArray& response, ClientUpdateInfo& info)
 {
+    QString strictError;
+    if (!StrictJsonCheck(response, &strictError)) {
+        qCCritical(apiLog).noquote() << kUpdateTag << "ParseJsonError:" << ClipForLog(strictError, 200);
+        return ParseJsonFailed;
+    }
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(response, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
