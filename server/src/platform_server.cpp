@@ -102,7 +102,8 @@ bool PlatformServer::Start(QString* error)
         return false;
     }
     if (d->options.https) {
-        if (!EnsureCertificates(QDir(d->options.dataDir).filePath(QStringLiteral("tls")), &d->certs, error))
+        if (!EnsureCertificates(QDir(d->options.dataDir).filePath(QStringLiteral("tls")), &d->certs, error,
+                                d->options.tlsFault))
             return false;
         d->http = std::make_unique<httplib::SSLServer>(d->certs.certFile.toLocal8Bit().constData(),
                                                        d->certs.keyFile.toLocal8Bit().constData());
@@ -248,6 +249,11 @@ void PlatformServer::FlipByteOfNextCompletedUpload()
 {
     if (d->tus)
         d->tus->FlipByteOfNextCompletedUpload();
+}
+
+QStringList PlatformServer::ReceivedSigns() const
+{
+    return d->api ? d->api->ReceivedSigns() : QStringList();
 }
 
 qint64 PlatformServer::UploadBytesReceived() const

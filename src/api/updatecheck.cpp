@@ -94,6 +94,11 @@ RequestError CheckClientUpdateRequest(const QUuid& uuid, QByteArray& response, c
 
 RequestError ParseCheckClientUpdateResponse(const QByteArray& response, ClientUpdateInfo& info)
 {
+    QString strictError;
+    if (!StrictJsonCheck(response, &strictError)) {
+        qCCritical(apiLog).noquote() << kUpdateTag << "ParseJsonError:" << ClipForLog(strictError, 200);
+        return ParseJsonFailed;
+    }
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(response, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
@@ -115,7 +120,8 @@ RequestError ParseCheckClientUpdateResponse(const QByteArray& response, ClientUp
         info.code = code.toInt();
         info.message = message.toString();
         info.success = root.value(QLatin1String("success")).toBool();
-        qCWarning(apiLog).noquote() << kUpdateTag << "ApiReturnFailed:" << QString::fromUtf8(response);
+        qCWarning(apiLog).noquote() << kUpdateTag
+                                    << "ApiReturnFailed:" << ClipForLog(QString::fromUtf8(response));
         return ApiReturnFailed;
     }
     info.status = true;
