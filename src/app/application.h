@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <atomic>
+#include <memory>
 
 class Config;
 class CategoryTreeModel;
@@ -14,6 +15,7 @@ class VideoTableModel;
 class AccountManager;
 class LoginDialog;
 class MainWindow;
+class PreferenceDialog;
 
 class Application : public QApplication
 {
@@ -48,6 +50,10 @@ public:
     LoginDialog* loginDialog() const { return loginDialog_; }
     MainWindow* mainWindow() const { return mainWindow_; }
 
+    // The preferences (one at a time) and the update dialog with a new check.
+    void ShowPreferenceDialog();
+    void ShowUpdateDialog();
+
 signals:
     void SignalStartupLoadingFinish();
     void SignalAboutToAppStop();
@@ -76,6 +82,9 @@ private:
     void ShutdownUploadManager();
 
     void OnAboutToAppStop();
+    // Opens the update dialog on its new-version page when the start-up check
+    // found one, automatic updates are on and the main window is up.
+    void OfferAutoUpdate();
 
     CategoryTreeModel* categoryTreeModel_ = nullptr;
     VideoTableModel* videoTableModel_ = nullptr;
@@ -84,6 +93,11 @@ private:
     Config* config_ = nullptr;
     AccountManager* accountManager_ = nullptr;
     // Abort flag of the start-up version check, read by its worker thread.
-    std::atomic<bool> stopping_{false};
+    std::shared_ptr<std::atomic<bool>> stopping_ = std::make_shared<std::atomic<bool>>(false);
+    // The running start-up check; null once it has ended.
+    std::shared_ptr<QObject> startupCheck_;
+    int startupCheckResult_ = -1;
+    bool autoUpdateOffered_ = false;
+    QPointer<PreferenceDialog> preferenceDialog_;
     bool curlInitialized_ = false;
 };

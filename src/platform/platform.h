@@ -26,4 +26,14 @@ bool SetAutoStart(const QString& appName, const QString& exePath, bool enable);
 // selecting is not possible).
 void ShowInExplorer(const QString& path);
 
+// File name for a downloaded installer when the settings name none: what
+// the download URL ends in where packages run as they are, else the
+// platform's setup program name.
+QString DefaultInstallerName(const QString& downloadUrl);
+
+// Starts a downloaded installer, detached and without arguments. A package
+// that runs by itself is made executable and started; any other file goes to
+// the desktop's default handler. Returns whether it was started.
+bool StartInstaller(const QString& path);
+
 } // namespace platform
