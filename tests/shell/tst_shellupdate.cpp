@@ -1,0 +1,490 @@
+// Update dialog and preferences against the local platform server, with the
+// real upload manager, upload library and application settings path.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QtTest>
+
+#include "../transfer/transferenv.h"
+#include "app/application.h"
+#include "messagecapture.h"
+#include "serverfixture.h"
+#include "ui/shell/netsettingsdialog.h"
+#include "ui/shell/preferencedialog.h"
+#include "ui/shell/updatedialog.h"
+
+namespace {
+const QString kCheckPath = QStringLiteral("/api/app/package/version/check");
+
+orvsrv::ServerOptions Offering(const QString& version)
+{
+    orvsrv::ServerOptions o = orvtest::ServerFixture::DemoOptions();
+    o.updateVersion = version;
+    return o;
+}
+
+orvsrv::FaultRule Fault(const QString& pattern)
+{
+    orvsrv::FaultRule r;
+    r.pathPattern = pattern;
+    return r;
+}
+
+template <typename T>
+T* Child(QWidget* w, const char* name)
+{
+    return w->findChild<T*>(QString::fromLatin1(name));
+}
+
+// Catches the queued request to quit, so that the test keeps running.
+class QuitCatcher : public QObject
+{
+public:
+    QuitCatcher() { qApp->installEventFilter(this); }
+    ~QuitCatcher() override { qApp->removeEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == qApp && event->type() == QEvent::MetaCall) {
+            ++count;
+            return true;
+        }
+        return false;
+    }
+};
+} // namespace
+
+class TstShellUpdate : public QObject
+{
+    Q_OBJECT
+public:
+    TstShellUpdate(Application* app, const QString& home) : app_(app), config_(app->config()), home_(home) {}
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void cleanupTestCase();
+
+    void isNewerVersion_data();
+    void isNewerVersion();
+    void checkOutcome_data();
+    void checkOutcome();
+    void cancelledCheckIgnoresLateAnswer();
+    void downloadShowsProgressInstallsAndQuits();
+    void cancellingDownloadAsksAndDiscardsFile();
+    void shortDownloadFailsAndRetryWorks();
+    void declinedUploadsQuestionKeepsClientAndInstaller();
+
+    void proxyTypeNone_data();
+    void proxyTypeNone();
+    void speedLimitLoads_data();
+    void speedLimitLoads();
+    void settingsReachRunningUploads();
+
+private:
+    UpdateDialog* OpenChecked(orvtest::ServerFixture& server);
+    UpdateDialog* DownloadToInstallPage();
+    QString Marker() const;
+    void AddUploads(int count, qint64 size);
+
+    Application* app_;
+    Config* config_;
+    QString home_;
+    orvtest::ServerFixture newer_{Offering(QStringLiteral("2.4.3"))};
+    orvtest::ServerFixture current_{Offering(QStringLiteral("2.4.2"))};
+    std::unique_ptr<AccountManager> accounts_;
+};
+
+void TstShellUpdate::initTestCase()
+{
+    QVERIFY2(newer_.Start(), qPrintable(newer_.Error()));
+    QVERIFY2(current_.Start(), qPrintable(current_.Error()));
+    // One CA bundle trusting both servers.
+    QFile bundle(home_ + QStringLiteral("/ca-bundle.pem"));
+    QVERIFY(bundle.open(QIODevice::WriteOnly));
+    for (const QString& ca : {newer_.CaFile(), current_.CaFile()}) {
+        QFile f(ca);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        bundle.write(f.readAll());
+    }
+    bundle.close();
+
+    config_->RegisterDefaults();
+    Config::SetGlobal(config_);
+    config_->setValue(QStringLiteral("Custom"), QStringLiteral("apiUrl"), newer_.BaseUrl());
+    config_->setValue(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert"), bundle.fileName());
+    QVERIFY(DBManager::instance()->Open(home_ + QStringLiteral("/client.db")));
+    accounts_ = std::make_unique<AccountManager>();
+    bool ok = false;
+    const QString failure = orvtest::LoginAndWait(*accounts_, QString::fromLatin1(orvsrv::kDemoMainEmail),
+                                                  QString::fromLatin1(orvsrv::kDemoPassword), false, &ok);
+    QVERIFY2(ok, qPrintable(failure));
+}
+
+void TstShellUpdate::cleanup()
+{
+    newer_->ClearFaults();
+    current_->ClearFaults();
+    delete UpdateDialog::Current();
+    UpdateDialog::AbortAndWaitForWorkers();
+    QVERIFY(transfertest::ResetQueue());
+    config_->setValue(QStringLiteral("UploadTaskManager"), QStringLiteral("limitedSpeedValue"), 0);
+    app_->ApplyUploadSettings();
+}
+
+void TstShellUpdate::cleanupTestCase()
+{
+    SDKManager::Destroy();
+    accounts_.reset();
+    DBManager::Close();
+}
+
+void TstShellUpdate::isNewerVersion_data()
+{
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<bool>("newer");
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("2.4.3") << "2.4.3" << true << QString();
+    QTest::newRow("3.0.0") << "3.0.0" << true << QString();
+    QTest::newRow("2.10.0") << "2.10.0" << true << QString();
+    QTest::newRow("2.4.2") << "2.4.2" << false << QString();
+    QTest::newRow("2.3.9") << "2.3.9" << false << QString();
+    QTest::newRow("1.9.9") << "1.9.9" << false << QString();
+    QTest::newRow("v2.5.0") << "v2.5.0" << false
+                            << "ParseVersion result(2.5.0) is different from server(v2.5.0)";
+    QTest::newRow("empty") << "" << false << "ParseVersion failed, input illegal:";
+}
+
+void TstShellUpdate::isNewerVersion()
+{
+    QFETCH(QString, version);
+    QFETCH(bool, newer);
+    QFETCH(QString, warning);
+    MessageCapture log;
+    QCOMPARE(UpdateDialog::IsNewerVersion(version), newer);
+    if (!warning.isEmpty())
+        QCOMPARE(log.Count(QtWarningMsg, warning), 1);
+}
+
+UpdateDialog* TstShellUpdate::OpenChecked(orvtest::ServerFixture& server)
+{
+    config_->setValue(QStringLiteral("Custom"), QStringLiteral("updateUrl"), server.BaseUrl() + kCheckPath);
+    UpdateDialog* dialog = UpdateDialog::ShowUpdateDialog(config_);
+    if (dialog->State() != UpdateDialog::Checking)
+        return nullptr;
+    (void)QTest::qWaitFor([dialog] { return dialog->State() != UpdateDialog::Checking; }, 10000);
+    return dialog;
+}
+
+void TstShellUpdate::checkOutcome_data()
+{
+    QTest::addColumn<bool>("offerNewer");
+    QTest::addColumn<int>("failures");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("button");
+    QTest::newRow("up to date") << false << 0 << int(UpdateDialog::UpToDate) << "Ok";
+    QTest::newRow("newer") << true << 0 << int(UpdateDialog::NewVersion) << QString();
+    QTest::newRow("failing, then recheck") << true << 1 << int(UpdateDialog::CheckFailedPage) << "recheck";
+}
+
+void TstShellUpdate::checkOutcome()
+{
+    QFETCH(bool, offerNewer);
+    QFETCH(int, failures);
+    QFETCH(int, state);
+    QFETCH(QString, button);
+    orvtest::ServerFixture& server = offerNewer ? newer_ : current_;
+    orvsrv::FaultRule fail = Fault(kCheckPath);
+    fail.failNextN = failures;
+    fail.httpStatus = 503;
+    if (failures)
+        server->AddFault(fail);
+    UpdateDialog* dialog = OpenChecked(server);
+    QVERIFY(dialog);
+    QCOMPARE(dialog->State(), state);
+    auto* checkButton = Child<QPushButton>(dialog, "checkPageButton");
+    if (!button.isEmpty())
+        QCOMPARE(checkButton->text(), button);
+    if (state == UpdateDialog::NewVersion) {
+        QVERIFY(Child<QLabel>(dialog, "newVersionLabel")->text().contains(QStringLiteral("2.4.3")));
+        QVERIFY(Child<QTextBrowser>(dialog, "newVersionDescTextEdit")->toPlainText().contains("2.4.3"));
+    }
+    if (failures) {
+        QVERIFY(!Child<QLabel>(dialog, "checkingLoadingLabel")->isVisible());
+        checkButton->click();
+        QCOMPARE(dialog->State(), int(UpdateDialog::Checking));
+        QTRY_COMPARE(dialog->State(), int(UpdateDialog::NewVersion));
+    }
+}
+
+void TstShellUpdate::cancelledCheckIgnoresLateAnswer()
+{
+    orvsrv::FaultRule slow = Fault(kCheckPath);
+    slow.latencyMs = 1500;
+    newer_->AddFault(slow);
+    config_->setValue(QStringLiteral("Custom"), QStringLiteral("updateUrl"), newer_.BaseUrl() + kCheckPath);
+    UpdateDialog dialog(config_);
+    dialog.show();
+    dialog.StartCheck();
+    Child<QPushButton>(&dialog, "checkPageButton")->click();
+    QVERIFY(!dialog.isVisible());
+    QTest::qWait(2000);
+    QCOMPARE(dialog.State(), int(UpdateDialog::Checking));
+}
+
+QString TstShellUpdate::Marker() const
+{
+    return home_ + QStringLiteral("/data/orvane-upload-client-installer/2.4.3/INSTALLED");
+}
+
+void TstShellUpdate::downloadShowsProgressInstallsAndQuits()
+{
+    QFile::remove(Marker());
+    // Slow enough to be seen downloading for a second or two.
+    orvsrv::FaultRule slow = Fault(QStringLiteral("^/files/installer/"));
+    slow.slowBodyBytesPerSec = 400 * 1024;
+    newer_->AddFault(slow);
+    UpdateDialog* dialog = OpenChecked(newer_);
+    QVERIFY(dialog && dialog->State() == UpdateDialog::NewVersion);
+    QCOMPARE(QFileInfo(dialog->InstallerPath()).fileName(), QStringLiteral("orvane-upload-client-2.4.3-linux.run"));
+    QCOMPARE(QFileInfo(dialog->InstallerPath()).absolutePath(), home_ + QStringLiteral("/Downloads"));
+
+    QStringList texts;
+    auto* label = Child<QLabel>(dialog, "downloadInfoLabel");
+    connect(dialog, &UpdateDialog::SignalDownloadProgress, this, [&] { texts << label->text(); });
+    Child<QPushButton>(dialog, "updateButton")->click();
+    QCOMPARE(dialog->State(), int(UpdateDialog::Downloading));
+    QVERIFY(label->text().contains(QStringLiteral(">0%<")));
+    // An unknown total leaves the text as it is.
+    const QString before = label->text();
+    emit dialog->SignalDownloadProgress(12345, 0);
+    QCOMPARE(label->text(), before);
+
+    QTRY_COMPARE_WITH_TIMEOUT(dialog->State(), int(UpdateDialog::Install), 15000);
+    QVERIFY(texts.filter(QStringLiteral("Downloading update")).size() > 2);
+    QVERIFY(texts.last().contains(QStringLiteral(">100%<")));
+    QVERIFY(QFileInfo(dialog->InstallerPath()).size() > 500 * 1024);
+
+    QuitCatcher quit;
+    Child<QPushButton>(dialog, "installButton")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(Marker()), 10000);
+    QTRY_COMPARE(quit.count, 1);
+    QVERIFY(QFileInfo(dialog->InstallerPath()).isExecutable());
+}
+
+void TstShellUpdate::cancellingDownloadAsksAndDiscardsFile()
+{
+    orvsrv::FaultRule slow = Fault(QStringLiteral("^/files/installer/"));
+    slow.slowBodyBytesPerSec = 64 * 1024;
+    newer_->AddFault(slow);
+    UpdateDialog* dialog = OpenChecked(newer_);
+    QVERIFY(dialog && dialog->State() == UpdateDialog::NewVersion);
+    const QString path = dialog->InstallerPath();
+    QFile::remove(path);
+    QPointer<UpdateDialog> guard(dialog);
+    Child<QPushButton>(dialog, "updateButton")->click();
+    QTRY_VERIFY(Child<QLabel>(dialog, "downloadInfoLabel")->text().contains(QRegularExpression(">[1-9]\\d*%<")));
+
+    for (auto answer : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
+        transfertest::MsgBoxAnswer box(answer);
+        Child<QPushButton>(dialog, "downloadPageButton")->click();
+        QVERIFY(box.answered());
+        if (answer == QDialogButtonBox::Cancel)
+            QCOMPARE(dialog->State(), int(UpdateDialog::Downloading));
+    }
+    QTRY_VERIFY(!guard);
+    UpdateDialog::AbortAndWaitForWorkers();
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+void TstShellUpdate::shortDownloadFailsAndRetryWorks()
+{
+    orvsrv::FaultRule cut = Fault(QStringLiteral("^/files/installer/"));
+    cut.dropResponseAfterBytes = 100000;
+    newer_->AddFault(cut);
+    UpdateDialog* dialog = OpenChecked(newer_);
+    QVERIFY(dialog && dialog->State() == UpdateDialog::NewVersion);
+    QFile::remove(dialog->InstallerPath());
+    Child<QPushButton>(dialog, "updateButton")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(dialog->State(), int(UpdateDialog::DownloadFailed), 15000);
+    QVERIFY(!QFile::exists(dialog->InstallerPath()));
+    auto* button = Child<QPushButton>(dialog, "downloadPageButton");
+    QCOMPARE(button->text(), QStringLiteral("Retry"));
+    newer_->ClearFaults();
+    button->click();
+    QTRY_COMPARE_WITH_TIMEOUT(dialog->State(), int(UpdateDialog::Install), 15000);
+}
+
+void TstShellUpdate::AddUploads(int count, qint64 size)
+{
+    SDKManager* uploads = SDKManager::instance();
+    for (int i = 0; i < count; ++i) {
+        const QString file = orvtest::WriteRandomFile(
+            home_ + QStringLiteral("/files/clip%1-%2.mp4").arg(QTest::currentTestFunction()).arg(i), size,
+            static_cast<quint32>(i + 1));
+        QVERIFY(uploads->AddUpload(static_cast<qint64>(accounts_->cateId()), file, QStringLiteral("Clip"),
+                                   QString(), QString(), QString(), 0, 0));
+    }
+}
+
+void TstShellUpdate::declinedUploadsQuestionKeepsClientAndInstaller()
+{
+    UpdateDialog* dialog = OpenChecked(newer_);
+    QVERIFY(dialog && dialog->State() == UpdateDialog::NewVersion);
+    Child<QPushButton>(dialog, "updateButton")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(dialog->State(), int(UpdateDialog::Install), 15000);
+
+    QFile::remove(Marker());
+    QFile(dialog->InstallerPath()).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    config_->setValue(QStringLiteral("UploadTaskManager"), QStringLiteral("limitedSpeedValue"), 100);
+    app_->ApplyUploadSettings();
+    AddUploads(1, 4 * 1024 * 1024);
+    QTRY_VERIFY_WITH_TIMEOUT(SDKManager::instance()->anyUploading(), 10000);
+
+    QuitCatcher quit;
+    transfertest::MsgBoxAnswer box(QDialogButtonBox::Cancel);
+    Child<QPushButton>(dialog, "installButton")->click();
+    QVERIFY(box.answered());
+    QTest::qWait(500);
+    QCOMPARE(quit.count, 0);
+    QCOMPARE(dialog->State(), int(UpdateDialog::Install));
+    QVERIFY(!QFile::exists(Marker()));
+    QVERIFY(!QFileInfo(dialog->InstallerPath()).isExecutable());
+    QVERIFY(SDKManager::instance()->anyUploading());
+}
+
+void TstShellUpdate::proxyTypeNone_data()
+{
+    QTest::addColumn<bool>("preferences");
+    QTest::newRow("preferences keep the details") << true;
+    QTest::newRow("network settings remove them") << false;
+}
+
+void TstShellUpdate::proxyTypeNone()
+{
+    QFETCH(bool, preferences);
+    const QString group = QStringLiteral("NetWorkManager");
+    const QStringList details{QStringLiteral("proxyHostName"), QStringLiteral("proxyPort"),
+                              QStringLiteral("proxyUser"), QStringLiteral("proxyPassword")};
+    config_->setValue(group, QStringLiteral("proxyType"), 1);
+    for (const QString& key : details)
+        config_->setValue(group, key, QStringLiteral("1080"));
+
+    std::unique_ptr<QDialog> dialog;
+    if (preferences)
+        dialog = std::make_unique<PreferenceDialog>(*config_, PreferenceDialog::Hooks{});
+    else
+        dialog = std::make_unique<NetSettingsDialog>();
+    auto* type = Child<QComboBox>(dialog.get(), "proxyTypeComboBox");
+    QCOMPARE(type->currentIndex(), 1);
+    QVERIFY(Child<QLineEdit>(dialog.get(), "addressLineedit")->isEnabled());
+    type->setCurrentIndex(0);
+    QVERIFY(!Child<QLineEdit>(dialog.get(), "addressLineedit")->isEnabled());
+    if (!preferences)
+        static_cast<NetSettingsDialog*>(dialog.get())->OnApply();
+    QCOMPARE(config_->value(group, QStringLiteral("proxyType")).toInt(), 0);
+    for (const QString& key : details)
+        QCOMPARE(config_->contains(group, key), preferences);
+}
+
+void TstShellUpdate::speedLimitLoads_data()
+{
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<bool>("limited");
+    QTest::newRow("below the minimum") << 50 << false;
+    QTest::newRow("minimum") << 100 << true;
+    QTest::newRow("maximum") << 102400 << true;
+    QTest::newRow("above the maximum") << 102401 << false;
+    QTest::newRow("unlimited") << 0 << false;
+}
+
+void TstShellUpdate::speedLimitLoads()
+{
+    QFETCH(int, stored);
+    QFETCH(bool, limited);
+    config_->setValue(QStringLiteral("UploadTaskManager"), QStringLiteral("limitedSpeedValue"), stored);
+    PreferenceDialog dialog(*config_, {});
+    QCOMPARE(Child<QRadioButton>(&dialog, "limitedSpeedRadioButton")->isChecked(), limited);
+    QCOMPARE(Child<QRadioButton>(&dialog, "unlimitedSpeedRadioButton")->isChecked(), !limited);
+    auto* field = Child<QLineEdit>(&dialog, "limitedSpeedValueLineEdit");
+    QCOMPARE(field->isEnabled(), limited);
+    QCOMPARE(field->text(), limited ? QString::number(stored) : QString());
+}
+
+void TstShellUpdate::settingsReachRunningUploads()
+{
+    const QString group = QStringLiteral("UploadTaskManager");
+    config_->setValue(group, QStringLiteral("uploadTasksNum"), 1);
+    config_->setValue(group, QStringLiteral("limitedSpeedValue"), 2000);
+    app_->ApplyUploadSettings();
+    SDKManager* uploads = SDKManager::instance();
+    AddUploads(5, 8 * 1024 * 1024);
+    QTRY_VERIFY_WITH_TIMEOUT(uploads->anyUploading(), 10000);
+
+    PreferenceDialog::Hooks hooks;
+    hooks.applyUploadSettings = [this] { return app_->ApplyUploadSettings(); };
+    hooks.initNetWorkManager = [this] { return app_->InitNetWorkManager(); };
+    auto* dialog = new PreferenceDialog(*config_, hooks);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+    Child<QComboBox>(dialog, "uploadTasksNumComboBox")->setCurrentText(QStringLiteral("3"));
+    QCOMPARE(config_->value(group, QStringLiteral("uploadTasksNum")).toInt(), 3);
+    QCOMPARE(uploads->maxConcurrent(), 3);
+    auto running = [uploads] {
+        int n = 0;
+        for (const SharedUploadTaskPtr& task : uploads->tasks())
+            n += task->status() == int(UploadStatus::Uploading) ? 1 : 0;
+        return n;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(running(), 3, 10000);
+
+    // The upload rate the server sees, in KB/s over two seconds.
+    auto rate = [this] {
+        const qint64 before = newer_->UploadBytesReceived();
+        QTest::qWait(2000);
+        return (newer_->UploadBytesReceived() - before) / 2048;
+    };
+    const qint64 fast = rate();
+    Child<QRadioButton>(dialog, "limitedSpeedRadioButton")->click();
+    auto* field = Child<QLineEdit>(dialog, "limitedSpeedValueLineEdit");
+    field->clear();
+    QTest::keyClicks(field, QStringLiteral("150"));
+    QVERIFY(dialog->close());
+    QCOMPARE(config_->value(group, QStringLiteral("limitedSpeedValue")).toInt(), 150);
+    QCOMPARE(uploads->trafficLimit(), 150);
+    QTest::qWait(1500);
+    const qint64 slow = rate();
+    QVERIFY2(fast > 1000 && slow < 400, qPrintable(QStringLiteral("%1 KB/s, then %2 KB/s").arg(fast).arg(slow)));
+}
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
+    // The installer goes to the desktop's download folder; here one of the test's own.
+    QDir().mkpath(home.filePath(QStringLiteral("config")));
+    QDir().mkpath(home.filePath(QStringLiteral("Downloads")));
+    QFile dirs(home.filePath(QStringLiteral("config/user-dirs.dirs")));
+    if (!dirs.open(QIODevice::WriteOnly))
+        return 2;
+    dirs.write("XDG_DOWNLOAD_DIR=\"" + QFile::encodeName(home.filePath(QStringLiteral("Downloads"))) + "\"\n");
+    dirs.close();
+    Config config(home.filePath(QStringLiteral("global.ini")));
+    Application app(config, argc, argv);
+    TstShellUpdate test(&app, home.path());
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_shellupdate.moc"
