@@ -67,7 +67,8 @@ PreferenceDialog::PreferenceDialog(Config& config, Hooks hooks, QWidget* parent)
     setObjectName(QStringLiteral("PreferenceDialog"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    BindStyleSheet(this, {QStringLiteral("System.qss"), QStringLiteral("PreferenceDialog.qss")});
+    BindStyleSheet(this, {QStringLiteral("System.qss"), QStringLiteral("TitleBar.qss"),
+                          QStringLiteral("PreferenceDialog.qss")});
     resize(560, 595);
     setWindowTitle(tr("PreferenceDialog.Title"));
     BuildUi();
