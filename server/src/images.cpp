@@ -217,8 +217,7 @@ __PAYLOAD__
     QByteArray tar;
     AppendTarMember(tar, "VERSION", v + '\n', 0644);
     AppendTarMember(tar, "README",
-                    "Demo package of Orvane Upload Client " + v +
-                        ", served by the local platform server.\n",
+                    "Demo package of Orvane Upload Client " + v + ", served by the local platform server.\n",
                     0644);
     // Filler, so that download progress is visible.
     AppendTarMember(tar, "payload.bin", InstallerBytes(), 0644);

@@ -292,12 +292,13 @@ void Application::ShowMainWindow()
 
 void Application::StartStartupVersionCheck()
 {
-    startupCheck_ = UpdateDialog::StartCheckVersion(stopping_, [this](UpdateDialog::CheckVersionResult result) {
-        startupCheckResult_ = result;
-        startupCheck_.reset();
-        emit SignalStartupLoadingFinish();
-        OfferAutoUpdate();
-    });
+    startupCheck_ =
+        UpdateDialog::StartCheckVersion(stopping_, [this](UpdateDialog::CheckVersionResult result) {
+            startupCheckResult_ = result;
+            startupCheck_.reset();
+            emit SignalStartupLoadingFinish();
+            OfferAutoUpdate();
+        });
 }
 
 bool Application::StartupVersionCheckRunning() const

@@ -5,10 +5,10 @@
 
 #include "app/application.h"
 #include "app/config.h"
-#include "serverfixture.h"
 #include "ui/resources.h"
 #include "ui/shell/preferencedialog.h"
 #include "ui/shell/updatedialog.h"
+#include "updateenv.h"
 
 #include <QApplication>
 #include <QDir>
@@ -32,25 +32,12 @@ bool Save(QWidget* widget, const QString& dir, const QString& name)
     return ok;
 }
 
-orvsrv::ServerOptions Offering(const QString& version)
-{
-    orvsrv::ServerOptions o = orvtest::ServerFixture::DemoOptions();
-    o.updateVersion = version;
-    return o;
-}
 } // namespace
 
 int main(int argc, char** argv)
 {
     QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
-    // The installer download goes to a folder of this run, not the user's.
-    QDir().mkpath(home.filePath(QStringLiteral("config")));
-    QFile dirs(home.filePath(QStringLiteral("config/user-dirs.dirs")));
-    if (dirs.open(QIODevice::WriteOnly))
-        dirs.write("XDG_DOWNLOAD_DIR=\"" + QFile::encodeName(home.filePath(QStringLiteral("Downloads"))) + "\"\n");
-    dirs.close();
+    updatetest::UseHome(home.path());
     QApplication app(argc, argv);
     InitOrvaneResources();
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
@@ -61,25 +48,17 @@ int main(int argc, char** argv)
     app.setStyleSheet(Application::LoadQss(QStringLiteral("System.qss")) +
                       Application::LoadQss(QStringLiteral("TitleBar.qss")));
 
-    orvtest::ServerFixture newer(Offering(QStringLiteral("2.4.3")));
-    orvtest::ServerFixture current(Offering(QStringLiteral("2.4.2")));
+    orvtest::ServerFixture newer(updatetest::Offering(QStringLiteral("2.4.3")));
+    orvtest::ServerFixture current(updatetest::Offering(QStringLiteral("2.4.2")));
     if (!newer.Start() || !current.Start()) {
         std::fprintf(stderr, "server failed: %s%s\n", qPrintable(newer.Error()), qPrintable(current.Error()));
         return 1;
     }
-    QFile bundle(home.filePath(QStringLiteral("ca.pem")));
-    if (!bundle.open(QIODevice::WriteOnly))
-        return 1;
-    for (const QString& ca : {newer.CaFile(), current.CaFile()}) {
-        QFile f(ca);
-        if (f.open(QIODevice::ReadOnly))
-            bundle.write(f.readAll());
-    }
-    bundle.close();
+    const QString ca = updatetest::CaBundle(home.filePath(QStringLiteral("ca.pem")), {&newer, &current});
     Config config(home.filePath(QStringLiteral("global.ini")));
     config.RegisterDefaults();
     Config::SetGlobal(&config);
-    config.setValue(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert"), bundle.fileName());
+    config.setValue(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert"), ca);
     config.setValue(QStringLiteral("UploadTaskManager"), QStringLiteral("limitedSpeedValue"), 2048);
     config.setValue(QStringLiteral("Application"), QStringLiteral("autoUpdate"), true);
     bool ok = true;
@@ -108,7 +87,8 @@ int main(int argc, char** argv)
         const int id = current->AddFault(rule);
         dialog.StartCheck();
         ok &= Save(&dialog, out, QStringLiteral("update-checking.png"));
-        ok &= waitState(dialog, UpdateDialog::UpToDate) && Save(&dialog, out, QStringLiteral("update-up-to-date.png"));
+        ok &= waitState(dialog, UpdateDialog::UpToDate) &&
+              Save(&dialog, out, QStringLiteral("update-up-to-date.png"));
         current->RemoveFault(id);
     }
     {
@@ -132,10 +112,12 @@ int main(int argc, char** argv)
         const int slow = newer->AddFault(rule);
         dialog.findChild<QPushButton*>(QStringLiteral("updateButton"))->click();
         auto* info = dialog.findChild<QLabel*>(QStringLiteral("downloadInfoLabel"));
-        (void)QTest::qWaitFor([info] { return info->text().contains(QRegularExpression(QStringLiteral(">[3-9]\\d%<"))); },
-                        20000);
+        (void)QTest::qWaitFor(
+            [info] { return info->text().contains(QRegularExpression(QStringLiteral(">[3-9]\\d%<"))); },
+            20000);
         ok &= Save(&dialog, out, QStringLiteral("update-downloading.png"));
-        ok &= waitState(dialog, UpdateDialog::Install) && Save(&dialog, out, QStringLiteral("update-install.png"));
+        ok &= waitState(dialog, UpdateDialog::Install) &&
+              Save(&dialog, out, QStringLiteral("update-install.png"));
         newer->RemoveFault(slow);
 
         rule = {};

@@ -11,8 +11,8 @@
 #include "account/accountmanager.h"
 #include "app/application.h"
 #include "app/config.h"
-#include "serverfixture.h"
 #include "ui/shell/updatedialog.h"
+#include "updateenv.h"
 
 namespace {
 const char kCaseVariable[] = "ORVANE_STARTUP_CASE";
@@ -38,8 +38,7 @@ const QMap<QString, Case>& Cases()
 QString RunCase(const Case& c, int argc, char** argv)
 {
     QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
+    updatetest::UseHome(home.path());
     Config config(home.filePath(QStringLiteral("global.ini")));
     Config::SetGlobal(&config);
     Application app(config, argc, argv);
@@ -111,7 +110,8 @@ private slots:
         child.start(QCoreApplication::applicationFilePath(), QStringList());
         QVERIFY(child.waitForFinished(60000));
         const QByteArray output = child.readAll();
-        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, output.right(3000).constData());
+        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+                 output.right(3000).constData());
     }
 };
 

@@ -15,20 +15,13 @@
 #include "../transfer/transferenv.h"
 #include "app/application.h"
 #include "messagecapture.h"
-#include "serverfixture.h"
 #include "ui/shell/netsettingsdialog.h"
 #include "ui/shell/preferencedialog.h"
 #include "ui/shell/updatedialog.h"
+#include "updateenv.h"
 
 namespace {
 const QString kCheckPath = QStringLiteral("/api/app/package/version/check");
-
-orvsrv::ServerOptions Offering(const QString& version)
-{
-    orvsrv::ServerOptions o = orvtest::ServerFixture::DemoOptions();
-    o.updateVersion = version;
-    return o;
-}
 
 orvsrv::FaultRule Fault(const QString& pattern)
 {
@@ -37,8 +30,7 @@ orvsrv::FaultRule Fault(const QString& pattern)
     return r;
 }
 
-template <typename T>
-T* Child(QWidget* w, const char* name)
+template <typename T> T* Child(QWidget* w, const char* name)
 {
     return w->findChild<T*>(QString::fromLatin1(name));
 }
@@ -80,8 +72,8 @@ private slots:
     void checkOutcome();
     void cancelledCheckIgnoresLateAnswer();
     void downloadShowsProgressInstallsAndQuits();
-    void cancellingDownloadAsksAndDiscardsFile();
-    void shortDownloadFailsAndRetryWorks();
+    void interruptedDownload_data();
+    void interruptedDownload();
     void declinedUploadsQuestionKeepsClientAndInstaller();
 
     void proxyTypeNone_data();
@@ -92,15 +84,14 @@ private slots:
 
 private:
     UpdateDialog* OpenChecked(orvtest::ServerFixture& server);
-    UpdateDialog* DownloadToInstallPage();
     QString Marker() const;
     void AddUploads(int count, qint64 size);
 
     Application* app_;
     Config* config_;
     QString home_;
-    orvtest::ServerFixture newer_{Offering(QStringLiteral("2.4.3"))};
-    orvtest::ServerFixture current_{Offering(QStringLiteral("2.4.2"))};
+    orvtest::ServerFixture newer_{updatetest::Offering(QStringLiteral("2.4.3"))};
+    orvtest::ServerFixture current_{updatetest::Offering(QStringLiteral("2.4.2"))};
     std::unique_ptr<AccountManager> accounts_;
 };
 
@@ -108,20 +99,13 @@ void TstShellUpdate::initTestCase()
 {
     QVERIFY2(newer_.Start(), qPrintable(newer_.Error()));
     QVERIFY2(current_.Start(), qPrintable(current_.Error()));
-    // One CA bundle trusting both servers.
-    QFile bundle(home_ + QStringLiteral("/ca-bundle.pem"));
-    QVERIFY(bundle.open(QIODevice::WriteOnly));
-    for (const QString& ca : {newer_.CaFile(), current_.CaFile()}) {
-        QFile f(ca);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        bundle.write(f.readAll());
-    }
-    bundle.close();
+    const QString ca = updatetest::CaBundle(home_ + QStringLiteral("/ca.pem"), {&newer_, &current_});
+    QVERIFY(!ca.isEmpty());
 
     config_->RegisterDefaults();
     Config::SetGlobal(config_);
     config_->setValue(QStringLiteral("Custom"), QStringLiteral("apiUrl"), newer_.BaseUrl());
-    config_->setValue(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert"), bundle.fileName());
+    config_->setValue(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert"), ca);
     QVERIFY(DBManager::instance()->Open(home_ + QStringLiteral("/client.db")));
     accounts_ = std::make_unique<AccountManager>();
     bool ok = false;
@@ -255,7 +239,8 @@ void TstShellUpdate::downloadShowsProgressInstallsAndQuits()
     newer_->AddFault(slow);
     UpdateDialog* dialog = OpenChecked(newer_);
     QVERIFY(dialog && dialog->State() == UpdateDialog::NewVersion);
-    QCOMPARE(QFileInfo(dialog->InstallerPath()).fileName(), QStringLiteral("orvane-upload-client-2.4.3-linux.run"));
+    QCOMPARE(QFileInfo(dialog->InstallerPath()).fileName(),
+             QStringLiteral("orvane-upload-client-2.4.3-linux.run"));
     QCOMPARE(QFileInfo(dialog->InstallerPath()).absolutePath(), home_ + QStringLiteral("/Downloads"));
 
     QStringList texts;
@@ -281,48 +266,51 @@ void TstShellUpdate::downloadShowsProgressInstallsAndQuits()
     QVERIFY(QFileInfo(dialog->InstallerPath()).isExecutable());
 }
 
-void TstShellUpdate::cancellingDownloadAsksAndDiscardsFile()
+void TstShellUpdate::interruptedDownload_data()
 {
-    orvsrv::FaultRule slow = Fault(QStringLiteral("^/files/installer/"));
-    slow.slowBodyBytesPerSec = 64 * 1024;
-    newer_->AddFault(slow);
-    UpdateDialog* dialog = OpenChecked(newer_);
+    QTest::addColumn<bool>("cancel");
+    QTest::newRow("cancelled, asking first") << true;
+    QTest::newRow("cut short by the server, then retried") << false;
+}
+
+void TstShellUpdate::interruptedDownload()
+{
+    QFETCH(bool, cancel);
+    orvsrv::FaultRule fault = Fault(QStringLiteral("^/files/installer/"));
+    if (cancel)
+        fault.slowBodyBytesPerSec = 64 * 1024;
+    else
+        fault.dropResponseAfterBytes = 100000;
+    newer_->AddFault(fault);
+    QPointer<UpdateDialog> dialog = OpenChecked(newer_);
     QVERIFY(dialog && dialog->State() == UpdateDialog::NewVersion);
     const QString path = dialog->InstallerPath();
     QFile::remove(path);
-    QPointer<UpdateDialog> guard(dialog);
-    Child<QPushButton>(dialog, "updateButton")->click();
-    QTRY_VERIFY(Child<QLabel>(dialog, "downloadInfoLabel")->text().contains(QRegularExpression(">[1-9]\\d*%<")));
-
-    for (auto answer : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
-        transfertest::MsgBoxAnswer box(answer);
-        Child<QPushButton>(dialog, "downloadPageButton")->click();
-        QVERIFY(box.answered());
-        if (answer == QDialogButtonBox::Cancel)
-            QCOMPARE(dialog->State(), int(UpdateDialog::Downloading));
-    }
-    QTRY_VERIFY(!guard);
-    UpdateDialog::AbortAndWaitForWorkers();
-    QVERIFY(!QFile::exists(path));
-    QCOMPARE(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files | QDir::Hidden), QStringList());
-}
-
-void TstShellUpdate::shortDownloadFailsAndRetryWorks()
-{
-    orvsrv::FaultRule cut = Fault(QStringLiteral("^/files/installer/"));
-    cut.dropResponseAfterBytes = 100000;
-    newer_->AddFault(cut);
-    UpdateDialog* dialog = OpenChecked(newer_);
-    QVERIFY(dialog && dialog->State() == UpdateDialog::NewVersion);
-    QFile::remove(dialog->InstallerPath());
-    Child<QPushButton>(dialog, "updateButton")->click();
-    QTRY_COMPARE_WITH_TIMEOUT(dialog->State(), int(UpdateDialog::DownloadFailed), 15000);
-    QVERIFY(!QFile::exists(dialog->InstallerPath()));
     auto* button = Child<QPushButton>(dialog, "downloadPageButton");
-    QCOMPARE(button->text(), QStringLiteral("Retry"));
-    newer_->ClearFaults();
-    button->click();
-    QTRY_COMPARE_WITH_TIMEOUT(dialog->State(), int(UpdateDialog::Install), 15000);
+    Child<QPushButton>(dialog, "updateButton")->click();
+    if (cancel) {
+        QTRY_VERIFY(
+            Child<QLabel>(dialog, "downloadInfoLabel")->text().contains(QRegularExpression(">[1-9]\\d*%<")));
+        for (auto answer : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
+            transfertest::MsgBoxAnswer box(answer);
+            button->click();
+            QVERIFY(box.answered());
+            QVERIFY(answer == QDialogButtonBox::Ok || dialog->State() == UpdateDialog::Downloading);
+        }
+        QTRY_VERIFY(!dialog);
+        UpdateDialog::AbortAndWaitForWorkers();
+    } else {
+        // Fewer bytes than announced: a failure, never an install.
+        QTRY_COMPARE_WITH_TIMEOUT(dialog->State(), int(UpdateDialog::DownloadFailed), 15000);
+        QCOMPARE(button->text(), QStringLiteral("Retry"));
+    }
+    // The partial file is gone.
+    QCOMPARE(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    if (!cancel) {
+        newer_->ClearFaults();
+        button->click();
+        QTRY_COMPARE_WITH_TIMEOUT(dialog->State(), int(UpdateDialog::Install), 15000);
+    }
 }
 
 void TstShellUpdate::AddUploads(int count, qint64 size)
@@ -464,22 +452,15 @@ void TstShellUpdate::settingsReachRunningUploads()
     QCOMPARE(uploads->trafficLimit(), 150);
     QTest::qWait(1500);
     const qint64 slow = rate();
-    QVERIFY2(fast > 1000 && slow < 400, qPrintable(QStringLiteral("%1 KB/s, then %2 KB/s").arg(fast).arg(slow)));
+    QVERIFY2(fast > 1000 && slow < 400,
+             qPrintable(QStringLiteral("%1 KB/s, then %2 KB/s").arg(fast).arg(slow)));
 }
 
 int main(int argc, char** argv)
 {
     QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
-    // The installer goes to the desktop's download folder; here one of the test's own.
-    QDir().mkpath(home.filePath(QStringLiteral("config")));
-    QDir().mkpath(home.filePath(QStringLiteral("Downloads")));
-    QFile dirs(home.filePath(QStringLiteral("config/user-dirs.dirs")));
-    if (!dirs.open(QIODevice::WriteOnly))
+    if (!updatetest::UseHome(home.path()))
         return 2;
-    dirs.write("XDG_DOWNLOAD_DIR=\"" + QFile::encodeName(home.filePath(QStringLiteral("Downloads"))) + "\"\n");
-    dirs.close();
     Config config(home.filePath(QStringLiteral("global.ini")));
     Application app(config, argc, argv);
     TstShellUpdate test(&app, home.path());

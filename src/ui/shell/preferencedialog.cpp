@@ -36,8 +36,7 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text)
     return label;
 }
 
-template <typename T>
-T* Named(T* widget, const char* name)
+template <typename T> T* Named(T* widget, const char* name)
 {
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
@@ -76,7 +75,8 @@ PreferenceDialog::PreferenceDialog(Config& config, Hooks hooks, QWidget* parent)
 
     portLineedit_->setValidator(
         new QRegularExpressionValidator(QRegularExpression(NetSettingsDialog::PortPattern()), portLineedit_));
-    limitedSpeedValueLineEdit_->setValidator(new QIntValidator(kMinSpeed, kMaxSpeed, limitedSpeedValueLineEdit_));
+    limitedSpeedValueLineEdit_->setValidator(
+        new QIntValidator(kMinSpeed, kMaxSpeed, limitedSpeedValueLineEdit_));
     connect(basicSettingsBtn_, &QPushButton::clicked, this, &PreferenceDialog::ShowBasicPage);
     connect(transferSettingsBtn_, &QPushButton::clicked, this, &PreferenceDialog::ShowTransferPage);
     connect(unlimitedSpeedRadioButton_, &QRadioButton::toggled, this,
@@ -110,8 +110,8 @@ void PreferenceDialog::BuildUi()
     auto* pages = new QVBoxLayout(pageButtonWidget_);
     pages->setContentsMargins(12, 16, 12, 16);
     pages->setSpacing(6);
-    basicSettingsBtn_ = Named(new QPushButton(tr("PreferenceDialog.BasicSettings"), pageButtonWidget_),
-                              "basicSettingsBtn");
+    basicSettingsBtn_ =
+        Named(new QPushButton(tr("PreferenceDialog.BasicSettings"), pageButtonWidget_), "basicSettingsBtn");
     transferSettingsBtn_ = Named(new QPushButton(tr("PreferenceDialog.TransferSettings"), pageButtonWidget_),
                                  "transferSettingsBtn");
     auto* group = new QButtonGroup(this);
@@ -143,14 +143,15 @@ QWidget* PreferenceDialog::BuildBasicPage()
     layout->setContentsMargins(28, 20, 28, 20);
     layout->setSpacing(12);
     layout->addWidget(MakeLabel(page, "baseSettingsStr", tr("PreferenceDialog.BaseSettings")));
-    openStartupCheckBox_ = Named(new QCheckBox(tr("PreferenceDialog.OpenStartup"), page), "openStartupCheckBox");
+    openStartupCheckBox_ =
+        Named(new QCheckBox(tr("PreferenceDialog.OpenStartup"), page), "openStartupCheckBox");
     autoUpdateCheckBox_ = Named(new QCheckBox(tr("PreferenceDialog.AutoUpdate"), page), "autoUpdateCheckBox");
     optimizeCheckBox_ = Named(new QCheckBox(tr("PreferenceDialog.Optimize"), page), "optimizeCheckBox");
     for (QCheckBox* box : {openStartupCheckBox_, autoUpdateCheckBox_, optimizeCheckBox_})
         layout->addWidget(box);
     layout->addSpacing(12);
-    layout->addWidget(
-        MakeLabel(page, "mainWindowCloseButtonBehaviorStr", tr("PreferenceDialog.MainWindowCloseButtonBehavior")));
+    layout->addWidget(MakeLabel(page, "mainWindowCloseButtonBehaviorStr",
+                                tr("PreferenceDialog.MainWindowCloseButtonBehavior")));
     hideCloseBehaviorRadioBtn_ =
         Named(new QRadioButton(tr("PreferenceDialog.CloseBehaviorHide"), page), "hideCloseBehaviorRadioBtn");
     quitCloseBehaviorRadioBtn_ =
@@ -171,7 +172,8 @@ QWidget* PreferenceDialog::BuildTransferPage()
     layout->setContentsMargins(28, 20, 28, 20);
     layout->setSpacing(12);
 
-    layout->addWidget(MakeLabel(page, "uploadTasksNumSettingsStr", tr("PreferenceDialog.UploadTasksNumSettings")));
+    layout->addWidget(
+        MakeLabel(page, "uploadTasksNumSettingsStr", tr("PreferenceDialog.UploadTasksNumSettings")));
     auto* tasksRow = new QHBoxLayout;
     tasksRow->setSpacing(10);
     uploadTasksNumComboBox_ = Named(new QComboBox(page), "uploadTasksNumComboBox");
@@ -208,7 +210,8 @@ QWidget* PreferenceDialog::BuildTransferPage()
     layout->addLayout(speedRow);
 
     layout->addSpacing(8);
-    layout->addWidget(MakeLabel(page, "networkProxySettingsStr", tr("PreferenceDialog.NetworkProxySettings")));
+    layout->addWidget(
+        MakeLabel(page, "networkProxySettingsStr", tr("PreferenceDialog.NetworkProxySettings")));
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(12);
     grid->setVerticalSpacing(10);
@@ -264,9 +267,11 @@ void PreferenceDialog::Load()
 {
     openStartupCheckBox_->setChecked(config_.IsAutoStart());
     autoUpdateCheckBox_->setChecked(config_.value(kApp, QStringLiteral("autoUpdate")).toBool());
-    const bool quit = config_.value(kApp, QStringLiteral("closeBehavior")).toString() == QLatin1String("quit");
+    const bool quit =
+        config_.value(kApp, QStringLiteral("closeBehavior")).toString() == QLatin1String("quit");
     (quit ? quitCloseBehaviorRadioBtn_ : hideCloseBehaviorRadioBtn_)->setChecked(true);
-    optimizeCheckBox_->setChecked(config_.value(kUpload, QStringLiteral("optimizeCoursewareSwitch")).toBool());
+    optimizeCheckBox_->setChecked(
+        config_.value(kUpload, QStringLiteral("optimizeCoursewareSwitch")).toBool());
     uploadTasksNumComboBox_->setCurrentText(
         QString::number(config_.value(kUpload, QStringLiteral("uploadTasksNum")).toInt()));
     autoStartUploadCheckBox_->setChecked(config_.value(kUpload, QStringLiteral("autoStartUpload")).toBool());
@@ -278,7 +283,8 @@ void PreferenceDialog::Load()
         limitedSpeedValueLineEdit_->setText(QString::number(speed));
     limitedSpeedValueLineEdit_->setEnabled(limited);
 
-    proxyTypeComboBox_->setCurrentIndex(config_.value(kNetwork, QStringLiteral("proxyType")).toInt() == 1 ? 1 : 0);
+    proxyTypeComboBox_->setCurrentIndex(
+        config_.value(kNetwork, QStringLiteral("proxyType")).toInt() == 1 ? 1 : 0);
     addressLineedit_->setText(config_.value(kNetwork, QStringLiteral("proxyHostName")).toString());
     portLineedit_->setText(config_.value(kNetwork, QStringLiteral("proxyPort")).toString());
     usernameLineedit_->setText(config_.value(kNetwork, QStringLiteral("proxyUser")).toString());

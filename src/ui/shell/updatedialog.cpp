@@ -137,7 +137,8 @@ UpdateDialog::CheckVersionResult UpdateDialog::CheckVersion(const AbortFlag* abo
 }
 
 std::shared_ptr<UpdateDialog::CheckWatcher>
-UpdateDialog::StartCheckVersion(std::shared_ptr<AbortFlag> abortFlag, std::function<void(CheckVersionResult)> done)
+UpdateDialog::StartCheckVersion(std::shared_ptr<AbortFlag> abortFlag,
+                                std::function<void(CheckVersionResult)> done)
 {
     // Deleted later: the owner may drop it from inside its own finished signal.
     std::shared_ptr<CheckWatcher> watcher(new CheckWatcher, [](CheckWatcher* w) { w->deleteLater(); });
@@ -167,8 +168,8 @@ bool UpdateDialog::IsNewerVersion(const QString& serverVersion)
         qWarning() << "ParseVersion failed, input illegal:" << serverVersion;
     }
     if (matched != serverVersion) {
-        qWarning().noquote()
-            << QStringLiteral("ParseVersion result(%1) is different from server(%2)").arg(matched, serverVersion);
+        qWarning().noquote() << QStringLiteral("ParseVersion result(%1) is different from server(%2)")
+                                    .arg(matched, serverVersion);
         return false;
     }
     const int current[3] = {orvane::kVersionMajor, orvane::kVersionMinor, orvane::kVersionPatch};
@@ -228,10 +229,7 @@ UpdateDialog* UpdateDialog::ShowNewVersion(Config* config, QWidget* area)
 }
 
 UpdateDialog::UpdateDialog(Config* config, QWidget* area)
-    : QDialog(nullptr),
-      config_(config),
-      area_(area),
-      checkAbort_(std::make_shared<AbortFlag>(false)),
+    : QDialog(nullptr), config_(config), area_(area), checkAbort_(std::make_shared<AbortFlag>(false)),
       downloadAbort_(std::make_shared<AbortFlag>(false))
 {
     setObjectName(QStringLiteral("UpdateDialog"));
@@ -495,7 +493,8 @@ QString UpdateDialog::InstallerPath() const
 {
     QString name;
     if (config_)
-        name = QFileInfo(config_->value(QStringLiteral("Custom"), QStringLiteral("package")).toString()).fileName();
+        name = QFileInfo(config_->value(QStringLiteral("Custom"), QStringLiteral("package")).toString())
+                   .fileName();
     if (name.isEmpty())
         name = platform::DefaultInstallerName(LastUpdateInfo().projectDownload);
     QString dir = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
