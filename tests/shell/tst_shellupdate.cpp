@@ -78,6 +78,7 @@ private slots:
 
     void proxyTypeNone_data();
     void proxyTypeNone();
+    void startWithSessionWritesAutostartEntry();
     void speedLimitLoads_data();
     void speedLimitLoads();
     void settingsReachRunningUploads();
@@ -383,6 +384,23 @@ void TstShellUpdate::proxyTypeNone()
     QCOMPARE(config_->value(group, QStringLiteral("proxyType")).toInt(), 0);
     for (const QString& key : details)
         QCOMPARE(config_->contains(group, key), preferences);
+}
+
+void TstShellUpdate::startWithSessionWritesAutostartEntry()
+{
+    const QString entry = home_ + QStringLiteral("/config/autostart/") + QCoreApplication::applicationName() +
+                          QStringLiteral(".desktop");
+    PreferenceDialog dialog(*config_, {});
+    auto* box = Child<QCheckBox>(&dialog, "openStartupCheckBox");
+    QVERIFY(!box->isChecked());
+    box->click();
+    QVERIFY(QFile::exists(entry));
+    QVERIFY(config_->IsAutoStart());
+    QVERIFY(PreferenceDialog(*config_, {})
+                .findChild<QCheckBox*>(QStringLiteral("openStartupCheckBox"))
+                ->isChecked());
+    box->click();
+    QVERIFY(!QFile::exists(entry));
 }
 
 void TstShellUpdate::speedLimitLoads_data()
