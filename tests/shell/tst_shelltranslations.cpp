@@ -123,7 +123,8 @@ void TstShellTranslations::translationFileIsAllFinished()
 {
     TsContent all;
     QString error;
-    QVERIFY2(ReadTs(SourceDir() + QStringLiteral("/translations/zh_CN.ts"), &all, &error), qPrintable(error));
+    QVERIFY2(ReadTs(SourceDir() + QStringLiteral("/translations/zh_CN.ts"), &all, &error),
+             qPrintable(error));
     QVERIFY(!all.all.isEmpty());
     QVERIFY2(all.unfinished.isEmpty(), qPrintable(all.unfinished.join(QStringLiteral(", "))));
     QCOMPARE(all.finished.size(), all.all.size());
