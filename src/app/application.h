@@ -16,6 +16,7 @@ class AccountManager;
 class LoginDialog;
 class MainWindow;
 class PreferenceDialog;
+class DesktopShell;
 
 class Application : public QApplication
 {
@@ -49,6 +50,8 @@ public:
     AccountManager* accountManager() const { return accountManager_; }
     LoginDialog* loginDialog() const { return loginDialog_; }
     MainWindow* mainWindow() const { return mainWindow_; }
+    // Tray, notifications, post-upload action, files from a second start.
+    DesktopShell* desktopShell() const { return desktop_; }
 
     // The preferences (one at a time) and the update dialog with a new check.
     void ShowPreferenceDialog();
@@ -92,6 +95,7 @@ private:
     LoginDialog* loginDialog_ = nullptr;
     Config* config_ = nullptr;
     AccountManager* accountManager_ = nullptr;
+    DesktopShell* desktop_ = nullptr;
     // Abort flag of the start-up version check, read by its worker thread.
     std::shared_ptr<std::atomic<bool>> stopping_ = std::make_shared<std::atomic<bool>>(false);
     // The running start-up check; null once it has ended.

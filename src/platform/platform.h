@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace platform {
 
 // Sends one chunk of log text to an attached debugger (nothing where the OS
@@ -35,5 +37,20 @@ QString DefaultInstallerName(const QString& downloadUrl);
 // that runs by itself is made executable and started; any other file goes to
 // the desktop's default handler. Returns whether it was started.
 bool StartInstaller(const QString& path);
+
+// A desktop notification through the session's notification service. False
+// at once when the desktop offers none (the caller then uses its tray icon);
+// delivery itself is asynchronous and failures are logged.
+bool ShowNotification(const QString& appName, const QString& title, const QString& body);
+
+enum class PowerAction
+{
+    Suspend,
+    PowerOff,
+};
+using PowerActionDone = std::function<void(bool ok, const QString& error)>;
+// Asks the OS to suspend or to power the computer off. The request is
+// asynchronous; `done` runs later on the calling thread with the outcome.
+void RequestPowerAction(PowerAction action, PowerActionDone done);
 
 } // namespace platform
