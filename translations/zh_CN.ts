@@ -285,6 +285,10 @@
         <translation>偏好设置</translation>
     </message>
     <message>
+        <source>MainWindow.CheckForUpdates</source>
+        <translation>检查更新</translation>
+    </message>
+    <message>
         <source>MainWindow.About</source>
         <translation>关于</translation>
     </message>
@@ -458,6 +462,125 @@
     <message>
         <source>All uploads are done. The client quits in %1 seconds.</source>
         <translation>所有文件已上传完成，客户端将在 %1 秒后退出。</translation>
+    </message>
+</context>
+<context>
+    <name>PreferenceDialog</name>
+    <message>
+        <source>PreferenceDialog.Title</source>
+        <translation>偏好设置</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.BasicSettings</source>
+        <translation>基本设置</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.TransferSettings</source>
+        <translation>传输设置</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.BaseSettings</source>
+        <translation>常规</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.OpenStartup</source>
+        <translation>开机时自动启动</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.AutoUpdate</source>
+        <translation>自动更新（启动时发现新版本即提示）</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.Optimize</source>
+        <translation>课件上传优化</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.MainWindowCloseButtonBehavior</source>
+        <translation>关闭主窗口时</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.CloseBehaviorHide</source>
+        <translation>最小化到系统托盘</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.CloseBehaviorQuit</source>
+        <translation>退出程序</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.UploadTasksNumSettings</source>
+        <translation>上传任务</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.UploadTasksNum:</source>
+        <translation>同时上传任务数：</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.AutoStartUpload</source>
+        <translation>添加任务后自动开始上传</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.UploadSpeedLimitSettings</source>
+        <translation>上传限速</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.UnlimitedSpeed</source>
+        <translation>不限速</translation>
+    </message>
+    <message>
+        <source>KB/s</source>
+        <translation>KB/s</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.LimitedSpeed</source>
+        <translation>限速</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.NetworkProxySettings</source>
+        <translation>网络代理</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.Type:</source>
+        <translation>类型：</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.NoProxy</source>
+        <translation>不使用代理</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.HttpProxy</source>
+        <translation>HTTP 代理</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.Address:</source>
+        <translation>地址：</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.Port:</source>
+        <translation>端口：</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.Username:</source>
+        <translation>用户名：</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.Password:</source>
+        <translation>密码：</translation>
+    </message>
+    <message>
+        <source>Apply</source>
+        <translation>应用</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.NoticeLabel</source>
+        <translation>代理详情点击“应用”后保存并立即生效。</translation>
+    </message>
+    <message>
+        <source>LimitedSpeedValueError</source>
+        <translation>限速值须在 100 到 102400 KB/s 之间，限速未更改</translation>
+    </message>
+    <message>
+        <source>NetSettingsDialog.HostIsEmpty!</source>
+        <translation>代理地址不能为空！</translation>
     </message>
 </context>
 <context>
@@ -908,6 +1031,105 @@
     <message>
         <source>Are you sure you want to remove all history records?</source>
         <translation>确定要清空全部历史记录吗？</translation>
+    </message>
+</context>
+<context>
+    <name>UpdateDialog</name>
+    <message>
+        <source>UpdateDialog.Title</source>
+        <translation>检查更新</translation>
+    </message>
+    <message>
+        <source>Version</source>
+        <translation>版本</translation>
+    </message>
+    <message>
+        <source>AlreadyNewVersionRemark</source>
+        <translation>当前已是最新版本</translation>
+    </message>
+    <message>
+        <source>VersionInfo</source>
+        <translation>版本信息</translation>
+    </message>
+    <message>
+        <source>Update</source>
+        <translation>立即更新</translation>
+    </message>
+    <message>
+        <source>DownloadingInfo</source>
+        <translation>正在下载</translation>
+    </message>
+    <message>
+        <source>Download succeed, install new version right now?</source>
+        <translation>下载完成，是否立即安装新版本？</translation>
+    </message>
+    <message>
+        <source>Install</source>
+        <translation>立即安装</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Current Version</source>
+        <translation>当前版本</translation>
+    </message>
+    <message>
+        <source>Current version</source>
+        <translation>当前版本</translation>
+    </message>
+    <message>
+        <source>Checking</source>
+        <translation>正在检查更新…</translation>
+    </message>
+    <message>
+        <source>Check failed, please retry</source>
+        <translation>检查失败，请重试</translation>
+    </message>
+    <message>
+        <source>recheck</source>
+        <translation>重新检查</translation>
+    </message>
+    <message>
+        <source>Has new version</source>
+        <translation>发现新版本</translation>
+    </message>
+    <message>
+        <source>(Current version %1)</source>
+        <translation>（当前版本 %1）</translation>
+    </message>
+    <message>
+        <source>Downloading update</source>
+        <translation>正在下载更新</translation>
+    </message>
+    <message>
+        <source>Download failed, please retry</source>
+        <translation>下载失败，请重试</translation>
+    </message>
+    <message>
+        <source>Retry</source>
+        <translation>重试</translation>
+    </message>
+    <message>
+        <source>SystemTip</source>
+        <translation>系统提示</translation>
+    </message>
+    <message>
+        <source>There are some uploading tasks. Do you want to exit the application?</source>
+        <translation>有正在上传的任务，确定要退出程序吗？</translation>
+    </message>
+    <message>
+        <source>Do you want to abort update?</source>
+        <translation>确定要中止更新吗？</translation>
+    </message>
+    <message>
+        <source>UpdateDialog.StartInstallerFailed</source>
+        <translation>无法启动安装程序，请手动运行已下载的安装包。</translation>
     </message>
 </context>
 <context>

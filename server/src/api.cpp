@@ -329,9 +329,12 @@ bool Api::ResolveFile(const QString& rel, QByteArray* data, QString* mime)
     // Generated on first request: installer, thumbnails, snapshots and covers.
     QByteArray generated;
     if (parts.size() == 2 && parts[0] == QLatin1String("installer")) {
-        if (parts[1] != QLatin1String("OrvaneUploadClient-Setup.exe"))
+        if (parts[1] == QLatin1String("OrvaneUploadClient-Setup.exe"))
+            generated = InstallerBytes();
+        else if (parts[1] == InstallerPackageName(m_config.updateVersion))
+            generated = InstallerPackage(m_config.updateVersion);
+        else
             return false;
-        generated = InstallerBytes();
     } else if (parts.size() == 3) {
         Video v;
         if (!m_storage.VideoByVid(parts[1], &v) || OwnerUserId(v.ownerId) != parts[0])
@@ -1025,7 +1028,7 @@ void Api::CheckUpdate(const std::string& body, httplib::Response& res)
              "Version %1\n- Faster resumable uploads\n- Batch cover upload\n- Fixes for the transfer list")
              .arg(m_config.updateVersion)},
         {QStringLiteral("project_download"),
-         FileUrl(QStringLiteral("installer/OrvaneUploadClient-Setup.exe"))},
+         FileUrl(QStringLiteral("installer/") + InstallerPackageName(m_config.updateVersion))},
         {QStringLiteral("force_install"), false},
         {QStringLiteral("silence_install"), false}};
     res.status = 200;

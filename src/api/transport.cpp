@@ -1,6 +1,7 @@
 #include "api/transport.h"
 
 #include "app/config.h"
+#include "app/version.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -36,7 +37,7 @@ EnvFlags ReadEnvFlags()
 // Read during static initialisation, before main and before any worker thread.
 const EnvFlags g_envFlags = ReadEnvFlags();
 
-const char kUserAgentLine[] = "User-Agent: UploadClient/2.4.2.80787540-dev";
+const char kUserAgentLine[] = "User-Agent: UploadClient/" ORVANE_VERSION_TEXT "." ORVANE_BUILD_TAG;
 const char kDefaultApiUrl[] = "https://api.orvane.com";
 const char kDefaultUpdateUrl[] = "https://update.orvane.com/api/app/package/version/check";
 

@@ -87,6 +87,15 @@ RequestError CheckClientUpdateRequest(const QUuid& uuid, QByteArray& response, c
     curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, &WriteCallback);
     curl_easy_setopt(handle.get(), CURLOPT_WRITEDATA, &context);
     curl_easy_setopt(handle.get(), CURLOPT_TIMEOUT, 5L);
+    // The check runs at start-up; quitting while the service is slow to answer
+    // must not wait for the time-out, so the abort flag is polled while idle too.
+    ProgressRecord progress;
+    progress.uuid = uuid;
+    progress.abortFlag = abortFlag;
+    progress.handle = handle.get();
+    curl_easy_setopt(handle.get(), CURLOPT_XFERINFOFUNCTION, &XferInfoCallback);
+    curl_easy_setopt(handle.get(), CURLOPT_XFERINFODATA, &progress);
+    curl_easy_setopt(handle.get(), CURLOPT_NOPROGRESS, 0L);
 
     const RequestError result = PerformLogged(handle.get(), kUpdateTag, uuid, errorText);
     return result;

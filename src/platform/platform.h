@@ -29,6 +29,16 @@ bool SetAutoStart(const QString& appName, const QString& exePath, bool enable);
 // selecting is not possible).
 void ShowInExplorer(const QString& path);
 
+// File name for a downloaded installer when the settings name none: what
+// the download URL ends in where packages run as they are, else the
+// platform's setup program name.
+QString DefaultInstallerName(const QString& downloadUrl);
+
+// Starts a downloaded installer, detached and without arguments. A package
+// that runs by itself is made executable and started; any other file goes to
+// the desktop's default handler. Returns whether it was started.
+bool StartInstaller(const QString& path);
+
 // The arguments for explorer.exe that select `path` in its folder: "/select,"
 // and the path with Windows separators as two arguments, so that a path with
 // spaces is quoted on its own and arrives whole. The same on every OS.
