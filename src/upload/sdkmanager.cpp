@@ -9,7 +9,10 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QtConcurrent>
+
+#include <algorithm>
 
 #include <vector>
 
@@ -28,10 +31,29 @@ quint64 NowSeconds()
 SDKManager* SDKManager::instance_ = nullptr;
 bool SDKManager::scheduling_ = false;
 
+// A restore checks its files on the pool in chunks of this many records, and
+// the interface thread takes each chunk's outcome in one short step.
+constexpr int kRestoreChunk = 256;
+
+struct SDKManager::RestoreJob
+{
+    DBManager::Upload record;
+    bool exists = false;
+    SDKUploadTask::Prepared prepared;
+};
+
+struct SDKManager::RestoreChunk
+{
+    std::vector<RestoreJob> jobs;
+    QFuture<void> future;
+};
+
 SDKManager::SDKManager()
 {
     qRegisterMetaType<SharedUploadTaskPtr>("SharedUploadTaskPtr");
     qRegisterMetaType<DBManager::Upload>("DBManager::Upload");
+    tickTimer_.setInterval(1000);
+    connect(&tickTimer_, &QTimer::timeout, this, &SDKManager::Tick);
 }
 
 SDKManager::~SDKManager()
@@ -113,9 +135,20 @@ void SDKManager::SetTrafficLimit(int kbps)
 
 void SDKManager::Shutdown()
 {
+    // Files still being checked hold library handles: finish and drop them
+    // before the library goes.
+    for (const std::shared_ptr<RestoreChunk>& chunk : restoreChunks_) {
+        chunk->future.waitForFinished();
+        chunk->jobs.clear();
+    }
+    restoreChunks_.clear();
+    tickTimer_.stop();
     for (const SharedUploadTaskPtr& task : qAsConst(tasks_))
         task->Detach();
     tasks_.clear();
+    transfers_.clear();
+    changed_.clear();
+    changedSet_.clear();
     ORVReleaseSdkLibrary();
     initialized_ = false;
 }
@@ -148,7 +181,7 @@ void SDKManager::setMaxConcurrent(int value)
     Schedule();
 }
 
-int SDKManager::CountStatus(int status) const
+int SDKManager::CountStatus(UploadStatus status) const
 {
     int n = 0;
     for (const SharedUploadTaskPtr& task : tasks_)
@@ -206,6 +239,7 @@ bool SDKManager::CreateTask(DBManager::Upload& record, bool autoStart, bool save
     connect(raw, &SDKUploadTask::SignalRelease, this, &SDKManager::OnTaskRelease);
     connect(raw, &SDKUploadTask::SignalDeleteResult, this, &SDKManager::OnTaskDelete);
     connect(raw, &SDKUploadTask::SignalResult, this, &SDKManager::OnTaskResult);
+    Track(raw, record.uploadBytes);
     if (save)
         DBManager::instance()->InsertUpload(record);
     if (announce)
@@ -213,37 +247,253 @@ bool SDKManager::CreateTask(DBManager::Upload& record, bool autoStart, bool save
     return true;
 }
 
+void SDKManager::Track(SDKUploadTask* task, quint64 storedBytes)
+{
+    Transfer& t = transfers_[task];
+    t.savedBytes = storedBytes;
+    if (task->status() == UploadStatus::FileError)
+        t.figures.error = task->message();
+    connect(task, &SDKUploadTask::SignalProgress, this,
+            [this, task](int increment, qlonglong, qlonglong) { OnProgress(task, increment); });
+    connect(task, &SDKUploadTask::SignalStatus, this, [this, task] { OnStatusOf(task); });
+    connect(task, &SDKUploadTask::SignalResult, this,
+            [this, task](bool success, const QString& desc) { OnResultOf(task, success, desc); });
+    if (!tickTimer_.isActive())
+        tickTimer_.start();
+}
+
+SDKManager::Figures SDKManager::figures(const QString& vid) const
+{
+    const SharedUploadTaskPtr task = tasks_.value(vid);
+    return task ? transfers_.value(task.data()).figures : Figures();
+}
+
+void SDKManager::OnProgress(SDKUploadTask* task, int increment)
+{
+    auto it = transfers_.find(task);
+    if (it == transfers_.end())
+        return;
+    if (it->counting && increment > 0)
+        it->accumulated += static_cast<quint64>(increment);
+    // Shown at the next tick with everything else that moved.
+    MarkChanged(task->record().vid);
+}
+
+void SDKManager::OnStatusOf(SDKUploadTask* task)
+{
+    auto it = transfers_.find(task);
+    if (it == transfers_.end())
+        return;
+    const bool uploading = task->status() == UploadStatus::Uploading;
+    if (it->counting != uploading) {
+        // Figures of an earlier run must not leak into the next one.
+        it->counting = uploading;
+        it->accumulated = 0;
+        it->window.Reset();
+        it->figures.speedKBs = 0;
+        it->figures.speedText.clear();
+        it->figures.timeText.clear();
+    }
+    it->figures.error.clear();
+    MarkChanged(task->record().vid);
+    FlushChanged();
+}
+
+void SDKManager::OnResultOf(SDKUploadTask* task, bool success, const QString& desc)
+{
+    auto it = transfers_.find(task);
+    if (success || it == transfers_.end())
+        return;
+    it->counting = false;
+    it->accumulated = 0;
+    it->window.Reset();
+    it->figures = Figures();
+    it->figures.error = desc;
+    const QString vid = task->record().vid;
+    MarkChanged(vid);
+    FlushChanged();
+    emit SignalUploadFailed(vid, desc);
+}
+
+void SDKManager::MarkChanged(const QString& vid)
+{
+    if (!changedSet_.contains(vid)) {
+        changedSet_.insert(vid);
+        changed_.append(vid);
+    }
+}
+
+void SDKManager::FlushChanged()
+{
+    if (changed_.isEmpty())
+        return;
+    const QStringList vids = std::move(changed_);
+    changed_.clear();
+    changedSet_.clear();
+    emit SignalTasksUpdated(vids);
+}
+
+void SDKManager::Tick()
+{
+    // Counts this manager's ticks only; every third one stores the progress.
+    const bool save = ticks_++ % 3 == 0;
+    quint64 speedSum = 0;
+    int active = 0;
+    TransferTotals totals;
+    for (auto task = tasks_.cbegin(); task != tasks_.cend(); ++task) {
+        const SDKUploadTask* raw = task->data();
+        const UploadStatus status = raw->status();
+        const DBManager::Upload& r = raw->record();
+        if (status == UploadStatus::Uploading) {
+            auto it = transfers_.find(raw);
+            if (it != transfers_.end() && it->counting) {
+                Figures& f = it->figures;
+                f.speedKBs = it->window.Tick(it->accumulated);
+                QString speed = SpeedText(f.speedKBs);
+                QString time = RemainingTimeText(r.totalBytes, r.uploadBytes, f.speedKBs);
+                if (speed != f.speedText || time != f.timeText) {
+                    f.speedText = std::move(speed);
+                    f.timeText = std::move(time);
+                    MarkChanged(task.key());
+                }
+                speedSum += f.speedKBs;
+            }
+        }
+        if (status != UploadStatus::FileError) {
+            totals.total += r.totalBytes;
+            totals.uploaded += r.uploadBytes;
+        }
+        if (status == UploadStatus::Waiting || status == UploadStatus::Uploading)
+            ++active;
+    }
+    if (save)
+        SaveProgress();
+    FlushChanged();
+    if (totals.uploaded > totals.total)
+        return;
+    totals.valid = true;
+    totals.speedText = TotalSpeedText(speedSum, active);
+    totals_ = totals;
+    emit SignalTotals(static_cast<qint64>(totals.uploaded), static_cast<qint64>(totals.total),
+                      totals.speedText);
+}
+
+void SDKManager::SaveProgress()
+{
+    QList<DBManager::Upload> moved;
+    QList<Transfer*> saved;
+    for (const SharedUploadTaskPtr& task : qAsConst(tasks_)) {
+        auto it = transfers_.find(task.data());
+        if (it == transfers_.end() || it->savedBytes == task->uploadBytes())
+            continue;
+        moved.append(task->record());
+        saved.append(&it.value());
+    }
+    if (moved.isEmpty() || !DBManager::instance()->InsertUploads(moved))
+        return;
+    for (int i = 0; i < moved.size(); ++i)
+        saved[i]->savedBytes = moved[i].uploadBytes;
+}
+
+void SDKManager::QueueEmptied()
+{
+    tickTimer_.stop();
+    totals_ = TransferTotals();
+    emit SignalTotals(0, 0, QString());
+    EmitAllUploadStatus();
+    emit SignalQueueDrained();
+}
+
 void SDKManager::RestoreUploads()
 {
-    struct Job
-    {
-        DBManager::Upload record;
-        bool exists = false;
-        SDKUploadTask::Prepared prepared;
-    };
+    // Rows show at once: a stored record with its vid becomes a task without
+    // a handle, which cannot start. Its file is checked on the pool; only then
+    // does the task get its handle (or become FileError).
     const QList<DBManager::Upload> records = DBManager::instance()->SelectUploads();
-    std::vector<Job> jobs;
+    std::vector<RestoreJob> jobs;
     jobs.reserve(static_cast<size_t>(records.size()));
     for (const DBManager::Upload& record : records) {
         // Already queued (a second restore): the stored record belongs to it.
         if (!record.vid.isEmpty() && tasks_.contains(record.vid))
             continue;
-        Job job;
+        if (!record.vid.isEmpty()) {
+            SharedUploadTaskPtr task(new SDKUploadTask(), &QObject::deleteLater);
+            task->Adopt(record, autoStart_);
+            tasks_.insert(record.vid, task);
+            SDKUploadTask* raw = task.data();
+            connect(raw, &SDKUploadTask::SignalStatus, this, &SDKManager::OnTaskStatus);
+            connect(raw, &SDKUploadTask::SignalRelease, this, &SDKManager::OnTaskRelease);
+            connect(raw, &SDKUploadTask::SignalDeleteResult, this, &SDKManager::OnTaskDelete);
+            connect(raw, &SDKUploadTask::SignalResult, this, &SDKManager::OnTaskResult);
+            Track(raw, record.uploadBytes);
+            emit SignalAppendUpload(task, record);
+        }
+        RestoreJob job;
         job.record = record;
-        SDKUploadTask::FillDefaults(job.record, &job.exists);
         jobs.push_back(std::move(job));
     }
-    // Identifying each file reads samples of it; do that for all files at
-    // once on the pool, then create the tasks here in the stored order.
-    QtConcurrent::blockingMap(jobs, [](Job& job) {
-        if (job.exists)
-            job.prepared = SDKUploadTask::Prepare(job.record);
-    });
-    for (Job& job : jobs) {
-        if (!CreateTask(job.record, autoStart_, false, true, job.exists ? &job.prepared : nullptr))
-            DBManager::instance()->DeleteUpload(job.record.vid);
+    for (size_t first = 0; first < jobs.size(); first += kRestoreChunk) {
+        auto chunk = std::make_shared<RestoreChunk>();
+        const size_t last = std::min(jobs.size(), first + kRestoreChunk);
+        chunk->jobs.reserve(last - first);
+        for (size_t i = first; i < last; ++i)
+            chunk->jobs.push_back(std::move(jobs[i]));
+        RestoreChunk* raw = chunk.get();
+        chunk->future = QtConcurrent::run([raw] {
+            for (RestoreJob& job : raw->jobs) {
+                SDKUploadTask::FillDefaults(job.record, &job.exists);
+                if (job.exists)
+                    job.prepared = SDKUploadTask::Prepare(job.record);
+            }
+        });
+        auto* watcher = new QFutureWatcher<void>(this);
+        connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, chunk] {
+            watcher->deleteLater();
+            FinishRestoreChunk(chunk);
+        });
+        watcher->setFuture(chunk->future);
+        restoreChunks_.push_back(std::move(chunk));
     }
+    if (restoreChunks_.empty())
+        emit SignalRestoreFinished();
     Schedule();
+}
+
+void SDKManager::FinishRestoreChunk(const std::shared_ptr<RestoreChunk>& chunk)
+{
+    const auto pending = std::find(restoreChunks_.begin(), restoreChunks_.end(), chunk);
+    if (pending == restoreChunks_.end())
+        return; // shut down meanwhile
+    restoreChunks_.erase(pending);
+    for (RestoreJob& job : chunk->jobs) {
+        if (job.record.vid.isEmpty()) {
+            // Never identified before: a task only if the file is there.
+            if (!CreateTask(job.record, autoStart_, false, true, job.exists ? &job.prepared : nullptr))
+                DBManager::instance()->DeleteUpload(job.record.vid);
+            continue;
+        }
+        const SharedUploadTaskPtr task = tasks_.value(job.record.vid);
+        if (!task || task->created())
+            continue;
+        if (task->Complete(job.record, job.exists, job.exists ? &job.prepared : nullptr)) {
+            if (task->status() == UploadStatus::FileError)
+                transfers_[task.data()].figures.error = task->message();
+            MarkChanged(job.record.vid);
+            continue;
+        }
+        // The library refused the file: the record cannot be resumed.
+        tasks_.remove(job.record.vid);
+        transfers_.remove(task.data());
+        DBManager::instance()->DeleteUpload(job.record.vid);
+        emit SignalRemoveUpload(job.record.vid);
+    }
+    FlushChanged();
+    Schedule();
+    EmitAllUploadStatus();
+    if (tasks_.isEmpty())
+        QueueEmptied();
+    if (restoreChunks_.empty())
+        emit SignalRestoreFinished();
 }
 
 void SDKManager::Schedule()
@@ -256,7 +506,8 @@ void SDKManager::Schedule()
         for (int i = running; i < maxConcurrent_; ++i) {
             SharedUploadTaskPtr next;
             for (const SharedUploadTaskPtr& task : qAsConst(tasks_)) {
-                if (task->status() == UploadStatus::Waiting) {
+                // A restored task whose file is still being checked waits.
+                if (task->status() == UploadStatus::Waiting && task->created()) {
                     next = task;
                     break;
                 }
@@ -289,7 +540,7 @@ void SDKManager::EmitAllUploadStatus()
     bool allActive = true;
     bool allIdle = true;
     for (const SharedUploadTaskPtr& task : qAsConst(tasks_)) {
-        const int s = task->status();
+        const UploadStatus s = task->status();
         if (s == UploadStatus::Waiting || s == UploadStatus::Uploading)
             allIdle = false;
         else
@@ -321,7 +572,9 @@ void SDKManager::StartAll()
 {
     int running = CountStatus(UploadStatus::Uploading);
     for (const SharedUploadTaskPtr& task : qAsConst(tasks_)) {
-        const int s = task->status();
+        const UploadStatus s = task->status();
+        if (!task->created())
+            continue;
         if (running < maxConcurrent_ && s != UploadStatus::Uploading && s != UploadStatus::FileError) {
             task->Start(true);
             ++running;
@@ -370,6 +623,8 @@ void SDKManager::DeleteAllTasks()
 void SDKManager::OnTaskRelease(bool uploadSuccess, const QString& vid)
 {
     const SharedUploadTaskPtr task = tasks_.take(vid);
+    if (task)
+        transfers_.remove(task.data());
     if (uploadSuccess && task) {
         DBManager* db = DBManager::instance();
         db->DeleteUpload(vid);
@@ -378,7 +633,7 @@ void SDKManager::OnTaskRelease(bool uploadSuccess, const QString& vid)
         history.vid = vid;
         history.fileName = r.fileName;
         history.titleName = r.titleName.isEmpty() ? QFileInfo(r.fileName).fileName() : r.titleName;
-        history.fileSize = FormatSize(static_cast<qint64>(r.totalBytes), 4);
+        history.fileSize = r.totalBytes;
         history.fileStatus = r.resultText;
         history.updateTS = NowSeconds();
         db->InsertHistory(history, true);
@@ -388,23 +643,27 @@ void SDKManager::OnTaskRelease(bool uploadSuccess, const QString& vid)
     // The start-all button must not stay in its running state once the last
     // upload has left the queue.
     if (tasks_.isEmpty())
-        EmitAllUploadStatus();
+        QueueEmptied();
 }
 
 void SDKManager::OnTaskDelete(bool result, const QString& vid)
 {
-    if (!result)
+    if (!result) {
+        emit SignalDeleteUploadFailed(vid);
         return;
+    }
     const SharedUploadTaskPtr task = tasks_.value(vid);
     const bool stillQueued = task && task.data() == sender();
-    if (stillQueued)
+    if (stillQueued) {
         tasks_.remove(vid);
+        transfers_.remove(task.data());
+    }
     DBManager::instance()->DeleteUpload(vid);
     if (stillQueued) {
         // A delete without notify leaves no row behind either.
         Schedule();
         emit SignalRemoveUpload(vid);
         if (tasks_.isEmpty())
-            EmitAllUploadStatus();
+            QueueEmptied();
     }
 }

@@ -3,6 +3,8 @@
 // statistics that the transfer list computes once per second. Pure functions
 // and a small value type, so they can be used from any row and tested alone.
 
+#include "upload/uploadstatus.h"
+
 #include <QString>
 #include <QVector>
 #include <deque>
@@ -42,7 +44,7 @@ QString RemainingTimeText(quint64 totalBytes, quint64 uploadBytes, quint64 speed
 // One row's figures as the totals need them.
 struct TransferRowSample
 {
-    int status = 0; // UploadStatus
+    UploadStatus status = UploadStatus::Waiting;
     quint64 speedKBs = 0;
     quint64 totalBytes = 0;
     quint64 uploadBytes = 0;

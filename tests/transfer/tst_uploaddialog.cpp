@@ -186,7 +186,7 @@ void UploadDialogTest::twoFilesQueueSwitchAndClose()
     const QString b = env_.MakeFile(QStringLiteral("second.flv"), 12000, 9);
     QStackedWidget stack;
     auto* other = new QWidget;
-    auto* page = new TransferListWidget;
+    auto* page = new TransferListWidget(SDKManager::instance(), DBManager::instance());
     page->SetCategoryModel(categories_);
     stack.addWidget(other);
     stack.addWidget(page);

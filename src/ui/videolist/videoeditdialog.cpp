@@ -1,6 +1,7 @@
 #include "ui/videolist/videoeditdialog.h"
 
 #include "ui/common/toast.h"
+#include "ui/common/stylehelper.h"
 #include "ui/transfer/transfercommon.h"
 #include "upload/transferstats.h"
 
@@ -30,7 +31,7 @@ VideoEditDialog::VideoEditDialog(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("VideoEditDialog"));
     setWindowTitle(tr("VideoEditDialog.Title"));
     BuildUi();
-    TransferUi::ApplyStyleSheet(this, QStringLiteral("VideoEditDialog.qss"));
+    BindStyleSheet(this, {QStringLiteral("VideoEditDialog.qss")});
 }
 
 VideoEditDialog::~VideoEditDialog() = default;
