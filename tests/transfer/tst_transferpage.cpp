@@ -314,8 +314,8 @@ void TransferPageTest::historyPaging()
         QVERIFY(db->InsertHistory(MakeHistory(i), false));
 
     HistoryModel model(db);
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QSignalSpy counts(&model, &HistoryModel::SignalCountChange);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     HistoryTableWidget table(&model, db);
     table.resize(900, 400);
     table.show();
