@@ -30,10 +30,11 @@ UploadQueueModel::UploadQueueModel(SDKManager* uploads, QObject* parent)
     if (!uploads)
         return;
     // Uploads queued before the view came keep their rows.
+    QStringList queued;
     for (const SharedUploadTaskPtr& task : uploads->tasks())
-        OnAppend(task->record().vid);
-    connect(uploads, &SDKManager::SignalAppendUpload, this,
-            [this](const SharedUploadTaskPtr&, const DBManager::Upload& record) { OnAppend(record.vid); });
+        queued << task->record().vid;
+    OnAppend(queued);
+    connect(uploads, &SDKManager::SignalUploadsAppended, this, &UploadQueueModel::OnAppend);
     connect(uploads, &SDKManager::SignalRemoveUpload, this, &UploadQueueModel::OnRemove);
     connect(uploads, &SDKManager::SignalTasksUpdated, this, &UploadQueueModel::OnUpdated);
 }
@@ -145,16 +146,24 @@ QVariant UploadQueueModel::data(const QModelIndex& index, int role) const
     }
 }
 
-void UploadQueueModel::OnAppend(const QString& vid)
+void UploadQueueModel::OnAppend(const QStringList& vids)
 {
-    if (vid.isEmpty() || rows_.contains(vid))
+    QStringList fresh;
+    for (const QString& vid : vids) {
+        if (!vid.isEmpty() && !rows_.contains(vid))
+            fresh << vid;
+    }
+    if (fresh.isEmpty())
         return;
-    const int row = vids_.size();
-    beginInsertRows(QModelIndex(), row, row);
-    vids_.append(vid);
-    rows_.insert(vid, row);
+    const int first = vids_.size();
+    // One insertion for a whole batch: the view lays out once.
+    beginInsertRows(QModelIndex(), first, first + fresh.size() - 1);
+    for (const QString& vid : qAsConst(fresh)) {
+        rows_.insert(vid, vids_.size());
+        vids_.append(vid);
+    }
     endInsertRows();
-    if (row == 0)
+    if (first == 0)
         emit SignalContentStatus(false);
     emit SignalCountChange(vids_.size());
 }

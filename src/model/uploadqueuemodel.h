@@ -47,7 +47,7 @@ signals:
     void SignalContentStatus(bool empty);
 
 private:
-    void OnAppend(const QString& vid);
+    void OnAppend(const QStringList& vids);
     void OnRemove(const QString& vid);
     void OnUpdated(const QStringList& vids);
 

@@ -34,6 +34,8 @@ bool SDKManager::scheduling_ = false;
 // A restore checks its files on the pool in chunks of this many records, and
 // the interface thread takes each chunk's outcome in one short step.
 constexpr int kRestoreChunk = 256;
+// Records shown per turn of the event loop at a restore.
+constexpr int kRestoreSlice = 1000;
 
 struct SDKManager::RestoreJob
 {
@@ -142,11 +144,16 @@ void SDKManager::Shutdown()
         chunk->jobs.clear();
     }
     restoreChunks_.clear();
+    restorePending_.clear();
     tickTimer_.stop();
     for (const SharedUploadTaskPtr& task : qAsConst(tasks_))
         task->Detach();
     tasks_.clear();
     transfers_.clear();
+    uploading_.clear();
+    unsaved_.clear();
+    sumTotal_ = sumUploaded_ = 0;
+    active_ = 0;
     changed_.clear();
     changedSet_.clear();
     ORVReleaseSdkLibrary();
@@ -234,16 +241,13 @@ bool SDKManager::CreateTask(DBManager::Upload& record, bool autoStart, bool save
             record, autoStart, [this](const QString& vid) { return contains(vid); }, prepared))
         return false;
     tasks_.insert(record.vid, task);
-    SDKUploadTask* raw = task.data();
-    connect(raw, &SDKUploadTask::SignalStatus, this, &SDKManager::OnTaskStatus);
-    connect(raw, &SDKUploadTask::SignalRelease, this, &SDKManager::OnTaskRelease);
-    connect(raw, &SDKUploadTask::SignalDeleteResult, this, &SDKManager::OnTaskDelete);
-    connect(raw, &SDKUploadTask::SignalResult, this, &SDKManager::OnTaskResult);
-    Track(raw, record.uploadBytes);
+    Track(task.data(), record.uploadBytes);
     if (save)
         DBManager::instance()->InsertUpload(record);
-    if (announce)
+    if (announce) {
         emit SignalAppendUpload(task, record);
+        emit SignalUploadsAppended({record.vid});
+    }
     return true;
 }
 
@@ -253,13 +257,56 @@ void SDKManager::Track(SDKUploadTask* task, quint64 storedBytes)
     t.savedBytes = storedBytes;
     if (task->status() == UploadStatus::FileError)
         t.figures.error = task->message();
+    Recount(task, t);
+    // The figures follow first, then the queue reacts to the change.
+    connect(task, &SDKUploadTask::SignalStatus, this, [this, task](int status) {
+        OnStatusOf(task);
+        OnTaskStatus(status);
+    });
+    connect(task, &SDKUploadTask::SignalResult, this, [this, task](bool success, const QString& desc) {
+        OnResultOf(task, success, desc);
+        OnTaskResult(success, desc);
+    });
     connect(task, &SDKUploadTask::SignalProgress, this,
             [this, task](int increment, qlonglong, qlonglong) { OnProgress(task, increment); });
-    connect(task, &SDKUploadTask::SignalStatus, this, [this, task] { OnStatusOf(task); });
-    connect(task, &SDKUploadTask::SignalResult, this,
-            [this, task](bool success, const QString& desc) { OnResultOf(task, success, desc); });
+    connect(task, &SDKUploadTask::SignalRelease, this, &SDKManager::OnTaskRelease);
+    connect(task, &SDKUploadTask::SignalDeleteResult, this, &SDKManager::OnTaskDelete);
     if (!tickTimer_.isActive())
         tickTimer_.start();
+}
+
+void SDKManager::Recount(SDKUploadTask* task, Transfer& t)
+{
+    const UploadStatus status = task->status();
+    const bool counted = status != UploadStatus::FileError;
+    const quint64 total = counted ? task->totalBytes() : 0;
+    const quint64 uploaded = counted ? task->uploadBytes() : 0;
+    const bool active = status == UploadStatus::Waiting || status == UploadStatus::Uploading;
+    sumTotal_ = sumTotal_ - t.countedTotal + total;
+    sumUploaded_ = sumUploaded_ - t.countedUploaded + uploaded;
+    active_ += int(active) - int(t.countedActive);
+    t.countedTotal = total;
+    t.countedUploaded = uploaded;
+    t.countedActive = active;
+    if (status == UploadStatus::Uploading)
+        uploading_.insert(task);
+    else
+        uploading_.remove(task);
+    if (task->uploadBytes() != t.savedBytes)
+        unsaved_.insert(task);
+}
+
+void SDKManager::Forget(SDKUploadTask* task)
+{
+    auto it = transfers_.find(task);
+    if (it == transfers_.end())
+        return;
+    sumTotal_ -= it->countedTotal;
+    sumUploaded_ -= it->countedUploaded;
+    active_ -= int(it->countedActive);
+    uploading_.remove(task);
+    unsaved_.remove(task);
+    transfers_.erase(it);
 }
 
 SDKManager::Figures SDKManager::figures(const QString& vid) const
@@ -275,6 +322,7 @@ void SDKManager::OnProgress(SDKUploadTask* task, int increment)
         return;
     if (it->counting && increment > 0)
         it->accumulated += static_cast<quint64>(increment);
+    Recount(task, *it);
     // Shown at the next tick with everything else that moved.
     MarkChanged(task->record().vid);
 }
@@ -295,6 +343,7 @@ void SDKManager::OnStatusOf(SDKUploadTask* task)
         it->figures.timeText.clear();
     }
     it->figures.error.clear();
+    Recount(task, *it);
     MarkChanged(task->record().vid);
     FlushChanged();
 }
@@ -309,6 +358,8 @@ void SDKManager::OnResultOf(SDKUploadTask* task, bool success, const QString& de
     it->window.Reset();
     it->figures = Figures();
     it->figures.error = desc;
+    // A failed run leaves Uploading without a status signal.
+    Recount(task, *it);
     const QString vid = task->record().vid;
     MarkChanged(vid);
     FlushChanged();
@@ -338,41 +389,32 @@ void SDKManager::Tick()
     // Counts this manager's ticks only; every third one stores the progress.
     const bool save = ticks_++ % 3 == 0;
     quint64 speedSum = 0;
-    int active = 0;
-    TransferTotals totals;
-    for (auto task = tasks_.cbegin(); task != tasks_.cend(); ++task) {
-        const SDKUploadTask* raw = task->data();
-        const UploadStatus status = raw->status();
-        const DBManager::Upload& r = raw->record();
-        if (status == UploadStatus::Uploading) {
-            auto it = transfers_.find(raw);
-            if (it != transfers_.end() && it->counting) {
-                Figures& f = it->figures;
-                f.speedKBs = it->window.Tick(it->accumulated);
-                QString speed = SpeedText(f.speedKBs);
-                QString time = RemainingTimeText(r.totalBytes, r.uploadBytes, f.speedKBs);
-                if (speed != f.speedText || time != f.timeText) {
-                    f.speedText = std::move(speed);
-                    f.timeText = std::move(time);
-                    MarkChanged(task.key());
-                }
-                speedSum += f.speedKBs;
-            }
+    for (SDKUploadTask* task : qAsConst(uploading_)) {
+        auto it = transfers_.find(task);
+        if (it == transfers_.end() || !it->counting)
+            continue;
+        const DBManager::Upload& r = task->record();
+        Figures& f = it->figures;
+        f.speedKBs = it->window.Tick(it->accumulated);
+        QString speed = SpeedText(f.speedKBs);
+        QString time = RemainingTimeText(r.totalBytes, r.uploadBytes, f.speedKBs);
+        if (speed != f.speedText || time != f.timeText) {
+            f.speedText = std::move(speed);
+            f.timeText = std::move(time);
+            MarkChanged(r.vid);
         }
-        if (status != UploadStatus::FileError) {
-            totals.total += r.totalBytes;
-            totals.uploaded += r.uploadBytes;
-        }
-        if (status == UploadStatus::Waiting || status == UploadStatus::Uploading)
-            ++active;
+        speedSum += f.speedKBs;
     }
     if (save)
         SaveProgress();
     FlushChanged();
-    if (totals.uploaded > totals.total)
+    if (sumUploaded_ > sumTotal_)
         return;
+    TransferTotals totals;
     totals.valid = true;
-    totals.speedText = TotalSpeedText(speedSum, active);
+    totals.total = sumTotal_;
+    totals.uploaded = sumUploaded_;
+    totals.speedText = TotalSpeedText(speedSum, active_);
     totals_ = totals;
     emit SignalTotals(static_cast<qint64>(totals.uploaded), static_cast<qint64>(totals.total),
                       totals.speedText);
@@ -381,18 +423,19 @@ void SDKManager::Tick()
 void SDKManager::SaveProgress()
 {
     QList<DBManager::Upload> moved;
-    QList<Transfer*> saved;
-    for (const SharedUploadTaskPtr& task : qAsConst(tasks_)) {
-        auto it = transfers_.find(task.data());
-        if (it == transfers_.end() || it->savedBytes == task->uploadBytes())
-            continue;
+    QList<SDKUploadTask*> tasks;
+    for (SDKUploadTask* task : qAsConst(unsaved_)) {
         moved.append(task->record());
-        saved.append(&it.value());
+        tasks.append(task);
     }
     if (moved.isEmpty() || !DBManager::instance()->InsertUploads(moved))
         return;
-    for (int i = 0; i < moved.size(); ++i)
-        saved[i]->savedBytes = moved[i].uploadBytes;
+    for (int i = 0; i < tasks.size(); ++i) {
+        auto it = transfers_.find(tasks[i]);
+        if (it != transfers_.end())
+            it->savedBytes = moved[i].uploadBytes;
+        unsaved_.remove(tasks[i]);
+    }
 }
 
 void SDKManager::QueueEmptied()
@@ -408,30 +451,44 @@ void SDKManager::RestoreUploads()
 {
     // Rows show at once: a stored record with its vid becomes a task without
     // a handle, which cannot start. Its file is checked on the pool; only then
-    // does the task get its handle (or become FileError).
-    const QList<DBManager::Upload> records = DBManager::instance()->SelectUploads();
-    std::vector<RestoreJob> jobs;
-    jobs.reserve(static_cast<size_t>(records.size()));
-    for (const DBManager::Upload& record : records) {
+    // does the task get its handle (or become FileError). A long queue is
+    // shown in slices, one per turn of the event loop, so the window stays live.
+    for (const DBManager::Upload& record : DBManager::instance()->SelectUploads()) {
         // Already queued (a second restore): the stored record belongs to it.
-        if (!record.vid.isEmpty() && tasks_.contains(record.vid))
-            continue;
-        if (!record.vid.isEmpty()) {
-            SharedUploadTaskPtr task(new SDKUploadTask(), &QObject::deleteLater);
-            task->Adopt(record, autoStart_);
-            tasks_.insert(record.vid, task);
-            SDKUploadTask* raw = task.data();
-            connect(raw, &SDKUploadTask::SignalStatus, this, &SDKManager::OnTaskStatus);
-            connect(raw, &SDKUploadTask::SignalRelease, this, &SDKManager::OnTaskRelease);
-            connect(raw, &SDKUploadTask::SignalDeleteResult, this, &SDKManager::OnTaskDelete);
-            connect(raw, &SDKUploadTask::SignalResult, this, &SDKManager::OnTaskResult);
-            Track(raw, record.uploadBytes);
-            emit SignalAppendUpload(task, record);
-        }
+        if (record.vid.isEmpty() || !tasks_.contains(record.vid))
+            restorePending_.append(record);
+    }
+    if (restorePending_.isEmpty() && restoreChunks_.empty()) {
+        emit SignalRestoreFinished();
+        return;
+    }
+    RestoreSlice();
+}
+
+void SDKManager::RestoreSlice()
+{
+    std::vector<RestoreJob> jobs;
+    QStringList shown;
+    const int slice = qMin(restorePending_.size(), kRestoreSlice);
+    jobs.reserve(static_cast<size_t>(slice));
+    for (int i = 0; i < slice; ++i) {
         RestoreJob job;
-        job.record = record;
+        job.record = restorePending_.takeFirst();
+        const QString vid = job.record.vid;
+        if (!vid.isEmpty()) {
+            if (tasks_.contains(vid))
+                continue;
+            SharedUploadTaskPtr task(new SDKUploadTask(), &QObject::deleteLater);
+            task->Adopt(job.record, autoStart_);
+            tasks_.insert(vid, task);
+            Track(task.data(), job.record.uploadBytes);
+            emit SignalAppendUpload(task, job.record);
+            shown << vid;
+        }
         jobs.push_back(std::move(job));
     }
+    if (!shown.isEmpty())
+        emit SignalUploadsAppended(shown);
     for (size_t first = 0; first < jobs.size(); first += kRestoreChunk) {
         auto chunk = std::make_shared<RestoreChunk>();
         const size_t last = std::min(jobs.size(), first + kRestoreChunk);
@@ -454,7 +511,12 @@ void SDKManager::RestoreUploads()
         watcher->setFuture(chunk->future);
         restoreChunks_.push_back(std::move(chunk));
     }
-    if (restoreChunks_.empty())
+    if (!restorePending_.isEmpty())
+        QTimer::singleShot(0, this, [this] {
+            if (!restorePending_.isEmpty())
+                RestoreSlice();
+        });
+    else if (restoreChunks_.empty())
         emit SignalRestoreFinished();
     Schedule();
 }
@@ -476,14 +538,18 @@ void SDKManager::FinishRestoreChunk(const std::shared_ptr<RestoreChunk>& chunk)
         if (!task || task->created())
             continue;
         if (task->Complete(job.record, job.exists, job.exists ? &job.prepared : nullptr)) {
-            if (task->status() == UploadStatus::FileError)
-                transfers_[task.data()].figures.error = task->message();
+            auto it = transfers_.find(task.data());
+            if (it != transfers_.end()) {
+                if (task->status() == UploadStatus::FileError)
+                    it->figures.error = task->message();
+                Recount(task.data(), *it);
+            }
             MarkChanged(job.record.vid);
             continue;
         }
         // The library refused the file: the record cannot be resumed.
         tasks_.remove(job.record.vid);
-        transfers_.remove(task.data());
+        Forget(task.data());
         DBManager::instance()->DeleteUpload(job.record.vid);
         emit SignalRemoveUpload(job.record.vid);
     }
@@ -492,7 +558,7 @@ void SDKManager::FinishRestoreChunk(const std::shared_ptr<RestoreChunk>& chunk)
     EmitAllUploadStatus();
     if (tasks_.isEmpty())
         QueueEmptied();
-    if (restoreChunks_.empty())
+    if (!restoring())
         emit SignalRestoreFinished();
 }
 
@@ -624,7 +690,7 @@ void SDKManager::OnTaskRelease(bool uploadSuccess, const QString& vid)
 {
     const SharedUploadTaskPtr task = tasks_.take(vid);
     if (task)
-        transfers_.remove(task.data());
+        Forget(task.data());
     if (uploadSuccess && task) {
         DBManager* db = DBManager::instance();
         db->DeleteUpload(vid);
@@ -656,7 +722,7 @@ void SDKManager::OnTaskDelete(bool result, const QString& vid)
     const bool stillQueued = task && task.data() == sender();
     if (stillQueued) {
         tasks_.remove(vid);
-        transfers_.remove(task.data());
+        Forget(task.data());
     }
     DBManager::instance()->DeleteUpload(vid);
     if (stillQueued) {

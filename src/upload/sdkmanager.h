@@ -59,8 +59,8 @@ public:
     Figures figures(const QString& vid) const;
     // The list totals of the last tick.
     const TransferTotals& totals() const { return totals_; }
-    // True while restored uploads are still being checked against their files.
-    bool restoring() const { return !restoreChunks_.empty(); }
+    // True while restored uploads are still being shown or checked against their files.
+    bool restoring() const { return !restoreChunks_.empty() || !restorePending_.isEmpty(); }
     // One statistics tick; the 1 s timer calls it while the queue has tasks.
     void Tick();
     // Stores the progress of every task whose uploaded bytes moved since the
@@ -87,6 +87,8 @@ public:
 signals:
     void SignalExistUpload(const QString& vid);
     void SignalAppendUpload(SharedUploadTaskPtr task, const DBManager::Upload& record);
+    // After SignalAppendUpload: the vids just queued, many at once at a restore.
+    void SignalUploadsAppended(const QStringList& vids);
     void SignalRemoveUpload(const QString& vid);
     void SignalRemoveAllUploads();
     void SignalAllUploadStatus(bool allStart);
@@ -120,15 +122,24 @@ private:
         bool counting = false; // the task is Uploading and its bytes count
         Figures figures;
         quint64 savedBytes = 0; // uploadBytes as last stored
+        // This task's share of the running totals, as last counted.
+        quint64 countedTotal = 0;
+        quint64 countedUploaded = 0;
+        bool countedActive = false;
     };
     struct RestoreJob;
     struct RestoreChunk;
 
     void Track(SDKUploadTask* task, quint64 storedBytes);
+    // Brings the running totals and the sets below up to date with `task`.
+    void Recount(SDKUploadTask* task, Transfer& t);
+    // Drops a task that leaves the queue from the figures.
+    void Forget(SDKUploadTask* task);
     void OnProgress(SDKUploadTask* task, int increment);
     void OnStatusOf(SDKUploadTask* task);
     void OnResultOf(SDKUploadTask* task, bool success, const QString& desc);
     void FinishRestoreChunk(const std::shared_ptr<RestoreChunk>& chunk);
+    void RestoreSlice();
     void MarkChanged(const QString& vid);
     void FlushChanged();
     void QueueEmptied();
@@ -161,10 +172,18 @@ private:
     bool initialized_ = false;
 
     QHash<const SDKUploadTask*, Transfer> transfers_;
+    // Kept up to date on every event, so that a tick costs in proportion to
+    // the running uploads, not to the length of the queue.
+    QSet<SDKUploadTask*> uploading_;
+    QSet<SDKUploadTask*> unsaved_;
+    quint64 sumTotal_ = 0;
+    quint64 sumUploaded_ = 0;
+    int active_ = 0;
     QStringList changed_;
     QSet<QString> changedSet_;
     QTimer tickTimer_;
     quint64 ticks_ = 0;
     TransferTotals totals_;
     std::vector<std::shared_ptr<RestoreChunk>> restoreChunks_;
+    QList<DBManager::Upload> restorePending_; // records not yet shown
 };
