@@ -6,6 +6,7 @@
 #include "app/paths.h"
 #include "model/categorytreemodel.h"
 #include "storage/dbmanager.h"
+#include "ui/desktop/desktopshell.h"
 #include "ui/resources.h"
 #include "ui/shell/logindialog.h"
 #include "ui/shell/mainwindow.h"
@@ -15,6 +16,7 @@
 #include <QDebug>
 #include <QFile>
 #include <QFont>
+#include <QIcon>
 #include <QProcess>
 #include <QStyle>
 #include <QStyleFactory>
@@ -45,6 +47,7 @@ Application::Application(Config& config, int& argc, char** argv) : QApplication(
     setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     setStyleSheet(LoadQss(QStringLiteral("System.qss")) + LoadQss(QStringLiteral("TitleBar.qss")));
     setEffectEnabled(Qt::UI_AnimateCombo, false);
+    setWindowIcon(QIcon(QStringLiteral(":/image/common/app.svg")));
 }
 
 Application::~Application()
@@ -57,7 +60,7 @@ bool Application::Init()
     qInfo() << "App Init";
     config_->RegisterDefaults();
 
-    const QString dir = applicationDirPath() + QStringLiteral("/translations");
+    const QString dir = ResourceDir(QStringLiteral("translations"));
     LoadTranslator(QStringLiteral("%1/%2.qm").arg(dir, QStringLiteral("zh_CN")));
     LoadTranslator(QStringLiteral("%1/qt_%2.qm").arg(dir, QStringLiteral("zh_CN")));
     LoadTranslator(QStringLiteral("%1/%2.qm").arg(dir, QStringLiteral("widgets")));
@@ -73,6 +76,7 @@ bool Application::Init()
         qFatal("%s", "Init NetWork Manager Failed!");
     ApplyUploadSettings();
     CreateModels();
+    desktop_ = new DesktopShell(*config_, SDKManager::instance(), this);
     ShowLoginDialog();
     ConnectLoginSucceed();
     StartStartupVersionCheck();
@@ -117,7 +121,7 @@ void Application::Stop()
 
 QString Application::LoadQss(const QString& fileName)
 {
-    const QString path = applicationDirPath() + QStringLiteral("/themes/") + fileName;
+    const QString path = ResourceDir(QStringLiteral("themes")) + QLatin1Char('/') + fileName;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         qWarning() << "load qss file failed" << path << file.error();
@@ -244,6 +248,8 @@ void Application::ShowMainWindow()
         return;
     mainWindow_ = new MainWindow(nullptr);
     mainWindow_->Init();
+    if (desktop_)
+        desktop_->AttachMainWindow(mainWindow_);
     connect(mainWindow_, &QObject::destroyed, this, [this]() { mainWindow_ = nullptr; });
     mainWindow_->show();
 }
@@ -262,6 +268,8 @@ void Application::WaitForStartupVersionCheck() {}
 
 void Application::DeleteWindows()
 {
+    delete desktop_;
+    desktop_ = nullptr;
     delete loginDialog_;
     delete mainWindow_;
 }
