@@ -192,17 +192,18 @@ int main(int argc, char** argv)
     const double restoreCpu = Ms(ThreadCpuNs() - cpu0);
     const double stall = stalls.Stop();
     const qint64 rssAfter = RssKb();
-    std::printf("login to rows shown: %d rows, cpu %.1f ms, wall %.1f ms; goal <= 1000 ms: %s (ratio %.2f)\n", rows,
-                shownCpu, shownWall, Verdict(shownCpu, 1000), shownCpu / 1000);
+    std::printf("login to rows shown: %d rows, cpu %.1f ms, wall %.1f ms; goal <= 1000 ms: %s (ratio %.2f)\n",
+                rows, shownCpu, shownWall, Verdict(shownCpu, 1000), shownCpu / 1000);
     std::printf("files checked in the background: done after %.1f ms wall, %.1f ms interface cpu in all\n",
                 checkedWall, restoreCpu);
     std::printf("longest interface stall during restore: %.1f ms; goal <= 100 ms: %s (ratio %.2f)\n", stall,
                 Verdict(stall, 100), stall / 100);
     const double perUpload = static_cast<double>(rssAfter - rssBefore) * 1024.0 / qMax(1, rows);
-    std::printf("memory: RSS %lld KB before, %lld KB with %d queued uploads: %.0f bytes each; goal <= 2048: %s "
-                "(ratio %.2f)\n",
-                static_cast<long long>(rssBefore), static_cast<long long>(rssAfter), rows, perUpload,
-                Verdict(perUpload, 2048), perUpload / 2048);
+    std::printf(
+        "memory: RSS %lld KB before, %lld KB with %d queued uploads: %.0f bytes each; goal <= 2048: %s "
+        "(ratio %.2f)\n",
+        static_cast<long long>(rssBefore), static_cast<long long>(rssAfter), rows, perUpload,
+        Verdict(perUpload, 2048), perUpload / 2048);
 
     // Ticks with five uploads running (slowly, so they keep running).
     sdk->SetTrafficLimit(20);
@@ -217,9 +218,10 @@ int main(int argc, char** argv)
         QCoreApplication::processEvents();
     }
     const double tick = ticks.median();
-    std::printf("tick: %d rows, %d uploading, median %.3f ms, max %.3f ms (every third also saves); goal <= 2 ms: "
-                "%s (ratio %.2f)\n",
-                rows, sdk->anyUploading() ? 5 : 0, tick, ticks.max(), Verdict(tick, 2), tick / 2);
+    std::printf(
+        "tick: %d rows, %d uploading, median %.3f ms, max %.3f ms (every third also saves); goal <= 2 ms: "
+        "%s (ratio %.2f)\n",
+        rows, sdk->anyUploading() ? 5 : 0, tick, ticks.max(), Verdict(tick, 2), tick / 2);
 
     // Scrolling: one frame per step of a page, painted at once.
     RecordTableWidget* table = page->recordTable();
@@ -252,10 +254,11 @@ int main(int argc, char** argv)
             view.viewport()->repaint();
             pages.add(Ms(ThreadCpuNs() - p0));
         }
-        std::printf("history of %d: first page %.2f ms (goal <= 50: %s), further pages median %.3f ms, max %.3f ms "
-                    "(goal <= 16: %s)\n",
-                    history.count(), first, Verdict(first, 50), pages.median(), pages.max(),
-                    Verdict(pages.max(), 16));
+        std::printf(
+            "history of %d: first page %.2f ms (goal <= 50: %s), further pages median %.3f ms, max %.3f ms "
+            "(goal <= 16: %s)\n",
+            history.count(), first, Verdict(first, 50), pages.median(), pages.max(),
+            Verdict(pages.max(), 16));
     }
 
     // The upload dialog with 1,000 files at once.
@@ -276,9 +279,10 @@ int main(int argc, char** argv)
         const double added = Ms(ThreadCpuNs() - t0);
         const double addedWall = Ms(wall.nsecsElapsed());
         const double dialogStall = stalls.Stop();
-        std::printf("upload dialog: 1000 files shown in %.1f ms cpu, %.1f ms wall (longest stall %.1f ms); goal "
-                    "<= 300 ms: %s (ratio %.2f)\n",
-                    added, addedWall, dialogStall, Verdict(added, 300), added / 300);
+        std::printf(
+            "upload dialog: 1000 files shown in %.1f ms cpu, %.1f ms wall (longest stall %.1f ms); goal "
+            "<= 300 ms: %s (ratio %.2f)\n",
+            added, addedWall, dialogStall, Verdict(added, 300), added / 300);
     }
 
     delete page;

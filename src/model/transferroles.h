@@ -7,18 +7,18 @@
 namespace TransferRole {
 enum : int
 {
-    Vid = Qt::UserRole,  // QString; every column
-    Status,              // int (UploadStatus); queue
-    Percent,             // int 0..100; queue
-    StateText,           // "Waiting", "Pause", "Stoped" or empty; queue
-    ErrorText,           // the last run's error or the file problem; queue
-    SpeedText,           // "512KB/S"; empty unless uploading; queue
-    TimeText,            // remaining "hh:mm:ss" or "OverOneDay"; queue
-    UploadBytes,         // qulonglong; queue
-    TotalBytes,          // qulonglong; queue and history (file size)
-    RetryShown,          // bool: the row offers retry instead of start/pause; queue
-    FileName,            // QString, full local path; both
-    UpdateTime,          // qulonglong, seconds since the epoch; history
-    CateId,              // qlonglong; queue
+    Vid = Qt::UserRole, // QString; every column
+    Status,             // int (UploadStatus); queue
+    Percent,            // int 0..100; queue
+    StateText,          // "Waiting", "Pause", "Stoped" or empty; queue
+    ErrorText,          // the last run's error or the file problem; queue
+    SpeedText,          // "512KB/S"; empty unless uploading; queue
+    TimeText,           // remaining "hh:mm:ss" or "OverOneDay"; queue
+    UploadBytes,        // qulonglong; queue
+    TotalBytes,         // qulonglong; queue and history (file size)
+    RetryShown,         // bool: the row offers retry instead of start/pause; queue
+    FileName,           // QString, full local path; both
+    UpdateTime,         // qulonglong, seconds since the epoch; history
+    CateId,             // qlonglong; queue
 };
 } // namespace TransferRole

@@ -120,8 +120,9 @@ QVariant UploadQueueModel::data(const QModelIndex& index, int role) const
     case TransferRole::Status:
         return int(task->status());
     case TransferRole::Percent:
-        return r.totalBytes > 0 ? static_cast<int>(qMin<quint64>(r.uploadBytes, r.totalBytes) * 100 / r.totalBytes)
-                                : 0;
+        return r.totalBytes > 0
+                   ? static_cast<int>(qMin<quint64>(r.uploadBytes, r.totalBytes) * 100 / r.totalBytes)
+                   : 0;
     case TransferRole::StateText:
         return StateText(task->status());
     case TransferRole::ErrorText:

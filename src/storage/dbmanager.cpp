@@ -309,10 +309,9 @@ QList<DBManager::Upload> DBManager::SelectUploads()
 bool DBManager::InsertHistory(const History& h, bool notify)
 {
     QSqlQuery q(database_);
-    const bool ok =
-        Exec(q, QStringLiteral("INSERT OR REPLACE INTO ORVHistoryRecord VALUES(?,?,?,?,?,?,?);"),
-             {account_, h.vid, h.fileName, h.titleName, QString::number(h.fileSize), h.fileStatus,
-              U64(h.updateTS)});
+    const bool ok = Exec(q, QStringLiteral("INSERT OR REPLACE INTO ORVHistoryRecord VALUES(?,?,?,?,?,?,?);"),
+                         {account_, h.vid, h.fileName, h.titleName, QString::number(h.fileSize), h.fileStatus,
+                          U64(h.updateTS)});
     if (ok && notify)
         emit SignalAppendHistory(h);
     return ok;

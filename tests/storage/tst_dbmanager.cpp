@@ -229,7 +229,8 @@ void TestDBManager::historyPagesAndSignals()
     QCOMPARE(db->SelectHistories(3, 20).size(), 10);
     // Rows of older versions hold the size as formatted text.
     QSqlQuery legacy(QSqlDatabase::database());
-    QVERIFY(legacy.exec(QStringLiteral("UPDATE ORVHistoryRecord SET fileSize = '1.50 MB' WHERE vid = 'vid070';")));
+    QVERIFY(legacy.exec(
+        QStringLiteral("UPDATE ORVHistoryRecord SET fileSize = '1.50 MB' WHERE vid = 'vid070';")));
     QCOMPARE(db->SelectHistories(0, 1).first().fileSize, quint64(1572864));
 
     // Another account sees none of them.

@@ -7,13 +7,13 @@
 #include "transferenv.h"
 
 #include "model/categorytreemodel.h"
+#include "model/historymodel.h"
+#include "model/uploadqueuemodel.h"
 #include "ui/resources.h"
 #include "ui/shell/logindialog.h"
 #include "ui/shell/mainwindow.h"
 #include "ui/transfer/historytablewidget.h"
 #include "ui/transfer/recordtablewidget.h"
-#include "model/historymodel.h"
-#include "model/uploadqueuemodel.h"
 #include "ui/transfer/transferlistwidget.h"
 #include "ui/transfer/uploaddialog.h"
 

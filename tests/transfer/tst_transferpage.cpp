@@ -52,7 +52,8 @@ int StatusOf(const QString& vid)
 }
 
 // A role of the row of `vid` in the queue model.
-QVariant Role(TransferListWidget* page, const QString& vid, int role, int column = UploadQueueModel::StatusColumn)
+QVariant Role(TransferListWidget* page, const QString& vid, int role,
+              int column = UploadQueueModel::StatusColumn)
 {
     UploadQueueModel* model = page->queueModel();
     return model->index(model->RowOf(vid), column).data(role);
@@ -107,8 +108,8 @@ void TransferPageTest::initTestCase()
     // Every change of the two models is checked for consistency as it happens.
     new QAbstractItemModelTester(page_->queueModel(), QAbstractItemModelTester::FailureReportingMode::QtTest,
                                  page_);
-    new QAbstractItemModelTester(page_->historyModel(), QAbstractItemModelTester::FailureReportingMode::QtTest,
-                                 page_);
+    new QAbstractItemModelTester(page_->historyModel(),
+                                 QAbstractItemModelTester::FailureReportingMode::QtTest, page_);
     page_->Init();
 }
 
@@ -165,9 +166,8 @@ void TransferPageTest::uploadsRunIntoHistory()
                                  !Role(page_, vid, TransferRole::TimeText).toString().isEmpty(),
                              15000);
     QVERIFY(Role(page_, vid, TransferRole::SpeedText).toString().endsWith(QStringLiteral("B/S")));
-    QTRY_VERIFY_WITH_TIMEOUT(Text(page_, "percentLabel").endsWith(QLatin1Char('%')) &&
-                                 !Text(page_, "speedLabel").isEmpty(),
-                             5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        Text(page_, "percentLabel").endsWith(QLatin1Char('%')) && !Text(page_, "speedLabel").isEmpty(), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(DBManager::instance()->SelectUploads().value(0).uploadBytes > 0 ||
                                  DBManager::instance()->SelectUploads().value(1).uploadBytes > 0,
                              8000);

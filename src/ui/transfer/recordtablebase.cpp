@@ -49,7 +49,8 @@ void RecordTableBase::UpdateHover(const QModelIndex& index, TransferDelegate::Bu
     if (old == index && delegate_->hovered() == button)
         return;
     delegate_->SetHover(index, button);
-    viewport()->setCursor(button == TransferDelegate::Button::None ? Qt::ArrowCursor : Qt::PointingHandCursor);
+    viewport()->setCursor(button == TransferDelegate::Button::None ? Qt::ArrowCursor
+                                                                   : Qt::PointingHandCursor);
     if (old.isValid())
         viewport()->update(visualRect(old));
     if (index.isValid())

@@ -21,8 +21,8 @@ RecordTableWidget::RecordTableWidget(UploadQueueModel* model, SDKManager* upload
             scrollTo(model_->index(first - 1, 0));
     });
     connect(uploads, &SDKManager::SignalDeleteUploadFailed, this, [this] {
-        ShowToastInParent(window(), QCoreApplication::translate("OperationWidget", "DeleteUploadTaskError"), 1,
-                          Qt::AlignTop | Qt::AlignVCenter, true);
+        ShowToastInParent(window(), QCoreApplication::translate("OperationWidget", "DeleteUploadTaskError"),
+                          1, Qt::AlignTop | Qt::AlignVCenter, true);
     });
 }
 

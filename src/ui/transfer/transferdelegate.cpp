@@ -103,7 +103,8 @@ void TransferDelegate::PaintTitle(QPainter* painter, const QStyleOptionViewItem&
 {
     static const QIcon icon(QStringLiteral(":/image/transferList/icon_file.svg"));
     const QRect cell = option.rect;
-    const QRect iconRect(cell.left() + 16, cell.top() + (cell.height() - kIconSize) / 2, kIconSize, kIconSize);
+    const QRect iconRect(cell.left() + 16, cell.top() + (cell.height() - kIconSize) / 2, kIconSize,
+                         kIconSize);
     icon.paint(painter, iconRect);
     UseLabelLook(painter, nameLabel_);
     const QRect text = NameRect(cell);
@@ -137,13 +138,15 @@ void TransferDelegate::PaintStatus(QPainter* painter, const QStyleOptionViewItem
     if (!error.isEmpty()) {
         UseLabelLook(painter, errorLabel_);
         const QString shown = painter->fontMetrics().elidedText(error, Qt::ElideRight, kErrorWidth);
-        painter->drawText(QRect(left, topRow.top(), topRow.right() - left, line), Qt::AlignLeft | Qt::AlignVCenter,
-                          shown);
+        painter->drawText(QRect(left, topRow.top(), topRow.right() - left, line),
+                          Qt::AlignLeft | Qt::AlignVCenter, shown);
     } else {
-        painter->drawText(topRow, Qt::AlignRight | Qt::AlignVCenter, index.data(TransferRole::TimeText).toString());
+        painter->drawText(topRow, Qt::AlignRight | Qt::AlignVCenter,
+                          index.data(TransferRole::TimeText).toString());
     }
     UseLabelLook(painter, stateLabel_);
-    painter->drawText(bottomRow, Qt::AlignRight | Qt::AlignVCenter, index.data(TransferRole::SpeedText).toString());
+    painter->drawText(bottomRow, Qt::AlignRight | Qt::AlignVCenter,
+                      index.data(TransferRole::SpeedText).toString());
 
     uploadBar_->ensurePolished();
     QStyleOptionProgressBar bar;
@@ -175,13 +178,15 @@ QPushButton* TransferDelegate::Template(Button button) const
     }
 }
 
-QVector<TransferDelegate::ButtonRect> TransferDelegate::Buttons(const QRect& cell, const QModelIndex& index) const
+QVector<TransferDelegate::ButtonRect> TransferDelegate::Buttons(const QRect& cell,
+                                                                const QModelIndex& index) const
 {
     QVector<Button> shown;
     if (mode_ == Mode::History)
         shown = {Button::Open, Button::Cleanup};
     else
-        shown = {index.data(TransferRole::RetryShown).toBool() ? Button::Retry : Button::Upload, Button::Delete};
+        shown = {index.data(TransferRole::RetryShown).toBool() ? Button::Retry : Button::Upload,
+                 Button::Delete};
     const int width = shown.size() * kButtonSize + (shown.size() - 1) * kButtonSpacing;
     int x = cell.left() + (cell.width() - width) / 2;
     const int y = cell.top() + (cell.height() - kButtonSize) / 2;
@@ -209,8 +214,8 @@ void TransferDelegate::PaintButtons(QPainter* painter, const QStyleOptionViewIte
                                     const QModelIndex& index) const
 {
     const int status = index.data(TransferRole::Status).toInt();
-    const bool sameRow = hoverIndex_.isValid() && hoverIndex_.row() == index.row() &&
-                         hoverIndex_.column() == index.column();
+    const bool sameRow =
+        hoverIndex_.isValid() && hoverIndex_.row() == index.row() && hoverIndex_.column() == index.column();
     for (const ButtonRect& b : Buttons(option.rect, index)) {
         QPushButton* look = Template(b.button);
         look->ensurePolished();
@@ -245,7 +250,7 @@ QString TransferDelegate::ButtonToolTip(Button button, const QModelIndex& index)
     case Button::Upload: {
         const auto s = static_cast<UploadStatus>(index.data(TransferRole::Status).toInt());
         return s == UploadStatus::Waiting || s == UploadStatus::Uploading ? OperationTr("StopUpload")
-                                                                           : OperationTr("StartUpload");
+                                                                          : OperationTr("StartUpload");
     }
     case Button::Delete:
         return OperationTr("Delete");
@@ -258,8 +263,8 @@ QString TransferDelegate::ButtonToolTip(Button button, const QModelIndex& index)
     }
 }
 
-bool TransferDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
-                                 const QModelIndex& index)
+bool TransferDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
+                                 const QStyleOptionViewItem& option, const QModelIndex& index)
 {
     if (!event || event->type() != QEvent::ToolTip || !index.isValid())
         return QStyledItemDelegate::helpEvent(event, view, option, index);

@@ -2,8 +2,8 @@
 
 #include "app/config.h"
 #include "ui/common/droptouploadeventfilter.h"
-#include "ui/common/toast.h"
 #include "ui/common/stylehelper.h"
+#include "ui/common/toast.h"
 #include "ui/transfer/transfercommon.h"
 #include "ui/transfer/uploadtablemodel.h"
 #include "ui/transfer/uploadtableview.h"

@@ -13,10 +13,11 @@ UploadTableModel::UploadTableModel(QObject* parent) : QStandardItemModel(0, Colu
     connect(this, &QAbstractItemModel::rowsInserted, this, &UploadTableModel::CountChanged);
     connect(this, &QAbstractItemModel::rowsRemoved, this, &UploadTableModel::CountChanged);
     connect(this, &QAbstractItemModel::modelReset, this, &UploadTableModel::CountChanged);
-    connect(this, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this](const QModelIndex&, int first, int last) {
-        for (int row = first; row <= last; ++row)
-            paths_.remove(index(row, TitleColumn).data(PathRole).toString());
-    });
+    connect(this, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex&, int first, int last) {
+                for (int row = first; row <= last; ++row)
+                    paths_.remove(index(row, TitleColumn).data(PathRole).toString());
+            });
 }
 
 void UploadTableModel::CountChanged()

@@ -1,7 +1,7 @@
 #include "ui/videolist/videoeditdialog.h"
 
-#include "ui/common/toast.h"
 #include "ui/common/stylehelper.h"
+#include "ui/common/toast.h"
 #include "ui/transfer/transfercommon.h"
 #include "upload/transferstats.h"
 
