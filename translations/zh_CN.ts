@@ -60,12 +60,46 @@
 <context>
     <name>CategoryTreeModel</name>
     <message>
+        <source>CategoryTreeModel.RenameCateNameEmpty</source>
+        <translation>分类名称不能为空</translation>
+    </message>
+    <message>
+        <source>CategoryTreeModel.RenameCateNameMySQLIncompatible</source>
+        <translation>分类名称包含不支持的字符（如表情符号），请修改后重试</translation>
+    </message>
+    <message>
         <source>RenameCateNameEmpty</source>
         <translation>分类名称不能为空</translation>
     </message>
     <message>
         <source>RenameCateNameMySQLIncompatible</source>
         <translation>分类名称包含不支持的字符（如表情符号），请修改后重试</translation>
+    </message>
+</context>
+<context>
+    <name>CheckableHeaderView</name>
+    <message>
+        <source>AscSort</source>
+        <translation>升序</translation>
+    </message>
+    <message>
+        <source>DescSort</source>
+        <translation>降序</translation>
+    </message>
+</context>
+<context>
+    <name>CopyCodeDialog</name>
+    <message>
+        <source>CopyCodeDialog.Title</source>
+        <translation>嵌入代码</translation>
+    </message>
+    <message>
+        <source>CopyCodeDialog.Copy</source>
+        <translation>复制代码</translation>
+    </message>
+    <message>
+        <source>CopyCodeDialog.Copied</source>
+        <translation>代码已复制</translation>
     </message>
 </context>
 <context>
@@ -190,6 +224,10 @@
     <message>
         <source>The file has not been uploaded successfully. Are you sure you want to exit?</source>
         <translation>还有文件未上传完成，确定要退出吗？</translation>
+    </message>
+    <message>
+        <source>SystemTip</source>
+        <translation>系统提示</translation>
     </message>
 </context>
 <context>
@@ -374,6 +412,25 @@
     <message>
         <source>DeleteUploadTaskError</source>
         <translation>删除上传任务失败</translation>
+    </message>
+</context>
+<context>
+    <name>Paginator</name>
+    <message>
+        <source>total %1 pages</source>
+        <translation>共 %1 页</translation>
+    </message>
+    <message>
+        <source>Paginator.JumpTo</source>
+        <translation>跳至</translation>
+    </message>
+    <message>
+        <source>Paginator.Pages</source>
+        <translation>页</translation>
+    </message>
+    <message>
+        <source>%1/Page</source>
+        <translation>%1 条/页</translation>
     </message>
 </context>
 <context>
@@ -1038,6 +1095,501 @@
     <message>
         <source>VideoEditDialog.EmptyTitle</source>
         <translation>标题不能为空</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.SelectCover</source>
+        <translation>选择封面</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.SelectedCover</source>
+        <translation>当前封面</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.CustomCover:</source>
+        <translation>自定义封面：</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.UploadCover</source>
+        <translation>上传封面</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.Notice</source>
+        <translation>支持 JPG、PNG、GIF、BMP 格式，文件不超过 5 MB，分辨率不超过 1920 × 1080</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.Uploading...</source>
+        <translation>上传中...</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.ChoiceFile</source>
+        <translation>选择图片</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.SupportImageFormat</source>
+        <translation>图片文件</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.UploadCoverFileSizeTooLarge</source>
+        <translation>图片文件不能超过 5 MB</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.UploadCoverResolutionTooLarge</source>
+        <translation>图片分辨率不能超过 1920 × 1080</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.UploadCoverNotImage</source>
+        <translation>所选文件不是可用的图片</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.ReUploadCoverWillOverride?</source>
+        <translation>重新上传将覆盖已上传的自定义封面，是否继续？</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.UploadCoverSucceed</source>
+        <translation>封面上传成功</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.UploadCoverFailed: %1</source>
+        <translation>封面上传失败：%1</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.ChangeCoverSucceed</source>
+        <translation>封面修改成功</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.ChangeCoverFailed: %1</source>
+        <translation>封面修改失败：%1</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.GetVideosInfoFailed: %1</source>
+        <translation>获取视频截图失败：%1</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.UpdateVideoInfoFailed:</source>
+        <translation>视频信息修改失败：</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.CloseWhenUpdateVideoInfo!</source>
+        <translation>正在保存视频信息，请稍候再关闭</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.CloseWhenChanging!</source>
+        <translation>正在修改封面，请稍候再关闭</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.CloseWhenUploading!</source>
+        <translation>正在上传封面，请稍候再关闭</translation>
+    </message>
+</context>
+<context>
+    <name>VideoListWidget</name>
+    <message>
+        <source>IsOperatingCategory</source>
+        <translation>分类操作进行中，请稍后再试</translation>
+    </message>
+    <message>
+        <source>AddCate</source>
+        <translation>新建分类</translation>
+    </message>
+    <message>
+        <source>BatchSearch</source>
+        <translation>批量搜索</translation>
+    </message>
+    <message>
+        <source>RefreshVideoListFailed:</source>
+        <translation>刷新视频列表失败：</translation>
+    </message>
+    <message>
+        <source>RefreshVideoSucceed</source>
+        <translation>视频列表已刷新</translation>
+    </message>
+    <message>
+        <source>MoveVideoSucceed</source>
+        <translation>视频移动成功</translation>
+    </message>
+    <message>
+        <source>MoveVideoFailed:</source>
+        <translation>视频移动失败：</translation>
+    </message>
+    <message>
+        <source>DeleteVideoSucceed</source>
+        <translation>视频删除成功</translation>
+    </message>
+    <message>
+        <source>DeleteVideoFailedPromptDialog.Title</source>
+        <translation>部分视频删除失败</translation>
+    </message>
+    <message>
+        <source>RefreshCategoryFailed:</source>
+        <translation>刷新分类失败：</translation>
+    </message>
+    <message>
+        <source>AddCategorySucceed</source>
+        <translation>分类创建成功</translation>
+    </message>
+    <message>
+        <source>AddCategoryFailed:</source>
+        <translation>分类创建失败：</translation>
+    </message>
+    <message>
+        <source>MoveCategorySucceed</source>
+        <translation>分类移动成功</translation>
+    </message>
+    <message>
+        <source>RenameCategorySucceed</source>
+        <translation>分类重命名成功</translation>
+    </message>
+    <message>
+        <source>RenameCategoryFailed:</source>
+        <translation>分类重命名失败：</translation>
+    </message>
+    <message>
+        <source>VideoList.SearchCate</source>
+        <translation>搜索分类</translation>
+    </message>
+    <message>
+        <source>RefreshCate</source>
+        <translation>刷新分类</translation>
+    </message>
+    <message>
+        <source>VideoList.LoadingCate...</source>
+        <translation>正在加载分类…</translation>
+    </message>
+    <message>
+        <source>VideoList.Upload</source>
+        <translation>上传视频</translation>
+    </message>
+    <message>
+        <source>Return List</source>
+        <translation>返回列表</translation>
+    </message>
+    <message>
+        <source>VideoList.CurrentCategory</source>
+        <translation>当前分类</translation>
+    </message>
+    <message>
+        <source>VideoList.AllCategory</source>
+        <translation>全部分类</translation>
+    </message>
+    <message>
+        <source>VideoList.SearchFile</source>
+        <translation>搜索视频标题</translation>
+    </message>
+    <message>
+        <source>TimeDescSort</source>
+        <translation>按时间降序</translation>
+    </message>
+    <message>
+        <source>TimeAscSort</source>
+        <translation>按时间升序</translation>
+    </message>
+    <message>
+        <source>TitleDescSort</source>
+        <translation>按标题降序</translation>
+    </message>
+    <message>
+        <source>TitleAscSort</source>
+        <translation>按标题升序</translation>
+    </message>
+    <message>
+        <source>VideoList.NoContainSub</source>
+        <translation>仅当前分类</translation>
+    </message>
+    <message>
+        <source>VideoList.ContainSub</source>
+        <translation>包含子分类</translation>
+    </message>
+    <message>
+        <source>Export Data</source>
+        <translation>导出数据</translation>
+    </message>
+    <message>
+        <source>VideoList.Refresh</source>
+        <translation>刷新</translation>
+    </message>
+    <message>
+        <source>VideoList.Move</source>
+        <translation>移动</translation>
+    </message>
+    <message>
+        <source>VideoList.Delete</source>
+        <translation>删除</translation>
+    </message>
+    <message>
+        <source>VideoList.LoadingVideo...</source>
+        <translation>正在加载视频…</translation>
+    </message>
+    <message>
+        <source>RefreshVideoListMySQLIncompatible</source>
+        <translation>搜索内容包含不支持的字符（如表情符号），请修改后重试</translation>
+    </message>
+    <message>
+        <source>VideoList.NoSearchResult</source>
+        <translation>没有找到相关视频</translation>
+    </message>
+    <message>
+        <source>VideoList.NoVideo</source>
+        <translation>该分类下暂无视频</translation>
+    </message>
+    <message>
+        <source>Search %1 Video</source>
+        <translation>共搜索到 %1 个视频</translation>
+    </message>
+    <message>
+        <source>SystemTip</source>
+        <translation>系统提示</translation>
+    </message>
+    <message>
+        <source>Return To Video List</source>
+        <translation>确定返回视频列表吗？</translation>
+    </message>
+    <message>
+        <source>TaskRunningSlowly</source>
+        <translation>网络较慢，正在努力处理中…</translation>
+    </message>
+    <message>
+        <source>Total %1 videos</source>
+        <translation>共 %1 个视频</translation>
+    </message>
+    <message>
+        <source>Selected %1/%2 videos</source>
+        <translation>已选 %1/%2 个视频</translation>
+    </message>
+    <message>
+        <source>NoSelected</source>
+        <translation>请先选择视频</translation>
+    </message>
+    <message>
+        <source>CanNotMoveUploadingVideo</source>
+        <translation>上传中的视频无法移动</translation>
+    </message>
+    <message>
+        <source>DeleteVideoConfirmTitle</source>
+        <translation>删除视频</translation>
+    </message>
+    <message>
+        <source>DeleteVideoConfirmMessage</source>
+        <translation>确定删除以下视频吗？删除后无法恢复。&lt;br&gt;</translation>
+    </message>
+    <message>
+        <source>Selected &lt;span style=color:rgb(241,91,52);&gt;%1&lt;/span&gt; videos</source>
+        <translation>已选 &lt;span style=color:rgb(241,91,52);&gt;%1&lt;/span&gt; 个视频</translation>
+    </message>
+    <message>
+        <source>DeleteVideoContainsUploadTask</source>
+        <translation>其中包含本客户端正在上传的视频，其上传任务将一并删除</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>删除</translation>
+    </message>
+    <message>
+        <source>title</source>
+        <translation>标题</translation>
+    </message>
+    <message>
+        <source>description</source>
+        <translation>描述</translation>
+    </message>
+    <message>
+        <source>duration</source>
+        <translation>时长</translation>
+    </message>
+    <message>
+        <source>thumbnailURL</source>
+        <translation>缩略图地址</translation>
+    </message>
+    <message>
+        <source>coverURL</source>
+        <translation>封面地址</translation>
+    </message>
+    <message>
+        <source>creationTime</source>
+        <translation>创建时间</translation>
+    </message>
+    <message>
+        <source>updateTime</source>
+        <translation>更新时间</translation>
+    </message>
+    <message>
+        <source>size</source>
+        <translation>大小</translation>
+    </message>
+    <message>
+        <source>status</source>
+        <translation>状态</translation>
+    </message>
+    <message>
+        <source>cateId</source>
+        <translation>分类ID</translation>
+    </message>
+    <message>
+        <source>cateName</source>
+        <translation>分类名称</translation>
+    </message>
+    <message>
+        <source>tags</source>
+        <translation>标签</translation>
+    </message>
+    <message>
+        <source>uploader</source>
+        <translation>上传者</translation>
+    </message>
+    <message>
+        <source>playTimes</source>
+        <translation>播放次数</translation>
+    </message>
+    <message>
+        <source>md5Checksum</source>
+        <translation>MD5 校验值</translation>
+    </message>
+    <message>
+        <source>ExportFailed:</source>
+        <translation>导出失败：</translation>
+    </message>
+    <message>
+        <source>Select Video Is Empty</source>
+        <translation>请先选择要导出的视频</translation>
+    </message>
+    <message>
+        <source>Select Video Data</source>
+        <translation>所选视频数据</translation>
+    </message>
+    <message>
+        <source>Count</source>
+        <translation>条</translation>
+    </message>
+    <message>
+        <source>Export csv video data file</source>
+        <translation>导出 CSV 视频数据文件</translation>
+    </message>
+    <message>
+        <source>CsvFiles</source>
+        <translation>CSV 文件</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>搜索</translation>
+    </message>
+</context>
+<context>
+    <name>VideoStatus</name>
+    <message>
+        <source>Uploading</source>
+        <translation>上传中</translation>
+    </message>
+    <message>
+        <source>Syncing</source>
+        <translation>同步中</translation>
+    </message>
+    <message>
+        <source>SyncFailed</source>
+        <translation>同步失败</translation>
+    </message>
+    <message>
+        <source>WaitingProcess</source>
+        <translation>等待处理</translation>
+    </message>
+    <message>
+        <source>Transcoding</source>
+        <translation>转码中</translation>
+    </message>
+    <message>
+        <source>TranscodeFailed</source>
+        <translation>转码失败</translation>
+    </message>
+    <message>
+        <source>SourceFileIllegal</source>
+        <translation>源文件异常</translation>
+    </message>
+    <message>
+        <source>WaitingReview</source>
+        <translation>等待审核</translation>
+    </message>
+    <message>
+        <source>ReviewNoPass</source>
+        <translation>审核未通过</translation>
+    </message>
+    <message>
+        <source>Reviewing</source>
+        <translation>审核中</translation>
+    </message>
+    <message>
+        <source>Forbidden</source>
+        <translation>已禁播</translation>
+    </message>
+    <message>
+        <source>Release</source>
+        <translation>已发布</translation>
+    </message>
+</context>
+<context>
+    <name>VideoTableColumn</name>
+    <message>
+        <source>Thumbs</source>
+        <translation>缩略图</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>Uploader</source>
+        <translation>上传者</translation>
+    </message>
+    <message>
+        <source>Category</source>
+        <translation>分类</translation>
+    </message>
+    <message>
+        <source>UploadTime</source>
+        <translation>上传时间</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>状态</translation>
+    </message>
+</context>
+<context>
+    <name>VideoTableModel</name>
+    <message>
+        <source>Edit</source>
+        <translation>编辑</translation>
+    </message>
+    <message>
+        <source>CodeGen</source>
+        <translation>代码</translation>
+    </message>
+    <message>
+        <source>MainUploader</source>
+        <translation>主账号</translation>
+    </message>
+    <message>
+        <source>unknown</source>
+        <translation>未知</translation>
+    </message>
+    <message>
+        <source>DeleteUploadingVideoFromOtherClient</source>
+        <translation>该视频正在由其他客户端上传，无法删除</translation>
+    </message>
+</context>
+<context>
+    <name>VideoTableView</name>
+    <message>
+        <source>CopyVid</source>
+        <translation>复制 VID</translation>
+    </message>
+    <message>
+        <source>VidCopied</source>
+        <translation>VID 已复制</translation>
+    </message>
+    <message>
+        <source>TitleCopied</source>
+        <translation>标题已复制</translation>
+    </message>
+    <message>
+        <source>CopyTitle</source>
+        <translation>复制标题</translation>
     </message>
 </context>
 </TS>

@@ -17,9 +17,12 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 namespace orvsrv {
 namespace {
@@ -47,6 +50,8 @@ struct PlatformServer::Impl
     CertPaths certs;
     quint16 port = 0;
     bool storageOpen = false;
+    mutable std::mutex pathsMutex;
+    std::vector<QString> paths; // every request target (path and query), in arrival order
 
     bool OpenStorage(QString* error)
     {
@@ -126,6 +131,10 @@ bool PlatformServer::Start(QString* error)
 
     Impl* d_ = d.get();
     http.set_pre_routing_handler([d_](const httplib::Request& req, httplib::Response& res) {
+        {
+            std::lock_guard<std::mutex> lock(d_->pathsMutex);
+            d_->paths.push_back(QString::fromStdString(req.target.empty() ? req.path : req.target));
+        }
         if (d_->faults.Before(req, res))
             return httplib::Server::HandlerResponse::Handled;
         return httplib::Server::HandlerResponse::Unhandled;
@@ -249,6 +258,28 @@ qint64 PlatformServer::UploadBytesReceived() const
 bool PlatformServer::SeedDemo()
 {
     return d->OpenStorage(nullptr) && SeedDemoData(d->storage);
+}
+
+QString PlatformServer::SeedVideo(const QString& email, const VideoSeed& seed)
+{
+    if (!d->OpenStorage(nullptr))
+        return QString();
+    return SeedVideoData(d->storage, email, seed);
+}
+
+int PlatformServer::RequestCount(const QString& pathPrefix) const
+{
+    return Requests(pathPrefix).size();
+}
+
+QStringList PlatformServer::Requests(const QString& pathPrefix) const
+{
+    std::lock_guard<std::mutex> lock(d->pathsMutex);
+    QStringList targets;
+    for (const QString& target : d->paths)
+        if (target.startsWith(pathPrefix))
+            targets.append(target);
+    return targets;
 }
 
 QString PlatformServer::SeedLarge(int categories, int videos)

@@ -6,6 +6,8 @@
 #include <QDateTime>
 #include <QRandomGenerator>
 
+#include <atomic>
+
 namespace orvsrv {
 namespace {
 
@@ -89,8 +91,10 @@ Video MakeVideo(const Account& owner, qint64 cateId, int n, const QString& title
     v.tags = n % 3 == 0 ? QString() : QStringLiteral("demo,clip%1").arg(n % 5);
     v.duration = 30 + rng.bounded(3600) + rng.bounded(1000) / 1000.0;
     v.size = qint64(v.duration * (150000 + rng.bounded(400000)));
-    static const int statuses[] = {60, 60, 60, 60, 60, 60, 61, 10, 20, 40, 51, 53};
-    v.status = statuses[n % 12];
+    // Every processing state the platform knows shows up in a library of 18
+    // or more; status 5 stands for an upload that some other client runs.
+    static const int statuses[] = {60, 60, 60, 5, 61, 10, 20, 40, 60, 41, 50, 51, 52, 53, 6, 7, 60, 60};
+    v.status = statuses[n % 18];
     v.createdMs = createdMs;
     v.updatedMs = createdMs + rng.bounded(7 * 24 * 3600) * 1000LL;
     v.uploader = uploader;
@@ -176,7 +180,7 @@ bool SeedDemoData(Storage& s)
             if (!s.InsertVideo(v))
                 return false;
         }
-        return s.SetTopCategory(main.id, root.id);
+        return s.SetTopCategory(main.id, root.id) && s.SyncRemainBytes();
     });
 }
 
@@ -216,9 +220,31 @@ QString SeedLargeData(Storage& s, int categories, int videos)
             if (!s.InsertVideo(v))
                 return false;
         }
-        return s.SetTopCategory(main.id, root.id);
+        return s.SetTopCategory(main.id, root.id) && s.SyncRemainBytes();
     });
     return ok ? email : QString();
+}
+
+QString SeedVideoData(Storage& s, const QString& email, const VideoSeed& seed)
+{
+    Account acc;
+    if (!s.AccountByEmail(email, &acc))
+        return QString();
+    Account owner = acc;
+    if (acc.ownerId != acc.id && !s.AccountById(acc.ownerId, &owner))
+        return QString();
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    static std::atomic<int> counter{1000};
+    Video v = MakeVideo(owner, seed.cateId > 0 ? seed.cateId : owner.topCateId, counter++, seed.title, now,
+                        seed.uploader);
+    if (!seed.vid.isEmpty()) {
+        v.vid = seed.vid;
+        v.thumbRel = QStringLiteral("%1/%2/thumb.png").arg(owner.userId, v.vid);
+        v.coverRel = QStringLiteral("%1/%2/cover.png").arg(owner.userId, v.vid);
+    }
+    v.status = seed.status;
+    v.duration = seed.duration;
+    return s.InsertVideo(v) ? v.vid : QString();
 }
 
 } // namespace orvsrv

@@ -5,6 +5,7 @@
 #include "app/legacyaccounts.h"
 #include "app/paths.h"
 #include "model/categorytreemodel.h"
+#include "model/videotablemodel.h"
 #include "storage/dbmanager.h"
 #include "ui/desktop/desktopshell.h"
 #include "ui/resources.h"
@@ -226,6 +227,7 @@ void Application::CreateModels()
     // Shared by every window for the whole run; deleted by the stop sequence
     // once their background tasks have ended.
     categoryTreeModel_ = new CategoryTreeModel(nullptr);
+    videoTableModel_ = new VideoTableModel(categoryTreeModel_, nullptr);
 }
 
 void Application::ShowLoginDialog()
@@ -246,7 +248,7 @@ void Application::ShowMainWindow()
 {
     if (mainWindow_)
         return;
-    mainWindow_ = new MainWindow(nullptr);
+    mainWindow_ = new MainWindow(categoryTreeModel_, videoTableModel_, nullptr);
     mainWindow_->Init();
     if (desktop_)
         desktop_->AttachMainWindow(mainWindow_);
@@ -276,11 +278,16 @@ void Application::DeleteWindows()
 
 void Application::WaitForModelTasksAndDeleteModels()
 {
-    if (categoryTreeModel_) {
+    if (categoryTreeModel_)
         categoryTreeModel_->WaitForTasks();
-        delete categoryTreeModel_;
-        categoryTreeModel_ = nullptr;
+    if (videoTableModel_) {
+        videoTableModel_->WaitForTasks();
+        delete videoTableModel_;
+        videoTableModel_ = nullptr;
     }
+    // The video model names its rows' categories from the tree: it goes first.
+    delete categoryTreeModel_;
+    categoryTreeModel_ = nullptr;
 }
 
 void Application::CloseDatabase()

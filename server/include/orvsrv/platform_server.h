@@ -45,6 +45,17 @@ struct FaultRule
     qint64 slowBodyBytesPerSec = 0;     // pace the response body
 };
 
+// One video for SeedVideo; fields left at their defaults get demo values.
+struct VideoSeed
+{
+    QString vid; // generated when empty
+    QString title = QStringLiteral("Seeded video");
+    int status = 60; // any code, also ones the platform does not know
+    double duration = 60;
+    QString uploader;  // empty: the main account
+    qint64 cateId = 0; // 0: the account's top category
+};
+
 class PlatformServer
 {
 public:
@@ -73,6 +84,13 @@ public:
     // Adds an account with a generated tree of `categories` categories and
     // `videos` videos; returns its e-mail (password kDemoPassword).
     QString SeedLarge(int categories, int videos);
+    // Adds one video to the account of `email`; returns its vid, empty on failure.
+    QString SeedVideo(const QString& email, const VideoSeed& seed);
+
+    // Requests whose path starts with `pathPrefix`, counted since Start.
+    int RequestCount(const QString& pathPrefix) const;
+    // Their targets (path and query), in arrival order.
+    QStringList Requests(const QString& pathPrefix) const;
 
 private:
     struct Impl;

@@ -14,6 +14,7 @@
 #include "ui/common/msgbox.h"
 #include "ui/common/stylehelper.h"
 #include "ui/shell/mainwindowtitlewidget.h"
+#include "ui/videolist/videolistwidget.h"
 #include "upload/sdkmanager.h"
 
 // The transfer list page and the shared category model join the build in
@@ -56,6 +57,13 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     connect(this, &MainWindow::SignalExit, qApp, &QCoreApplication::exit, Qt::QueuedConnection);
 }
 
+MainWindow::MainWindow(CategoryTreeModel* categories, VideoTableModel* videos, QWidget* parent)
+    : MainWindow(parent)
+{
+    categories_ = categories;
+    videos_ = videos;
+}
+
 QWidget* MainWindow::MakePlaceholderPage(const QString& objectName, const QString& text)
 {
     auto* page = new QWidget(stackedWidget_);
@@ -82,7 +90,12 @@ void MainWindow::Init()
     titleWidget_ = new MainWindowTitleWidget(titleBarWidget_);
     titleBarWidget_->layout()->addWidget(titleWidget_);
 
-    videoList_ = MakePlaceholderPage(QStringLiteral("videoList"), tr("MainWindow.VideoListPlaceholder"));
+    if (categories_ && videos_) {
+        videoListWidget_ = new VideoListWidget(categories_, videos_, stackedWidget_);
+        videoList_ = videoListWidget_;
+    } else {
+        videoList_ = MakePlaceholderPage(QStringLiteral("videoList"), tr("MainWindow.VideoListPlaceholder"));
+    }
     stackedWidget_->addWidget(videoList_);
 #ifdef ORVANE_HAS_TRANSFER_PAGE
     auto* transfer = new TransferListWidget(SDKManager::instance(), DBManager::instance(), stackedWidget_);
@@ -103,6 +116,19 @@ void MainWindow::Init()
     stackedWidget_->addWidget(transferList_);
 #endif
     stackedWidget_->setCurrentWidget(videoList_);
+    if (videoListWidget_) {
+        // Uploads added or removed change what the library lists.
+        SDKManager* uploads = SDKManager::instance();
+        connect(uploads, &SDKManager::SignalAppendUpload, videoListWidget_,
+                &VideoListWidget::SlotUploadTaskAppended);
+        connect(uploads, &SDKManager::SignalRemoveUpload, videoListWidget_,
+                &VideoListWidget::SlotUploadTaskRemoved);
+#ifdef ORVANE_HAS_TRANSFER_PAGE
+        connect(videoListWidget_, &VideoListWidget::SignalUpload, transfer,
+                &TransferListWidget::on_uploadBtn_clicked);
+#endif
+        videoListWidget_->Init();
+    }
 
     connect(titleWidget_, &MainWindowTitleWidget::SignalJumpToVideoList, this, [this]() {
         stackedWidget_->setCurrentWidget(videoList_);
@@ -135,10 +161,10 @@ bool MainWindow::ConfirmExit()
 {
     SDKManager* uploads = SDKManager::instance();
     if (uploads->anyUploading()) {
-        const int answer =
-            MsgBox::warning(this, QString(),
-                            tr("The file has not been uploaded successfully. Are you sure you want to exit?"),
-                            QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+        const int answer = MsgBox::information(
+            this, tr("SystemTip"),
+            tr("The file has not been uploaded successfully. Are you sure you want to exit?"),
+            QDialogButtonBox::Ok | QDialogButtonBox::Cancel, QDialogButtonBox::NoButton);
         if (answer != QDialogButtonBox::Ok)
             return false;
     }

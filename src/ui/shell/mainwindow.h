@@ -5,6 +5,9 @@
 
 class QStackedWidget;
 class MainWindowTitleWidget;
+class CategoryTreeModel;
+class VideoTableModel;
+class VideoListWidget;
 
 // The frameless main window: its title bar and the stack of the video
 // library page and the transfer list page.
@@ -15,6 +18,9 @@ public:
     static constexpr int kRestartExitCode = 1024;
 
     explicit MainWindow(QWidget* parent = nullptr);
+    // With the shared models the window hosts the library page; without,
+    // a placeholder stands in for it.
+    MainWindow(CategoryTreeModel* categories, VideoTableModel* videos, QWidget* parent = nullptr);
 
     // Second construction step, run by the application right after the login.
     void Init();
@@ -30,6 +36,7 @@ public:
     MainWindowTitleWidget* titleWidget() const { return titleWidget_; }
     QStackedWidget* stackedWidget() const { return stackedWidget_; }
     QWidget* videoListPage() const { return videoList_; }
+    VideoListWidget* videoListWidget() const { return videoListWidget_; }
     QWidget* transferListPage() const { return transferList_; }
 
 public slots:
@@ -50,6 +57,9 @@ private:
     MainWindowTitleWidget* titleWidget_ = nullptr;
     QStackedWidget* stackedWidget_ = nullptr;
     QWidget* videoList_ = nullptr;
+    VideoListWidget* videoListWidget_ = nullptr;
+    CategoryTreeModel* categories_ = nullptr;
+    VideoTableModel* videos_ = nullptr;
     QWidget* transferList_ = nullptr;
     std::function<bool()> hideOnClose_;
     bool quitting_ = false;
