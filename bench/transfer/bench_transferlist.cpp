@@ -181,7 +181,10 @@ int main(int argc, char** argv)
     page->resize(1100, 640);
     page->show();
     page->Init();
-    QCoreApplication::processEvents();
+    // Long queues are shown a slice per turn of the event loop.
+    do
+        QCoreApplication::processEvents();
+    while (page->queueModel()->rowCount() < count && sdk->restoring());
     const double shownCpu = Ms(ThreadCpuNs() - cpu0);
     const double shownWall = Ms(wall.nsecsElapsed());
     const int rows = page->queueModel()->rowCount();
