@@ -1,7 +1,7 @@
 // Restoring the upload queue at login: 1,000 stored upload records, each
 // file 64 MB (sparse, with its own first block). Prints the time from
-// RestoreUploads to the last task created, and how many bytes of the files
-// were read to identify them.
+// RestoreUploads to every row announced and to every file checked (in the
+// background), and how many bytes of the files were read to identify them.
 //
 //   bench_upload_restore [records] [file size in MB]
 
@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -115,10 +116,15 @@ int main(int argc, char** argv)
                      });
 
     const qint64 readBefore = ReadChars();
+    QSignalSpy finished(manager, &SDKManager::SignalRestoreFinished);
     timer.start();
     manager->RestoreUploads();
+    const qint64 announcedNs = timer.nsecsElapsed();
+    if (manager->restoring())
+        finished.wait(600000);
     const qint64 totalNs = timer.nsecsElapsed();
     const qint64 readBytes = ReadChars() - readBefore;
+    std::printf("RestoreUploads -> every row announced: %.1f ms\n", announcedNs / 1e6);
 
     // For comparison: the library's file identification alone, one file after
     // the other on this thread (the restore spreads it over the pool).
@@ -138,15 +144,15 @@ int main(int argc, char** argv)
     const double lastMs = lastCreatedNs / 1e6;
     const double apparent = static_cast<double>(fileSize) * count;
     std::printf("restored tasks:            %d of %d\n", appended, count);
-    std::printf("RestoreUploads -> last task created: %.1f ms (goal <= 1000 ms, ratio %.3f)\n", lastMs,
+    std::printf("RestoreUploads -> last row announced: %.1f ms (goal <= 1000 ms, ratio %.3f)\n", lastMs,
                 lastMs / 1000.0);
-    std::printf("RestoreUploads total:      %.1f ms, %.1f us per record\n", totalNs / 1e6,
+    std::printf("RestoreUploads -> every file checked: %.1f ms, %.1f us per record\n", totalNs / 1e6,
                 totalNs / 1e3 / qMax(1, count));
     std::printf("bytes read while restoring: %lld of %.0f bytes of files (ratio %.6f)\n",
                 static_cast<long long>(readBytes), apparent, readBytes / apparent);
     std::printf("library identification alone, serial: %.1f ms (%.1f us per file, %d pool threads)\n", idMs,
                 idMs * 1e3 / qMax(1, count), QThreadPool::globalInstance()->maxThreadCount());
-    std::printf("restore overhead beyond the serial identification: %.1f ms\n", lastMs - idMs);
+    std::printf("restore overhead beyond the serial identification: %.1f ms\n", totalNs / 1e6 - idMs);
     SDKManager::Destroy();
     DBManager::Close();
     Config::SetGlobal(nullptr);

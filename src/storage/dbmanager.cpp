@@ -94,13 +94,34 @@ DBManager::Upload ReadUpload(const QSqlQuery& q)
     return u;
 }
 
+// Sizes are stored as a byte count. Older rows hold the formatted text
+// ("1.50 MB"), which is turned back into bytes (to the text's precision).
+quint64 ParseStoredSize(const QString& text)
+{
+    bool ok = false;
+    const quint64 bytes = text.toULongLong(&ok);
+    if (ok)
+        return bytes;
+    static const QStringList units = {QStringLiteral("B"),  QStringLiteral("KB"), QStringLiteral("MB"),
+                                      QStringLiteral("GB"), QStringLiteral("TB"), QStringLiteral("PB")};
+    const QStringList parts = text.simplified().split(QLatin1Char(' '));
+    const double value = parts.value(0).toDouble(&ok);
+    const int unit = units.indexOf(parts.value(1));
+    if (!ok || unit < 0 || value < 0)
+        return 0;
+    double result = value;
+    for (int i = 0; i < unit; ++i)
+        result *= 1024.0;
+    return static_cast<quint64>(result + 0.5);
+}
+
 DBManager::History ReadHistory(const QSqlQuery& q)
 {
     DBManager::History h;
     h.vid = q.value(1).toString();
     h.fileName = q.value(2).toString();
     h.titleName = q.value(3).toString();
-    h.fileSize = q.value(4).toString();
+    h.fileSize = ParseStoredSize(q.value(4).toString());
     h.fileStatus = q.value(5).toString();
     h.updateTS = q.value(6).toULongLong();
     return h;
@@ -242,6 +263,22 @@ bool DBManager::InsertUpload(const Upload& u)
                  u.keepSource, U64(u.totalBytes), U64(u.uploadBytes), U64(u.updateTS)});
 }
 
+bool DBManager::InsertUploads(const QList<Upload>& uploads)
+{
+    if (uploads.isEmpty())
+        return true;
+    const bool batch = database_.transaction();
+    bool ok = true;
+    for (const Upload& u : uploads)
+        ok = InsertUpload(u) && ok;
+    if (batch && !database_.commit()) {
+        qWarning() << "storing upload progress failed:" << database_.lastError().text();
+        database_.rollback();
+        return false;
+    }
+    return ok;
+}
+
 bool DBManager::DeleteUpload(const QString& vid)
 {
     QSqlQuery q(database_);
@@ -272,9 +309,9 @@ QList<DBManager::Upload> DBManager::SelectUploads()
 bool DBManager::InsertHistory(const History& h, bool notify)
 {
     QSqlQuery q(database_);
-    const bool ok =
-        Exec(q, QStringLiteral("INSERT OR REPLACE INTO ORVHistoryRecord VALUES(?,?,?,?,?,?,?);"),
-             {account_, h.vid, h.fileName, h.titleName, h.fileSize, h.fileStatus, U64(h.updateTS)});
+    const bool ok = Exec(q, QStringLiteral("INSERT OR REPLACE INTO ORVHistoryRecord VALUES(?,?,?,?,?,?,?);"),
+                         {account_, h.vid, h.fileName, h.titleName, QString::number(h.fileSize), h.fileStatus,
+                          U64(h.updateTS)});
     if (ok && notify)
         emit SignalAppendHistory(h);
     return ok;

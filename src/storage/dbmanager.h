@@ -46,7 +46,7 @@ public:
         QString vid;
         QString fileName;
         QString titleName;
-        QString fileSize;
+        quint64 fileSize = 0; // bytes; formatted when shown
         QString fileStatus;
         quint64 updateTS = 0;
     };
@@ -67,6 +67,8 @@ public:
     QList<User> SelectUsers();
 
     bool InsertUpload(const Upload& upload);
+    // Stores many records in one transaction (one disk sync for all of them).
+    bool InsertUploads(const QList<Upload>& uploads);
     bool DeleteUpload(const QString& vid);
     bool DeleteUploads();
     QList<Upload> SelectUploads();

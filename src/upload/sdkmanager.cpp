@@ -9,7 +9,10 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QtConcurrent>
+
+#include <algorithm>
 
 #include <vector>
 
@@ -28,10 +31,31 @@ quint64 NowSeconds()
 SDKManager* SDKManager::instance_ = nullptr;
 bool SDKManager::scheduling_ = false;
 
+// A restore checks its files on the pool in chunks of this many records, and
+// the interface thread takes each chunk's outcome in one short step.
+constexpr int kRestoreChunk = 256;
+// Records shown per turn of the event loop at a restore.
+constexpr int kRestoreSlice = 1000;
+
+struct SDKManager::RestoreJob
+{
+    DBManager::Upload record;
+    bool exists = false;
+    SDKUploadTask::Prepared prepared;
+};
+
+struct SDKManager::RestoreChunk
+{
+    std::vector<RestoreJob> jobs;
+    QFuture<void> future;
+};
+
 SDKManager::SDKManager()
 {
     qRegisterMetaType<SharedUploadTaskPtr>("SharedUploadTaskPtr");
     qRegisterMetaType<DBManager::Upload>("DBManager::Upload");
+    tickTimer_.setInterval(1000);
+    connect(&tickTimer_, &QTimer::timeout, this, &SDKManager::Tick);
 }
 
 SDKManager::~SDKManager()
@@ -115,9 +139,25 @@ void SDKManager::SetTrafficLimit(int kbps)
 
 void SDKManager::Shutdown()
 {
+    // Files still being checked hold library handles: finish and drop them
+    // before the library goes.
+    for (const std::shared_ptr<RestoreChunk>& chunk : restoreChunks_) {
+        chunk->future.waitForFinished();
+        chunk->jobs.clear();
+    }
+    restoreChunks_.clear();
+    restorePending_.clear();
+    tickTimer_.stop();
     for (const SharedUploadTaskPtr& task : qAsConst(tasks_))
         task->Detach();
     tasks_.clear();
+    transfers_.clear();
+    uploading_.clear();
+    unsaved_.clear();
+    sumTotal_ = sumUploaded_ = 0;
+    active_ = 0;
+    changed_.clear();
+    changedSet_.clear();
     ORVReleaseSdkLibrary();
     initialized_ = false;
 }
@@ -150,7 +190,7 @@ void SDKManager::setMaxConcurrent(int value)
     Schedule();
 }
 
-int SDKManager::CountStatus(int status) const
+int SDKManager::CountStatus(UploadStatus status) const
 {
     int n = 0;
     for (const SharedUploadTaskPtr& task : tasks_)
@@ -203,49 +243,325 @@ bool SDKManager::CreateTask(DBManager::Upload& record, bool autoStart, bool save
             record, autoStart, [this](const QString& vid) { return contains(vid); }, prepared))
         return false;
     tasks_.insert(record.vid, task);
-    SDKUploadTask* raw = task.data();
-    connect(raw, &SDKUploadTask::SignalStatus, this, &SDKManager::OnTaskStatus);
-    connect(raw, &SDKUploadTask::SignalRelease, this, &SDKManager::OnTaskRelease);
-    connect(raw, &SDKUploadTask::SignalDeleteResult, this, &SDKManager::OnTaskDelete);
-    connect(raw, &SDKUploadTask::SignalResult, this, &SDKManager::OnTaskResult);
+    Track(task.data(), record.uploadBytes);
     if (save)
         DBManager::instance()->InsertUpload(record);
-    if (announce)
+    if (announce) {
         emit SignalAppendUpload(task, record);
+        emit SignalUploadsAppended({record.vid});
+    }
     return true;
+}
+
+void SDKManager::Track(SDKUploadTask* task, quint64 storedBytes)
+{
+    Transfer& t = transfers_[task];
+    t.savedBytes = storedBytes;
+    if (task->status() == UploadStatus::FileError)
+        t.figures.error = task->message();
+    Recount(task, t);
+    // The figures follow first, then the queue reacts to the change.
+    connect(task, &SDKUploadTask::SignalStatus, this, [this, task](int status) {
+        OnStatusOf(task);
+        OnTaskStatus(status);
+    });
+    connect(task, &SDKUploadTask::SignalResult, this, [this, task](bool success, const QString& desc) {
+        OnResultOf(task, success, desc);
+        OnTaskResult(success, desc);
+    });
+    connect(task, &SDKUploadTask::SignalProgress, this,
+            [this, task](int increment, qlonglong, qlonglong) { OnProgress(task, increment); });
+    connect(task, &SDKUploadTask::SignalRelease, this, &SDKManager::OnTaskRelease);
+    connect(task, &SDKUploadTask::SignalDeleteResult, this, &SDKManager::OnTaskDelete);
+    if (!tickTimer_.isActive())
+        tickTimer_.start();
+}
+
+void SDKManager::Recount(SDKUploadTask* task, Transfer& t)
+{
+    const UploadStatus status = task->status();
+    const bool counted = status != UploadStatus::FileError;
+    const quint64 total = counted ? task->totalBytes() : 0;
+    const quint64 uploaded = counted ? task->uploadBytes() : 0;
+    const bool active = status == UploadStatus::Waiting || status == UploadStatus::Uploading;
+    sumTotal_ = sumTotal_ - t.countedTotal + total;
+    sumUploaded_ = sumUploaded_ - t.countedUploaded + uploaded;
+    active_ += int(active) - int(t.countedActive);
+    t.countedTotal = total;
+    t.countedUploaded = uploaded;
+    t.countedActive = active;
+    if (status == UploadStatus::Uploading)
+        uploading_.insert(task);
+    else
+        uploading_.remove(task);
+    if (task->uploadBytes() != t.savedBytes)
+        unsaved_.insert(task);
+}
+
+void SDKManager::Forget(SDKUploadTask* task)
+{
+    auto it = transfers_.find(task);
+    if (it == transfers_.end())
+        return;
+    sumTotal_ -= it->countedTotal;
+    sumUploaded_ -= it->countedUploaded;
+    active_ -= int(it->countedActive);
+    uploading_.remove(task);
+    unsaved_.remove(task);
+    transfers_.erase(it);
+}
+
+SDKManager::Figures SDKManager::figures(const QString& vid) const
+{
+    const SharedUploadTaskPtr task = tasks_.value(vid);
+    return task ? transfers_.value(task.data()).figures : Figures();
+}
+
+void SDKManager::OnProgress(SDKUploadTask* task, int increment)
+{
+    auto it = transfers_.find(task);
+    if (it == transfers_.end())
+        return;
+    if (it->counting && increment > 0)
+        it->accumulated += static_cast<quint64>(increment);
+    Recount(task, *it);
+    // Shown at the next tick with everything else that moved.
+    MarkChanged(task->record().vid);
+}
+
+void SDKManager::OnStatusOf(SDKUploadTask* task)
+{
+    auto it = transfers_.find(task);
+    if (it == transfers_.end())
+        return;
+    const bool uploading = task->status() == UploadStatus::Uploading;
+    if (it->counting != uploading) {
+        // Figures of an earlier run must not leak into the next one.
+        it->counting = uploading;
+        it->accumulated = 0;
+        it->window.Reset();
+        it->figures.speedKBs = 0;
+        it->figures.speedText.clear();
+        it->figures.timeText.clear();
+    }
+    it->figures.error.clear();
+    Recount(task, *it);
+    MarkChanged(task->record().vid);
+    FlushChanged();
+}
+
+void SDKManager::OnResultOf(SDKUploadTask* task, bool success, const QString& desc)
+{
+    auto it = transfers_.find(task);
+    if (success || it == transfers_.end())
+        return;
+    it->counting = false;
+    it->accumulated = 0;
+    it->window.Reset();
+    it->figures = Figures();
+    it->figures.error = desc;
+    // A failed run leaves Uploading without a status signal.
+    Recount(task, *it);
+    const QString vid = task->record().vid;
+    MarkChanged(vid);
+    FlushChanged();
+    emit SignalUploadFailed(vid, desc);
+}
+
+void SDKManager::MarkChanged(const QString& vid)
+{
+    if (!changedSet_.contains(vid)) {
+        changedSet_.insert(vid);
+        changed_.append(vid);
+    }
+}
+
+void SDKManager::FlushChanged()
+{
+    if (changed_.isEmpty())
+        return;
+    const QStringList vids = std::move(changed_);
+    changed_.clear();
+    changedSet_.clear();
+    emit SignalTasksUpdated(vids);
+}
+
+void SDKManager::Tick()
+{
+    // Counts this manager's ticks only; every third one stores the progress.
+    const bool save = ticks_++ % 3 == 0;
+    quint64 speedSum = 0;
+    for (SDKUploadTask* task : qAsConst(uploading_)) {
+        auto it = transfers_.find(task);
+        if (it == transfers_.end() || !it->counting)
+            continue;
+        const DBManager::Upload& r = task->record();
+        Figures& f = it->figures;
+        f.speedKBs = it->window.Tick(it->accumulated);
+        QString speed = SpeedText(f.speedKBs);
+        QString time = RemainingTimeText(r.totalBytes, r.uploadBytes, f.speedKBs);
+        if (speed != f.speedText || time != f.timeText) {
+            f.speedText = std::move(speed);
+            f.timeText = std::move(time);
+            MarkChanged(r.vid);
+        }
+        speedSum += f.speedKBs;
+    }
+    if (save)
+        SaveProgress();
+    FlushChanged();
+    if (sumUploaded_ > sumTotal_)
+        return;
+    TransferTotals totals;
+    totals.valid = true;
+    totals.total = sumTotal_;
+    totals.uploaded = sumUploaded_;
+    totals.speedText = TotalSpeedText(speedSum, active_);
+    totals_ = totals;
+    emit SignalTotals(static_cast<qint64>(totals.uploaded), static_cast<qint64>(totals.total),
+                      totals.speedText);
+}
+
+void SDKManager::SaveProgress()
+{
+    QList<DBManager::Upload> moved;
+    QList<SDKUploadTask*> tasks;
+    for (SDKUploadTask* task : qAsConst(unsaved_)) {
+        moved.append(task->record());
+        tasks.append(task);
+    }
+    if (moved.isEmpty() || !DBManager::instance()->InsertUploads(moved))
+        return;
+    for (int i = 0; i < tasks.size(); ++i) {
+        auto it = transfers_.find(tasks[i]);
+        if (it != transfers_.end())
+            it->savedBytes = moved[i].uploadBytes;
+        unsaved_.remove(tasks[i]);
+    }
+}
+
+void SDKManager::QueueEmptied()
+{
+    tickTimer_.stop();
+    totals_ = TransferTotals();
+    emit SignalTotals(0, 0, QString());
+    EmitAllUploadStatus();
+    emit SignalQueueDrained();
 }
 
 void SDKManager::RestoreUploads()
 {
-    struct Job
-    {
-        DBManager::Upload record;
-        bool exists = false;
-        SDKUploadTask::Prepared prepared;
-    };
-    const QList<DBManager::Upload> records = DBManager::instance()->SelectUploads();
-    std::vector<Job> jobs;
-    jobs.reserve(static_cast<size_t>(records.size()));
-    for (const DBManager::Upload& record : records) {
+    // Rows show at once: a stored record with its vid becomes a task without
+    // a handle, which cannot start. Its file is checked on the pool; only then
+    // does the task get its handle (or become FileError). A long queue is
+    // shown in slices, one per turn of the event loop, so the window stays live.
+    for (const DBManager::Upload& record : DBManager::instance()->SelectUploads()) {
         // Already queued (a second restore): the stored record belongs to it.
-        if (!record.vid.isEmpty() && tasks_.contains(record.vid))
-            continue;
-        Job job;
-        job.record = record;
-        SDKUploadTask::FillDefaults(job.record, &job.exists);
+        if (record.vid.isEmpty() || !tasks_.contains(record.vid))
+            restorePending_.append(record);
+    }
+    if (restorePending_.isEmpty() && restoreChunks_.empty()) {
+        emit SignalRestoreFinished();
+        return;
+    }
+    RestoreSlice();
+}
+
+void SDKManager::RestoreSlice()
+{
+    std::vector<RestoreJob> jobs;
+    QStringList shown;
+    const int slice = qMin(restorePending_.size(), kRestoreSlice);
+    jobs.reserve(static_cast<size_t>(slice));
+    for (int i = 0; i < slice; ++i) {
+        RestoreJob job;
+        job.record = restorePending_.takeFirst();
+        const QString vid = job.record.vid;
+        if (!vid.isEmpty()) {
+            if (tasks_.contains(vid))
+                continue;
+            SharedUploadTaskPtr task(new SDKUploadTask(), &QObject::deleteLater);
+            task->Adopt(job.record, autoStart_);
+            tasks_.insert(vid, task);
+            Track(task.data(), job.record.uploadBytes);
+            emit SignalAppendUpload(task, job.record);
+            shown << vid;
+        }
         jobs.push_back(std::move(job));
     }
-    // Identifying each file reads samples of it; do that for all files at
-    // once on the pool, then create the tasks here in the stored order.
-    QtConcurrent::blockingMap(jobs, [](Job& job) {
-        if (job.exists)
-            job.prepared = SDKUploadTask::Prepare(job.record);
-    });
-    for (Job& job : jobs) {
-        if (!CreateTask(job.record, autoStart_, false, true, job.exists ? &job.prepared : nullptr))
-            DBManager::instance()->DeleteUpload(job.record.vid);
+    if (!shown.isEmpty())
+        emit SignalUploadsAppended(shown);
+    for (size_t first = 0; first < jobs.size(); first += kRestoreChunk) {
+        auto chunk = std::make_shared<RestoreChunk>();
+        const size_t last = std::min(jobs.size(), first + kRestoreChunk);
+        chunk->jobs.reserve(last - first);
+        for (size_t i = first; i < last; ++i)
+            chunk->jobs.push_back(std::move(jobs[i]));
+        RestoreChunk* raw = chunk.get();
+        chunk->future = QtConcurrent::run([raw] {
+            for (RestoreJob& job : raw->jobs) {
+                SDKUploadTask::FillDefaults(job.record, &job.exists);
+                if (job.exists)
+                    job.prepared = SDKUploadTask::Prepare(job.record);
+            }
+        });
+        auto* watcher = new QFutureWatcher<void>(this);
+        connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, chunk] {
+            watcher->deleteLater();
+            FinishRestoreChunk(chunk);
+        });
+        watcher->setFuture(chunk->future);
+        restoreChunks_.push_back(std::move(chunk));
     }
+    if (!restorePending_.isEmpty())
+        QTimer::singleShot(0, this, [this] {
+            if (!restorePending_.isEmpty())
+                RestoreSlice();
+        });
+    else if (restoreChunks_.empty())
+        emit SignalRestoreFinished();
     Schedule();
+}
+
+void SDKManager::FinishRestoreChunk(const std::shared_ptr<RestoreChunk>& chunk)
+{
+    const auto pending = std::find(restoreChunks_.begin(), restoreChunks_.end(), chunk);
+    if (pending == restoreChunks_.end())
+        return; // shut down meanwhile
+    restoreChunks_.erase(pending);
+    for (RestoreJob& job : chunk->jobs) {
+        if (job.record.vid.isEmpty()) {
+            // Never identified before: a task only if the file is there.
+            if (!CreateTask(job.record, autoStart_, false, true, job.exists ? &job.prepared : nullptr))
+                DBManager::instance()->DeleteUpload(job.record.vid);
+            continue;
+        }
+        const SharedUploadTaskPtr task = tasks_.value(job.record.vid);
+        if (!task || task->created())
+            continue;
+        if (task->Complete(job.record, job.exists, job.exists ? &job.prepared : nullptr)) {
+            auto it = transfers_.find(task.data());
+            if (it != transfers_.end()) {
+                if (task->status() == UploadStatus::FileError)
+                    it->figures.error = task->message();
+                Recount(task.data(), *it);
+            }
+            MarkChanged(job.record.vid);
+            continue;
+        }
+        // The library refused the file: the record cannot be resumed.
+        tasks_.remove(job.record.vid);
+        Forget(task.data());
+        DBManager::instance()->DeleteUpload(job.record.vid);
+        emit SignalRemoveUpload(job.record.vid);
+    }
+    FlushChanged();
+    Schedule();
+    EmitAllUploadStatus();
+    if (tasks_.isEmpty())
+        QueueEmptied();
+    if (!restoring())
+        emit SignalRestoreFinished();
 }
 
 void SDKManager::Schedule()
@@ -258,7 +574,8 @@ void SDKManager::Schedule()
         for (int i = running; i < maxConcurrent_; ++i) {
             SharedUploadTaskPtr next;
             for (const SharedUploadTaskPtr& task : qAsConst(tasks_)) {
-                if (task->status() == UploadStatus::Waiting) {
+                // A restored task whose file is still being checked waits.
+                if (task->status() == UploadStatus::Waiting && task->created()) {
                     next = task;
                     break;
                 }
@@ -291,7 +608,7 @@ void SDKManager::EmitAllUploadStatus()
     bool allActive = true;
     bool allIdle = true;
     for (const SharedUploadTaskPtr& task : qAsConst(tasks_)) {
-        const int s = task->status();
+        const UploadStatus s = task->status();
         if (s == UploadStatus::Waiting || s == UploadStatus::Uploading)
             allIdle = false;
         else
@@ -323,7 +640,9 @@ void SDKManager::StartAll()
 {
     int running = CountStatus(UploadStatus::Uploading);
     for (const SharedUploadTaskPtr& task : qAsConst(tasks_)) {
-        const int s = task->status();
+        const UploadStatus s = task->status();
+        if (!task->created())
+            continue;
         if (running < maxConcurrent_ && s != UploadStatus::Uploading && s != UploadStatus::FileError) {
             task->Start(true);
             ++running;
@@ -372,6 +691,8 @@ void SDKManager::DeleteAllTasks()
 void SDKManager::OnTaskRelease(bool uploadSuccess, const QString& vid)
 {
     const SharedUploadTaskPtr task = tasks_.take(vid);
+    if (task)
+        Forget(task.data());
     if (uploadSuccess && task) {
         DBManager* db = DBManager::instance();
         db->DeleteUpload(vid);
@@ -380,7 +701,7 @@ void SDKManager::OnTaskRelease(bool uploadSuccess, const QString& vid)
         history.vid = vid;
         history.fileName = r.fileName;
         history.titleName = r.titleName.isEmpty() ? QFileInfo(r.fileName).fileName() : r.titleName;
-        history.fileSize = FormatSize(static_cast<qint64>(r.totalBytes), 4);
+        history.fileSize = r.totalBytes;
         history.fileStatus = r.resultText;
         history.updateTS = NowSeconds();
         db->InsertHistory(history, true);
@@ -390,23 +711,27 @@ void SDKManager::OnTaskRelease(bool uploadSuccess, const QString& vid)
     // The start-all button must not stay in its running state once the last
     // upload has left the queue.
     if (tasks_.isEmpty())
-        EmitAllUploadStatus();
+        QueueEmptied();
 }
 
 void SDKManager::OnTaskDelete(bool result, const QString& vid)
 {
-    if (!result)
+    if (!result) {
+        emit SignalDeleteUploadFailed(vid);
         return;
+    }
     const SharedUploadTaskPtr task = tasks_.value(vid);
     const bool stillQueued = task && task.data() == sender();
-    if (stillQueued)
+    if (stillQueued) {
         tasks_.remove(vid);
+        Forget(task.data());
+    }
     DBManager::instance()->DeleteUpload(vid);
     if (stillQueued) {
         // A delete without notify leaves no row behind either.
         Schedule();
         emit SignalRemoveUpload(vid);
         if (tasks_.isEmpty())
-            EmitAllUploadStatus();
+            QueueEmptied();
     }
 }

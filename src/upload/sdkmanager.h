@@ -1,14 +1,23 @@
 #pragma once
 // Owns the upload library's lifetime and every upload task, and keeps the
-// queue: at most maxConcurrent uploads run, the rest wait in vid order.
-// Lives on the interface thread.
+// queue: at most maxConcurrent uploads run, the rest wait in vid order. It is
+// also where the transfer figures live: per-task speed, the once-a-second
+// statistics tick with the list totals, and the periodic saving of progress.
+// Views hold vids and read from here. Lives on the interface thread.
 
 #include "storage/dbmanager.h"
 #include "upload/sdkuploadtask.h"
+#include "upload/transferstats.h"
 
+#include <QHash>
 #include <QMap>
 #include <QObject>
+#include <QSet>
 #include <QString>
+#include <QTimer>
+
+#include <memory>
+#include <vector>
 
 class Config;
 
@@ -39,6 +48,25 @@ public:
     void setAutoStart(bool value) { autoStart_ = value; }
     int trafficLimit() const { return trafficLimit_; }
 
+    // What a view shows of one upload beside its record and status.
+    struct Figures
+    {
+        quint64 speedKBs = 0;
+        QString speedText; // empty unless uploading and measured
+        QString timeText;  // remaining time; empty unless uploading and measured
+        QString error;     // the last run's error or the file problem; empty when none
+    };
+    Figures figures(const QString& vid) const;
+    // The list totals of the last tick.
+    const TransferTotals& totals() const { return totals_; }
+    // True while restored uploads are still being shown or checked against their files.
+    bool restoring() const { return !restoreChunks_.empty() || !restorePending_.isEmpty(); }
+    // One statistics tick; the 1 s timer calls it while the queue has tasks.
+    void Tick();
+    // Stores the progress of every task whose uploaded bytes moved since the
+    // last save, in one transaction.
+    void SaveProgress();
+
     bool anyUploading() const;
     bool contains(const QString& vid) const { return tasks_.contains(vid); }
     SharedUploadTaskPtr task(const QString& vid) const { return tasks_.value(vid); }
@@ -59,9 +87,24 @@ public:
 signals:
     void SignalExistUpload(const QString& vid);
     void SignalAppendUpload(SharedUploadTaskPtr task, const DBManager::Upload& record);
+    // After SignalAppendUpload: the vids just queued, many at once at a restore.
+    void SignalUploadsAppended(const QStringList& vids);
     void SignalRemoveUpload(const QString& vid);
     void SignalRemoveAllUploads();
     void SignalAllUploadStatus(bool allStart);
+    // Tasks whose status, progress, speed or error changed; once per tick for
+    // progress, at once for status changes and results.
+    void SignalTasksUpdated(const QStringList& vids);
+    // The list summary after every tick; (0, 0, "") when the queue empties.
+    void SignalTotals(qint64 uploaded, qint64 total, const QString& speedText);
+    // The last task left the queue.
+    void SignalQueueDrained();
+    // An upload's run ended with an error (message as shown in its row).
+    void SignalUploadFailed(const QString& vid, const QString& message);
+    // The library refused to delete an upload; it stays queued.
+    void SignalDeleteUploadFailed(const QString& vid);
+    // Every restored upload has been checked against its file.
+    void SignalRestoreFinished();
 
 public slots:
     void OnTaskStatus(int status);
@@ -72,12 +115,41 @@ private slots:
     void OnTaskResult(bool success, const QString& desc);
 
 private:
+    struct Transfer
+    {
+        quint64 accumulated = 0; // bytes reported while this run uploads
+        SpeedWindow window;
+        bool counting = false; // the task is Uploading and its bytes count
+        Figures figures;
+        quint64 savedBytes = 0; // uploadBytes as last stored
+        // This task's share of the running totals, as last counted.
+        quint64 countedTotal = 0;
+        quint64 countedUploaded = 0;
+        bool countedActive = false;
+    };
+    struct RestoreJob;
+    struct RestoreChunk;
+
+    void Track(SDKUploadTask* task, quint64 storedBytes);
+    // Brings the running totals and the sets below up to date with `task`.
+    void Recount(SDKUploadTask* task, Transfer& t);
+    // Drops a task that leaves the queue from the figures.
+    void Forget(SDKUploadTask* task);
+    void OnProgress(SDKUploadTask* task, int increment);
+    void OnStatusOf(SDKUploadTask* task);
+    void OnResultOf(SDKUploadTask* task, bool success, const QString& desc);
+    void FinishRestoreChunk(const std::shared_ptr<RestoreChunk>& chunk);
+    void RestoreSlice();
+    void MarkChanged(const QString& vid);
+    void FlushChanged();
+    void QueueEmptied();
+
     SDKManager();
     ~SDKManager() override;
 
     bool CreateTask(DBManager::Upload& record, bool autoStart, bool save, bool announce,
                     SDKUploadTask::Prepared* prepared = nullptr);
-    int CountStatus(int status) const;
+    int CountStatus(UploadStatus status) const;
     void EmitAllUploadStatus();
 
     static SDKManager* instance_;
@@ -98,4 +170,20 @@ private:
     bool autoStart_ = true;
     int trafficLimit_ = 0;
     bool initialized_ = false;
+
+    QHash<const SDKUploadTask*, Transfer> transfers_;
+    // Kept up to date on every event, so that a tick costs in proportion to
+    // the running uploads, not to the length of the queue.
+    QSet<SDKUploadTask*> uploading_;
+    QSet<SDKUploadTask*> unsaved_;
+    quint64 sumTotal_ = 0;
+    quint64 sumUploaded_ = 0;
+    int active_ = 0;
+    QStringList changed_;
+    QSet<QString> changedSet_;
+    QTimer tickTimer_;
+    quint64 ticks_ = 0;
+    TransferTotals totals_;
+    std::vector<std::shared_ptr<RestoreChunk>> restoreChunks_;
+    QList<DBManager::Upload> restorePending_; // records not yet shown
 };

@@ -91,12 +91,12 @@ void SDKUploadTask::DestroyHandle()
     }
 }
 
-void SDKUploadTask::SetStatus(int status)
+void SDKUploadTask::SetStatus(UploadStatus status)
 {
     if (status_ == status)
         return;
     status_ = status;
-    emit SignalStatus(status);
+    emit SignalStatus(int(status));
 }
 
 SDKUploadTask::Prepared& SDKUploadTask::Prepared::operator=(Prepared&& other) noexcept
@@ -149,13 +149,10 @@ SDKUploadTask::Prepared SDKUploadTask::Prepare(const DBManager::Upload& record)
     return prepared;
 }
 
-bool SDKUploadTask::Create(DBManager::Upload& record, bool autoStart, const VidExists& vidExists,
-                           Prepared* prepared)
+bool SDKUploadTask::TakeHandle(DBManager::Upload& record, bool exists, const VidExists& vidExists,
+                               Prepared* prepared, bool* fileProblem)
 {
-    bool exists = false;
-    FillDefaults(record, &exists);
-
-    bool fileProblem = false;
+    *fileProblem = false;
     if (exists) {
         Prepared local;
         if (!prepared) {
@@ -183,7 +180,7 @@ bool SDKUploadTask::Create(DBManager::Upload& record, bool autoStart, const VidE
             ORVUploaderRelease(handle_);
             ORVUploaderSetVID(handle_, record.vid.toUtf8().constData());
             message_ = tr("FileChanage");
-            fileProblem = true;
+            *fileProblem = true;
         }
     } else {
         if (record.vid.isEmpty())
@@ -191,19 +188,49 @@ bool SDKUploadTask::Create(DBManager::Upload& record, bool autoStart, const VidE
         handle_ = ORVUploaderCreate();
         ORVUploaderSetVID(handle_, record.vid.toUtf8().constData());
         message_ = tr("FileNoExist");
-        fileProblem = true;
+        *fileProblem = true;
     }
 
     ORVUploaderSetDeleteHandler(handle_, &DeleteHandler, this);
     ORVUploaderSetResultHandler(handle_, &ResultHandler, this);
     ORVUploaderSetProgressHandler(handle_, &ProgressHandler, this);
     created_ = true;
-    record_ = record;
+    return true;
+}
 
+bool SDKUploadTask::Create(DBManager::Upload& record, bool autoStart, const VidExists& vidExists,
+                           Prepared* prepared)
+{
+    bool exists = false;
+    FillDefaults(record, &exists);
+    bool fileProblem = false;
+    if (!TakeHandle(record, exists, vidExists, prepared, &fileProblem))
+        return false;
+    record_ = record;
     if (fileProblem)
         SetStatus(UploadStatus::FileError);
     else
         SetStatus(autoStart ? UploadStatus::Waiting : UploadStatus::Stopped);
+    return true;
+}
+
+void SDKUploadTask::Adopt(const DBManager::Upload& record, bool autoStart)
+{
+    record_ = record;
+    status_ = autoStart ? UploadStatus::Waiting : UploadStatus::Stopped;
+}
+
+bool SDKUploadTask::Complete(const DBManager::Upload& record, bool exists, Prepared* prepared)
+{
+    DBManager::Upload checked = record;
+    bool fileProblem = false;
+    if (!TakeHandle(checked, exists, nullptr, prepared, &fileProblem))
+        return false;
+    // The stored progress stays; title and size follow the file.
+    checked.uploadBytes = record_.uploadBytes;
+    record_ = checked;
+    if (fileProblem)
+        SetStatus(UploadStatus::FileError);
     return true;
 }
 

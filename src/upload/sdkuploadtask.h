@@ -51,6 +51,13 @@ public:
     // `prepared` (optional) is Prepare's result for this record.
     bool Create(DBManager::Upload& record, bool autoStart, const VidExists& vidExists,
                 Prepared* prepared = nullptr);
+    // A stored record shown at once while its file is checked elsewhere: the
+    // task has no handle (it cannot start) until Complete.
+    void Adopt(const DBManager::Upload& record, bool autoStart);
+    // Finishes an adopted task with the file check's outcome (`record` with
+    // FillDefaults applied, `prepared` from Prepare when the file exists).
+    // False when the library refuses the file; the task must then be dropped.
+    bool Complete(const DBManager::Upload& record, bool exists, Prepared* prepared);
     // Starts (or resumes) or pauses the upload; the status follows the request.
     bool Start(bool start);
     // Pauses; requeue puts the task back to Waiting instead of Paused.
@@ -58,7 +65,7 @@ public:
     // Asynchronous delete; the outcome arrives in OnDelete.
     void Delete(bool notify);
 
-    int status() const { return status_; }
+    UploadStatus status() const { return status_; }
     const DBManager::Upload& record() const { return record_; }
     quint64 totalBytes() const { return record_.totalBytes; }
     quint64 uploadBytes() const { return record_.uploadBytes; }
@@ -86,14 +93,18 @@ public slots:
     void OnDelete(int code, const QString& desc);
 
 private:
-    void SetStatus(int status);
+    void SetStatus(UploadStatus status);
+    // Create's steps after FillDefaults; `fileProblem` tells whether the file
+    // is gone or changed.
+    bool TakeHandle(DBManager::Upload& record, bool exists, const VidExists& vidExists, Prepared* prepared,
+                    bool* fileProblem);
     void DestroyHandle();
     QString DescriptionMessage(const QString& desc) const;
 
     bool created_ = false;
     bool deleting_ = false;
     bool notify_ = true;
-    int status_ = UploadStatus::Stopped;
+    UploadStatus status_ = UploadStatus::Stopped;
     ORVUploaderHandle handle_ = nullptr;
     DBManager::Upload record_;
     QString message_;

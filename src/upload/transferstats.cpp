@@ -30,19 +30,22 @@ quint64 SpeedWindow::Tick(quint64 accumulated)
     // A counter that went backwards (reset by the row) counts as no progress.
     const quint64 delta = accumulated >= previous_ ? accumulated - previous_ : 0;
     previous_ = accumulated;
-    while (deltas_.size() >= static_cast<size_t>(kSize))
-        deltas_.pop_front();
-    deltas_.push_back(delta);
+    // The oldest of five makes room for the newest.
+    deltas_[static_cast<size_t>(next_)] = delta;
+    next_ = (next_ + 1) % kSize;
+    count_ = qMin(count_ + 1, kSize);
     quint64 sum = 0;
-    for (quint64 d : deltas_)
-        sum += d;
-    speed_ = sum / (deltas_.size() * 1024);
+    for (int i = 0; i < count_; ++i)
+        sum += deltas_[static_cast<size_t>(i)];
+    speed_ = sum / (static_cast<quint64>(count_) * 1024);
     return speed_;
 }
 
 void SpeedWindow::Reset()
 {
-    deltas_.clear();
+    deltas_.fill(0);
+    next_ = 0;
+    count_ = 0;
     previous_ = 0;
     speed_ = 0;
 }

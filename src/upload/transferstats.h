@@ -3,9 +3,11 @@
 // statistics that the transfer list computes once per second. Pure functions
 // and a small value type, so they can be used from any row and tested alone.
 
+#include "upload/uploadstatus.h"
+
 #include <QString>
 #include <QVector>
-#include <deque>
+#include <array>
 
 // Bytes as "%3.2f %s" with units from B upward, at most `units` of them
 // (the last unit takes every larger value).
@@ -23,10 +25,13 @@ public:
     quint64 Tick(quint64 accumulated);
     void Reset();
     quint64 speed() const { return speed_; }
-    int size() const { return static_cast<int>(deltas_.size()); }
+    int size() const { return count_; }
 
 private:
-    std::deque<quint64> deltas_;
+    // A fixed ring: every queued upload has one, so it allocates nothing.
+    std::array<quint64, kSize> deltas_{};
+    int next_ = 0;
+    int count_ = 0;
     quint64 previous_ = 0;
     quint64 speed_ = 0;
 };
@@ -42,7 +47,7 @@ QString RemainingTimeText(quint64 totalBytes, quint64 uploadBytes, quint64 speed
 // One row's figures as the totals need them.
 struct TransferRowSample
 {
-    int status = 0; // UploadStatus
+    UploadStatus status = UploadStatus::Waiting;
     quint64 speedKBs = 0;
     quint64 totalBytes = 0;
     quint64 uploadBytes = 0;

@@ -28,7 +28,8 @@ void UploadActivity::Watch(const SharedUploadTaskPtr& task)
 {
     SDKUploadTask* raw = task.data();
     connect(raw, &SDKUploadTask::SignalStatus, this, [this](int status) {
-        if (status == UploadStatus::Waiting || status == UploadStatus::Uploading)
+        const auto s = static_cast<UploadStatus>(status);
+        if (s == UploadStatus::Waiting || s == UploadStatus::Uploading)
             emit SignalWorkStarted();
         CheckDrained();
     });
@@ -61,7 +62,7 @@ void UploadActivity::CheckDrained()
         checkPending_ = false;
         const QList<SharedUploadTaskPtr> tasks = manager_->tasks();
         for (const SharedUploadTaskPtr& task : tasks) {
-            const int s = task->status();
+            const UploadStatus s = task->status();
             // Paused and stopped uploads are still the user's work to do.
             if (s != UploadStatus::Failed && s != UploadStatus::FileError)
                 return;
@@ -92,7 +93,7 @@ UploadActivity::Totals UploadActivity::totals() const
     Totals t;
     for (const SharedUploadTaskPtr& task : manager_->tasks()) {
         ++t.queued;
-        const int s = task->status();
+        const UploadStatus s = task->status();
         if (s == UploadStatus::FileError)
             continue;
         if (s == UploadStatus::Waiting || s == UploadStatus::Uploading)

@@ -1,8 +1,9 @@
 #pragma once
-// State of one upload task.
+// State of one upload task. The numbers are stable: signals carry them as int.
 
-namespace UploadStatus {
-enum : int
+#include <QMetaType>
+
+enum class UploadStatus : int
 {
     Waiting = 0,   // queued for a free upload slot
     Uploading = 1, // the library is transferring
@@ -11,4 +12,4 @@ enum : int
     Failed = 4,    // the last run ended with an error
     FileError = 5, // file missing, changed or corrupt; never started again
 };
-} // namespace UploadStatus
+Q_DECLARE_METATYPE(UploadStatus)

@@ -517,7 +517,7 @@ void TstShellLogin::exitWithRunningUploadAsksAndPauses()
     QCOMPARE(shown, 2);
     QVERIFY(!uploads->anyUploading());
     for (const SharedUploadTaskPtr& task : uploads->tasks())
-        QCOMPARE(task->status(), int(UploadStatus::Paused));
+        QCOMPARE(int(task->status()), int(UploadStatus::Paused));
 
     // The settings menu starts and suspends everything, after the menu has closed.
     QMenu* settings = mainWindow_->titleWidget()->settingsMenu();

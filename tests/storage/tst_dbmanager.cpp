@@ -211,7 +211,7 @@ void TestDBManager::historyPagesAndSignals()
         DBManager::History h{QStringLiteral("vid%1").arg(i, 3, 10, QLatin1Char('0')),
                              QStringLiteral("/f/%1").arg(i),
                              QStringLiteral("t%1").arg(i),
-                             QStringLiteral("1.00 KB"),
+                             quint64(1000 + i),
                              QStringLiteral("UploadSuccess"),
                              quint64(i)};
         QVERIFY(db->InsertHistory(h, i == 70));
@@ -225,7 +225,13 @@ void TestDBManager::historyPagesAndSignals()
     QCOMPARE(page.first().updateTS, quint64(71 - 41));
     QCOMPARE(page.last().updateTS, quint64(71 - 60));
     QCOMPARE(page.first().fileStatus, QStringLiteral("UploadSuccess"));
+    QCOMPARE(page.first().fileSize, quint64(1000 + 71 - 41));
     QCOMPARE(db->SelectHistories(3, 20).size(), 10);
+    // Rows of older versions hold the size as formatted text.
+    QSqlQuery legacy(QSqlDatabase::database());
+    QVERIFY(legacy.exec(
+        QStringLiteral("UPDATE ORVHistoryRecord SET fileSize = '1.50 MB' WHERE vid = 'vid070';")));
+    QCOMPARE(db->SelectHistories(0, 1).first().fileSize, quint64(1572864));
 
     // Another account sees none of them.
     db->setAccount(QStringLiteral("b@x.test"));

@@ -54,7 +54,7 @@ int main(int argc, char** argv)
     categories.RefreshCategory();
     loaded.wait(20000);
 
-    TransferListWidget page;
+    TransferListWidget page(SDKManager::instance(), DBManager::instance());
     page.SetCategoryModel(&categories);
     page.resize(1020, 592);
     page.show();

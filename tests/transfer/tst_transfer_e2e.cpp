@@ -7,6 +7,8 @@
 #include "transferenv.h"
 
 #include "model/categorytreemodel.h"
+#include "model/historymodel.h"
+#include "model/uploadqueuemodel.h"
 #include "ui/resources.h"
 #include "ui/shell/logindialog.h"
 #include "ui/shell/mainwindow.h"
@@ -116,10 +118,10 @@ void TransferEndToEndTest::uploadQuitRestartComplete()
     QTRY_VERIFY(!dialog);
     QCOMPARE(window->findChild<QStackedWidget*>(QStringLiteral("stackedWidget"))->currentWidget(),
              static_cast<QWidget*>(page));
-    QCOMPARE(page->recordTable()->rowCount(), 3);
+    QCOMPARE(page->queueModel()->rowCount(), 3);
 
     // The two small files finish; the large one is still on its way.
-    QTRY_VERIFY_WITH_TIMEOUT(page->historyTable()->rowCount() == 2, 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(page->historyModel()->rowCount() == 2, 60000);
     QString largeVid;
     for (const SharedUploadTaskPtr& task : SDKManager::instance()->tasks())
         largeVid = task->record().vid;
@@ -134,7 +136,7 @@ void TransferEndToEndTest::uploadQuitRestartComplete()
         QVERIFY(answer.answered());
     }
     QTRY_VERIFY(!window->isVisible());
-    QCOMPARE(SDKManager::instance()->task(largeVid)->status(), int(UploadStatus::Paused));
+    QCOMPARE(int(SDKManager::instance()->task(largeVid)->status()), int(UploadStatus::Paused));
     delete window;
     QVERIFY(!window);
 
@@ -150,12 +152,12 @@ void TransferEndToEndTest::uploadQuitRestartComplete()
     window = OpenMainWindow();
     page = window->findChild<TransferListWidget*>();
     QVERIFY(page);
-    QCOMPARE(page->recordTable()->rowCount(), 1);
-    QVERIFY(page->recordTable()->contains(largeVid));
-    QCOMPARE(page->historyTable()->rowCount(), 2);
+    QCOMPARE(page->queueModel()->rowCount(), 1);
+    QVERIFY(page->queueModel()->RowOf(largeVid) >= 0);
+    QCOMPARE(page->historyModel()->rowCount(), 2);
     QTRY_VERIFY_WITH_TIMEOUT(SDKManager::instance()->tasks().isEmpty(), 90000);
-    QTRY_COMPARE(page->historyTable()->rowCount(), 3);
-    QCOMPARE(page->historyTable()->RowOf(largeVid), 0);
+    QTRY_COMPARE(page->historyModel()->rowCount(), 3);
+    QCOMPARE(page->historyModel()->RowOf(largeVid), 0);
     QVERIFY(DBManager::instance()->SelectUploads().isEmpty());
 
     // Every file arrived whole: the server keeps each one as a complete file.

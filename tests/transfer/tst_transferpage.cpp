@@ -2,53 +2,38 @@
 #include "tst_transfer.h"
 
 #include "model/categorytreemodel.h"
+#include "model/historymodel.h"
+#include "model/uploadqueuemodel.h"
 #include "ui/common/statusbutton.h"
 #include "ui/transfer/historytablewidget.h"
-#include "ui/transfer/iconwidget.h"
-#include "ui/transfer/operationwidget.h"
-#include "ui/transfer/progresswidget.h"
 #include "ui/transfer/recordtablewidget.h"
 #include "ui/transfer/transferlistwidget.h"
 
+#include <QAbstractItemModelTester>
 #include <QDateTime>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QScrollBar>
 #include <QStackedWidget>
-#include <QTimer>
-#include <QWheelEvent>
 
 using namespace transfertest;
+using Button = TransferDelegate::Button;
 
 namespace {
-// Slow enough to watch a few megabytes move, fast enough for CI.
-constexpr int kThrottleKBps = 768;
-
 template <typename T> T* Child(QWidget* parent, const char* name)
 {
     return parent->findChild<T*>(QLatin1String(name));
 }
 
-ProgressWidget* ProgressOf(RecordTableWidget* table, const QString& vid)
+QString Visible(TransferListWidget* page)
 {
-    const SharedRecordRow row = table->rowRecord(vid);
-    return row ? row->progressWidget : nullptr;
+    return Child<QStackedWidget>(page, "transferListStackedWidget")->currentWidget()->objectName();
 }
 
-OperationWidget* OperationOf(RecordTableBase* table, const QString& vid)
+QString Text(TransferListWidget* page, const char* label)
 {
-    const SharedRecordRow row = table->rowRecord(vid);
-    return row ? row->operationWidget : nullptr;
-}
-
-QStringList QueuedVids()
-{
-    QStringList vids;
-    for (const SharedUploadTaskPtr& task : SDKManager::instance()->tasks())
-        vids << task->record().vid;
-    return vids;
+    return Child<QLabel>(page, label)->text();
 }
 
 QString VidOf(const QString& path)
@@ -63,15 +48,31 @@ QString VidOf(const QString& path)
 int StatusOf(const QString& vid)
 {
     const SharedUploadTaskPtr task = SDKManager::instance()->task(vid);
-    return task ? task->status() : -1;
+    return task ? int(task->status()) : -1;
 }
 
-void WheelDown(QWidget* viewport)
+// A role of the row of `vid` in the queue model.
+QVariant Role(TransferListWidget* page, const QString& vid, int role,
+              int column = UploadQueueModel::StatusColumn)
 {
-    const QPoint pos = viewport->rect().center();
-    QWheelEvent wheel(pos, viewport->mapToGlobal(pos), QPoint(0, 0), QPoint(0, -120), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(viewport, &wheel);
+    UploadQueueModel* model = page->queueModel();
+    return model->index(model->RowOf(vid), column).data(role);
+}
+
+// Clicks a painted button of a row with the mouse.
+void Click(RecordTableBase* view, int row, Button button)
+{
+    const QModelIndex index = view->model()->index(row, view->delegate()->operationColumn());
+    view->scrollTo(index);
+    const QRect cell = view->visualRect(index);
+    for (const TransferDelegate::ButtonRect& b : view->delegate()->Buttons(cell, index)) {
+        if (b.button == button) {
+            QTest::mouseMove(view->viewport(), b.rect.center());
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, b.rect.center());
+            return;
+        }
+    }
+    QFAIL("button not shown");
 }
 
 DBManager::History MakeHistory(int i)
@@ -80,7 +81,7 @@ DBManager::History MakeHistory(int i)
     h.vid = QStringLiteral("%1_h").arg(i, 32, 10, QLatin1Char('0'));
     h.fileName = QStringLiteral("/tmp/history-%1.mp4").arg(i);
     h.titleName = QStringLiteral("history %1").arg(i);
-    h.fileSize = QStringLiteral("1.00 MB");
+    h.fileSize = 1024 * 1024;
     h.fileStatus = QStringLiteral("UploadSuccess");
     h.updateTS = static_cast<quint64>(1700000000 + i);
     return h;
@@ -97,13 +98,18 @@ void TransferPageTest::initTestCase()
 
     stack_ = new QStackedWidget;
     stack_->addWidget(new QWidget);
-    page_ = new TransferListWidget;
+    page_ = new TransferListWidget(SDKManager::instance(), DBManager::instance());
     page_->SetCategoryModel(categories_);
     stack_->addWidget(page_);
     stack_->setCurrentWidget(page_);
     stack_->resize(1100, 640);
     stack_->show();
     QVERIFY(QTest::qWaitForWindowExposed(stack_));
+    // Every change of the two models is checked for consistency as it happens.
+    new QAbstractItemModelTester(page_->queueModel(), QAbstractItemModelTester::FailureReportingMode::QtTest,
+                                 page_);
+    new QAbstractItemModelTester(page_->historyModel(),
+                                 QAbstractItemModelTester::FailureReportingMode::QtTest, page_);
     page_->Init();
 }
 
@@ -112,7 +118,7 @@ void TransferPageTest::cleanup()
     env_.server().ClearFaults();
     SDKManager::instance()->SetTrafficLimit(0);
     QVERIFY(ResetQueue());
-    QTRY_COMPARE(page_->recordTable()->rowCount(), 0);
+    QTRY_COMPARE(page_->queueModel()->rowCount(), 0);
 }
 
 void TransferPageTest::cleanupTestCase()
@@ -125,19 +131,17 @@ void TransferPageTest::cleanupTestCase()
 
 void TransferPageTest::emptyPage()
 {
-    auto* stacked = Child<QStackedWidget>(page_, "transferListStackedWidget");
-    QCOMPARE(stacked->currentWidget()->objectName(), QStringLiteral("emptyUploadPage"));
-    QCOMPARE(Child<QLabel>(page_, "speedLabel")->text(), QString());
-    QCOMPARE(Child<QLabel>(page_, "percentLabel")->text(), QString());
-    QCOMPARE(Child<QLabel>(page_, "currentTaskNumLabel")->text(), QStringLiteral("0"));
-    QVERIFY(!page_->recordTable()->timer()->isActive());
+    QCOMPARE(Visible(page_), QStringLiteral("emptyUploadPage"));
+    QCOMPARE(Text(page_, "speedLabel"), QString());
+    QCOMPARE(Text(page_, "percentLabel"), QString());
+    QCOMPARE(Text(page_, "currentTaskNumLabel"), QStringLiteral("0"));
     QVERIFY(Child<QPushButton>(page_, "uploadNowBtn")->isEnabled());
 }
 
 void TransferPageTest::uploadsRunIntoHistory()
 {
     SDKManager* sdk = SDKManager::instance();
-    sdk->SetTrafficLimit(kThrottleKBps);
+    sdk->SetTrafficLimit(768);
     const qint64 size = 3 * 1024 * 1024;
     const QStringList files = {env_.MakeFile(QStringLiteral("run-a.mp4"), size, 21),
                                env_.MakeFile(QStringLiteral("run-b.mp4"), size, 22),
@@ -146,48 +150,46 @@ void TransferPageTest::uploadsRunIntoHistory()
     for (const QString& file : files)
         QVERIFY(sdk->AddUpload(top, file, QString(), QString(), QString(), QString(), 0, 0));
 
-    RecordTableWidget* table = page_->recordTable();
-    QCOMPARE(table->rowCount(), 3);
-    QCOMPARE(Child<QLabel>(page_, "currentTaskNumLabel")->text(), QStringLiteral("3"));
-    QCOMPARE(Child<QStackedWidget>(page_, "transferListStackedWidget")->currentWidget()->objectName(),
-             QStringLiteral("uploadRecordPage"));
-    QVERIFY(table->timer()->isActive());
-    QCOMPARE(table->item(0, 1)->text(), QStringLiteral("3.00 MB"));
-    QCOMPARE(table->item(0, 2)->text(), categories_->index(0, 0).data().toString());
+    UploadQueueModel* queue = page_->queueModel();
+    QCOMPARE(queue->rowCount(), 3);
+    QCOMPARE(Text(page_, "currentTaskNumLabel"), QStringLiteral("3"));
+    QCOMPARE(Visible(page_), QStringLiteral("uploadRecordPage"));
+    QCOMPARE(queue->index(0, UploadQueueModel::TitleColumn).data().toString(), QStringLiteral("run-a"));
+    QCOMPARE(queue->index(0, UploadQueueModel::SizeColumn).data().toString(), QStringLiteral("3.00 MB"));
+    QCOMPARE(queue->index(0, UploadQueueModel::DirColumn).data().toString(),
+             categories_->index(0, 0).data().toString());
 
-    // Progress, speed and time show up while the bytes move.
+    // Progress, speed and time show up while the bytes move, and the
+    // progress is stored on the way.
     const QString vid = VidOf(files.first());
-    ProgressWidget* progress = ProgressOf(table, vid);
-    QVERIFY(progress);
-    QTRY_VERIFY_WITH_TIMEOUT(progress->uploadBar()->value() > 0 &&
-                                 !progress->speedLabel()->text().isEmpty() &&
-                                 !progress->timesLabel()->text().isEmpty(),
+    QTRY_VERIFY_WITH_TIMEOUT(Role(page_, vid, TransferRole::Percent).toInt() > 0 &&
+                                 !Role(page_, vid, TransferRole::TimeText).toString().isEmpty(),
                              15000);
-    QVERIFY(progress->speedLabel()->text().endsWith(QStringLiteral("B/S")));
-    QTRY_VERIFY_WITH_TIMEOUT(!Child<QLabel>(page_, "percentLabel")->text().isEmpty() &&
-                                 !Child<QLabel>(page_, "speedLabel")->text().isEmpty(),
-                             5000);
-    QVERIFY(Child<QLabel>(page_, "percentLabel")->text().endsWith(QLatin1Char('%')));
+    QVERIFY(Role(page_, vid, TransferRole::SpeedText).toString().endsWith(QStringLiteral("B/S")));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        Text(page_, "percentLabel").endsWith(QLatin1Char('%')) && !Text(page_, "speedLabel").isEmpty(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(DBManager::instance()->SelectUploads().value(0).uploadBytes > 0 ||
+                                 DBManager::instance()->SelectUploads().value(1).uploadBytes > 0,
+                             8000);
 
     // Every upload ends in the history, the newest at the top.
     QSignalSpy appended(DBManager::instance(), &DBManager::SignalAppendHistory);
-    QTRY_VERIFY_WITH_TIMEOUT(table->rowCount() == 0, 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(queue->rowCount() == 0, 60000);
     QCOMPARE(appended.count(), 3);
-    HistoryTableWidget* history = page_->historyTable();
+    HistoryModel* history = page_->historyModel();
     QCOMPARE(history->rowCount(), 3);
     const auto last = appended.last().first().value<DBManager::History>();
     QCOMPARE(history->RowOf(last.vid), 0);
-    QCOMPARE(history->item(0, 3)->text(), last.fileStatus);
-    QCOMPARE(Child<QLabel>(page_, "totalTransFinishFilesNum")->text(), QStringLiteral("3"));
+    QCOMPARE(history->index(0, HistoryModel::StatusColumn).data().toString(), last.fileStatus);
+    QCOMPARE(history->index(0, HistoryModel::SizeColumn).data().toString(), QStringLiteral("3.00 MB"));
+    QCOMPARE(Text(page_, "totalTransFinishFilesNum"), QStringLiteral("3"));
 
     // The empty queue resets the page and the summary.
-    QCOMPARE(Child<QStackedWidget>(page_, "transferListStackedWidget")->currentWidget()->objectName(),
-             QStringLiteral("emptyUploadPage"));
-    QVERIFY(!table->timer()->isActive());
-    QCOMPARE(Child<QLabel>(page_, "percentLabel")->text(), QString());
-    QCOMPARE(Child<QLabel>(page_, "speedLabel")->text(), QString());
+    QCOMPARE(Visible(page_), QStringLiteral("emptyUploadPage"));
+    QCOMPARE(Text(page_, "percentLabel"), QString());
+    QCOMPARE(Text(page_, "speedLabel"), QString());
     QCOMPARE(Child<QProgressBar>(page_, "totalProgressBar")->value(), 0);
-    QCOMPARE(Child<QLabel>(page_, "currentTaskNumLabel")->text(), QStringLiteral("0"));
+    QCOMPARE(Text(page_, "currentTaskNumLabel"), QStringLiteral("0"));
     QVERIFY(DBManager::instance()->SelectUploads().isEmpty());
 }
 
@@ -203,37 +205,32 @@ void TransferPageTest::pauseResumeStartAllSuspendAll()
     const QString vid = VidOf(a);
     QTRY_COMPARE(StatusOf(vid), int(UploadStatus::Uploading));
 
-    RecordTableWidget* table = page_->recordTable();
-    StatusButton* toggle = OperationOf(table, vid)->uploadButton();
-    ProgressWidget* progress = ProgressOf(table, vid);
-    QVERIFY(toggle->isChecked());
-    toggle->click();
+    // The row's start/pause button, clicked with the mouse.
+    const int row = page_->queueModel()->RowOf(vid);
+    Click(page_->recordTable(), row, Button::Upload);
     QCOMPARE(StatusOf(vid), int(UploadStatus::Paused));
-    QVERIFY(!toggle->isChecked());
-    QCOMPARE(progress->stateLabel()->text(), QStringLiteral("Pause"));
-    QCOMPARE(progress->speedLabel()->text(), QString());
-    toggle->click();
+    QCOMPARE(Role(page_, vid, TransferRole::Status).toInt(), int(UploadStatus::Paused));
+    QCOMPARE(Role(page_, vid, TransferRole::StateText).toString(), QStringLiteral("Pause"));
+    QCOMPARE(Role(page_, vid, TransferRole::SpeedText).toString(), QString());
+    Click(page_->recordTable(), row, Button::Upload);
     QCOMPARE(StatusOf(vid), int(UploadStatus::Uploading));
-    QVERIFY(toggle->isChecked());
-    QCOMPARE(progress->stateLabel()->text(), QString());
+    QCOMPARE(Role(page_, vid, TransferRole::StateText).toString(), QString());
 
     // Suspend all through the button, start all through the settings menu's path.
     auto* all = Child<StatusButton>(page_, "allOperationBtn");
     QVERIFY(all->isChecked());
     all->click();
-    for (const QString& v : QueuedVids())
+    for (const QString& v : {vid, VidOf(b)})
         QCOMPARE(StatusOf(v), int(UploadStatus::Paused));
     QVERIFY(!all->isChecked());
     QCOMPARE(all->text(), QStringLiteral("StartAll"));
     page_->OnAllOperation(true);
-    for (const QString& v : QueuedVids())
-        QVERIFY(StatusOf(v) == UploadStatus::Uploading || StatusOf(v) == UploadStatus::Waiting);
+    for (const QString& v : {vid, VidOf(b)})
+        QVERIFY(StatusOf(v) == int(UploadStatus::Uploading) || StatusOf(v) == int(UploadStatus::Waiting));
     QVERIFY(all->isChecked());
     QCOMPARE(all->text(), QStringLiteral("SuspendAll"));
     page_->OnAllOperation(false);
-    for (const QString& v : QueuedVids())
-        QCOMPARE(StatusOf(v), int(UploadStatus::Paused));
-    QCOMPARE(ProgressOf(table, VidOf(b))->stateLabel()->text(), QStringLiteral("Pause"));
+    QCOMPARE(Role(page_, VidOf(b), TransferRole::StateText).toString(), QStringLiteral("Pause"));
 }
 
 void TransferPageTest::deleteAsksFirst()
@@ -244,24 +241,22 @@ void TransferPageTest::deleteAsksFirst()
     const QString a = env_.MakeFile(QStringLiteral("delete-me.mp4"), 2 * 1024 * 1024, 41);
     QVERIFY(sdk->AddUpload(top, a, QString(), QString(), QString(), QString(), 0, 0));
     const QString vid = VidOf(a);
-    RecordTableWidget* table = page_->recordTable();
-
     {
         MsgBoxAnswer cancel(QDialogButtonBox::Cancel);
-        OperationOf(table, vid)->deleteButton()->click();
+        Click(page_->recordTable(), 0, Button::Delete);
         QVERIFY(cancel.answered());
     }
     QTest::qWait(300);
     QVERIFY(sdk->contains(vid));
-    QCOMPARE(table->rowCount(), 1);
+    QCOMPARE(page_->queueModel()->rowCount(), 1);
 
     MsgBoxAnswer ok(QDialogButtonBox::Ok);
-    OperationOf(table, vid)->deleteButton()->click();
+    Click(page_->recordTable(), 0, Button::Delete);
     QVERIFY(ok.answered());
     QTRY_VERIFY_WITH_TIMEOUT(!sdk->contains(vid), 10000);
-    QTRY_COMPARE(table->rowCount(), 0);
+    QTRY_COMPARE(page_->queueModel()->rowCount(), 0);
     QTRY_VERIFY(DBManager::instance()->SelectUploads().isEmpty());
-    QVERIFY(page_->historyTable()->RowOf(vid) < 0);
+    QVERIFY(page_->historyModel()->RowOf(vid) < 0);
 }
 
 void TransferPageTest::cancelAll()
@@ -273,15 +268,14 @@ void TransferPageTest::cancelAll()
         const QString file = env_.MakeFile(QStringLiteral("cancel-%1.mp4").arg(i), 1024 * 1024, 50 + i);
         QVERIFY(sdk->AddUpload(top, file, QString(), QString(), QString(), QString(), 0, 0));
     }
-    QCOMPARE(page_->recordTable()->rowCount(), 4);
+    QCOMPARE(page_->queueModel()->rowCount(), 4);
     MsgBoxAnswer ok(QDialogButtonBox::Ok);
     page_->on_cancelAllBtn_clicked();
     QVERIFY(ok.answered());
     QTRY_VERIFY_WITH_TIMEOUT(sdk->tasks().isEmpty(), 15000);
-    QTRY_COMPARE(page_->recordTable()->rowCount(), 0);
-    QCOMPARE(Child<QStackedWidget>(page_, "transferListStackedWidget")->currentWidget()->objectName(),
-             QStringLiteral("emptyUploadPage"));
-    QCOMPARE(page_->historyTable()->rowCount(), 0);
+    QTRY_COMPARE(page_->queueModel()->rowCount(), 0);
+    QCOMPARE(Visible(page_), QStringLiteral("emptyUploadPage"));
+    QCOMPARE(page_->historyModel()->rowCount(), 0);
 }
 
 void TransferPageTest::failedUploadRetries()
@@ -297,24 +291,19 @@ void TransferPageTest::failedUploadRetries()
     const QString file = env_.MakeFile(QStringLiteral("refused.mp4"), 512 * 1024, 61);
     QVERIFY(sdk->AddUpload(top, file, QString(), QString(), QString(), QString(), 0, 0));
     const QString vid = VidOf(file);
-    RecordTableWidget* table = page_->recordTable();
-    ProgressWidget* progress = ProgressOf(table, vid);
-    OperationWidget* operation = OperationOf(table, vid);
-    QTRY_VERIFY_WITH_TIMEOUT(progress->errorLabel()->isVisibleTo(progress), 30000);
-    QVERIFY(!progress->errorLabel()->text().isEmpty());
-    QVERIFY(!progress->timesLabel()->isVisibleTo(progress));
-    QVERIFY(operation->retryButton()->isVisibleTo(operation));
-    QVERIFY(!operation->uploadButton()->isVisibleTo(operation));
+    QTRY_VERIFY_WITH_TIMEOUT(Role(page_, vid, TransferRole::RetryShown).toBool(), 30000);
+    QVERIFY(!Role(page_, vid, TransferRole::ErrorText).toString().isEmpty());
+    QCOMPARE(Role(page_, vid, TransferRole::TimeText).toString(), QString());
     QCOMPARE(StatusOf(vid), int(UploadStatus::Failed));
 
     env_.server().ClearFaults();
     QSignalSpy appended(DBManager::instance(), &DBManager::SignalAppendHistory);
-    operation->retryButton()->click();
-    QVERIFY(!operation->retryButton()->isVisibleTo(operation));
-    QVERIFY(!progress->errorLabel()->isVisibleTo(progress));
+    Click(page_->recordTable(), page_->queueModel()->RowOf(vid), Button::Retry);
+    QVERIFY(!Role(page_, vid, TransferRole::RetryShown).toBool());
+    QCOMPARE(Role(page_, vid, TransferRole::ErrorText).toString(), QString());
     QTRY_VERIFY_WITH_TIMEOUT(!appended.isEmpty(), 30000);
     QCOMPARE(appended.first().first().value<DBManager::History>().vid, vid);
-    QTRY_COMPARE(table->rowCount(), 0);
+    QTRY_COMPARE(page_->queueModel()->rowCount(), 0);
 }
 
 void TransferPageTest::historyPaging()
@@ -324,35 +313,37 @@ void TransferPageTest::historyPaging()
     for (int i = 0; i < 45; ++i)
         QVERIFY(db->InsertHistory(MakeHistory(i), false));
 
-    HistoryTableWidget table;
+    HistoryModel model(db);
+    QSignalSpy counts(&model, &HistoryModel::SignalCountChange);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    HistoryTableWidget table(&model, db);
     table.resize(900, 400);
     table.show();
     QVERIFY(QTest::qWaitForWindowExposed(&table));
-    QSignalSpy counts(&table, &RecordTableBase::SignalCountChange);
-    table.LoadPage();
-    QCOMPARE(table.rowCount(), 20);
-    QTest::qWait(20);
+    // The view asks for pages itself until it is filled; newest first.
+    QTRY_VERIFY(model.rowCount() >= 20);
+    QCOMPARE(model.rowCount() % 20, 0);
+    QVERIFY(!counts.isEmpty());
     QCOMPARE(counts.last().first().toInt(), 45);
-    // Newest first.
-    QCOMPARE(table.RowOf(MakeHistory(44).vid), 0);
-    QCOMPARE(table.item(0, 2)->text(),
+    QCOMPARE(model.RowOf(MakeHistory(44).vid), 0);
+    QCOMPARE(model.index(0, HistoryModel::TimeColumn).data().toString(),
              QDateTime::fromSecsSinceEpoch(1700000044).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    QCOMPARE(model.index(0, HistoryModel::SizeColumn).data().toString(), QStringLiteral("1.00 MB"));
 
-    // A wheel away from the end scrolls; at the end it loads the next page.
-    table.verticalScrollBar()->setValue(0);
-    WheelDown(table.viewport());
-    QCOMPARE(table.rowCount(), 20);
-    const QList<int> expected = {40, 45, 45};
-    for (int want : expected) {
-        // The scroll range follows the new rows after the view's delayed layout.
-        QTest::qWait(20);
-        table.verticalScrollBar()->setValue(table.verticalScrollBar()->maximum());
-        WheelDown(table.viewport());
-        QCOMPARE(table.rowCount(), want);
+    // Dragging the scroll bar to the end loads the next page, as does the keyboard.
+    int before = model.rowCount();
+    table.verticalScrollBar()->setValue(table.verticalScrollBar()->maximum());
+    QTRY_COMPARE(model.rowCount(), qMin(before + 20, 45));
+    table.setFocus();
+    while (model.canFetchMore(QModelIndex())) {
+        before = model.rowCount();
+        table.setCurrentIndex(model.index(0, 0));
+        QTest::keyClick(&table, Qt::Key_End);
+        QTRY_COMPARE(model.rowCount(), qMin(before + 20, 45));
     }
-    QCOMPARE(table.page(), 3);
-    QVERIFY(!table.hasMore());
-    QCOMPARE(table.RowOf(MakeHistory(0).vid), 44);
+    QCOMPARE(model.page(), 3);
+    QVERIFY(!model.canFetchMore(QModelIndex()));
+    QCOMPARE(model.RowOf(MakeHistory(0).vid), 44);
 }
 
 void TransferPageTest::cleanUpAndClearAll()
@@ -363,7 +354,7 @@ void TransferPageTest::cleanUpAndClearAll()
         h.updateTS = static_cast<quint64>(QDateTime::currentSecsSinceEpoch() + i);
         QVERIFY(db->InsertHistory(h, true));
     }
-    HistoryTableWidget* history = page_->historyTable();
+    HistoryModel* history = page_->historyModel();
     QCOMPARE(history->rowCount(), 5);
     QCOMPARE(history->RowOf(MakeHistory(104).vid), 0);
     // A vid that is already listed is replaced and moves to the top.
@@ -373,15 +364,14 @@ void TransferPageTest::cleanUpAndClearAll()
 
     auto* pages = Child<QListWidget>(page_, "transferPagesListWidget");
     pages->setCurrentRow(1);
-    auto* stacked = Child<QStackedWidget>(page_, "transferListStackedWidget");
-    QCOMPARE(stacked->currentWidget()->objectName(), QStringLiteral("historyRecordPage"));
+    QCOMPARE(Visible(page_), QStringLiteral("historyRecordPage"));
 
     const QString victim = MakeHistory(103).vid;
-    OperationOf(history, victim)->cleanupButton()->click();
+    Click(page_->historyTable(), history->RowOf(victim), Button::Cleanup);
     QCOMPARE(history->rowCount(), 4);
     QVERIFY(history->RowOf(victim) < 0);
     QCOMPARE(db->CountHistories(), 4);
-    QCOMPARE(Child<QLabel>(page_, "totalTransFinishFilesNum")->text(), QStringLiteral("4"));
+    QCOMPARE(Text(page_, "totalTransFinishFilesNum"), QStringLiteral("4"));
 
     {
         MsgBoxAnswer cancel(QDialogButtonBox::Cancel);
@@ -393,7 +383,7 @@ void TransferPageTest::cleanUpAndClearAll()
     QVERIFY(ok.answered());
     QCOMPARE(history->rowCount(), 0);
     QCOMPARE(db->CountHistories(), 0);
-    QCOMPARE(stacked->currentWidget()->objectName(), QStringLiteral("emptyHistoryPage"));
-    QCOMPARE(Child<QLabel>(page_, "totalTransFinishFilesNum")->text(), QStringLiteral("0"));
+    QCOMPARE(Visible(page_), QStringLiteral("emptyHistoryPage"));
+    QCOMPARE(Text(page_, "totalTransFinishFilesNum"), QStringLiteral("0"));
     pages->setCurrentRow(0);
 }

@@ -187,7 +187,7 @@ void UploadDialogTest::twoFilesQueueSwitchAndClose()
     const QString b = env_.MakeFile(QStringLiteral("second.flv"), 12000, 9);
     QStackedWidget stack;
     auto* other = new QWidget;
-    auto* page = new TransferListWidget;
+    auto* page = new TransferListWidget(SDKManager::instance(), DBManager::instance());
     page->SetCategoryModel(categories_);
     stack.addWidget(other);
     stack.addWidget(page);
@@ -313,7 +313,7 @@ void UploadDialogTest::withoutTreeUsesAccountCategory()
 
     const auto account = static_cast<qint64>(env_.accounts().cateId());
     QVERIFY(account > 0);
-    TransferListWidget page;
+    TransferListWidget page(SDKManager::instance(), DBManager::instance());
     page.SetCategoryModel(&failed);
     page.SlotDrop({QUrl::fromLocalFile(env_.MakeFile(QStringLiteral("no-tree.mp4"), 4096, 21))});
     QPointer<UploadDialog> dialog = page.uploadDialog();

@@ -98,7 +98,7 @@ void MainWindow::Init()
     }
     stackedWidget_->addWidget(videoList_);
 #ifdef ORVANE_HAS_TRANSFER_PAGE
-    auto* transfer = new TransferListWidget(stackedWidget_);
+    auto* transfer = new TransferListWidget(SDKManager::instance(), DBManager::instance(), stackedWidget_);
     transfer->setObjectName(QStringLiteral("transferList"));
 #ifdef ORVANE_HAS_CATEGORY_MODEL
     if (auto* app = qobject_cast<Application*>(qApp); app && app->categoryTreeModel())

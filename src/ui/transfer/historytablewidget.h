@@ -1,36 +1,25 @@
 #pragma once
-// The history side of the transfer page: finished uploads, newest first,
-// loaded 20 at a time as the user scrolls to the end.
+// The history side of the transfer page: finished uploads, newest first. The
+// model loads 20 more whenever the view reaches its end (wheel, scroll bar or
+// keyboard alike).
 
 #include "ui/transfer/recordtablebase.h"
+
+class DBManager;
+class HistoryModel;
 
 class HistoryTableWidget : public RecordTableBase
 {
     Q_OBJECT
 public:
-    static constexpr int kPageSize = 20;
+    HistoryTableWidget(HistoryModel* model, DBManager* db, QWidget* parent = nullptr);
 
-    explicit HistoryTableWidget(QWidget* parent = nullptr);
-
-    // The number of stored history records of the account, not of loaded rows.
-    int count() const override;
-    int page() const { return page_; }
-    bool hasMore() const { return hasMore_; }
+    HistoryModel* historyModel() const { return model_; }
 
 public slots:
-    // Reads the next page and appends it; does nothing once the last page came.
-    void LoadPage();
-    void OnAppendHistory(const DBManager::History& record);
-    void OnRemoveHistory(const QString& vid);
-    void OnRemoveAllHistories();
-
-protected:
-    void wheelEvent(QWheelEvent* event) override;
+    void OnButtonClicked(const QModelIndex& index, TransferDelegate::Button button);
 
 private:
-    void InsertHistoryRow(int row, const DBManager::History& record);
-    void EmitChanges(bool wasEmpty);
-
-    int page_ = 0;
-    bool hasMore_ = true;
+    HistoryModel* model_;
+    DBManager* db_;
 };

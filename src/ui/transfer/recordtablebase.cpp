@@ -1,15 +1,14 @@
 #include "ui/transfer/recordtablebase.h"
 
-#include "ui/transfer/iconwidget.h"
-#include "ui/transfer/operationwidget.h"
-#include "ui/transfer/progresswidget.h"
-#include "ui/transfer/transfercommon.h"
+#include "ui/common/stylehelper.h"
 
-#include <QHash>
 #include <QHeaderView>
+#include <QMouseEvent>
 
-RecordTableBase::RecordTableBase(QWidget* parent) : QTableWidget(parent)
+RecordTableBase::RecordTableBase(TransferDelegate::Mode mode, QWidget* parent)
+    : QTableView(parent), delegate_(new TransferDelegate(mode, this))
 {
+    setItemDelegate(delegate_);
     setSelectionMode(QAbstractItemView::NoSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setFocusPolicy(Qt::NoFocus);
@@ -22,113 +21,87 @@ RecordTableBase::RecordTableBase(QWidget* parent) : QTableWidget(parent)
     verticalHeader()->setDefaultSectionSize(60);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionsClickable(false);
-    TransferUi::ApplyStyleSheet(this, QStringLiteral("RecordTable.qss"));
+    horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    BindStyleSheet(this, {QStringLiteral("RecordTable.qss")});
 }
 
-int RecordTableBase::count() const
+void RecordTableBase::SetupColumns(const QList<int>& widths)
 {
-    return rowCount();
-}
-
-void RecordTableBase::SetupColumns(const QStringList& headers, const QList<int>& widths)
-{
-    setColumnCount(headers.size());
-    setHorizontalHeaderLabels(headers);
     QHeaderView* header = horizontalHeader();
     header->setSectionResizeMode(0, QHeaderView::Stretch);
-    for (int column = 1; column < headers.size(); ++column) {
+    for (int column = 1; column <= widths.size(); ++column) {
         header->setSectionResizeMode(column, QHeaderView::Fixed);
         setColumnWidth(column, widths.value(column - 1));
     }
-    header->setDefaultAlignment(Qt::AlignCenter);
-    if (QTableWidgetItem* first = horizontalHeaderItem(0))
-        first->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 }
 
-int RecordTableBase::RowOf(const QString& vid) const
+TransferDelegate::Button RecordTableBase::HitButton(const QPoint& pos, QModelIndex* index) const
 {
-    const SharedRecordRow record = rows_.value(vid);
-    return record && record->item ? record->item->row() : -1;
+    *index = indexAt(pos);
+    if (!index->isValid())
+        return TransferDelegate::Button::None;
+    return delegate_->ButtonAt(visualRect(*index), *index, pos);
 }
 
-bool RecordTableBase::RemoveRow(const QString& vid)
+void RecordTableBase::UpdateHover(const QModelIndex& index, TransferDelegate::Button button)
 {
-    const SharedRecordRow record = rows_.take(vid);
-    if (!record)
-        return false;
-    if (unplaced_.removeOne(record)) {
-        // Never handed to the view, so the view will not delete them.
-        for (QWidget* widget :
-             {static_cast<QWidget*>(record->iconWidget), static_cast<QWidget*>(record->progressWidget),
-              static_cast<QWidget*>(record->operationWidget)}) {
-            if (widget)
-                widget->deleteLater();
-        }
-    }
-    const int row = record->item ? record->item->row() : -1;
-    if (row >= 0)
-        removeRow(row);
-    return true;
-}
-
-void RecordTableBase::RemoveAllRows()
-{
-    for (const SharedRecordRow& record : qAsConst(unplaced_)) {
-        for (QWidget* widget :
-             {static_cast<QWidget*>(record->iconWidget), static_cast<QWidget*>(record->progressWidget),
-              static_cast<QWidget*>(record->operationWidget)}) {
-            if (widget)
-                widget->deleteLater();
-        }
-    }
-    unplaced_.clear();
-    setRowCount(0);
-    rows_.clear();
-}
-
-void RecordTableBase::PlaceCellWidgets(const SharedRecordRow& entry)
-{
-    // Parented at once, so they live and die with the table even before placing.
-    for (QWidget* widget :
-         {static_cast<QWidget*>(entry->iconWidget), static_cast<QWidget*>(entry->progressWidget),
-          static_cast<QWidget*>(entry->operationWidget)}) {
-        if (widget) {
-            widget->hide();
-            widget->setParent(viewport());
-        }
-    }
-    unplaced_.append(entry);
-    if (!flushQueued_) {
-        flushQueued_ = true;
-        QMetaObject::invokeMethod(this, &RecordTableBase::FlushCellWidgets, Qt::QueuedConnection);
-    }
-}
-
-void RecordTableBase::FlushCellWidgets()
-{
-    flushQueued_ = false;
-    if (unplaced_.isEmpty())
+    const QModelIndex old = delegate_->hoveredIndex();
+    if (old == index && delegate_->hovered() == button)
         return;
-    // One pass over the first column finds every pending row.
-    QHash<const QTableWidgetItem*, int> rowOfItem;
-    rowOfItem.reserve(rowCount());
-    for (int row = 0; row < rowCount(); ++row)
-        rowOfItem.insert(item(row, 0), row);
-    const bool burst = unplaced_.size() > 8 && viewport()->isVisible();
-    if (burst)
-        viewport()->hide();
-    for (const SharedRecordRow& entry : qAsConst(unplaced_)) {
-        const int row = rowOfItem.value(entry->item, -1);
-        if (row < 0)
-            continue;
-        if (entry->iconWidget)
-            setCellWidget(row, entry->iconColumn, entry->iconWidget);
-        if (entry->progressWidget)
-            setCellWidget(row, entry->progressColumn, entry->progressWidget);
-        if (entry->operationWidget)
-            setCellWidget(row, entry->operationColumn, entry->operationWidget);
+    delegate_->SetHover(index, button);
+    viewport()->setCursor(button == TransferDelegate::Button::None ? Qt::ArrowCursor
+                                                                   : Qt::PointingHandCursor);
+    if (old.isValid())
+        viewport()->update(visualRect(old));
+    if (index.isValid())
+        viewport()->update(visualRect(index));
+}
+
+void RecordTableBase::mouseMoveEvent(QMouseEvent* event)
+{
+    QModelIndex index;
+    const TransferDelegate::Button button = HitButton(event->pos(), &index);
+    UpdateHover(button == TransferDelegate::Button::None ? QModelIndex() : index, button);
+    QTableView::mouseMoveEvent(event);
+}
+
+void RecordTableBase::mousePressEvent(QMouseEvent* event)
+{
+    QModelIndex index;
+    const TransferDelegate::Button button = HitButton(event->pos(), &index);
+    if (event->button() == Qt::LeftButton && button != TransferDelegate::Button::None) {
+        pressed_ = button;
+        pressedIndex_ = index;
+        delegate_->SetPressed(button);
+        UpdateHover(index, button);
+        viewport()->update(visualRect(index));
+        return;
     }
-    unplaced_.clear();
-    if (burst)
-        viewport()->show();
+    QTableView::mousePressEvent(event);
+}
+
+void RecordTableBase::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (pressed_ == TransferDelegate::Button::None) {
+        QTableView::mouseReleaseEvent(event);
+        return;
+    }
+    QModelIndex index;
+    const TransferDelegate::Button button = HitButton(event->pos(), &index);
+    const TransferDelegate::Button pressed = pressed_;
+    const QPersistentModelIndex pressedIndex = pressedIndex_;
+    pressed_ = TransferDelegate::Button::None;
+    pressedIndex_ = QPersistentModelIndex();
+    delegate_->SetPressed(TransferDelegate::Button::None);
+    if (index.isValid())
+        viewport()->update(visualRect(index));
+    // A click is a press and a release on the same button of the same row.
+    if (event->button() == Qt::LeftButton && button == pressed && index == pressedIndex)
+        emit SignalButtonClicked(index, button);
+}
+
+void RecordTableBase::leaveEvent(QEvent* event)
+{
+    UpdateHover(QModelIndex(), TransferDelegate::Button::None);
+    QTableView::leaveEvent(event);
 }

@@ -1,177 +1,55 @@
 #include "ui/transfer/recordtablewidget.h"
 
-#include "ui/transfer/iconwidget.h"
-#include "ui/transfer/operationwidget.h"
-#include "ui/transfer/progresswidget.h"
-#include "ui/transfer/transfercommon.h"
-#include "upload/transferstats.h"
+#include "model/uploadqueuemodel.h"
+#include "ui/common/msgbox.h"
+#include "ui/common/toast.h"
+#include "upload/sdkmanager.h"
 
-#include <QCloseEvent>
-#include <QFontMetrics>
-#include <QSqlDatabase>
-#include <QTimer>
+#include <QCoreApplication>
+#include <QDialogButtonBox>
 
-namespace {
-enum Column
-{
-    TitleColumn = 0,
-    SizeColumn,
-    DirColumn,
-    StatusColumn,
-    OperationColumn,
-};
-} // namespace
-
-RecordTableWidget::RecordTableWidget(QWidget* parent) : RecordTableBase(parent), timer_(new QTimer(this))
+RecordTableWidget::RecordTableWidget(UploadQueueModel* model, SDKManager* uploads, QWidget* parent)
+    : RecordTableBase(TransferDelegate::Mode::Queue, parent), model_(model), uploads_(uploads)
 {
     setObjectName(QStringLiteral("uploadRecord"));
-    SetupColumns({tr("Record.Title"), tr("Record.FileSize"), tr("Record.Dir"), tr("Record.Status"),
-                  tr("Record.Opertation")},
-                 {140, 140, 200, 80});
-    timer_->setInterval(1000);
-    connect(timer_, &QTimer::timeout, this, &RecordTableWidget::OnTimer);
-    connect(this, &RecordTableBase::SignalContentStatus, this, &RecordTableWidget::OnContentStatus);
-    connect(this, &QTableWidget::itemEntered, this, &RecordTableWidget::OnItemEntered);
+    setModel(model);
+    SetupColumns({140, 140, 200, 80});
+    connect(this, &RecordTableBase::SignalButtonClicked, this, &RecordTableWidget::OnButtonClicked);
+    // A finished or deleted upload leaves; keep the rows around it in sight.
+    connect(model, &QAbstractItemModel::rowsRemoved, this, [this](const QModelIndex&, int first, int) {
+        if (first > 0)
+            scrollTo(model_->index(first - 1, 0));
+    });
+    connect(uploads, &SDKManager::SignalDeleteUploadFailed, this, [this] {
+        ShowToastInParent(window(), QCoreApplication::translate("OperationWidget", "DeleteUploadTaskError"),
+                          1, Qt::AlignTop | Qt::AlignVCenter, true);
+    });
 }
 
-RecordTableWidget::~RecordTableWidget()
+void RecordTableWidget::OnButtonClicked(const QModelIndex& index, TransferDelegate::Button button)
 {
-    // The last word on progress before the window goes away.
-    SaveRecords();
-}
-
-void RecordTableWidget::OnAppendItem(const SharedUploadTaskPtr& task, const DBManager::Upload& record)
-{
-    if (!task || record.vid.isEmpty() || rows_.contains(record.vid))
-        return;
-    const bool wasEmpty = rows_.isEmpty();
-    auto entry = SharedRecordRow::create();
-    entry->upload = record;
-    entry->task = task;
-    entry->sizeText = FormatSize(static_cast<qint64>(record.totalBytes), 4);
-
-    const int row = rowCount();
-    insertRow(row);
-    entry->item = new QTableWidgetItem;
-    setItem(row, TitleColumn, entry->item);
-    auto* size = new QTableWidgetItem(entry->sizeText);
-    size->setTextAlignment(Qt::AlignCenter);
-    setItem(row, SizeColumn, size);
-    QString dir = TransferUi::CategoryName(categories_, record.cateId);
-    if (dir.isEmpty())
-        dir = record.catePath;
-    auto* dirItem = new QTableWidgetItem(dir);
-    dirItem->setTextAlignment(Qt::AlignCenter);
-    setItem(row, DirColumn, dirItem);
-
-    entry->iconWidget = new IconWidget(record.titleName);
-    entry->progressWidget = new ProgressWidget(task);
-    entry->operationWidget = new OperationWidget(task);
-    entry->iconColumn = TitleColumn;
-    entry->progressColumn = StatusColumn;
-    entry->operationColumn = OperationColumn;
-    PlaceCellWidgets(entry);
-    rows_.insert(record.vid, entry);
-
-    if (wasEmpty)
-        emit SignalContentStatus(false);
-    emit SignalCountChange(count());
-}
-
-void RecordTableWidget::OnRemoveItem(const QString& vid)
-{
-    const int row = RowOf(vid);
-    if (!RemoveRow(vid))
-        return;
-    if (row > 0)
-        scrollToItem(item(row - 1, TitleColumn));
-    if (rows_.isEmpty())
-        emit SignalContentStatus(true);
-    emit SignalCountChange(count());
-}
-
-void RecordTableWidget::OnRemoveAllItems()
-{
-    RemoveAllRows();
-    emit SignalContentStatus(true);
-    emit SignalCountChange(count());
-}
-
-void RecordTableWidget::OnContentStatus(bool empty)
-{
-    if (!empty) {
-        if (!timer_->isActive())
-            timer_->start();
-        return;
+    const QString vid = index.data(TransferRole::Vid).toString();
+    const auto status = static_cast<UploadStatus>(index.data(TransferRole::Status).toInt());
+    switch (button) {
+    case TransferDelegate::Button::Retry:
+        uploads_->StartOrPause(vid, true);
+        break;
+    case TransferDelegate::Button::Upload:
+        if (status != UploadStatus::FileError)
+            uploads_->StartOrPause(vid, status != UploadStatus::Waiting && status != UploadStatus::Uploading);
+        break;
+    case TransferDelegate::Button::Delete: {
+        const int answer = MsgBox::information(
+            window(), QCoreApplication::translate("OperationWidget", "SystemTip"),
+            QCoreApplication::translate(
+                "OperationWidget",
+                "The file has not been uploaded successfully. Are you sure you want to cancel the upload?"),
+            QDialogButtonBox::Ok | QDialogButtonBox::Cancel, QDialogButtonBox::NoButton);
+        if (answer == QDialogButtonBox::Ok)
+            uploads_->DeleteTask(vid);
+        break;
     }
-    timer_->stop();
-    emit SignalProcess(0, 0, QString());
-}
-
-void RecordTableWidget::OnTimer()
-{
-    // Counts every tick of every table; every third one saves the progress.
-    static quint64 ticks = 0;
-    const bool save = ticks++ % 3 == 0;
-
-    QVector<TransferRowSample> samples;
-    samples.reserve(rows_.size());
-    for (const SharedRecordRow& entry : qAsConst(rows_)) {
-        ProgressWidget* progress = entry->progressWidget;
-        TransferRowSample sample;
-        sample.speedKBs = progress->OnTick();
-        sample.status = entry->task ? entry->task->status() : progress->status();
-        sample.totalBytes = static_cast<quint64>(progress->totalBytes());
-        sample.uploadBytes = static_cast<quint64>(progress->uploadBytes());
-        samples.append(sample);
+    default:
+        break;
     }
-    if (save)
-        SaveRecords();
-    const TransferTotals totals = ComputeTotals(samples);
-    if (!totals.valid)
-        return;
-    emit SignalProcess(static_cast<qint64>(totals.uploaded), static_cast<qint64>(totals.total),
-                       totals.speedText);
-}
-
-void RecordTableWidget::SaveRecords()
-{
-    // Only rows whose progress moved need writing, and one transaction for
-    // all of them keeps a long queue from costing one disk sync per row.
-    QList<RecordRow*> changed;
-    for (const SharedRecordRow& entry : qAsConst(rows_)) {
-        const quint64 uploaded =
-            entry->progressWidget ? static_cast<quint64>(entry->progressWidget->uploadBytes()) : 0;
-        if (entry->saved && entry->upload.uploadBytes == uploaded)
-            continue;
-        entry->upload.uploadBytes = uploaded;
-        changed.append(entry.data());
-    }
-    if (changed.isEmpty())
-        return;
-    DBManager* db = DBManager::instance();
-    QSqlDatabase connection = QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false);
-    const bool batch = connection.isOpen() && connection.transaction();
-    for (RecordRow* entry : qAsConst(changed))
-        entry->saved = db->InsertUpload(entry->upload);
-    if (batch && !connection.commit()) {
-        connection.rollback();
-        for (RecordRow* entry : qAsConst(changed))
-            entry->saved = false;
-    }
-}
-
-void RecordTableWidget::closeEvent(QCloseEvent* event)
-{
-    SaveRecords();
-    RecordTableBase::closeEvent(event);
-}
-
-void RecordTableWidget::OnItemEntered(QTableWidgetItem* cell)
-{
-    if (!cell || cell->column() != DirColumn)
-        return;
-    const QString text = cell->text();
-    const int room = columnWidth(DirColumn) - 8;
-    cell->setToolTip(fontMetrics().horizontalAdvance(text) > room ? text.toHtmlEscaped() : QString());
 }

@@ -1,40 +1,25 @@
 #pragma once
-// The queue side of the transfer page: one row per queued upload, the
-// per-second statistics and the periodic saving of progress.
+// The queue side of the transfer page: one painted row per queued upload.
+// The row buttons drive the upload manager it is given.
 
 #include "ui/transfer/recordtablebase.h"
 
-class QAbstractItemModel;
-class QTimer;
+class SDKManager;
+class UploadQueueModel;
 
 class RecordTableWidget : public RecordTableBase
 {
     Q_OBJECT
 public:
-    explicit RecordTableWidget(QWidget* parent = nullptr);
-    ~RecordTableWidget() override;
+    RecordTableWidget(UploadQueueModel* model, SDKManager* uploads, QWidget* parent = nullptr);
 
-    // The shared category tree that names the "Dir" column.
-    void SetCategoryModel(QAbstractItemModel* categories) { categories_ = categories; }
-    QTimer* timer() const { return timer_; }
-    // Stores every row's record with its current progress.
-    void SaveRecords();
+    UploadQueueModel* queueModel() const { return model_; }
 
 public slots:
-    void OnAppendItem(const SharedUploadTaskPtr& task, const DBManager::Upload& record);
-    void OnRemoveItem(const QString& vid);
-    void OnRemoveAllItems();
-    void OnContentStatus(bool empty);
-    void OnTimer();
-    void OnItemEntered(QTableWidgetItem* item);
-
-signals:
-    void SignalProcess(qint64 uploaded, qint64 total, const QString& speed);
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
+    // What a click on a row's button does (also reachable without a mouse).
+    void OnButtonClicked(const QModelIndex& index, TransferDelegate::Button button);
 
 private:
-    QAbstractItemModel* categories_ = nullptr;
-    QTimer* timer_;
+    UploadQueueModel* model_;
+    SDKManager* uploads_;
 };

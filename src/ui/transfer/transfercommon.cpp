@@ -1,32 +1,14 @@
 #include "ui/transfer/transfercommon.h"
 
-#include "app/application.h"
 #include "model/bmptextvalidator.h"
 #include "model/categorytreemodel.h"
 
 #include <QAbstractItemModel>
-#include <QCoreApplication>
-#include <QWidget>
 
 namespace TransferUi {
 
 namespace {
 constexpr int kCateIdRole = 256;
-}
-
-QString StyleSheet(const QString& fileName)
-{
-    return Application::LoadQss(fileName);
-}
-
-void ApplyStyleSheet(QWidget* widget, const QString& fileName)
-{
-    widget->setStyleSheet(StyleSheet(fileName));
-    // Tests run under a plain QApplication, which never asks for a reload.
-    if (auto* app = qobject_cast<Application*>(QCoreApplication::instance())) {
-        QObject::connect(app, &Application::SignalReloadQss, widget,
-                         [widget, fileName] { widget->setStyleSheet(StyleSheet(fileName)); });
-    }
 }
 
 bool IsBmpText(const QString& text)

@@ -5,15 +5,8 @@
 #include <QString>
 
 class QAbstractItemModel;
-class QWidget;
 
 namespace TransferUi {
-
-// Loads `fileName` from the themes folder; empty (and a warning) when missing.
-QString StyleSheet(const QString& fileName);
-// Sets the widget's style sheet now and again whenever the application asks
-// every window to reload its style.
-void ApplyStyleSheet(QWidget* widget, const QString& fileName);
 
 // True when every character of `text` lies in the Basic Multilingual Plane.
 bool IsBmpText(const QString& text);

@@ -2,14 +2,16 @@
 
 #include "account/accountmanager.h"
 #include "model/categorytreemodel.h"
+#include "model/historymodel.h"
+#include "model/uploadqueuemodel.h"
 #include "storage/dbmanager.h"
 #include "ui/common/droptouploadeventfilter.h"
 #include "ui/common/msgbox.h"
 #include "ui/common/statusbutton.h"
+#include "ui/common/stylehelper.h"
 #include "ui/common/toast.h"
 #include "ui/transfer/historytablewidget.h"
 #include "ui/transfer/recordtablewidget.h"
-#include "ui/transfer/transfercommon.h"
 #include "ui/transfer/uploaddialog.h"
 #include "upload/sdkmanager.h"
 
@@ -55,16 +57,24 @@ QLabel* Picture(const char* name, const QString& path, QWidget* parent)
 }
 } // namespace
 
-TransferListWidget::TransferListWidget(QWidget* parent) : QWidget(parent)
+TransferListWidget::TransferListWidget(SDKManager* uploads, DBManager* db, QWidget* parent)
+    : QWidget(parent), uploads_(uploads), db_(db), queueModel_(new UploadQueueModel(uploads, this)),
+      historyModel_(new HistoryModel(db, this))
 {
     setObjectName(QStringLiteral("TransferListWidget"));
     BuildUi();
-    TransferUi::ApplyStyleSheet(this, QStringLiteral("TransferListWidget.qss"));
+    BindStyleSheet(this, {QStringLiteral("TransferListWidget.qss")});
+    connect(uploads_, &SDKManager::SignalTotals, this, &TransferListWidget::OnProcess);
     UpdatePage();
     OnProcess(0, 0, QString());
 }
 
-TransferListWidget::~TransferListWidget() = default;
+TransferListWidget::~TransferListWidget()
+{
+    // The last word on progress before the window goes away.
+    if (uploads_)
+        uploads_->SaveProgress();
+}
 
 void TransferListWidget::BuildUi()
 {
@@ -94,13 +104,12 @@ void TransferListWidget::BuildUi()
 
     connect(transferPagesListWidget_, &QListWidget::currentRowChanged, this,
             &TransferListWidget::OnPageChanged);
-    connect(uploadRecord_, &RecordTableBase::SignalCountChange, this,
+    connect(queueModel_, &UploadQueueModel::SignalCountChange, this,
             [this](int count) { currentTaskNumLabel_->setText(QStringLiteral("%1").arg(count)); });
-    connect(historyRecord_, &RecordTableBase::SignalCountChange, this,
+    connect(historyModel_, &HistoryModel::SignalCountChange, this,
             [this](int count) { totalTransFinishFilesNum_->setText(QStringLiteral("%1").arg(count)); });
-    connect(uploadRecord_, &RecordTableBase::SignalContentStatus, this, &TransferListWidget::UpdatePage);
-    connect(historyRecord_, &RecordTableBase::SignalContentStatus, this, &TransferListWidget::UpdatePage);
-    connect(uploadRecord_, &RecordTableWidget::SignalProcess, this, &TransferListWidget::OnProcess);
+    connect(queueModel_, &UploadQueueModel::SignalContentStatus, this, &TransferListWidget::UpdatePage);
+    connect(historyModel_, &HistoryModel::SignalContentStatus, this, &TransferListWidget::UpdatePage);
     connect(uploadBtn_, &QPushButton::clicked, this, &TransferListWidget::on_uploadBtn_clicked);
     connect(uploadNowBtn_, &QPushButton::clicked, this, &TransferListWidget::on_uploadNowBtn_clicked);
     connect(allOperationBtn_, &QPushButton::clicked, this, &TransferListWidget::on_allOperationBtn_clicked);
@@ -154,7 +163,7 @@ QWidget* TransferListWidget::BuildUploadRecordPage()
     info->addWidget(cancelAllBtn_);
     layout->addWidget(uploadInfoWidget_);
 
-    uploadRecord_ = new RecordTableWidget(page);
+    uploadRecord_ = new RecordTableWidget(queueModel_, uploads_, page);
     layout->addWidget(uploadRecord_, 1);
 
     auto* functionBar = new QWidget(page);
@@ -195,7 +204,7 @@ QWidget* TransferListWidget::BuildHistoryRecordPage()
     clearAllRecordButton_ = NamedButton(tr("MainWindow.ClearAllRecordButton"), "clearAllRecordButton", top);
     row->addWidget(clearAllRecordButton_);
     layout->addWidget(top);
-    historyRecord_ = new HistoryTableWidget(page);
+    historyRecord_ = new HistoryTableWidget(historyModel_, db_, page);
     layout->addWidget(historyRecord_, 1);
     return page;
 }
@@ -267,7 +276,7 @@ void TransferListWidget::SetCategoryModel(CategoryTreeModel* categories)
     if (categories_)
         disconnect(categories_, nullptr, this, nullptr);
     categories_ = categories;
-    uploadRecord_->SetCategoryModel(categories);
+    queueModel_->SetCategoryModel(categories);
     if (categories)
         connect(categories, &CategoryTreeModel::SignalCategoryAvailable, this,
                 &TransferListWidget::OnCategoryAvailable);
@@ -278,18 +287,9 @@ void TransferListWidget::Init()
     if (initialised_)
         return;
     initialised_ = true;
-    SDKManager* sdk = SDKManager::instance();
-    connect(sdk, &SDKManager::SignalAppendUpload, uploadRecord_, &RecordTableWidget::OnAppendItem);
-    connect(sdk, &SDKManager::SignalRemoveUpload, uploadRecord_, &RecordTableWidget::OnRemoveItem);
-    connect(sdk, &SDKManager::SignalRemoveAllUploads, uploadRecord_, &RecordTableWidget::OnRemoveAllItems);
-    connect(sdk, &SDKManager::SignalAllUploadStatus, allOperationBtn_, &QPushButton::setChecked);
-    DBManager* db = DBManager::instance();
-    connect(db, &DBManager::SignalAppendHistory, historyRecord_, &HistoryTableWidget::OnAppendHistory);
-    connect(db, &DBManager::SignalRemoveHistory, historyRecord_, &HistoryTableWidget::OnRemoveHistory);
-    connect(db, &DBManager::SignalRemoveAllHistories, historyRecord_,
-            &HistoryTableWidget::OnRemoveAllHistories);
-    historyRecord_->LoadPage();
-    sdk->RestoreUploads();
+    connect(uploads_, &SDKManager::SignalAllUploadStatus, allOperationBtn_, &QPushButton::setChecked);
+    historyModel_->fetchMore(QModelIndex());
+    uploads_->RestoreUploads();
     // The upload dialog picks a category from the tree; load it if nobody has yet.
     if (categories_ && categories_->rowCount() == 0 && !categories_->HasTask())
         categories_->RefreshCategory();
@@ -332,9 +332,9 @@ void TransferListWidget::SlotDrop(const QList<QUrl>& urls)
 void TransferListWidget::on_allOperationBtn_clicked(bool start)
 {
     if (start)
-        SDKManager::instance()->StartAll();
+        uploads_->StartAll();
     else
-        SDKManager::instance()->PauseAll();
+        uploads_->PauseAll();
     allOperationBtn_->setChecked(start);
 }
 
@@ -350,7 +350,7 @@ void TransferListWidget::on_cancelAllBtn_clicked()
         tr("The file has not been uploaded successfully. Are you sure you want to cancel all uploads?"),
         QDialogButtonBox::Ok | QDialogButtonBox::Cancel, QDialogButtonBox::NoButton);
     if (answer == QDialogButtonBox::Ok)
-        SDKManager::instance()->DeleteAllTasks();
+        uploads_->DeleteAllTasks();
 }
 
 void TransferListWidget::on_clearAllRecordButton_clicked()
@@ -359,7 +359,7 @@ void TransferListWidget::on_clearAllRecordButton_clicked()
         window(), tr("SystemTip"), tr("Are you sure you want to remove all history records?"),
         QDialogButtonBox::Ok | QDialogButtonBox::Cancel, QDialogButtonBox::NoButton);
     if (answer == QDialogButtonBox::Ok)
-        DBManager::instance()->DeleteHistories(true);
+        db_->DeleteHistories(true);
 }
 
 void TransferListWidget::ShowTransferPage()
@@ -396,11 +396,11 @@ void TransferListWidget::UpdatePage()
     const int row = transferPagesListWidget_->currentRow();
     QWidget* page = nullptr;
     if (row == 1) {
-        page = historyRecord_->rowCount() > 0 ? historyRecordPage_ : emptyHistoryPage_;
+        page = historyModel_->rowCount() > 0 ? historyRecordPage_ : emptyHistoryPage_;
         qDebug().noquote() << "the history page:" << page->objectName()
                            << ",the page index:" << transferListStackedWidget_->indexOf(page);
     } else {
-        page = uploadRecord_->rowCount() > 0 ? uploadRecordPage_ : emptyUploadPage_;
+        page = queueModel_->rowCount() > 0 ? uploadRecordPage_ : emptyUploadPage_;
         qDebug().noquote() << "the record page:" << page->objectName()
                            << ",the page index:" << transferListStackedWidget_->indexOf(page);
     }
@@ -422,6 +422,6 @@ void TransferListWidget::OnProcess(qint64 uploaded, qint64 total, const QString&
 
 void TransferListWidget::closeEvent(QCloseEvent* event)
 {
-    uploadRecord_->SaveRecords();
+    uploads_->SaveProgress();
     QWidget::closeEvent(event);
 }

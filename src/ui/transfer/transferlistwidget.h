@@ -9,8 +9,10 @@
 #include <QUrl>
 #include <QWidget>
 
-class HistoryTableWidget;
 class CategoryTreeModel;
+class DBManager;
+class HistoryModel;
+class HistoryTableWidget;
 class QLabel;
 class QListWidget;
 class QMenu;
@@ -18,13 +20,16 @@ class QProgressBar;
 class QPushButton;
 class QStackedWidget;
 class RecordTableWidget;
+class SDKManager;
 class StatusButton;
+class UploadQueueModel;
 
 class TransferListWidget : public QWidget
 {
     Q_OBJECT
 public:
-    explicit TransferListWidget(QWidget* parent = nullptr);
+    // `uploads` holds the queue and its figures; `db` the history.
+    TransferListWidget(SDKManager* uploads, DBManager* db, QWidget* parent = nullptr);
     ~TransferListWidget() override;
 
     // The shared category tree: names the "Dir" column, feeds the upload
@@ -36,6 +41,8 @@ public:
 
     RecordTableWidget* recordTable() const { return uploadRecord_; }
     HistoryTableWidget* historyTable() const { return historyRecord_; }
+    UploadQueueModel* queueModel() const { return queueModel_; }
+    HistoryModel* historyModel() const { return historyModel_; }
     // The upload dialog opened last, while it is open.
     UploadDialog* uploadDialog() const { return uploadDialog_; }
 
@@ -74,6 +81,10 @@ private:
     void BuildPostTaskMenu();
     UploadDialog* OpenUploadDialog();
 
+    SDKManager* uploads_;
+    DBManager* db_;
+    UploadQueueModel* queueModel_;
+    HistoryModel* historyModel_;
     QPointer<CategoryTreeModel> categories_;
     QPointer<UploadDialog> uploadDialog_;
     bool initialised_ = false;

@@ -3,6 +3,7 @@
 #include "app/config.h"
 #include "app/paths.h"
 #include "ui/common/droptouploadeventfilter.h"
+#include "ui/common/stylehelper.h"
 #include "ui/common/toast.h"
 #include "ui/transfer/transfercommon.h"
 #include "ui/transfer/uploadtablemodel.h"
@@ -65,7 +66,7 @@ UploadDialog::UploadDialog(QAbstractItemModel* categories, QWidget* parent, qint
     blinkTimer_->setInterval(200);
     connect(blinkTimer_, &QTimer::timeout, this, &UploadDialog::SlotHighlightItem);
     BuildUi();
-    TransferUi::ApplyStyleSheet(this, QStringLiteral("UploadDialog.qss"));
+    BindStyleSheet(this, {QStringLiteral("UploadDialog.qss")});
 
     cateId_ = TransferUi::TopCategoryId(categories_);
     if (cateId_ <= 0)
@@ -243,19 +244,26 @@ void UploadDialog::SlotAddVideoFromSystemFileSelect()
 void UploadDialog::AddFiles(const QStringList& paths)
 {
     QStringList unsupported;
+    QStringList accepted;
+    QSet<QString> seen;
     for (const QString& given : paths) {
-        const QString path = QFileInfo(given).absoluteFilePath();
-        if (model_->RowOfPath(path) >= 0) {
+        const QFileInfo info(given);
+        const QString path = info.absoluteFilePath();
+        if (model_->ContainsPath(path) || seen.contains(path)) {
             blinking_[path] = 0;
-            if (!blinkTimer_->isActive())
-                blinkTimer_->start();
             continue;
         }
-        if (SupportedSuffixes().contains(QFileInfo(path).suffix(), Qt::CaseInsensitive))
-            model_->SlotAppend(path);
-        else
+        if (SupportedSuffixes().contains(info.suffix(), Qt::CaseInsensitive)) {
+            seen.insert(path);
+            accepted << path;
+        } else {
             unsupported << given;
+        }
     }
+    // One batch: a dropped folder of a thousand files is one update.
+    model_->AppendFiles(accepted);
+    if (!blinking_.isEmpty() && !blinkTimer_->isActive())
+        blinkTimer_->start();
     if (!unsupported.isEmpty()) {
         activateWindow();
         ShowToastInParent(this,

@@ -10,10 +10,29 @@ UploadTableModel::UploadTableModel(QObject* parent) : QStandardItemModel(0, Colu
                                tr("UploadTableModel.Size"), QString(), QString()});
     setHeaderData(TitleColumn, Qt::Horizontal, int(Qt::AlignLeft | Qt::AlignVCenter), Qt::TextAlignmentRole);
     setHeaderData(SizeColumn, Qt::Horizontal, int(Qt::AlignRight | Qt::AlignVCenter), Qt::TextAlignmentRole);
-    connect(this, &QAbstractItemModel::rowsInserted, this,
-            [this] { emit SignalRowCountChanged(rowCount()); });
-    connect(this, &QAbstractItemModel::rowsRemoved, this, [this] { emit SignalRowCountChanged(rowCount()); });
-    connect(this, &QAbstractItemModel::modelReset, this, [this] { emit SignalRowCountChanged(rowCount()); });
+    connect(this, &QAbstractItemModel::rowsInserted, this, &UploadTableModel::CountChanged);
+    connect(this, &QAbstractItemModel::rowsRemoved, this, &UploadTableModel::CountChanged);
+    connect(this, &QAbstractItemModel::modelReset, this, &UploadTableModel::CountChanged);
+    connect(this, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex&, int first, int last) {
+                for (int row = first; row <= last; ++row)
+                    paths_.remove(index(row, TitleColumn).data(PathRole).toString());
+            });
+}
+
+void UploadTableModel::CountChanged()
+{
+    if (!batching_)
+        emit SignalRowCountChanged(rowCount());
+}
+
+void UploadTableModel::AppendFiles(const QStringList& filepaths)
+{
+    batching_ = true;
+    for (const QString& path : filepaths)
+        SlotAppend(path);
+    batching_ = false;
+    CountChanged();
 }
 
 void UploadTableModel::SlotAppend(const QString& filepath)
@@ -32,6 +51,7 @@ void UploadTableModel::SlotAppend(const QString& filepath)
     items[TitleColumn]->setData(info.completeBaseName().left(kMaxTitleLength), TitleRole);
     items[TitleColumn]->setData(QString(), DescRole);
     items[TitleColumn]->setData(QString(), TagsRole);
+    paths_.insert(info.absoluteFilePath());
     appendRow(items);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // One row per file chosen for upload, with the texts the user may edit.
 
+#include <QSet>
 #include <QStandardItemModel>
 
 class UploadTableModel : public QStandardItemModel
@@ -35,6 +36,9 @@ public:
 
     // Row whose path equals `path` exactly; -1 when none.
     int RowOfPath(const QString& path) const;
+    bool ContainsPath(const QString& path) const { return paths_.contains(path); }
+    // Appends one row per path, announcing the new count once.
+    void AppendFiles(const QStringList& filepaths);
 
 public slots:
     void SlotAppend(const QString& filepath);
@@ -42,4 +46,10 @@ public slots:
 
 signals:
     void SignalRowCountChanged(int count);
+
+private:
+    void CountChanged();
+
+    QSet<QString> paths_; // of every row, so adding many files stays linear
+    bool batching_ = false;
 };

@@ -3,6 +3,7 @@
 #include "model/videotablemodel.h"
 #include "model/videotablemodelworker.h"
 #include "ui/common/msgbox.h"
+#include "ui/common/stylehelper.h"
 #include "ui/common/toast.h"
 #include "ui/transfer/transfercommon.h"
 #include "upload/transferstats.h"
@@ -62,7 +63,7 @@ VideoEditDialog::VideoEditDialog(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("VideoEditDialog"));
     setWindowTitle(tr("VideoEditDialog.Title"));
     BuildUi();
-    TransferUi::ApplyStyleSheet(this, QStringLiteral("VideoEditDialog.qss"));
+    BindStyleSheet(this, {QStringLiteral("VideoEditDialog.qss")});
 }
 
 VideoEditDialog::VideoEditDialog(VideoTableModel* model, const QString& userId, const QModelIndex& row,

@@ -1,0 +1,179 @@
+#include "model/historymodel.h"
+
+#include "upload/transferstats.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+
+HistoryModel::HistoryModel(DBManager* db, QObject* parent) : QAbstractTableModel(parent), db_(db)
+{
+    if (!db)
+        return;
+    connect(db, &DBManager::SignalAppendHistory, this, &HistoryModel::OnAppendHistory);
+    connect(db, &DBManager::SignalRemoveHistory, this, &HistoryModel::OnRemoveHistory);
+    connect(db, &DBManager::SignalRemoveAllHistories, this, &HistoryModel::OnRemoveAllHistories);
+}
+
+int HistoryModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : rows_.size();
+}
+
+int HistoryModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+int HistoryModel::count() const
+{
+    return db_ ? db_->CountHistories() : 0;
+}
+
+int HistoryModel::RowOf(const QString& vid) const
+{
+    if (!vids_.contains(vid))
+        return -1;
+    for (int row = 0; row < rows_.size(); ++row) {
+        if (rows_.at(row).vid == vid)
+            return row;
+    }
+    return -1;
+}
+
+QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal)
+        return QVariant();
+    if (role == Qt::TextAlignmentRole)
+        return section == TitleColumn ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignCenter);
+    if (role != Qt::DisplayRole)
+        return QVariant();
+    switch (section) {
+    case TitleColumn:
+        return QCoreApplication::translate("HistoryTableWidget", "Record.Title");
+    case SizeColumn:
+        return QCoreApplication::translate("HistoryTableWidget", "Record.FileSize");
+    case TimeColumn:
+        return QCoreApplication::translate("HistoryTableWidget", "Record.Time");
+    case StatusColumn:
+        return QCoreApplication::translate("HistoryTableWidget", "Record.Status");
+    case OperationColumn:
+        return QCoreApplication::translate("HistoryTableWidget", "Record.Opertation");
+    default:
+        return QVariant();
+    }
+}
+
+QVariant HistoryModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= rows_.size())
+        return QVariant();
+    const DBManager::History& h = rows_.at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        switch (index.column()) {
+        case TitleColumn:
+            return h.titleName;
+        case SizeColumn:
+            return FormatSize(static_cast<qint64>(h.fileSize), 4);
+        case TimeColumn:
+            return QDateTime::fromSecsSinceEpoch(static_cast<qint64>(h.updateTS))
+                .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        case StatusColumn:
+            return h.fileStatus;
+        default:
+            return QVariant();
+        }
+    case Qt::TextAlignmentRole:
+        return index.column() == TitleColumn ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignCenter);
+    case TransferRole::Vid:
+        return h.vid;
+    case TransferRole::FileName:
+        return h.fileName;
+    case TransferRole::TotalBytes:
+        return static_cast<qulonglong>(h.fileSize);
+    case TransferRole::UpdateTime:
+        return static_cast<qulonglong>(h.updateTS);
+    default:
+        return QVariant();
+    }
+}
+
+bool HistoryModel::canFetchMore(const QModelIndex& parent) const
+{
+    return !parent.isValid() && hasMore_ && db_;
+}
+
+void HistoryModel::fetchMore(const QModelIndex& parent)
+{
+    if (!canFetchMore(parent))
+        return;
+    const QList<DBManager::History> records = db_->SelectHistories(page_, kPageSize);
+    ++page_;
+    hasMore_ = records.size() >= kPageSize;
+    const bool wasEmpty = rows_.isEmpty();
+    QVector<DBManager::History> fresh;
+    fresh.reserve(records.size());
+    for (const DBManager::History& record : records) {
+        if (!vids_.contains(record.vid)) {
+            vids_.insert(record.vid);
+            fresh.append(record);
+        }
+    }
+    if (!fresh.isEmpty()) {
+        beginInsertRows(QModelIndex(), rows_.size(), rows_.size() + fresh.size() - 1);
+        rows_ += fresh;
+        endInsertRows();
+    }
+    if (!records.isEmpty() || wasEmpty)
+        EmitChanges(wasEmpty);
+}
+
+void HistoryModel::EmitChanges(bool wasEmpty)
+{
+    const bool empty = rows_.isEmpty();
+    if (empty != wasEmpty)
+        emit SignalContentStatus(empty);
+    emit SignalCountChange(count());
+}
+
+void HistoryModel::OnAppendHistory(const DBManager::History& record)
+{
+    const bool wasEmpty = rows_.isEmpty();
+    const int old = RowOf(record.vid);
+    if (old >= 0) {
+        beginRemoveRows(QModelIndex(), old, old);
+        rows_.remove(old);
+        endRemoveRows();
+    }
+    beginInsertRows(QModelIndex(), 0, 0);
+    rows_.prepend(record);
+    vids_.insert(record.vid);
+    endInsertRows();
+    EmitChanges(wasEmpty);
+}
+
+void HistoryModel::OnRemoveHistory(const QString& vid)
+{
+    const int row = RowOf(vid);
+    if (row < 0)
+        return;
+    beginRemoveRows(QModelIndex(), row, row);
+    rows_.remove(row);
+    vids_.remove(vid);
+    endRemoveRows();
+    EmitChanges(false);
+}
+
+void HistoryModel::OnRemoveAllHistories()
+{
+    beginResetModel();
+    rows_.clear();
+    vids_.clear();
+    // Nothing is stored any more; later pages start again from the top.
+    page_ = 0;
+    hasMore_ = true;
+    endResetModel();
+    emit SignalContentStatus(true);
+    emit SignalCountChange(count());
+}

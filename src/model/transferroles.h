@@ -1,0 +1,24 @@
+#pragma once
+// Data roles of the transfer page's models (upload queue and history): one
+// definition for the models, their delegates and their tests.
+
+#include <Qt>
+
+namespace TransferRole {
+enum : int
+{
+    Vid = Qt::UserRole, // QString; every column
+    Status,             // int (UploadStatus); queue
+    Percent,            // int 0..100; queue
+    StateText,          // "Waiting", "Pause", "Stoped" or empty; queue
+    ErrorText,          // the last run's error or the file problem; queue
+    SpeedText,          // "512KB/S"; empty unless uploading; queue
+    TimeText,           // remaining "hh:mm:ss" or "OverOneDay"; queue
+    UploadBytes,        // qulonglong; queue
+    TotalBytes,         // qulonglong; queue and history (file size)
+    RetryShown,         // bool: the row offers retry instead of start/pause; queue
+    FileName,           // QString, full local path; both
+    UpdateTime,         // qulonglong, seconds since the epoch; history
+    CateId,             // qlonglong; queue
+};
+} // namespace TransferRole
