@@ -172,6 +172,25 @@
     </message>
 </context>
 <context>
+    <name>DesktopShell</name>
+    <message>
+        <source>The client keeps running in the tray; the uploads go on.</source>
+        <translation>客户端将在系统托盘中继续运行，上传不会中断。</translation>
+    </message>
+    <message>
+        <source>Show main window</source>
+        <translation>显示主窗口</translation>
+    </message>
+    <message>
+        <source>No uploads running</source>
+        <translation>没有正在上传的文件</translation>
+    </message>
+    <message>
+        <source>Uploading %1 files: %2% at %3</source>
+        <translation>正在上传 %1 个文件：%2%，速度 %3</translation>
+    </message>
+</context>
+<context>
     <name>HistoryTableWidget</name>
     <message>
         <source>Record.Title</source>
@@ -477,6 +496,29 @@
     <message>
         <source>%1/Page</source>
         <translation>%1 条/页</translation>
+    </message>
+</context>
+<context>
+    <name>PostUploadDialog</name>
+    <message>
+        <source>Uploads finished</source>
+        <translation>上传完成</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>All uploads are done. The computer shuts down in %1 seconds.</source>
+        <translation>所有文件已上传完成，电脑将在 %1 秒后关机。</translation>
+    </message>
+    <message>
+        <source>All uploads are done. The computer goes to sleep in %1 seconds.</source>
+        <translation>所有文件已上传完成，电脑将在 %1 秒后进入睡眠。</translation>
+    </message>
+    <message>
+        <source>All uploads are done. The client quits in %1 seconds.</source>
+        <translation>所有文件已上传完成，客户端将在 %1 秒后退出。</translation>
     </message>
 </context>
 <context>
@@ -1049,6 +1091,33 @@
     <message>
         <source>UploadDialog.UploadFileDuplicated</source>
         <translation>部分文件已在上传列表中，已跳过</translation>
+    </message>
+</context>
+<context>
+    <name>UploadNotifier</name>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1：%2</translation>
+    </message>
+    <message>
+        <source>Upload failed</source>
+        <translation>上传失败</translation>
+    </message>
+    <message>
+        <source>%1 uploads failed</source>
+        <translation>%1 个文件上传失败</translation>
+    </message>
+    <message>
+        <source>%1 files uploaded, %2 failed</source>
+        <translation>已上传 %1 个文件，%2 个失败</translation>
+    </message>
+    <message>
+        <source>%1 files uploaded</source>
+        <translation>已上传 %1 个文件</translation>
+    </message>
+    <message>
+        <source>Uploads finished</source>
+        <translation>上传完成</translation>
     </message>
 </context>
 <context>

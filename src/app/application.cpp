@@ -7,6 +7,7 @@
 #include "model/categorytreemodel.h"
 #include "model/videotablemodel.h"
 #include "storage/dbmanager.h"
+#include "ui/desktop/desktopshell.h"
 #include "ui/resources.h"
 #include "ui/shell/logindialog.h"
 #include "ui/shell/mainwindow.h"
@@ -16,6 +17,7 @@
 #include <QDebug>
 #include <QFile>
 #include <QFont>
+#include <QIcon>
 #include <QProcess>
 #include <QStyle>
 #include <QStyleFactory>
@@ -46,6 +48,7 @@ Application::Application(Config& config, int& argc, char** argv) : QApplication(
     setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     setStyleSheet(LoadQss(QStringLiteral("System.qss")) + LoadQss(QStringLiteral("TitleBar.qss")));
     setEffectEnabled(Qt::UI_AnimateCombo, false);
+    setWindowIcon(QIcon(QStringLiteral(":/image/common/app.svg")));
 }
 
 Application::~Application()
@@ -58,7 +61,7 @@ bool Application::Init()
     qInfo() << "App Init";
     config_->RegisterDefaults();
 
-    const QString dir = applicationDirPath() + QStringLiteral("/translations");
+    const QString dir = ResourceDir(QStringLiteral("translations"));
     LoadTranslator(QStringLiteral("%1/%2.qm").arg(dir, QStringLiteral("zh_CN")));
     LoadTranslator(QStringLiteral("%1/qt_%2.qm").arg(dir, QStringLiteral("zh_CN")));
     LoadTranslator(QStringLiteral("%1/%2.qm").arg(dir, QStringLiteral("widgets")));
@@ -74,6 +77,7 @@ bool Application::Init()
         qFatal("%s", "Init NetWork Manager Failed!");
     ApplyUploadSettings();
     CreateModels();
+    desktop_ = new DesktopShell(*config_, SDKManager::instance(), this);
     ShowLoginDialog();
     ConnectLoginSucceed();
     StartStartupVersionCheck();
@@ -118,7 +122,7 @@ void Application::Stop()
 
 QString Application::LoadQss(const QString& fileName)
 {
-    const QString path = applicationDirPath() + QStringLiteral("/themes/") + fileName;
+    const QString path = ResourceDir(QStringLiteral("themes")) + QLatin1Char('/') + fileName;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         qWarning() << "load qss file failed" << path << file.error();
@@ -246,6 +250,8 @@ void Application::ShowMainWindow()
         return;
     mainWindow_ = new MainWindow(categoryTreeModel_, videoTableModel_, nullptr);
     mainWindow_->Init();
+    if (desktop_)
+        desktop_->AttachMainWindow(mainWindow_);
     connect(mainWindow_, &QObject::destroyed, this, [this]() { mainWindow_ = nullptr; });
     mainWindow_->show();
 }
@@ -264,6 +270,8 @@ void Application::WaitForStartupVersionCheck() {}
 
 void Application::DeleteWindows()
 {
+    delete desktop_;
+    desktop_ = nullptr;
     delete loginDialog_;
     delete mainWindow_;
 }

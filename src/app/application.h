@@ -14,6 +14,7 @@ class VideoTableModel;
 class AccountManager;
 class LoginDialog;
 class MainWindow;
+class DesktopShell;
 
 class Application : public QApplication
 {
@@ -47,6 +48,8 @@ public:
     AccountManager* accountManager() const { return accountManager_; }
     LoginDialog* loginDialog() const { return loginDialog_; }
     MainWindow* mainWindow() const { return mainWindow_; }
+    // Tray, notifications, post-upload action, files from a second start.
+    DesktopShell* desktopShell() const { return desktop_; }
 
 signals:
     void SignalStartupLoadingFinish();
@@ -83,6 +86,7 @@ private:
     LoginDialog* loginDialog_ = nullptr;
     Config* config_ = nullptr;
     AccountManager* accountManager_ = nullptr;
+    DesktopShell* desktop_ = nullptr;
     // Abort flag of the start-up version check, read by its worker thread.
     std::atomic<bool> stopping_{false};
     bool curlInitialized_ = false;

@@ -3,6 +3,8 @@
 #include "app/diagnostics.h"
 #include "app/logging.h"
 #include "app/paths.h"
+#include "app/singleinstance.h"
+#include "ui/desktop/desktopshell.h"
 
 #include <QDebug>
 #include <QDir>
@@ -36,7 +38,23 @@ int main(int argc, char** argv)
     auto app = std::make_unique<Application>(*config, argc, argv);
     LogApplicationInfo();
 
-    const int code = app->Init() ? app->Run() : 1;
+    // One client per user: a second start hands its files to the first and ends.
+    SingleInstance single(WorkDir());
+    const QStringList files = SingleInstance::FileArguments(QCoreApplication::arguments());
+    int code = 0;
+    if (single.HandToRunning(files)) {
+        qInfo() << "Handed over to the running client:" << files;
+    } else {
+        single.Listen();
+        code = 1;
+        if (app->Init()) {
+            DesktopShell* desktop = app->desktopShell();
+            QObject::connect(&single, &SingleInstance::SignalArguments, desktop,
+                             &DesktopShell::OnSecondStart);
+            desktop->OpenFiles(files);
+            code = app->Run();
+        }
+    }
 
     qInfo() << "Exit code:" << code;
     CloseLogFile();

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QStringList>
 
@@ -48,4 +49,15 @@ QString WorkDir(const QString& sub)
         return QString();
     }
     return path;
+}
+
+QString ResourceDir(const QString& name)
+{
+    const QString appDir = QCoreApplication::applicationDirPath();
+    const QString beside = appDir + QLatin1Char('/') + name;
+    if (QFileInfo(beside).isDir())
+        return beside;
+    const QString installed =
+        QDir::cleanPath(appDir + QStringLiteral("/../share/orvane-upload-client/") + name);
+    return QFileInfo(installed).isDir() ? installed : beside;
 }

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace platform {
 
 // Sends one chunk of log text to an attached debugger (nothing where the OS
@@ -25,5 +27,20 @@ bool SetAutoStart(const QString& appName, const QString& exePath, bool enable);
 // Opens the file manager with the file selected (or the folder opened when
 // selecting is not possible).
 void ShowInExplorer(const QString& path);
+
+// A desktop notification through the session's notification service. False
+// at once when the desktop offers none (the caller then uses its tray icon);
+// delivery itself is asynchronous and failures are logged.
+bool ShowNotification(const QString& appName, const QString& title, const QString& body);
+
+enum class PowerAction
+{
+    Suspend,
+    PowerOff,
+};
+using PowerActionDone = std::function<void(bool ok, const QString& error)>;
+// Asks the OS to suspend or to power the computer off. The request is
+// asynchronous; `done` runs later on the calling thread with the outcome.
+void RequestPowerAction(PowerAction action, PowerActionDone done);
 
 } // namespace platform

@@ -142,8 +142,8 @@ void MainWindow::Init()
         if (ConfirmExit())
             emit SignalExit(code);
     });
-    connect(titleWidget_, &MainWindowTitleWidget::SignalQuit, this,
-            []() { QApplication::closeAllWindows(); });
+    // The menu's quit really quits, also when closing would hide to the tray.
+    connect(titleWidget_, &MainWindowTitleWidget::SignalQuit, this, [this]() { RequestQuit(); });
 
     if (AccountManager* accounts = AccountManager::Current()) {
         UserInfo info;
@@ -189,8 +189,32 @@ void MainWindow::OnAllOperation(bool start)
         SDKManager::instance()->PauseAll();
 }
 
+bool MainWindow::RequestQuit()
+{
+    if (!ConfirmExit())
+        return false;
+    quitting_ = true;
+    QApplication::closeAllWindows();
+    quitting_ = false;
+    // A window hidden in the tray is not among the windows closed above, so
+    // the loop may not end by itself.
+    emit SignalExit(0);
+    return true;
+}
+
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (quitting_) {
+        event->accept();
+        return;
+    }
+    if (hideOnClose_ && hideOnClose_()) {
+        // The uploads go on; the tray icon brings the window back.
+        event->ignore();
+        hide();
+        emit SignalHiddenToTray();
+        return;
+    }
     if (!ConfirmExit()) {
         event->ignore();
         return;

@@ -1,6 +1,8 @@
 #pragma once
 #include <QWidget>
 
+#include <functional>
+
 class QStackedWidget;
 class MainWindowTitleWidget;
 class CategoryTreeModel;
@@ -25,6 +27,11 @@ public:
 
     // Asks before leaving while uploads run; pauses them when the user agrees.
     bool ConfirmExit();
+    // Leaves the program from anywhere (tray menu, post-upload action): the
+    // exit confirmation, then every window closes and the event loop ends.
+    bool RequestQuit();
+    // Asked on every close: true hides the window (to the tray) instead.
+    void SetHideOnClose(std::function<bool()> hideOnClose) { hideOnClose_ = std::move(hideOnClose); }
 
     MainWindowTitleWidget* titleWidget() const { return titleWidget_; }
     QStackedWidget* stackedWidget() const { return stackedWidget_; }
@@ -37,6 +44,7 @@ public slots:
 
 signals:
     void SignalExit(int code);
+    void SignalHiddenToTray();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -53,4 +61,6 @@ private:
     CategoryTreeModel* categories_ = nullptr;
     VideoTableModel* videos_ = nullptr;
     QWidget* transferList_ = nullptr;
+    std::function<bool()> hideOnClose_;
+    bool quitting_ = false;
 };
