@@ -18,9 +18,9 @@
 #include "ui/videolist/copycodedialog.h"
 #include "ui/videolist/deletevideofailedpromptdialog.h"
 #include "ui/videolist/selectcategorydialog.h"
-#include "ui/videolist/vidtextbrowser.h"
 #include "ui/videolist/videobatchsearchdialog.h"
 #include "ui/videolist/videolistwidget.h"
+#include "ui/videolist/vidtextbrowser.h"
 
 #include <QApplication>
 #include <QDir>
@@ -85,8 +85,9 @@ int main(int argc, char** argv)
     move.hide();
 
     auto* tree = page.findChild<CategoryTreeView*>();
-    const QModelIndexList music = categories.match(categories.index(0, 0), Qt::DisplayRole, QStringLiteral("Music"),
-                                                   1, Qt::MatchExactly | Qt::MatchRecursive);
+    const QModelIndexList music =
+        categories.match(categories.index(0, 0), Qt::DisplayRole, QStringLiteral("Music"), 1,
+                         Qt::MatchExactly | Qt::MatchRecursive);
     if (!music.isEmpty() && tree->SelectCateId(music.first().data(CategoryTreeModel::CateId).toULongLong())) {
         std::unique_ptr<QMenu> menu(tree->BuildContextMenu(tree->currentIndex()));
         menu->popup(tree->mapToGlobal(tree->visualRect(tree->currentIndex()).center()));

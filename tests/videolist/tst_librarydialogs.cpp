@@ -323,6 +323,17 @@ private slots:
         QCOMPARE(videos_->rowCount(), 1);
         QCOMPARE(videos_->RecordOf(vid)->cateId, trips);
 
+        // A refused delete lists the video on the page; the next one removes it.
+        orvsrv::FaultRule refuse;
+        refuse.pathPattern = QStringLiteral("delete-video");
+        refuse.failNextN = 1;
+        env_.server().AddFault(refuse);
+        videos_->DeleteVideos({vid});
+        DeleteVideoFailedPromptDialog* failed = nullptr;
+        QVERIFY(QTest::qWaitFor([&] { return (failed = page_->findChild<DeleteVideoFailedPromptDialog*>()); },
+                                15000));
+        QCOMPARE(failed->count(), 1);
+        QVERIFY(Idle());
         orvtest::QueuedSpy deleted(videos_.get(), &VideoTableModel::SignalDeleteVideosSucceed);
         videos_->DeleteVideos({vid});
         QVERIFY(deleted.wait(15000));
