@@ -8,7 +8,7 @@ ORVANE_PACKAGES=(
   qtbase5-dev qtbase5-dev-tools qttools5-dev qttools5-dev-tools libqt5svg5-dev
   libqt5sql5-sqlite qttranslations5-l10n qt5-image-formats-plugins
   libcurl4-openssl-dev libssl-dev libjansson-dev libcpp-httplib-dev liblzma-dev
-  curl tinyproxy xvfb xauth imagemagick fonts-noto-cjk xdotool
+  curl openssl tinyproxy xvfb xauth imagemagick fonts-noto-cjk xdotool
   dbus trayer desktop-file-utils
 )
 

@@ -107,11 +107,11 @@
 <context>
     <name>CategoryTreeModel</name>
     <message>
-        <source>RenameCateNameEmpty</source>
+        <source>CategoryTreeModel.RenameCateNameEmpty</source>
         <translation>分类名称不能为空</translation>
     </message>
     <message>
-        <source>RenameCateNameMySQLIncompatible</source>
+        <source>CategoryTreeModel.RenameCateNameMySQLIncompatible</source>
         <translation>分类名称包含不支持的字符（如表情符号），请修改后重试</translation>
     </message>
 </context>
@@ -293,6 +293,10 @@
     <message>
         <source>The file has not been uploaded successfully. Are you sure you want to exit?</source>
         <translation>还有文件未上传完成，确定要退出吗？</translation>
+    </message>
+    <message>
+        <source>SystemTip</source>
+        <translation>系统提示</translation>
     </message>
 </context>
 <context>

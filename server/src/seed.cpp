@@ -180,7 +180,7 @@ bool SeedDemoData(Storage& s)
             if (!s.InsertVideo(v))
                 return false;
         }
-        return s.SetTopCategory(main.id, root.id);
+        return s.SetTopCategory(main.id, root.id) && s.SyncRemainBytes();
     });
 }
 
@@ -220,7 +220,7 @@ QString SeedLargeData(Storage& s, int categories, int videos)
             if (!s.InsertVideo(v))
                 return false;
         }
-        return s.SetTopCategory(main.id, root.id);
+        return s.SetTopCategory(main.id, root.id) && s.SyncRemainBytes();
     });
     return ok ? email : QString();
 }

@@ -257,7 +257,8 @@ bool Storage::Open(const QString& file, QString* error)
             *error = QStringLiteral("cannot create the schema in %1").arg(file);
         return false;
     }
-    return true;
+    // Data folders written before the figures followed the videos.
+    return SyncRemainBytes();
 }
 
 void Storage::Close()
@@ -359,6 +360,15 @@ bool Storage::AddRemainBytes(qint64 ownerId, qint64 delta)
     std::lock_guard<std::recursive_mutex> lock(d->mutex);
     Stmt s(d->db, d->cache, "UPDATE accounts SET remain_bytes = MIN(space, remain_bytes + ?) WHERE id = ?");
     s.bind(1, delta).bind(2, ownerId);
+    return s.exec();
+}
+
+bool Storage::SyncRemainBytes()
+{
+    std::lock_guard<std::recursive_mutex> lock(d->mutex);
+    Stmt s(d->db, d->cache,
+           "UPDATE accounts SET remain_bytes = MAX(0, space - (SELECT COALESCE(SUM(size), 0) FROM videos "
+           "WHERE videos.owner_id = accounts.id)) WHERE id = owner_id");
     return s.exec();
 }
 

@@ -143,6 +143,9 @@ public:
     bool AccountById(qint64 id, Account* out);
     bool UpdateLoginState(qint64 id, int failedLogins, qint64 lockedUntilMs);
     bool AddRemainBytes(qint64 ownerId, qint64 delta);
+    // Sets every main account's remaining space from what it stores: space
+    // minus the sizes of its videos (never below 0).
+    bool SyncRemainBytes();
     bool SetTopCategory(qint64 accountId, qint64 cateId);
     void RecordLoginAttempt(const QString& email, bool success, int code);
     int LoginAttemptCount(const QString& email);

@@ -335,6 +335,10 @@ QString AccountAppSecret();
 // CA bundle for certificate checks: "NetWorkManager"/"customSSLCacert", else
 // cacert.pem beside the executable.
 QString CaCertPath();
+// The bundle to verify peers with: the configured one (even when missing, so
+// that a wrong setting fails loudly), else the shipped one when installed, else
+// empty for the system trust store. Verification itself is never switched off.
+QString TrustedCaBundle();
 
 // ---- Signing and the envelope ---------------------------------------------
 

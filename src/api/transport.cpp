@@ -118,6 +118,14 @@ QString CaCertPath()
     return custom;
 }
 
+QString TrustedCaBundle()
+{
+    const QString path = CaCertPath();
+    const bool custom =
+        !Setting(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert")).toString().isEmpty();
+    return custom || QFileInfo::exists(path) ? path : QString();
+}
+
 QStringList HeaderLines(const QUuid& uuid, BodyType body, bool expectNothing)
 {
     QStringList lines;
@@ -178,14 +186,9 @@ void SetCommonOptions(CURL* handle)
     }
     curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(handle, CURLOPT_DEFAULT_PROTOCOL, "https");
-    // A configured bundle is always used (a missing one fails the request).
-    // When the bundle beside the executable is not installed, libcurl's own
-    // trust store verifies the peer instead; verification is never switched off.
-    const QString caPath = CaCertPath();
-    const bool customCa =
-        !Setting(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert")).toString().isEmpty();
-    if (customCa || QFileInfo::exists(caPath))
-        curl_easy_setopt(handle, CURLOPT_CAINFO, caPath.toUtf8().constData());
+    const QString caBundle = TrustedCaBundle();
+    if (!caBundle.isEmpty())
+        curl_easy_setopt(handle, CURLOPT_CAINFO, caBundle.toUtf8().constData());
     curl_easy_setopt(handle, CURLOPT_VERBOSE, g_envFlags.curlVerbose);
     curl_easy_setopt(handle, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, 10L);

@@ -51,6 +51,12 @@ QString WorkDir(const QString& sub)
     return path;
 }
 
+QString StartFolder(QStandardPaths::StandardLocation location)
+{
+    const QString folder = QStandardPaths::writableLocation(location);
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QDir::homePath();
+}
+
 QString ResourceDir(const QString& name)
 {
     const QString appDir = QCoreApplication::applicationDirPath();

@@ -40,9 +40,9 @@ QUuid CategoryTreeModel::RenameCategory(qulonglong cateId, const QString& name)
 {
     QString refusal;
     if (name.isEmpty())
-        refusal = tr("RenameCateNameEmpty");
+        refusal = tr("CategoryTreeModel.RenameCateNameEmpty");
     else if (!BmpTextValidator::IsValid(name))
-        refusal = tr("RenameCateNameMySQLIncompatible");
+        refusal = tr("CategoryTreeModel.RenameCateNameMySQLIncompatible");
     if (!refusal.isEmpty()) {
         qCWarning(lcWorker).noquote() << "RenameCategory failed:" << refusal;
         emit SignalRenameCategoryFailed(refusal);

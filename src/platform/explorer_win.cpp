@@ -1,6 +1,5 @@
 #include "platform/platform.h"
 
-#include <QDir>
 #include <QProcess>
 #include <QStringList>
 
@@ -8,8 +7,7 @@ namespace platform {
 
 void ShowInExplorer(const QString& path)
 {
-    QProcess::startDetached(QStringLiteral("explorer.exe"),
-                            QStringList{QStringLiteral("/select,") + QDir::toNativeSeparators(path)});
+    QProcess::startDetached(QStringLiteral("explorer.exe"), ExplorerSelectArguments(path));
 }
 
 } // namespace platform

@@ -4,6 +4,7 @@
 // picked per OS by the build (*_win.cpp, *_unix.cpp).
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -27,6 +28,11 @@ bool SetAutoStart(const QString& appName, const QString& exePath, bool enable);
 // Opens the file manager with the file selected (or the folder opened when
 // selecting is not possible).
 void ShowInExplorer(const QString& path);
+
+// The arguments for explorer.exe that select `path` in its folder: "/select,"
+// and the path with Windows separators as two arguments, so that a path with
+// spaces is quoted on its own and arrives whole. The same on every OS.
+QStringList ExplorerSelectArguments(const QString& path);
 
 // A desktop notification through the session's notification service. False
 // at once when the desktop offers none (the caller then uses its tray icon);

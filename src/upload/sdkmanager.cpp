@@ -77,7 +77,9 @@ bool SDKManager::InitSdk(const QString& userId, const QString& appId, const QStr
         return false;
     }
     ORVSetSdkHttpRequest(3);
-    ORVSetSdkCacertFile(ApiCollection::CaCertPath().toUtf8().constData());
+    // The same trust as the REST calls; an empty path leaves the library on the
+    // system trust store rather than on a bundle that was never installed.
+    ORVSetSdkCacertFile(ApiCollection::TrustedCaBundle().toUtf8().constData());
     initialized_ = true;
 
     // The library takes these only once it is initialised; the application

@@ -210,10 +210,12 @@ void ApiClientTest::enumNamesForLogs()
 void ApiClientTest::caCertPathAndBaseUrls()
 {
     QCOMPARE(CaCertPath(), QCoreApplication::applicationDirPath() + QStringLiteral("/cacert.pem"));
+    QCOMPARE(TrustedCaBundle(), QString()); // none shipped beside the tests: the system's store
     LogCapture log;
     config_->Set(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert"),
                  QStringLiteral("/x/my ca.pem"));
     QCOMPARE(CaCertPath(), QStringLiteral("/x/my ca.pem"));
+    QCOMPARE(TrustedCaBundle(), QStringLiteral("/x/my ca.pem")); // even when missing
     QVERIFY(log.Contains(QStringLiteral("Custom CaPath:")));
 
     QVERIFY(ApiBaseUrl().startsWith(QStringLiteral("https://")));
@@ -360,6 +362,38 @@ void ApiClientTest::loginBadSecret()
     LoginResult badLength;
     QCOMPARE(ParseLoginClientResponse(LoginBody(R"("appId":"a","nonce":"n","appSecret":"QUJD")"), badLength),
              Base64DecodingFailed);
+}
+
+// The platform encrypts appSecret with openssl's AES-128-CBC under the key and
+// IV taken from MD5(material + appId + nonce); the material is fixed.
+void ApiClientTest::loginSecretEncryptedElsewhere()
+{
+    const QString appId = QStringLiteral("d4f1a6e0c3");
+    const QString nonce = QStringLiteral("8c21f0");
+    const QByteArray digest =
+        QCryptographicHash::hash("A41F07D9C2E35B8061F4D7A92C0E3B58" + appId.toUtf8() + nonce.toUtf8(),
+                                 QCryptographicHash::Md5)
+            .toHex();
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {QStringLiteral("enc"), QStringLiteral("-aes-128-cbc"), QStringLiteral("-base64"),
+                   QStringLiteral("-A"), QStringLiteral("-K"), QString::fromLatin1(digest.left(16).toHex()),
+                   QStringLiteral("-iv"), QString::fromLatin1(digest.mid(16, 16).toHex())});
+    QVERIFY(openssl.waitForStarted());
+    openssl.write("platform-secret-0123456789");
+    openssl.closeWriteChannel();
+    QVERIFY(openssl.waitForFinished(10000));
+    QCOMPARE(openssl.exitCode(), 0);
+    const QByteArray secret = openssl.readAllStandardOutput().trimmed();
+
+    LoginResult result;
+    QCOMPARE(
+        ParseLoginClientResponse(LoginBody(R"("userId":"u9","appId":")" + appId.toUtf8() + R"(","nonce":")" +
+                                           nonce.toUtf8() + R"(","appSecret":")" + secret + '"'),
+                                 result),
+        NoError);
+    QCOMPARE(result.appSecret, QStringLiteral("platform-secret-0123456789"));
+    QCOMPARE(result.appId, appId);
 }
 
 void ApiClientTest::videoInfoParsing()

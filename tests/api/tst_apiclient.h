@@ -22,6 +22,7 @@ private slots:
     void loginPasswordDigest();
     void loginParsing();
     void loginBadSecret();
+    void loginSecretEncryptedElsewhere();
     void videoInfoParsing();
     void updateParsing();
     void wireFormBodyAndHeaders();

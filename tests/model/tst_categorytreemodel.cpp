@@ -211,13 +211,14 @@ private slots:
         QVERIFY(!model_->HasTask());
         QCOMPARE(failed.count(), 1);
         QCOMPARE(failed.at(0).at(0).toString(),
-                 QCoreApplication::translate("CategoryTreeModel", "RenameCateNameEmpty"));
+                 QCoreApplication::translate("CategoryTreeModel", "CategoryTreeModel.RenameCateNameEmpty"));
 
         QVERIFY(model_->RenameCategory(alpha_, QStringLiteral("Film \U0001F3AC")).isNull());
         QVERIFY(!model_->HasTask());
         QCOMPARE(failed.count(), 2);
         QCOMPARE(failed.at(1).at(0).toString(),
-                 QCoreApplication::translate("CategoryTreeModel", "RenameCateNameMySQLIncompatible"));
+                 QCoreApplication::translate("CategoryTreeModel",
+                                             "CategoryTreeModel.RenameCateNameMySQLIncompatible"));
         QCOMPARE(model_->CateNameOf(alpha_), QStringLiteral("Alpha"));
 
         QVERIFY(BmpTextValidator::IsValid(QStringLiteral("Café 分类 ÄÖÜ")));

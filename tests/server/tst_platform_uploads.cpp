@@ -28,6 +28,7 @@ class TestPlatformUploads : public QObject
 private slots:
     void initTestCase();
     void authenticate();
+    void usedSpaceIsWhatIsStored();
     void checkCreate();
     void completeUploadCreatesVideo();
     void statusProgression();
@@ -103,6 +104,22 @@ void TestPlatformUploads::authenticate()
     QCOMPARE(e.httpStatus, 401);
     QVERIFY(!m_hooks->Authenticate(SignedFor(m_main, -10 * 60 * 1000), &a, &e));
     QCOMPARE(e.platformCode, int(err::INVALID_TIMESTAMP_PERIOD));
+}
+
+void TestPlatformUploads::usedSpaceIsWhatIsStored()
+{
+    VideoQuery all;
+    all.ownerId = m_main.id;
+    all.pageSize = 1000;
+    qint64 total = 0;
+    qint64 stored = 0;
+    for (const Video& v : m_storage.ListVideos(all, &total))
+        stored += v.size;
+    QCOMPARE(total, qint64(60));
+    Account owner;
+    QVERIFY(m_storage.AccountById(m_main.id, &owner));
+    QVERIFY(stored > 0);
+    QCOMPARE(owner.space - owner.remainBytes, stored);
 }
 
 void TestPlatformUploads::checkCreate()

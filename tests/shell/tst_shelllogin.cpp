@@ -44,6 +44,9 @@ const QString kPassword = QString::fromLatin1(orvsrv::kDemoPassword);
 
 // Answers the next modal message box with `button` and records its text.
 // Gives up after about five seconds, so a box that never comes costs nothing.
+QString g_lastMsgBoxTitle; // title and type of the box answered last
+QString g_lastMsgBoxType;
+
 void AnswerNextMsgBox(QDialogButtonBox::StandardButton button, QString* text, int* shown, int tries = 250)
 {
     QTimer::singleShot(20, [=]() {
@@ -54,6 +57,8 @@ void AnswerNextMsgBox(QDialogButtonBox::StandardButton button, QString* text, in
             return;
         }
         ++*shown;
+        g_lastMsgBoxTitle = box->windowTitle();
+        g_lastMsgBoxType = box->property("Type").toString();
         if (auto* label = box->findChild<QLabel*>(QStringLiteral("textLabel")))
             *text = label->text();
         box->buttonBox()->button(button)->click();
@@ -500,6 +505,9 @@ void TstShellLogin::exitWithRunningUploadAsksAndPauses()
     QCOMPARE(shown, 1);
     QCOMPARE(text,
              QStringLiteral("The file has not been uploaded successfully. Are you sure you want to exit?"));
+    // Titled and typed as every other confirmation of the program.
+    QCOMPARE(g_lastMsgBoxTitle, QStringLiteral("SystemTip"));
+    QCOMPARE(g_lastMsgBoxType, QStringLiteral("Info"));
     QVERIFY(mainWindow_->isVisible());
     QVERIFY(uploads->anyUploading());
 

@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QXmlStreamReader>
 #include <QtTest>
 
@@ -78,12 +79,20 @@ class TstShellTranslations : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void everyUsedKeyHasFinishedChineseText();
     void translationFileIsAllFinished();
+    void keysAreTheFixedOnes_data();
+    void keysAreTheFixedOnes();
     void everyNamedStyleSheetExists();
+    void catalogsBesideTheProgramLoad_data();
+    void catalogsBesideTheProgramLoad();
+
+private:
+    TsContent used_; // what the code passes to tr(), by context
 };
 
-void TstShellTranslations::everyUsedKeyHasFinishedChineseText()
+void TstShellTranslations::initTestCase()
 {
     QTemporaryDir tmp;
     QVERIFY(tmp.isValid());
@@ -96,12 +105,15 @@ void TstShellTranslations::everyUsedKeyHasFinishedChineseText()
                    SourceDir() + QStringLiteral("/src"), QStringLiteral("-ts"), extracted});
     QVERIFY2(lupdate.waitForFinished(90000), "lupdate did not finish");
     QVERIFY2(lupdate.exitCode() == 0, lupdate.readAll().constData());
-
-    TsContent used;
     QString error;
-    QVERIFY2(ReadTs(extracted, &used, &error), qPrintable(error));
-    QVERIFY2(!used.all.isEmpty(), "no translated text found in the sources");
+    QVERIFY2(ReadTs(extracted, &used_, &error), qPrintable(error));
+    QVERIFY2(!used_.all.isEmpty(), "no translated text found in the sources");
+}
 
+void TstShellTranslations::everyUsedKeyHasFinishedChineseText()
+{
+    const TsContent& used = used_;
+    QString error;
     TsContent translated;
     const QDir dir(SourceDir() + QStringLiteral("/translations"));
     const QStringList files = dir.entryList({QStringLiteral("zh_CN*.ts")}, QDir::Files);
@@ -130,6 +142,59 @@ void TstShellTranslations::translationFileIsAllFinished()
     QCOMPARE(all.finished.size(), all.all.size());
 }
 
+void TstShellTranslations::keysAreTheFixedOnes_data()
+{
+    QTest::addColumn<QStringList>("fixed");
+    QTest::addColumn<QStringList>("own");
+    QFile file(SourceDir() + QStringLiteral("/tests/shell/quotedkeys.txt"));
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.errorString()));
+    const QRegularExpression keyLine(QStringLiteral("^\\s+(\\+\\s*)?\"(.*)\"$"));
+    QString context;
+    QStringList fixed, own;
+    auto addRow = [&] {
+        if (!context.isEmpty())
+            QTest::newRow(qPrintable(context)) << fixed << own;
+        fixed.clear();
+        own.clear();
+    };
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    for (const QString& line : lines) {
+        if (line.trimmed().isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        const QRegularExpressionMatch key = keyLine.match(line);
+        if (!key.hasMatch()) {
+            addRow();
+            context = line.trimmed();
+        } else {
+            (key.capturedLength(1) > 0 ? own : fixed) << key.captured(2);
+        }
+    }
+    addRow();
+}
+
+// Every key of the context is used with exactly the text it is fixed to, and
+// the context uses no key outside the list.
+void TstShellTranslations::keysAreTheFixedOnes()
+{
+    QFETCH(QStringList, fixed);
+    QFETCH(QStringList, own);
+    const QString context = QString::fromUtf8(QTest::currentDataTag());
+    QStringList unused, unknown;
+    for (const QString& key : fixed) {
+        if (!used_.all.contains(Key(context, key)))
+            unused << key;
+    }
+    for (const Key& key : used_.all) {
+        if (key.first == context && !fixed.contains(key.second) && !own.contains(key.second))
+            unknown << key.second;
+    }
+    unknown.sort();
+    QVERIFY2(unused.isEmpty(), qPrintable(QStringLiteral("fixed keys the code does not use: ") +
+                                          unused.join(QStringLiteral(" | "))));
+    QVERIFY2(unknown.isEmpty(), qPrintable(QStringLiteral("keys not in tests/shell/quotedkeys.txt: ") +
+                                           unknown.join(QStringLiteral(" | "))));
+}
+
 void TstShellTranslations::everyNamedStyleSheetExists()
 {
     const QRegularExpression named(QStringLiteral("\"([A-Za-z0-9_]+\\.qss)\""));
@@ -156,6 +221,36 @@ void TstShellTranslations::everyNamedStyleSheetExists()
     missing.sort();
     QVERIFY2(missing.isEmpty(),
              qPrintable(QStringLiteral("missing style sheets: ") + missing.join(QStringLiteral(", "))));
+}
+
+void TstShellTranslations::catalogsBesideTheProgramLoad_data()
+{
+    QTest::addColumn<QString>("context");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("chinese");
+    QTest::newRow("zh_CN.qm") << "LoginDialog"
+                              << "Login.LoginButton" << QString();
+    QTest::newRow("qt_zh_CN.qm") << "QFileDialog"
+                                 << "Back" << QStringLiteral("后退");
+    QTest::newRow("widgets.qm") << "QFileDialog"
+                                << "Back" << QStringLiteral("后退");
+}
+
+// The three catalogs the program loads at start are produced by the build.
+void TstShellTranslations::catalogsBesideTheProgramLoad()
+{
+    QFETCH(QString, context);
+    QFETCH(QString, source);
+    QFETCH(QString, chinese);
+    const QString bin = qEnvironmentVariable("ORVANE_BIN_DIR");
+    QVERIFY2(!bin.isEmpty(), "run under CTest, which names the program's folder");
+    QTranslator translator;
+    const QString path = bin + QStringLiteral("/translations/") + QString::fromUtf8(QTest::currentDataTag());
+    QVERIFY2(translator.load(path), qPrintable(path));
+    const QString text = translator.translate(context.toUtf8().constData(), source.toUtf8().constData());
+    QVERIFY2(!text.isEmpty() && text != source, qPrintable(text));
+    if (!chinese.isEmpty())
+        QCOMPARE(text, chinese);
 }
 
 QTEST_GUILESS_MAIN(TstShellTranslations)

@@ -17,6 +17,7 @@
 
 #include "app/config.h"
 #include "messagecapture.h"
+#include "platform/platform.h"
 #include "ui/common/droptouploadeventfilter.h"
 #include "ui/common/msgbox.h"
 #include "ui/common/statusbutton.h"
@@ -43,6 +44,8 @@ private slots:
     void dropOfPlainTextCallsNothingAndWarns();
     void dropOfFilesHandsOverTheUrls();
     void validatorAcceptsBmpTextAndRejectsEmoji();
+    void explorerSelectsWithTwoArguments_data();
+    void explorerSelectsWithTwoArguments();
     void titleBarMaximiseStoresNormalGeometry();
     void statusButtonFollowsCheckState();
     void msgBoxReturnsClickedButtonAndMarksType();
@@ -181,6 +184,25 @@ void TstShellWidgets::validatorAcceptsBmpTextAndRejectsEmoji()
 #else
     QSKIP("the shared validator is not part of this build");
 #endif
+}
+
+void TstShellWidgets::explorerSelectsWithTwoArguments_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("spaces") << "C:/Users/Jane Doe/My Videos/export 1.csv"
+                            << "C:\\Users\\Jane Doe\\My Videos\\export 1.csv";
+    QTest::newRow("native already") << "D:\\vids.txt"
+                                    << "D:\\vids.txt";
+    QTest::newRow("comma and CJK") << QStringLiteral("E:/导出/a,b.csv")
+                                   << QStringLiteral("E:\\导出\\a,b.csv");
+}
+
+void TstShellWidgets::explorerSelectsWithTwoArguments()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, shown);
+    QCOMPARE(platform::ExplorerSelectArguments(path), (QStringList{QStringLiteral("/select,"), shown}));
 }
 
 void TstShellWidgets::titleBarMaximiseStoresNormalGeometry()

@@ -27,6 +27,9 @@ private slots:
     void twoFilesQueueSwitchAndClose();
     void editDialogLimits();
     void editButtonWritesBack();
+    void withoutTreeUsesAccountCategory();
+    void fileDialogStartsInExistingFolder_data();
+    void fileDialogStartsInExistingFolder();
 
 private:
     transfertest::ClientEnv& env_;

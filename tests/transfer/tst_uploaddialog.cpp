@@ -10,6 +10,7 @@
 #include "ui/videolist/videoeditdialog.h"
 
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -295,4 +296,69 @@ void UploadDialogTest::editButtonWritesBack()
                       UploadTableDelegate::ButtonRect(deleteCell).center());
     QCOMPARE(dialog.tableModel()->rowCount(), 0);
     QVERIFY(!dialog.findChild<QPushButton*>(QStringLiteral("confirmButton"))->isEnabled());
+}
+
+void UploadDialogTest::withoutTreeUsesAccountCategory()
+{
+    orvsrv::FaultRule fail;
+    fail.pathPattern = QStringLiteral("^/v3/category/get-cate-tree");
+    fail.failNextN = 100;
+    env_.server().AddFault(fail);
+    CategoryTreeModel failed;
+    QSignalSpy refreshFailed(&failed, &CategoryTreeModel::SignalRefreshCategoryFailed);
+    failed.RefreshCategory();
+    QVERIFY(refreshFailed.wait(20000));
+    env_.server().ClearFaults();
+    QCOMPARE(failed.rowCount(), 0);
+
+    const auto account = static_cast<qint64>(env_.accounts().cateId());
+    QVERIFY(account > 0);
+    TransferListWidget page;
+    page.SetCategoryModel(&failed);
+    page.SlotDrop({QUrl::fromLocalFile(env_.MakeFile(QStringLiteral("no-tree.mp4"), 4096, 21))});
+    QPointer<UploadDialog> dialog = page.uploadDialog();
+    QVERIFY(dialog);
+    QCOMPARE(dialog->cateId(), account);
+    dialog->SlotConfirmUpload();
+    const QList<SharedUploadTaskPtr> tasks = SDKManager::instance()->tasks();
+    QCOMPARE(tasks.size(), 1);
+    QCOMPARE(tasks.first()->record().cateId, account);
+}
+
+void UploadDialogTest::fileDialogStartsInExistingFolder_data()
+{
+    QTest::addColumn<bool>("haveVideos");
+    QTest::newRow("no Videos folder") << false;
+    QTest::newRow("Videos folder") << true;
+}
+
+// The dialog opens in the movies folder, or in the home folder when there is
+// none, never with the missing folder's name typed in as a file name.
+void UploadDialogTest::fileDialogStartsInExistingFolder()
+{
+    QFETCH(bool, haveVideos);
+    QTemporaryDir home;
+    QVERIFY(!haveVideos || QDir(home.path()).mkdir(QStringLiteral("Videos")));
+    const QByteArray previousHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs, true);
+    QString shown, typed;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!files)
+            return;
+        poll.stop();
+        shown = files->directory().absolutePath();
+        typed = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+        files->reject();
+    });
+    poll.start(20);
+    UploadDialog dialog(categories_);
+    dialog.setAttribute(Qt::WA_DeleteOnClose, false);
+    dialog.show();
+    dialog.SlotAddVideoFromSystemFileSelect();
+    qputenv("HOME", previousHome);
+    QCOMPARE(shown, haveVideos ? home.filePath(QStringLiteral("Videos")) : home.path());
+    QCOMPARE(typed, QString());
 }

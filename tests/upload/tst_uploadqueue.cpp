@@ -93,6 +93,8 @@ private slots:
     void resultMessages();
     void failedUploadFreesItsSlot();
     void settingsApplied();
+    void caTrust_data();
+    void caTrust();
 
 private:
     QString NewFile(qint64 size);
@@ -647,6 +649,42 @@ void TestUploadQueue::settingsApplied()
     config.remove(group, QStringLiteral("limitedSpeedValue"));
     QVERIFY(m->ApplySettings(config));
     QCOMPARE(m->trafficLimit(), 0);
+}
+
+void TestUploadQueue::caTrust_data()
+{
+    QTest::addColumn<bool>("trusted");
+    QTest::newRow("server's CA configured") << true;
+    // Nothing configured and no bundle shipped: the system trust store, which
+    // does not know the local server's CA.
+    QTest::newRow("CA not trusted") << false;
+}
+
+void TestUploadQueue::caTrust()
+{
+    QFETCH(bool, trusted);
+    Config& config = env_.config();
+    const QString group = QStringLiteral("NetWorkManager");
+    const QString key = QStringLiteral("customSSLCacert");
+    const QString ca = config.value(group, key).toString();
+    SDKManager::Destroy();
+    if (!trusted)
+        config.setValue(group, key, QString());
+    const bool initialised = InitLibrary();
+    config.setValue(group, key, ca);
+    QVERIFY(initialised);
+    Recorder rec(SDKManager::instance());
+    QVERIFY(SDKManager::instance()->AddUpload(cate_, NewFile(64 * 1024), QString(), QString(), QString(),
+                                              QString(), 0, 0));
+    QVERIFY(QTest::qWaitFor([&] { return !rec.results.isEmpty(); }, 30000));
+    const QString result = rec.results.first();
+    QVERIFY2(
+        result.startsWith(rec.appended.first() + (trusted ? QStringLiteral(" 1") : QStringLiteral(" 0"))),
+        qPrintable(result));
+    if (!trusted) {
+        QVERIFY2(result.contains(QStringLiteral("certificate problem")), qPrintable(result));
+        QVERIFY2(!result.contains(QStringLiteral("cacert.pem")), qPrintable(result));
+    }
 }
 
 #include "tst_uploadqueue.moc"

@@ -12,10 +12,12 @@ namespace orvane {
 // (next 16 digits).
 inline std::string AppSecretKeyMaterial()
 {
-    static const char a[] = "Orv4n3";
-    static const char b[] = "-vod-";
-    static const char c[] = "k3y.m4t";
-    return std::string(a) + b + c;
+    // 32 characters; the platform encrypts every appSecret with this one.
+    static const char a[] = "A41F07D9";
+    static const char b[] = "C2E35B80";
+    static const char c[] = "61F4D7A9";
+    static const char d[] = "2C0E3B58";
+    return std::string(a) + b + c + d;
 }
 
 // Salt for signing update-check requests: a 16-character piece and a

@@ -161,10 +161,10 @@ bool MainWindow::ConfirmExit()
 {
     SDKManager* uploads = SDKManager::instance();
     if (uploads->anyUploading()) {
-        const int answer =
-            MsgBox::warning(this, QString(),
-                            tr("The file has not been uploaded successfully. Are you sure you want to exit?"),
-                            QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+        const int answer = MsgBox::information(
+            this, tr("SystemTip"),
+            tr("The file has not been uploaded successfully. Are you sure you want to exit?"),
+            QDialogButtonBox::Ok | QDialogButtonBox::Cancel, QDialogButtonBox::NoButton);
         if (answer != QDialogButtonBox::Ok)
             return false;
     }

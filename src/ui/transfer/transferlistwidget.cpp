@@ -1,5 +1,6 @@
 #include "ui/transfer/transferlistwidget.h"
 
+#include "account/accountmanager.h"
 #include "model/categorytreemodel.h"
 #include "storage/dbmanager.h"
 #include "ui/common/droptouploadeventfilter.h"
@@ -302,7 +303,8 @@ void TransferListWidget::OnCategoryAvailable(bool available)
 
 UploadDialog* TransferListWidget::OpenUploadDialog()
 {
-    auto* dialog = new UploadDialog(categories_, this);
+    const AccountManager* account = AccountManager::Current();
+    auto* dialog = new UploadDialog(categories_, this, account ? static_cast<qint64>(account->cateId()) : 0);
     connect(dialog, &UploadDialog::SignalSwitchToTransferList, this, &TransferListWidget::ShowTransferPage);
     connect(dialog, &UploadDialog::SignalMessage, this, &TransferListWidget::OnShowMessage);
     uploadDialog_ = dialog;

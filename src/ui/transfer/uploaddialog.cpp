@@ -1,6 +1,7 @@
 #include "ui/transfer/uploaddialog.h"
 
 #include "app/config.h"
+#include "app/paths.h"
 #include "ui/common/droptouploadeventfilter.h"
 #include "ui/common/toast.h"
 #include "ui/transfer/transfercommon.h"
@@ -35,9 +36,10 @@ const char kVideoPatterns[] =
 const char kAudioPatterns[] = "*.mp3 *.aac *.wav *.wma";
 constexpr int kCateIdRole = 256;
 
+// The first file chosen last time; empty until a file was chosen.
 QString& LastLocation()
 {
-    static QString location = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    static QString location;
     return location;
 }
 } // namespace
@@ -49,9 +51,9 @@ const QStringList& UploadDialog::SupportedSuffixes()
     return suffixes;
 }
 
-UploadDialog::UploadDialog(QAbstractItemModel* categories, QWidget* parent)
-    : QDialog(parent), categories_(categories), model_(new UploadTableModel(this)),
-      blinkTimer_(new QTimer(this))
+UploadDialog::UploadDialog(QAbstractItemModel* categories, QWidget* parent, qint64 accountCateId)
+    : QDialog(parent), categories_(categories), accountCateId_(accountCateId > 0 ? accountCateId : 1),
+      model_(new UploadTableModel(this)), blinkTimer_(new QTimer(this))
 {
     setObjectName(QStringLiteral("UploadDialog"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -66,6 +68,8 @@ UploadDialog::UploadDialog(QAbstractItemModel* categories, QWidget* parent)
     TransferUi::ApplyStyleSheet(this, QStringLiteral("UploadDialog.qss"));
 
     cateId_ = TransferUi::TopCategoryId(categories_);
+    if (cateId_ <= 0)
+        cateId_ = accountCateId_; // no tree (yet): the account's own upload category
     SelectCategory(cateId_);
     const QVariant optimize = Config::Global()
                                   ? Config::Global()->value(QStringLiteral("UploadTaskManager"),
@@ -226,7 +230,9 @@ void UploadDialog::SlotAddVideoFromSystemFileSelect()
             QStringLiteral("%1 (%2)").arg(tr("AudioFiles"), QLatin1String(kAudioPatterns)),
         }
             .join(QStringLiteral(";;"));
-    const QStringList files = QFileDialog::getOpenFileNames(this, tr("MediaFiles"), LastLocation(), filter);
+    const QString start =
+        LastLocation().isEmpty() ? StartFolder(QStandardPaths::MoviesLocation) : LastLocation();
+    const QStringList files = QFileDialog::getOpenFileNames(this, tr("MediaFiles"), start, filter);
     if (!files.isEmpty()) {
         LastLocation() = files.first();
         AddFiles(files);

@@ -21,7 +21,10 @@ class UploadDialog : public QDialog
     Q_OBJECT
 public:
     // `categories` is the shared category tree; the combo box picks from it.
-    explicit UploadDialog(QAbstractItemModel* categories, QWidget* parent = nullptr);
+    // Until the tree is there, files go to `accountCateId`, the account's
+    // upload category from the login (the platform reads 1 as the top one).
+    explicit UploadDialog(QAbstractItemModel* categories, QWidget* parent = nullptr,
+                          qint64 accountCateId = 1);
     ~UploadDialog() override;
 
     void AddFiles(const QStringList& paths);
@@ -63,6 +66,7 @@ private:
     void StopBlinking(const QString& path);
 
     QAbstractItemModel* categories_;
+    qint64 accountCateId_;
     qint64 cateId_ = 0;
     UploadTableModel* model_;
     QMap<QString, int> blinking_;
