@@ -9,7 +9,12 @@ target_compile_definitions(orvane_flags INTERFACE
 if(ORVANE_WERROR)
   target_compile_options(orvane_flags INTERFACE -Werror)
 endif()
-if(ORVANE_SANITIZE)
+if(ORVANE_FUZZ)
+  # Coverage for libFuzzer in every library of ours; the targets add the fuzzer's main.
+  target_compile_options(orvane_flags INTERFACE
+    -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  target_link_options(orvane_flags INTERFACE -fsanitize=address,undefined)
+elseif(ORVANE_SANITIZE)
   target_compile_options(orvane_flags INTERFACE
     -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   target_link_options(orvane_flags INTERFACE -fsanitize=address,undefined)

@@ -49,6 +49,10 @@
         <source>Init SDK Error</source>
         <translation>上传组件初始化失败</translation>
     </message>
+    <message>
+        <source>The account is in use by another program: %1</source>
+        <translation>该账号正被其他程序使用：%1</translation>
+    </message>
 </context>
 <context>
     <name>AddCategoryDialog</name>
@@ -112,6 +116,14 @@
     </message>
     <message>
         <source>CategoryTreeModel.RenameCateNameMySQLIncompatible</source>
+        <translation>分类名称包含不支持的字符（如表情符号），请修改后重试</translation>
+    </message>
+    <message>
+        <source>RenameCateNameEmpty</source>
+        <translation>分类名称不能为空</translation>
+    </message>
+    <message>
+        <source>RenameCateNameMySQLIncompatible</source>
         <translation>分类名称包含不支持的字符（如表情符号），请修改后重试</translation>
     </message>
 </context>
@@ -350,6 +362,10 @@
         <translation>偏好设置</translation>
     </message>
     <message>
+        <source>MainWindow.CheckForUpdates</source>
+        <translation>检查更新</translation>
+    </message>
+    <message>
         <source>MainWindow.About</source>
         <translation>关于</translation>
     </message>
@@ -523,6 +539,125 @@
     <message>
         <source>All uploads are done. The client quits in %1 seconds.</source>
         <translation>所有文件已上传完成，客户端将在 %1 秒后退出。</translation>
+    </message>
+</context>
+<context>
+    <name>PreferenceDialog</name>
+    <message>
+        <source>PreferenceDialog.Title</source>
+        <translation>偏好设置</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.BasicSettings</source>
+        <translation>基本设置</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.TransferSettings</source>
+        <translation>传输设置</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.BaseSettings</source>
+        <translation>常规</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.OpenStartup</source>
+        <translation>开机时自动启动</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.AutoUpdate</source>
+        <translation>自动更新（启动时发现新版本即提示）</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.Optimize</source>
+        <translation>课件上传优化</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.MainWindowCloseButtonBehavior</source>
+        <translation>关闭主窗口时</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.CloseBehaviorHide</source>
+        <translation>最小化到系统托盘</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.CloseBehaviorQuit</source>
+        <translation>退出程序</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.UploadTasksNumSettings</source>
+        <translation>上传任务</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.UploadTasksNum:</source>
+        <translation>同时上传任务数：</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.AutoStartUpload</source>
+        <translation>添加任务后自动开始上传</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.UploadSpeedLimitSettings</source>
+        <translation>上传限速</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.UnlimitedSpeed</source>
+        <translation>不限速</translation>
+    </message>
+    <message>
+        <source>KB/s</source>
+        <translation>KB/s</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.LimitedSpeed</source>
+        <translation>限速</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.NetworkProxySettings</source>
+        <translation>网络代理</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.Type:</source>
+        <translation>类型：</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.NoProxy</source>
+        <translation>不使用代理</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.HttpProxy</source>
+        <translation>HTTP 代理</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.Address:</source>
+        <translation>地址：</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.Port:</source>
+        <translation>端口：</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.Username:</source>
+        <translation>用户名：</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.Password:</source>
+        <translation>密码：</translation>
+    </message>
+    <message>
+        <source>Apply</source>
+        <translation>应用</translation>
+    </message>
+    <message>
+        <source>PreferenceDialog.NoticeLabel</source>
+        <translation>代理详情点击“应用”后保存并立即生效。</translation>
+    </message>
+    <message>
+        <source>LimitedSpeedValueError</source>
+        <translation>限速值须在 100 到 102400 KB/s 之间，限速未更改</translation>
+    </message>
+    <message>
+        <source>NetSettingsDialog.HostIsEmpty!</source>
+        <translation>代理地址不能为空！</translation>
     </message>
 </context>
 <context>
@@ -1035,6 +1170,105 @@
     </message>
 </context>
 <context>
+    <name>UpdateDialog</name>
+    <message>
+        <source>UpdateDialog.Title</source>
+        <translation>检查更新</translation>
+    </message>
+    <message>
+        <source>Version</source>
+        <translation>版本</translation>
+    </message>
+    <message>
+        <source>AlreadyNewVersionRemark</source>
+        <translation>当前已是最新版本</translation>
+    </message>
+    <message>
+        <source>VersionInfo</source>
+        <translation>版本信息</translation>
+    </message>
+    <message>
+        <source>Update</source>
+        <translation>立即更新</translation>
+    </message>
+    <message>
+        <source>DownloadingInfo</source>
+        <translation>正在下载</translation>
+    </message>
+    <message>
+        <source>Download succeed, install new version right now?</source>
+        <translation>下载完成，是否立即安装新版本？</translation>
+    </message>
+    <message>
+        <source>Install</source>
+        <translation>立即安装</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Current Version</source>
+        <translation>当前版本</translation>
+    </message>
+    <message>
+        <source>Current version</source>
+        <translation>当前版本</translation>
+    </message>
+    <message>
+        <source>Checking</source>
+        <translation>正在检查更新…</translation>
+    </message>
+    <message>
+        <source>Check failed, please retry</source>
+        <translation>检查失败，请重试</translation>
+    </message>
+    <message>
+        <source>recheck</source>
+        <translation>重新检查</translation>
+    </message>
+    <message>
+        <source>Has new version</source>
+        <translation>发现新版本</translation>
+    </message>
+    <message>
+        <source>(Current version %1)</source>
+        <translation>（当前版本 %1）</translation>
+    </message>
+    <message>
+        <source>Downloading update</source>
+        <translation>正在下载更新</translation>
+    </message>
+    <message>
+        <source>Download failed, please retry</source>
+        <translation>下载失败，请重试</translation>
+    </message>
+    <message>
+        <source>Retry</source>
+        <translation>重试</translation>
+    </message>
+    <message>
+        <source>SystemTip</source>
+        <translation>系统提示</translation>
+    </message>
+    <message>
+        <source>There are some uploading tasks. Do you want to exit the application?</source>
+        <translation>有正在上传的任务，确定要退出程序吗？</translation>
+    </message>
+    <message>
+        <source>Do you want to abort update?</source>
+        <translation>确定要中止更新吗？</translation>
+    </message>
+    <message>
+        <source>UpdateDialog.StartInstallerFailed</source>
+        <translation>无法启动安装程序，请手动运行已下载的安装包。</translation>
+    </message>
+</context>
+<context>
     <name>UploadDialog</name>
     <message>
         <source>UploadDialogTitle</source>
@@ -1313,6 +1547,90 @@
     <message>
         <source>VideoEditDialog.EmptyTitle</source>
         <translation>标题不能为空</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.SelectCover</source>
+        <translation>选择封面</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.SelectedCover</source>
+        <translation>当前封面</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.CustomCover:</source>
+        <translation>自定义封面：</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.UploadCover</source>
+        <translation>上传封面</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.Notice</source>
+        <translation>支持 JPG、PNG、GIF、BMP 格式，文件不超过 5 MB，分辨率不超过 1920 × 1080</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.Uploading...</source>
+        <translation>上传中...</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.ChoiceFile</source>
+        <translation>选择图片</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.SupportImageFormat</source>
+        <translation>图片文件</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.UploadCoverFileSizeTooLarge</source>
+        <translation>图片文件不能超过 5 MB</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.UploadCoverResolutionTooLarge</source>
+        <translation>图片分辨率不能超过 1920 × 1080</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.UploadCoverNotImage</source>
+        <translation>所选文件不是可用的图片</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.ReUploadCoverWillOverride?</source>
+        <translation>重新上传将覆盖已上传的自定义封面，是否继续？</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.UploadCoverSucceed</source>
+        <translation>封面上传成功</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.UploadCoverFailed: %1</source>
+        <translation>封面上传失败：%1</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.ChangeCoverSucceed</source>
+        <translation>封面修改成功</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.ChangeCoverFailed: %1</source>
+        <translation>封面修改失败：%1</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.GetVideosInfoFailed: %1</source>
+        <translation>获取视频截图失败：%1</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.UpdateVideoInfoFailed:</source>
+        <translation>视频信息修改失败：</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.CloseWhenUpdateVideoInfo!</source>
+        <translation>正在保存视频信息，请稍候再关闭</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.CloseWhenChanging!</source>
+        <translation>正在修改封面，请稍候再关闭</translation>
+    </message>
+    <message>
+        <source>VideoEditDialog.CloseWhenUploading!</source>
+        <translation>正在上传封面，请稍候再关闭</translation>
     </message>
 </context>
 <context>
@@ -1724,6 +2042,246 @@
     <message>
         <source>CopyTitle</source>
         <translation>复制标题</translation>
+    </message>
+</context>
+<context>
+    <name>CliArgs</name>
+    <message>
+        <source>invalid value for %1: %2</source>
+        <translation>%1 的值无效：%2</translation>
+    </message>
+    <message>
+        <source>unknown option: %1</source>
+        <translation>未知选项：%1</translation>
+    </message>
+    <message>
+        <source>missing value for %1</source>
+        <translation>%1 缺少值</translation>
+    </message>
+    <message>
+        <source>unknown command: %1</source>
+        <translation>未知命令：%1</translation>
+    </message>
+    <message>
+        <source>no command given</source>
+        <translation>未指定命令</translation>
+    </message>
+    <message>
+        <source>wrong number of arguments for %1</source>
+        <translation>%1 的参数个数不正确</translation>
+    </message>
+    <message>
+        <source>Usage: orvane-upload COMMAND [OPTIONS]
+
+Commands:
+  login [--email E] [--password-stdin]   log in and remember the account
+  logout                                 forget the remembered password
+  upload FILE... [--category ID] [--title T] [--tags T] [--parallel N] [--limit KBps]
+                                         upload the files and wait until they end
+  resume [--parallel N] [--limit KBps]   run the account&apos;s unfinished uploads
+  list                                   print the upload queue and the history
+  delete VID...                          delete videos (and their queued uploads)
+  watch DIR [--category ID] [--settle S] upload every new video or audio file in DIR
+
+Options for every command:
+  --json             one JSON object per event line (the default when not on a terminal)
+  --api-url URL      platform address (default: the client&apos;s settings)
+  --cacert FILE      CA bundle for the platform&apos;s certificate
+  --proxy HOST:PORT  HTTP proxy ([http://][user[:password]@]host:port)
+
+Exit codes: 0 all uploaded, 1 some failed, 2 usage or login error, 130 interrupted
+(the uploads are paused and continue with &quot;orvane-upload resume&quot;).
+</source>
+        <translation>用法：orvane-upload 命令 [选项]
+
+命令：
+  login [--email E] [--password-stdin]   登录并记住账号
+  logout                                 忘记已记住的密码
+  upload 文件... [--category ID] [--title T] [--tags T] [--parallel N] [--limit KBps]
+                                         上传文件并等待上传结束
+  resume [--parallel N] [--limit KBps]   继续该账号未完成的上传
+  list                                   列出上传队列和上传历史
+  delete VID...                          删除视频（及其队列中的上传）
+  watch 文件夹 [--category ID] [--settle S] 上传文件夹中出现的每个新视频或音频文件
+
+所有命令的选项：
+  --json             每个事件输出一行 JSON（不在终端上时的默认方式）
+  --api-url URL      平台地址（默认：客户端的设置）
+  --cacert 文件      平台证书的 CA 证书包
+  --proxy 主机:端口  HTTP 代理（[http://][用户[:密码]@]主机:端口）
+
+退出码：0 全部上传成功，1 部分失败，2 用法或登录错误，130 被中断
+（上传已暂停，可用 &quot;orvane-upload resume&quot; 继续）。
+</translation>
+    </message>
+</context>
+<context>
+    <name>FolderWatch</name>
+    <message>
+        <source>not a folder: %1</source>
+        <translation>不是文件夹：%1</translation>
+    </message>
+    <message>
+        <source>cannot read the watch state %1</source>
+        <translation>无法读取监视状态文件 %1</translation>
+    </message>
+    <message>
+        <source>Watching %1 (Ctrl+C to stop)</source>
+        <translation>正在监视 %1（按 Ctrl+C 停止）</translation>
+    </message>
+    <message>
+        <source>cannot read the file</source>
+        <translation>无法读取文件</translation>
+    </message>
+    <message>
+        <source>Failed: %1: %2</source>
+        <translation>失败：%1：%2</translation>
+    </message>
+    <message>
+        <source>Changed after its upload, not uploaded again: %1 (upload it with &quot;orvane-upload upload&quot; if wanted)</source>
+        <translation>文件在上传后已更改，不会再次上传：%1（如需上传，请使用 &quot;orvane-upload upload&quot;）</translation>
+    </message>
+    <message>
+        <source>Already uploaded as %1: %2</source>
+        <translation>已上传为 %1：%2</translation>
+    </message>
+</context>
+<context>
+    <name>UploadCli</name>
+    <message>
+        <source>cannot open the database in %1</source>
+        <translation>无法打开 %1 中的数据库</translation>
+    </message>
+    <message>
+        <source>Interrupted: the uploads are paused; continue with &quot;orvane-upload resume&quot;.</source>
+        <translation>已中断：上传已暂停；使用 &quot;orvane-upload resume&quot; 继续。</translation>
+    </message>
+    <message>
+        <source>login failed: %1</source>
+        <translation>登录失败：%1</translation>
+    </message>
+    <message>
+        <source>E-mail: </source>
+        <translation>邮箱：</translation>
+    </message>
+    <message>
+        <source>no e-mail address given (use --email)</source>
+        <translation>未提供邮箱地址（请使用 --email）</translation>
+    </message>
+    <message>
+        <source>Password for %1: </source>
+        <translation>%1 的密码：</translation>
+    </message>
+    <message>
+        <source>no terminal to ask for the password; use --password-stdin</source>
+        <translation>没有可输入密码的终端；请使用 --password-stdin</translation>
+    </message>
+    <message>
+        <source>Logged in as %1.</source>
+        <translation>已登录为 %1。</translation>
+    </message>
+    <message>
+        <source>Not logged in.</source>
+        <translation>未登录。</translation>
+    </message>
+    <message>
+        <source>Logged out of %1.</source>
+        <translation>已退出 %1。</translation>
+    </message>
+    <message>
+        <source>not logged in; run &quot;orvane-upload login&quot; first</source>
+        <translation>未登录；请先运行 &quot;orvane-upload login&quot;</translation>
+    </message>
+    <message>
+        <source>no remembered password for %1; run &quot;orvane-upload login&quot; first</source>
+        <translation>没有记住 %1 的密码；请先运行 &quot;orvane-upload login&quot;</translation>
+    </message>
+    <message>
+        <source>%1 uploaded, %2 failed.</source>
+        <translation>%1 个已上传，%2 个失败。</translation>
+    </message>
+    <message>
+        <source>failed: %1: %2</source>
+        <translation>失败：%1：%2</translation>
+    </message>
+    <message>
+        <source>this account may not upload videos</source>
+        <translation>此账号没有上传视频的权限</translation>
+    </message>
+    <message>
+        <source>Nothing to resume.</source>
+        <translation>没有需要继续的上传。</translation>
+    </message>
+    <message>
+        <source>Queue of %1 (%2):</source>
+        <translation>%1 的上传队列（%2）：</translation>
+    </message>
+    <message>
+        <source>History (%1):</source>
+        <translation>上传历史（%1）：</translation>
+    </message>
+    <message>
+        <source>this account may not delete videos</source>
+        <translation>此账号没有删除视频的权限</translation>
+    </message>
+    <message>
+        <source>Deleted %1.</source>
+        <translation>已删除 %1。</translation>
+    </message>
+    <message>
+        <source>Failed: %1: %2</source>
+        <translation>失败：%1：%2</translation>
+    </message>
+</context>
+<context>
+    <name>UploadRun</name>
+    <message>
+        <source>Failed: %1: %2</source>
+        <translation>失败：%1：%2</translation>
+    </message>
+    <message>
+        <source>no such file</source>
+        <translation>文件不存在</translation>
+    </message>
+    <message>
+        <source>the file cannot be read</source>
+        <translation>文件无法读取</translation>
+    </message>
+    <message>
+        <source>the file is empty</source>
+        <translation>文件为空</translation>
+    </message>
+    <message>
+        <source>the upload library refused the file, or the same file is already queued</source>
+        <translation>上传库拒绝了该文件，或相同的文件已在队列中</translation>
+    </message>
+    <message>
+        <source>the file was not queued</source>
+        <translation>文件未能加入队列</translation>
+    </message>
+    <message>
+        <source>Queued: %1 (%2, %3)</source>
+        <translation>已加入队列：%1（%2，%3）</translation>
+    </message>
+    <message>
+        <source>deleted</source>
+        <translation>已删除</translation>
+    </message>
+    <message>
+        <source>Uploaded: %1 (%2)</source>
+        <translation>已上传：%1（%2）</translation>
+    </message>
+    <message>
+        <source>waiting</source>
+        <translation>等待中</translation>
+    </message>
+    <message>
+        <source>paused</source>
+        <translation>已暂停</translation>
+    </message>
+    <message>
+        <source>Total: %1 uploading, %2 waiting, %3 done, %4 failed  %5 / %6 (%7%)  %8</source>
+        <translation>总计：%1 个上传中，%2 个等待，%3 个完成，%4 个失败  %5 / %6（%7%）  %8</translation>
     </message>
 </context>
 </TS>

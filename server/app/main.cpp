@@ -105,9 +105,18 @@ int main(int argc, char** argv)
     QCommandLineOption slow(QStringLiteral("slow-body"),
                             QStringLiteral("Send response bodies at BPS bytes per second."),
                             QStringLiteral("BPS[:PATTERN]"));
+    QCommandLineOption garbage(QStringLiteral("garbage"),
+                               QStringLiteral("Answer with garbage of KIND: %1.")
+                                   .arg(orvsrv::GarbageKinds().join(QStringLiteral(", "))),
+                               QStringLiteral("KIND[:PATTERN]"));
+    QCommandLineOption tlsFault(
+        QStringLiteral("tls-fault"),
+        QStringLiteral("Serve a broken certificate: wrong-host, expired, unknown-ca."),
+        QStringLiteral("KIND"));
     QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Print one line per request."));
     parser.addOptions({listen, port, data, plain, seed, seedLarge, updateVersion, lockout, latency, jitter,
-                       failNext, failBare, html, dropRequest, dropResponse, slow, verbose});
+                       failNext, failBare, html, dropRequest, dropResponse, slow, garbage, tlsFault,
+                       verbose});
     parser.process(app);
 
     auto die = [](const QString& text) {
@@ -129,6 +138,7 @@ int main(int argc, char** argv)
     if (!ok || opt.lockoutSeconds < 0)
         return die(QStringLiteral("invalid --lockout"));
     opt.accessLog = parser.isSet(verbose);
+    opt.tlsFault = parser.value(tlsFault);
     if (parser.isSet(seed)) {
         if (parser.value(seed) != QLatin1String("demo"))
             return die(QStringLiteral("unknown seed %1 (known: demo)").arg(parser.value(seed)));
@@ -173,6 +183,14 @@ int main(int argc, char** argv)
     bad = bad ? bad : valueRule(slow, [](orvsrv::FaultRule& r, qint64 v) { r.slowBodyBytesPerSec = v; });
     if (bad)
         return bad;
+    for (const QString& v : parser.values(garbage)) {
+        orvsrv::FaultRule r;
+        r.garbage = v.section(QLatin1Char(':'), 0, 0);
+        r.pathPattern = v.section(QLatin1Char(':'), 1);
+        if (!orvsrv::GarbageKinds().contains(r.garbage))
+            return die(QStringLiteral("invalid --garbage %1").arg(v));
+        rules << r;
+    }
 
     // Signals are taken synchronously below; block them before any thread starts.
     sigset_t sigs;

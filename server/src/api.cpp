@@ -101,27 +101,6 @@ Params ToParams(const httplib::Params& in)
     return out;
 }
 
-// application/x-www-form-urlencoded, parsed here because the HTTP library
-// caps such bodies at 8 KB, too little for long descriptions.
-Params ParseForm(const std::string& body)
-{
-    Params out;
-    const QByteArray raw = QByteArray::fromStdString(body);
-    for (const QByteArray& item : raw.split('&')) {
-        if (item.isEmpty())
-            continue;
-        const int eq = item.indexOf('=');
-        QByteArray k = eq < 0 ? item : item.left(eq);
-        QByteArray v = eq < 0 ? QByteArray() : item.mid(eq + 1);
-        k.replace('+', ' ');
-        v.replace('+', ' ');
-        const QString key = QString::fromUtf8(QByteArray::fromPercentEncoding(k));
-        if (!out.contains(key))
-            out.insert(key, QString::fromUtf8(QByteArray::fromPercentEncoding(v)));
-    }
-    return out;
-}
-
 bool IsBmp(const QString& s)
 {
     for (QChar c : s)
@@ -226,6 +205,27 @@ bool SafeRel(const QString& rel, QStringList* parts)
 
 } // namespace
 
+// application/x-www-form-urlencoded, parsed here because the HTTP library
+// caps such bodies at 8 KB, too little for long descriptions.
+Params ParseForm(const std::string& body)
+{
+    Params out;
+    const QByteArray raw = QByteArray::fromStdString(body);
+    for (const QByteArray& item : raw.split('&')) {
+        if (item.isEmpty())
+            continue;
+        const int eq = item.indexOf('=');
+        QByteArray k = eq < 0 ? item : item.left(eq);
+        QByteArray v = eq < 0 ? QByteArray() : item.mid(eq + 1);
+        k.replace('+', ' ');
+        v.replace('+', ' ');
+        const QString key = QString::fromUtf8(QByteArray::fromPercentEncoding(k));
+        if (!out.contains(key))
+            out.insert(key, QString::fromUtf8(QByteArray::fromPercentEncoding(v)));
+    }
+    return out;
+}
+
 Api::Api(Storage& storage, ApiConfig config) : m_storage(storage), m_config(std::move(config)) {}
 
 QString Api::Sign(const QString& secret, const Params& params)
@@ -267,11 +267,26 @@ bool Api::Authenticate(const Params& p, Account* acc, ApiError* err)
     if (!ok || qAbs(QDateTime::currentMSecsSinceEpoch() - ts) > kTimestampWindowMs)
         return Fail(err, 401, err::INVALID_TIMESTAMP_PERIOD, QStringLiteral("invalid timestamp period"));
     const QString sign = p.value(QStringLiteral("sign"));
+    NoteSign(sign);
     if (sign.isEmpty() || sign.compare(Sign(acc->appSecret, p), Qt::CaseInsensitive) != 0)
         return Fail(err, 401, err::INVALID_SIGN, QStringLiteral("invalid sign"));
     if (acc->isSub && acc->expirationMs < QDateTime::currentMSecsSinceEpoch())
         return Fail(err, 403, err::USER_CHILD_EXPIRED, QStringLiteral("sub-account expired"));
     return true;
+}
+
+void Api::NoteSign(const QString& sign)
+{
+    if (sign.isEmpty())
+        return;
+    std::lock_guard<std::mutex> lock(m_signsMutex);
+    m_signs.append(sign);
+}
+
+QStringList Api::ReceivedSigns() const
+{
+    std::lock_guard<std::mutex> lock(m_signsMutex);
+    return m_signs;
 }
 
 QString Api::FileUrl(const QString& rel) const
@@ -362,9 +377,12 @@ bool Api::ResolveFile(const QString& rel, QByteArray* data, QString* mime)
     // Generated on first request: installer, thumbnails, snapshots and covers.
     QByteArray generated;
     if (parts.size() == 2 && parts[0] == QLatin1String("installer")) {
-        if (parts[1] != QLatin1String("OrvaneUploadClient-Setup.exe"))
+        if (parts[1] == QLatin1String("OrvaneUploadClient-Setup.exe"))
+            generated = InstallerBytes();
+        else if (parts[1] == InstallerPackageName(m_config.updateVersion))
+            generated = InstallerPackage(m_config.updateVersion);
+        else
             return false;
-        generated = InstallerBytes();
     } else if (parts.size() == 3) {
         Video v;
         if (!m_storage.VideoByVid(parts[1], &v) || OwnerUserId(v.ownerId) != parts[0])
@@ -1042,6 +1060,7 @@ void Api::CheckUpdate(const std::string& body, httplib::Response& res)
         p.insert(it.key(), it.value().toString());
     }
     const QString sign = p.value(QStringLiteral("sign"));
+    NoteSign(sign);
     if (sign.isEmpty() || sign.compare(UpdateSign(p), Qt::CaseInsensitive) != 0)
         return failed(401, QStringLiteral("invalid sign"));
     const QJsonObject answer{
@@ -1057,7 +1076,7 @@ void Api::CheckUpdate(const std::string& body, httplib::Response& res)
              "Version %1\n- Faster resumable uploads\n- Batch cover upload\n- Fixes for the transfer list")
              .arg(m_config.updateVersion)},
         {QStringLiteral("project_download"),
-         FileUrl(QStringLiteral("installer/OrvaneUploadClient-Setup.exe"))},
+         FileUrl(QStringLiteral("installer/") + InstallerPackageName(m_config.updateVersion))},
         {QStringLiteral("force_install"), false},
         {QStringLiteral("silence_install"), false}};
     res.status = 200;

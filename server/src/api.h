@@ -6,6 +6,7 @@
 #include <QJsonValue>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <mutex>
@@ -20,6 +21,9 @@ struct Response;
 namespace orvsrv {
 
 using Params = QMap<QString, QString>;
+
+// An application/x-www-form-urlencoded body; the first of repeated names counts.
+Params ParseForm(const std::string& body);
 
 struct ApiError
 {
@@ -70,7 +74,13 @@ public:
     // the file folder, a copy where links are not possible).
     void KeepSourceFile(qint64 ownerId, const QString& vid, const QString& storedPath);
 
+    // Every sign value a request carried (tests look for them where they must not be).
+    QStringList ReceivedSigns() const;
+
 private:
+    void NoteSign(const QString& sign);
+    mutable std::mutex m_signsMutex;
+    QStringList m_signs;
     bool CategoryInScope(const Account& acc, qint64 cateId, Category* cat, ApiError* err);
     bool ValidateCategoryName(const QString& name, ApiError* err);
     QJsonObject BasicInfo(const Video& v, const QHash<qint64, Category>* cats, qint64 nowMs);

@@ -52,7 +52,15 @@ bool AddExt(X509* cert, X509* issuer, int nid, const char* value)
     return ok;
 }
 
-X509Ptr NewCert(EVP_PKEY* key, const char* cn, X509* issuer, EVP_PKEY* issuerKey, bool ca)
+struct LeafShape
+{
+    const char* san = "IP:127.0.0.1,IP:::1,DNS:localhost";
+    long notBefore = -3600;
+    long notAfter = kValidDays * 24 * 3600;
+};
+
+X509Ptr NewCert(EVP_PKEY* key, const char* cn, X509* issuer, EVP_PKEY* issuerKey, bool ca,
+                const LeafShape& shape = LeafShape())
 {
     X509Ptr cert(X509_new());
     if (!cert)
@@ -64,8 +72,8 @@ X509Ptr NewCert(EVP_PKEY* key, const char* cn, X509* issuer, EVP_PKEY* issuerKey
     BIGNUM* bn = BN_bin2bn(serial, sizeof serial, nullptr);
     BN_to_ASN1_INTEGER(bn, X509_get_serialNumber(cert.get()));
     BN_free(bn);
-    X509_gmtime_adj(X509_getm_notBefore(cert.get()), -3600);
-    X509_gmtime_adj(X509_getm_notAfter(cert.get()), kValidDays * 24 * 3600);
+    X509_gmtime_adj(X509_getm_notBefore(cert.get()), shape.notBefore);
+    X509_gmtime_adj(X509_getm_notAfter(cert.get()), shape.notAfter);
     X509_set_pubkey(cert.get(), key);
     X509_NAME* name = X509_get_subject_name(cert.get());
     X509_NAME_add_entry_by_txt(name, "O", MBSTRING_ASC,
@@ -83,7 +91,7 @@ X509Ptr NewCert(EVP_PKEY* key, const char* cn, X509* issuer, EVP_PKEY* issuerKey
         ok = ok && AddExt(cert.get(), iss, NID_basic_constraints, "critical,CA:FALSE");
         ok = ok && AddExt(cert.get(), iss, NID_key_usage, "critical,digitalSignature,keyEncipherment");
         ok = ok && AddExt(cert.get(), iss, NID_ext_key_usage, "serverAuth");
-        ok = ok && AddExt(cert.get(), iss, NID_subject_alt_name, "IP:127.0.0.1,IP:::1,DNS:localhost");
+        ok = ok && AddExt(cert.get(), iss, NID_subject_alt_name, shape.san);
     }
     if (!ok || X509_sign(cert.get(), issuerKey ? issuerKey : key, EVP_sha256()) == 0)
         return nullptr;
@@ -138,7 +146,7 @@ bool Reusable(const CertPaths& p)
 
 } // namespace
 
-bool EnsureCertificates(const QString& dir, CertPaths* paths, QString* error)
+bool EnsureCertificates(const QString& dir, CertPaths* paths, QString* error, const QString& fault)
 {
     if (!QDir().mkpath(dir)) {
         if (error)
@@ -148,7 +156,7 @@ bool EnsureCertificates(const QString& dir, CertPaths* paths, QString* error)
     paths->caFile = QDir(dir).filePath(QStringLiteral("ca.pem"));
     paths->certFile = QDir(dir).filePath(QStringLiteral("server.pem"));
     paths->keyFile = QDir(dir).filePath(QStringLiteral("server.key"));
-    if (Reusable(*paths))
+    if (fault.isEmpty() && Reusable(*paths))
         return true;
 
     PkeyPtr caKey = NewKey();
@@ -159,7 +167,24 @@ bool EnsureCertificates(const QString& dir, CertPaths* paths, QString* error)
         return false;
     }
     X509Ptr ca = NewCert(caKey.get(), "Orvane Local Platform CA", nullptr, nullptr, true);
-    X509Ptr srv = ca ? NewCert(srvKey.get(), "localhost", ca.get(), caKey.get(), false) : nullptr;
+    LeafShape shape;
+    if (fault == QLatin1String("wrong-host")) {
+        shape.san = "DNS:elsewhere.invalid";
+    } else if (fault == QLatin1String("expired")) {
+        shape.notBefore = -10L * 24 * 3600;
+        shape.notAfter = -24L * 3600;
+    } else if (!fault.isEmpty() && fault != QLatin1String("unknown-ca")) {
+        if (error)
+            *error = QStringLiteral("unknown TLS fault %1").arg(fault);
+        return false;
+    }
+    // "unknown-ca": the leaf comes from a CA that nobody is told to trust.
+    PkeyPtr strangerKey = fault == QLatin1String("unknown-ca") ? NewKey() : nullptr;
+    X509Ptr stranger =
+        strangerKey ? NewCert(strangerKey.get(), "Stranger CA", nullptr, nullptr, true) : nullptr;
+    X509* signer = stranger ? stranger.get() : ca.get();
+    EVP_PKEY* signerKey = stranger ? strangerKey.get() : caKey.get();
+    X509Ptr srv = ca ? NewCert(srvKey.get(), "localhost", signer, signerKey, false, shape) : nullptr;
     if (!srv) {
         if (error)
             *error = QStringLiteral("certificate creation failed");
@@ -168,7 +193,8 @@ bool EnsureCertificates(const QString& dir, CertPaths* paths, QString* error)
     const QByteArray caPem = CertPem(ca.get());
     if (!WriteFile(QDir(dir).filePath(QStringLiteral("ca.key")), KeyPem(caKey.get()), true) ||
         !WriteFile(paths->keyFile, KeyPem(srvKey.get()), true) ||
-        !WriteFile(paths->certFile, CertPem(srv.get()) + caPem) || !WriteFile(paths->caFile, caPem, false)) {
+        !WriteFile(paths->certFile, CertPem(srv.get()) + CertPem(signer)) ||
+        !WriteFile(paths->caFile, caPem, false)) {
         if (error)
             *error = QStringLiteral("cannot write the certificates into %1").arg(dir);
         return false;

@@ -14,6 +14,9 @@ struct CertPaths
 
 // Creates the CA and a certificate for 127.0.0.1, ::1 and localhost in dir on
 // first use; reuses them while they are readable and not about to expire.
-bool EnsureCertificates(const QString& dir, CertPaths* paths, QString* error);
+// A `fault` ("wrong-host", "expired", "unknown-ca") makes a fresh, broken
+// server certificate for TLS tests.
+bool EnsureCertificates(const QString& dir, CertPaths* paths, QString* error,
+                        const QString& fault = QString());
 
 } // namespace orvsrv

@@ -1,6 +1,9 @@
 #include "faults.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRandomGenerator>
 #include <QUuid>
 
@@ -65,7 +68,132 @@ std::string InjectedBody(const FaultRule& r, std::string* contentType)
     return "Injected failure " + std::to_string(r.httpStatus) + "\n";
 }
 
+// Every scalar replaced by one of another type; objects and arrays kept, so
+// that each field a client reads has the wrong type.
+QJsonValue WrongTypes(const QJsonValue& v)
+{
+    if (v.isObject()) {
+        QJsonObject o = v.toObject();
+        for (auto it = o.begin(); it != o.end(); ++it)
+            *it = WrongTypes(*it);
+        return o;
+    }
+    if (v.isArray()) {
+        QJsonArray a;
+        for (const QJsonValue& x : v.toArray())
+            a.append(WrongTypes(x));
+        return a;
+    }
+    if (v.isString())
+        return QJsonValue(QJsonArray{1, 2});
+    if (v.isDouble())
+        return QJsonValue(QStringLiteral("not a number"));
+    if (v.isBool())
+        return QJsonValue(QJsonObject{});
+    return QJsonValue(true); // null
+}
+
+void MakeGarbage(const QString& kind, httplib::Response& res)
+{
+    std::string& body = res.body;
+    if (kind == QLatin1String("truncated-json")) {
+        body.resize(body.size() / 2);
+    } else if (kind == QLatin1String("wrong-types")) {
+        const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(body));
+        if (!doc.isNull())
+            body =
+                QJsonDocument(WrongTypes(doc.isObject() ? QJsonValue(doc.object()) : QJsonValue(doc.array()))
+                                  .toObject())
+                    .toJson(QJsonDocument::Compact)
+                    .toStdString();
+    } else if (kind == QLatin1String("huge-numbers")) {
+        static const QRegularExpression number(QStringLiteral("(?<=[:\\[,])-?\\d+(\\.\\d+)?(?=[,}\\]])"));
+        body = QString::fromStdString(body)
+                   .replace(number, QStringLiteral("-98765432109876543210987654321e300"))
+                   .toStdString();
+    } else if (kind == QLatin1String("deep-nesting")) {
+        body = "{\"code\":200,\"status\":\"success\",\"error\":null,\"data\":" + std::string(200000, '[') +
+               std::string(200000, ']') + "}";
+    } else if (kind == QLatin1String("invalid-utf8")) {
+        std::string out;
+        for (size_t i = 0; i < body.size(); ++i) {
+            out += body[i];
+            if (body[i] == '"' && i > 0 && body[i - 1] == ':')
+                out += "\xff\xc3\x28\xed\xa0\x80";
+        }
+        body = out;
+    } else if (kind == QLatin1String("huge-text")) {
+        body = "{\"requestId\":\"" + std::string(3 << 20, 'r') +
+               "\",\"code\":400,\"status\":\"error\",\"error\":{\"code\":3003,\"desc\":\"" +
+               std::string(3 << 20, 'x') + "\"},\"data\":null}";
+        res.status = 400;
+    } else if (kind == QLatin1String("foreign-location")) {
+        if (res.has_header("Location"))
+            res.set_header("Location", "https://elsewhere.invalid:1/tus/files/foreign");
+    } else if (kind == QLatin1String("negative-offset") || kind == QLatin1String("huge-offset")) {
+        if (res.has_header("Upload-Offset"))
+            res.set_header("Upload-Offset",
+                           kind == QLatin1String("negative-offset") ? "-5" : "99999999999999999999");
+    }
+}
+
+// The body is compressed by now when the client asked for it; garbage is
+// made from the plain text and sent uncompressed.
+bool PlainBody(httplib::Response& res)
+{
+    const std::string encoding = res.get_header_value("Content-Encoding");
+    if (encoding.empty())
+        return true;
+    if (encoding != "gzip" && encoding != "deflate")
+        return false;
+    httplib::detail::gzip_decompressor inflater;
+    std::string plain;
+    if (!inflater.is_valid() ||
+        !inflater.decompress(res.body.data(), res.body.size(), [&](const char* d, size_t n) {
+            plain.append(d, n);
+            return true;
+        }))
+        return false;
+    res.body = std::move(plain);
+    res.headers.erase("Content-Encoding");
+    return true;
+}
+
+// 100 MB of a valid-looking answer, produced piece by piece.
+void HugeBody(httplib::Response& res)
+{
+    static const std::string head =
+        "{\"code\":200,\"status\":\"success\",\"error\":null,\"data\":{\"pad\":\"";
+    static const std::string tail = "\"}}";
+    constexpr size_t total = size_t(100) << 20;
+    res.body.clear();
+    res.headers.erase("Content-Encoding");
+    res.headers.erase("Content-Length");
+    res.set_content_provider(
+        total, "application/octet-stream", [](size_t offset, size_t, httplib::DataSink& sink) {
+            std::string chunk;
+            if (offset < head.size())
+                chunk = head.substr(offset);
+            const size_t room = total - tail.size();
+            const size_t pad =
+                std::min<size_t>(65536, room > offset + chunk.size() ? room - offset - chunk.size() : 0);
+            chunk.append(pad, 'p');
+            if (offset + chunk.size() >= room)
+                chunk += tail.substr(offset + chunk.size() - room);
+            return sink.write(chunk.data(), chunk.size());
+        });
+}
+
 } // namespace
+
+QStringList GarbageKinds()
+{
+    return {QStringLiteral("truncated-json"),  QStringLiteral("wrong-types"),
+            QStringLiteral("huge-numbers"),    QStringLiteral("deep-nesting"),
+            QStringLiteral("huge-body"),       QStringLiteral("invalid-utf8"),
+            QStringLiteral("huge-text"),       QStringLiteral("foreign-location"),
+            QStringLiteral("negative-offset"), QStringLiteral("huge-offset")};
+}
 
 void ShutdownConnection(const httplib::Request& req)
 {
@@ -173,12 +301,15 @@ void FaultInjector::After(const httplib::Request& req, httplib::Response& res)
 {
     qint64 dropAfter = -1;
     qint64 bps = 0;
+    QString garbage;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         const QString path = QString::fromStdString(req.path);
         for (auto& [id, e] : m_rules) {
             if (!e.rule.pathPattern.isEmpty() && !e.re.match(path).hasMatch())
                 continue;
+            if (garbage.isEmpty())
+                garbage = e.rule.garbage;
             if (dropAfter < 0 && e.responseDropsLeft > 0) {
                 --e.responseDropsLeft;
                 dropAfter = e.rule.dropResponseAfterBytes;
@@ -186,6 +317,12 @@ void FaultInjector::After(const httplib::Request& req, httplib::Response& res)
             if (bps == 0 && e.rule.slowBodyBytesPerSec > 0)
                 bps = e.rule.slowBodyBytesPerSec;
         }
+    }
+    if (garbage == QLatin1String("huge-body"))
+        return HugeBody(res);
+    if (!garbage.isEmpty() && PlainBody(res)) {
+        MakeGarbage(garbage, res);
+        res.set_header("Content-Length", std::to_string(res.body.size()));
     }
     if (dropAfter < 0 && bps == 0)
         return;

@@ -5,6 +5,7 @@
 #include <QImage>
 
 #include <array>
+#include <cctype>
 
 namespace orvsrv {
 namespace {
@@ -146,6 +147,82 @@ QByteArray InstallerBytes()
         out.append(char(x & 0xff));
     }
     return out;
+}
+
+namespace {
+
+// One member of a ustar archive: header block, data, padding to 512 bytes.
+void AppendTarMember(QByteArray& out, const QByteArray& name, const QByteArray& data, int mode)
+{
+    QByteArray header(512, '\0');
+    auto put = [&header](int offset, const QByteArray& field) {
+        std::copy(field.begin(), field.end(), header.begin() + offset);
+    };
+    put(0, name.left(99));
+    put(100, QByteArray::number(mode, 8).rightJustified(7, '0'));
+    put(108, QByteArray("0000000"));
+    put(116, QByteArray("0000000"));
+    put(124, QByteArray::number(qlonglong(data.size()), 8).rightJustified(11, '0'));
+    put(136, QByteArray::number(1767225600LL, 8).rightJustified(11, '0')); // 2026-01-01
+    put(148, QByteArray(8, ' '));
+    header[156] = '0';
+    put(257, QByteArray("ustar", 6));
+    put(263, QByteArray("00"));
+    put(265, QByteArray("orvane"));
+    put(297, QByteArray("orvane"));
+    unsigned sum = 0;
+    for (char c : header)
+        sum += static_cast<unsigned char>(c);
+    put(148, QByteArray::number(sum, 8).rightJustified(6, '0') + QByteArray(1, '\0') + ' ');
+    out += header;
+    out += data;
+    out += QByteArray((512 - data.size() % 512) % 512, '\0');
+}
+
+// The version goes into a file name and a shell literal: letters, digits and . _ + - only.
+QByteArray SafeVersion(const QString& version)
+{
+    QByteArray out = version.toLatin1();
+    for (char& c : out)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '_' && c != '+' && c != '-')
+            c = '_';
+    return out.isEmpty() ? QByteArray("0") : out;
+}
+
+} // namespace
+
+QString InstallerPackageName(const QString& version)
+{
+    return QStringLiteral("orvane-upload-client-%1-linux.run").arg(QString::fromLatin1(SafeVersion(version)));
+}
+
+QByteArray InstallerPackage(const QString& version)
+{
+    const QByteArray v = SafeVersion(version);
+    QByteArray script = R"SH(#!/bin/sh
+# Orvane Upload Client @V@: demo package of the local platform server.
+# It unpacks its files and writes INSTALLED beside them; nothing else changes.
+set -eu
+version='@V@'
+dest="${ORVANE_INSTALL_DIR:-${XDG_DATA_HOME:-$HOME/.local/share}/orvane-upload-client-installer/$version}"
+mkdir -p "$dest"
+line=$(awk '/^__PAYLOAD__$/ { print NR + 1; exit }' "$0")
+tail -n +"$line" "$0" | tar -xf - -C "$dest"
+echo "Orvane Upload Client $version installed $(date -u '+%Y-%m-%dT%H:%M:%SZ')" > "$dest/INSTALLED"
+echo "Orvane Upload Client $version unpacked into $dest"
+exit 0
+__PAYLOAD__
+)SH";
+    script.replace("@V@", v);
+    QByteArray tar;
+    AppendTarMember(tar, "VERSION", v + '\n', 0644);
+    AppendTarMember(tar, "README",
+                    "Demo package of Orvane Upload Client " + v + ", served by the local platform server.\n",
+                    0644);
+    // Filler, so that download progress is visible.
+    AppendTarMember(tar, "payload.bin", InstallerBytes(), 0644);
+    tar += QByteArray(1024, '\0');
+    return script + tar;
 }
 
 } // namespace orvsrv

@@ -102,7 +102,8 @@ bool PlatformServer::Start(QString* error)
         return false;
     }
     if (d->options.https) {
-        if (!EnsureCertificates(QDir(d->options.dataDir).filePath(QStringLiteral("tls")), &d->certs, error))
+        if (!EnsureCertificates(QDir(d->options.dataDir).filePath(QStringLiteral("tls")), &d->certs, error,
+                                d->options.tlsFault))
             return false;
         d->http = std::make_unique<httplib::SSLServer>(d->certs.certFile.toLocal8Bit().constData(),
                                                        d->certs.keyFile.toLocal8Bit().constData());
@@ -250,9 +251,24 @@ void PlatformServer::FlipByteOfNextCompletedUpload()
         d->tus->FlipByteOfNextCompletedUpload();
 }
 
+QStringList PlatformServer::ReceivedSigns() const
+{
+    return d->api ? d->api->ReceivedSigns() : QStringList();
+}
+
 qint64 PlatformServer::UploadBytesReceived() const
 {
     return d->tus ? d->tus->BytesReceived() : 0;
+}
+
+bool PlatformServer::StoredVideo(const QString& vid, qint64* size, quint64* crc64) const
+{
+    Video video;
+    if (!d->storageOpen || !d->storage.VideoByVid(vid, &video))
+        return false;
+    *size = video.size;
+    *crc64 = video.crc64;
+    return true;
 }
 
 bool PlatformServer::SeedDemo()

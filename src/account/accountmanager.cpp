@@ -173,6 +173,13 @@ void AccountManager::FinishSuccess(const Attempt& attempt, const ApiCollection::
     if (!missing.isEmpty())
         qInfo().noquote() << "User do not have the permission:" << missing.join(QLatin1Char(','));
 
+    // Before the library touches the shared resume state.
+    QString holder;
+    if (exclusive_ && !lock_.TryLock(attempt.account, &holder)) {
+        emit SignalLoginFailed(tr("The account is in use by another program: %1").arg(holder));
+        return;
+    }
+
     if (!SDKManager::instance()->InitSdk(info.userId, info.appId, info.appSecret)) {
         emit SignalLoginFailed(tr("Init SDK Error"));
         return;

@@ -11,6 +11,7 @@
 
 #include <memory>
 
+#include "account/accountlock.h"
 #include "api/apicollection.h"
 
 class AccountManager : public QObject
@@ -67,6 +68,11 @@ public:
     void LoginCancel();
     bool loggingIn() const { return loggingIn_; }
 
+    // With exclusive set, a login also takes the account's lock (AccountLock)
+    // and fails while another program holds it. The desktop client and the
+    // command-line uploader set it; the lock is kept until destruction.
+    void setExclusive(bool exclusive) { exclusive_ = exclusive; }
+
     const AccountInfo& info() const { return info_; }
     QString account() const { return info_.account; }
     QString userId() const { return info_.userId; }
@@ -118,6 +124,8 @@ private:
     QFutureWatcher<ApiCollection::RequestError> watcher_;
     QList<QFuture<ApiCollection::RequestError>> pending_; // abandoned attempts still running
     AccountInfo info_;
+    bool exclusive_ = false;
+    AccountLock lock_;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(AccountManager::PermissionFlags)

@@ -2,6 +2,8 @@
 
 #include "api/transport.h"
 
+#include <jansson.h>
+
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -181,8 +183,8 @@ RequestError CheckApiResult(const QJsonObject& root, ApiResult& result)
             return NoError;
         result.errorCode = UNDEFINED;
         qCCritical(apiLog) << "Api failed without error info:";
-        qCCritical(apiLog) << "  requestId:" << result.requestId;
-        qCCritical(apiLog) << "  status:" << result.status;
+        qCCritical(apiLog) << "  requestId:" << ClipForLog(result.requestId);
+        qCCritical(apiLog) << "  status:" << ClipForLog(result.status);
         qCCritical(apiLog) << "  code:" << result.code;
         return ApiError;
     }
@@ -195,15 +197,33 @@ RequestError CheckApiResult(const QJsonObject& root, ApiResult& result)
     result.errorDesc = errorObject.value(QLatin1String("desc")).toString();
     const QString text = QStringLiteral("%1(%2)").arg(result.errorDesc).arg(errorCode);
     qCCritical(apiLog) << "Api failed:";
-    qCCritical(apiLog) << "  requestId:" << result.requestId;
-    qCCritical(apiLog) << "  status:" << result.status;
+    qCCritical(apiLog) << "  requestId:" << ClipForLog(result.requestId);
+    qCCritical(apiLog) << "  status:" << ClipForLog(result.status);
     qCCritical(apiLog) << "  code:" << result.code;
-    qCCritical(apiLog) << "  error:" << text;
+    qCCritical(apiLog) << "  error:" << ClipForLog(text);
     return ApiReturnFailed;
+}
+
+bool StrictJsonCheck(const QByteArray& json, QString* error)
+{
+    json_error_t e;
+    json_t* doc = json_loadb(json.constData(), static_cast<size_t>(json.size()),
+                             JSON_REJECT_DUPLICATES | JSON_DECODE_INT_AS_REAL | JSON_ALLOW_NUL, &e);
+    if (doc) {
+        json_decref(doc);
+        return true;
+    }
+    *error = QString::fromUtf8(e.text);
+    return false;
 }
 
 RequestError ParseEnvelope(const char* tag, const QByteArray& response, ApiResult& result, QJsonObject* root)
 {
+    QString strictError;
+    if (!StrictJsonCheck(response, &strictError)) {
+        qCCritical(apiLog).noquote() << tag << "ParseJsonError:" << ClipForLog(strictError, 200);
+        return ParseJsonFailed;
+    }
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(response, &parseError);
     if (parseError.error != QJsonParseError::NoError) {

@@ -31,7 +31,7 @@ RequestError ParseGetCateTreeResponse(const QByteArray& response, CateTreeResult
     const QJsonValue data = root.value(QLatin1String("data"));
     if (!data.isObject()) {
         qCCritical(apiLog).noquote() << kTreeTag << "ApiError:"
-                                     << "data field is not object in request" << result.requestId;
+                                     << "data field is not object in request" << ClipForLog(result.requestId);
         return ApiError;
     }
     result.data = data.toObject();

@@ -54,15 +54,16 @@ RequestError ParseLoginClientResponse(const QByteArray& response, LoginResult& r
         if (dataValue.isObject())
             result.remainLoginChange = dataValue.toObject().value(QLatin1String("remainLoginChange")).toInt();
         else
-            qCCritical(apiLog).noquote() << kLoginTag << "ApiError:"
-                                         << "data field is not object in request" << result.requestId;
+            qCCritical(apiLog).noquote()
+                << kLoginTag << "ApiError:"
+                << "data field is not object in request" << ClipForLog(result.requestId);
         return ApiReturnFailed;
     }
     if (envelope != NoError)
         return envelope;
     if (!dataValue.isObject()) {
         qCCritical(apiLog).noquote() << kLoginTag << "ApiError:"
-                                     << "data field is not object in request" << result.requestId;
+                                     << "data field is not object in request" << ClipForLog(result.requestId);
         return ApiError;
     }
 

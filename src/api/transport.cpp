@@ -1,6 +1,7 @@
 #include "api/transport.h"
 
 #include "app/config.h"
+#include "app/version.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -36,7 +37,7 @@ EnvFlags ReadEnvFlags()
 // Read during static initialisation, before main and before any worker thread.
 const EnvFlags g_envFlags = ReadEnvFlags();
 
-const char kUserAgentLine[] = "User-Agent: UploadClient/2.4.2.80787540-dev";
+const char kUserAgentLine[] = "User-Agent: UploadClient/" ORVANE_VERSION_TEXT "." ORVANE_BUILD_TAG;
 const char kDefaultApiUrl[] = "https://api.orvane.com";
 const char kDefaultUpdateUrl[] = "https://update.orvane.com/api/app/package/version/check";
 
@@ -256,7 +257,9 @@ RequestError Perform(CURL* handle, CURLcode* code, QString* errorText)
         return NoError;
 
     QString text = QString::fromUtf8(curl_easy_strerror(rc));
-    if (errorBuffer[0] != '\0')
+    if (identity && identity->answerTooLarge)
+        text = QStringLiteral("the server's answer is larger than %1 bytes").arg(kMaxApiAnswerBytes);
+    else if (errorBuffer[0] != '\0')
         text += QStringLiteral("\ncurl failed detail: ") + QString::fromUtf8(errorBuffer);
     if (errorText)
         *errorText = text;
@@ -306,8 +309,25 @@ size_t WriteCallback(char* data, size_t size, size_t count, void* userData)
     const size_t bytes = size * count;
     if (bytes == 0)
         return 0;
+    if (static_cast<qint64>(context->response->size()) + static_cast<qint64>(bytes) > kMaxApiAnswerBytes) {
+        context->answerTooLarge = true;
+        context->response->clear();
+        qCCritical(apiLog).noquote() << "answer larger than" << kMaxApiAnswerBytes << "bytes refused"
+                                     << context->uuid.toString();
+        return 0;
+    }
     context->response->append(data, static_cast<int>(bytes));
     return bytes;
+}
+
+QString ClipForLog(const QString& text, int max)
+{
+    if (text.size() <= max)
+        return text;
+    int cut = max;
+    if (text.at(cut - 1).isHighSurrogate())
+        --cut;
+    return text.left(cut) + QStringLiteral("... (%1 characters in all)").arg(text.size());
 }
 
 int XferInfoCallback(void* userData, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal,

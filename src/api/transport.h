@@ -24,6 +24,7 @@ struct RequestIdentity
 {
     QUuid uuid;
     const AbortFlag* abortFlag = nullptr;
+    bool answerTooLarge = false; // the write callback refused an oversized answer
 
     bool Aborted() const { return abortFlag && abortFlag->load(); }
 };
@@ -88,7 +89,14 @@ bool EscapeParam(CURL* handle, const QString& source, QString* escaped, QString*
 RequestError BuildQueryItems(CURL* handle, const ParamMap& params, QStringList* items,
                              QString* errorText = nullptr);
 
+// No real API answer comes near this; a larger one is refused before it is
+// parsed (downloads of files do not go through WriteCallback).
+inline constexpr qint64 kMaxApiAnswerBytes = 16 * 1024 * 1024;
 size_t WriteCallback(char* data, size_t size, size_t count, void* userData);
+
+// A server-provided text for a log line: at most `max` characters, with the
+// full length noted when cut, so that a hostile answer cannot flood the log.
+QString ClipForLog(const QString& text, int max = 2048);
 int XferInfoCallback(void* userData, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal,
                      curl_off_t ulNow);
 
@@ -124,6 +132,10 @@ RequestError ExecuteSignedRequest(const QUuid& uuid, const char* tag, HttpMethod
 QByteArray CoverFilePathForCurl(const QString& absolutePath, bool curlUnicode, bool localIsUtf8,
                                 std::unique_ptr<QTemporaryDir>* tempDir);
 
+// Strict JSON (UTF-8, no name twice in one object) before the toolkit's
+// parser sees it: that parser keeps the first of two nested values under one
+// name allocated for good, so a hostile answer could grow memory at will.
+bool StrictJsonCheck(const QByteArray& json, QString* error);
 // Parses a response body as the JSON envelope; logs with the tag. On NoError
 // `root` holds the top-level object.
 RequestError ParseEnvelope(const char* tag, const QByteArray& response, ApiResult& result, QJsonObject* root);

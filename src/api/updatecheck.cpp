@@ -87,6 +87,15 @@ RequestError CheckClientUpdateRequest(const QUuid& uuid, QByteArray& response, c
     curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, &WriteCallback);
     curl_easy_setopt(handle.get(), CURLOPT_WRITEDATA, &context);
     curl_easy_setopt(handle.get(), CURLOPT_TIMEOUT, 5L);
+    // The check runs at start-up; quitting while the service is slow to answer
+    // must not wait for the time-out, so the abort flag is polled while idle too.
+    ProgressRecord progress;
+    progress.uuid = uuid;
+    progress.abortFlag = abortFlag;
+    progress.handle = handle.get();
+    curl_easy_setopt(handle.get(), CURLOPT_XFERINFOFUNCTION, &XferInfoCallback);
+    curl_easy_setopt(handle.get(), CURLOPT_XFERINFODATA, &progress);
+    curl_easy_setopt(handle.get(), CURLOPT_NOPROGRESS, 0L);
 
     const RequestError result = PerformLogged(handle.get(), kUpdateTag, uuid, errorText);
     return result;
@@ -94,6 +103,11 @@ RequestError CheckClientUpdateRequest(const QUuid& uuid, QByteArray& response, c
 
 RequestError ParseCheckClientUpdateResponse(const QByteArray& response, ClientUpdateInfo& info)
 {
+    QString strictError;
+    if (!StrictJsonCheck(response, &strictError)) {
+        qCCritical(apiLog).noquote() << kUpdateTag << "ParseJsonError:" << ClipForLog(strictError, 200);
+        return ParseJsonFailed;
+    }
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(response, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
@@ -115,7 +129,8 @@ RequestError ParseCheckClientUpdateResponse(const QByteArray& response, ClientUp
         info.code = code.toInt();
         info.message = message.toString();
         info.success = root.value(QLatin1String("success")).toBool();
-        qCWarning(apiLog).noquote() << kUpdateTag << "ApiReturnFailed:" << QString::fromUtf8(response);
+        qCWarning(apiLog).noquote() << kUpdateTag
+                                    << "ApiReturnFailed:" << ClipForLog(QString::fromUtf8(response));
         return ApiReturnFailed;
     }
     info.status = true;

@@ -78,7 +78,7 @@ RequestError ParseCover(const char* tag, const QByteArray& response, CoverResult
     const QJsonValue data = root.value(QLatin1String("data"));
     if (!data.isObject()) {
         qCCritical(apiLog).noquote() << tag << "ApiError:"
-                                     << "data field is not object in request" << result.requestId;
+                                     << "data field is not object in request" << ClipForLog(result.requestId);
         return ApiError;
     }
     const QJsonObject object = data.toObject();
@@ -117,14 +117,15 @@ RequestError ParseListVideoResponse(const QByteArray& response, ListVideoResult&
     const QJsonValue dataValue = root.value(QLatin1String("data"));
     if (!dataValue.isObject()) {
         qCCritical(apiLog).noquote() << kListTag << "ApiError:"
-                                     << "data field is not object in request" << result.requestId;
+                                     << "data field is not object in request" << ClipForLog(result.requestId);
         return ApiError;
     }
     const QJsonObject data = dataValue.toObject();
     const QJsonValue contents = data.value(QLatin1String("contents"));
     if (!contents.isArray()) {
         qCCritical(apiLog).noquote() << kListTag << "ApiError:"
-                                     << "data.contents is not array in request" << result.requestId;
+                                     << "data.contents is not array in request"
+                                     << ClipForLog(result.requestId);
         return ApiError;
     }
     result.pageNumber = U64(data, "pageNumber");
@@ -163,7 +164,7 @@ RequestError ParseGetVideoInfoResponse(const QByteArray& response, VideoInfosRes
     const QJsonValue dataValue = root.value(QLatin1String("data"));
     if (!dataValue.isArray()) {
         qCCritical(apiLog).noquote() << kInfoTag << "ApiError:"
-                                     << "data field is not array in request" << result.requestId;
+                                     << "data field is not array in request" << ClipForLog(result.requestId);
         return ApiError;
     }
 

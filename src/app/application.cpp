@@ -4,6 +4,7 @@
 #include "app/config.h"
 #include "app/legacyaccounts.h"
 #include "app/paths.h"
+#include "app/version.h"
 #include "model/categorytreemodel.h"
 #include "model/videotablemodel.h"
 #include "storage/dbmanager.h"
@@ -11,6 +12,9 @@
 #include "ui/resources.h"
 #include "ui/shell/logindialog.h"
 #include "ui/shell/mainwindow.h"
+#include "ui/shell/mainwindowtitlewidget.h"
+#include "ui/shell/preferencedialog.h"
+#include "ui/shell/updatedialog.h"
 #include "upload/sdkmanager.h"
 
 #include <QDateTime>
@@ -32,7 +36,7 @@ std::atomic<bool> g_stopped{false};
 
 Application::Application(Config& config, int& argc, char** argv) : QApplication(argc, argv), config_(&config)
 {
-    setApplicationVersion(QStringLiteral("2.4.2"));
+    setApplicationVersion(QString::fromLatin1(orvane::kVersionText));
     InitOrvaneResources();
     connect(this, &QCoreApplication::aboutToQuit, this, &Application::Stop);
 
@@ -187,10 +191,43 @@ bool Application::StoreLegacyUser(const QString& account, const QString& passwor
 
 void Application::OnAboutToAppStop()
 {
-    if (!StartupVersionCheckRunning())
-        return;
-    stopping_ = true;
+    if (StartupVersionCheckRunning())
+        *stopping_ = true;
+    // Update checks and downloads of the update dialog end here too: the
+    // transport they use is cleaned up further down the stop sequence.
     WaitForStartupVersionCheck();
+}
+
+void Application::OfferAutoUpdate()
+{
+    if (autoUpdateOffered_ || startupCheckResult_ != UpdateDialog::HasNewerVersion || !mainWindow_ ||
+        !mainWindow_->isVisible())
+        return;
+    if (!config_->value(QStringLiteral("Application"), QStringLiteral("autoUpdate")).toBool())
+        return;
+    autoUpdateOffered_ = true;
+    UpdateDialog::ShowNewVersion(config_, mainWindow_);
+}
+
+void Application::ShowPreferenceDialog()
+{
+    if (preferenceDialog_) {
+        preferenceDialog_->activateWindow();
+        preferenceDialog_->raise();
+        return;
+    }
+    PreferenceDialog::Hooks hooks;
+    hooks.initNetWorkManager = [this]() { return InitNetWorkManager(); };
+    hooks.applyUploadSettings = [this]() { return ApplyUploadSettings(); };
+    preferenceDialog_ = new PreferenceDialog(*config_, hooks, nullptr);
+    preferenceDialog_->setAttribute(Qt::WA_DeleteOnClose);
+    preferenceDialog_->SetToastWindow(mainWindow_);
+    preferenceDialog_->show();
+}
+
+void Application::ShowUpdateDialog()
+{
+    UpdateDialog::ShowUpdateDialog(config_, mainWindow_);
 }
 
 // Service hooks: filled in as the database, accounts, upload manager, models,
@@ -206,6 +243,8 @@ void Application::OpenDatabase()
 void Application::CreateAccountManager()
 {
     accountManager_ = new AccountManager(this);
+    // The command-line uploader must not drive the same account's uploads at once.
+    accountManager_->setExclusive(true);
 }
 
 void Application::PushProxySettings(int type, const QString& host, uint port, const QString& user,
@@ -253,20 +292,34 @@ void Application::ShowMainWindow()
     if (desktop_)
         desktop_->AttachMainWindow(mainWindow_);
     connect(mainWindow_, &QObject::destroyed, this, [this]() { mainWindow_ = nullptr; });
+    connect(mainWindow_->titleWidget(), &MainWindowTitleWidget::SignalOpenPreferences, this,
+            &Application::ShowPreferenceDialog);
+    connect(mainWindow_->titleWidget(), &MainWindowTitleWidget::SignalCheckForUpdates, this,
+            &Application::ShowUpdateDialog);
     mainWindow_->show();
+    OfferAutoUpdate();
 }
 
 void Application::StartStartupVersionCheck()
 {
-    emit SignalStartupLoadingFinish();
+    startupCheck_ =
+        UpdateDialog::StartCheckVersion(stopping_, [this](UpdateDialog::CheckVersionResult result) {
+            startupCheckResult_ = result;
+            startupCheck_.reset();
+            emit SignalStartupLoadingFinish();
+            OfferAutoUpdate();
+        });
 }
 
 bool Application::StartupVersionCheckRunning() const
 {
-    return false;
+    return startupCheck_ != nullptr;
 }
 
-void Application::WaitForStartupVersionCheck() {}
+void Application::WaitForStartupVersionCheck()
+{
+    UpdateDialog::AbortAndWaitForWorkers();
+}
 
 void Application::DeleteWindows()
 {
@@ -274,6 +327,8 @@ void Application::DeleteWindows()
     desktop_ = nullptr;
     delete loginDialog_;
     delete mainWindow_;
+    delete preferenceDialog_;
+    delete UpdateDialog::Current();
 }
 
 void Application::WaitForModelTasksAndDeleteModels()

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <atomic>
+#include <memory>
 
 class Config;
 class CategoryTreeModel;
@@ -14,6 +15,7 @@ class VideoTableModel;
 class AccountManager;
 class LoginDialog;
 class MainWindow;
+class PreferenceDialog;
 class DesktopShell;
 
 class Application : public QApplication
@@ -51,6 +53,10 @@ public:
     // Tray, notifications, post-upload action, files from a second start.
     DesktopShell* desktopShell() const { return desktop_; }
 
+    // The preferences (one at a time) and the update dialog with a new check.
+    void ShowPreferenceDialog();
+    void ShowUpdateDialog();
+
 signals:
     void SignalStartupLoadingFinish();
     void SignalAboutToAppStop();
@@ -79,6 +85,9 @@ private:
     void ShutdownUploadManager();
 
     void OnAboutToAppStop();
+    // Opens the update dialog on its new-version page when the start-up check
+    // found one, automatic updates are on and the main window is up.
+    void OfferAutoUpdate();
 
     CategoryTreeModel* categoryTreeModel_ = nullptr;
     VideoTableModel* videoTableModel_ = nullptr;
@@ -88,6 +97,11 @@ private:
     AccountManager* accountManager_ = nullptr;
     DesktopShell* desktop_ = nullptr;
     // Abort flag of the start-up version check, read by its worker thread.
-    std::atomic<bool> stopping_{false};
+    std::shared_ptr<std::atomic<bool>> stopping_ = std::make_shared<std::atomic<bool>>(false);
+    // The running start-up check; null once it has ended.
+    std::shared_ptr<QObject> startupCheck_;
+    int startupCheckResult_ = -1;
+    bool autoUpdateOffered_ = false;
+    QPointer<PreferenceDialog> preferenceDialog_;
     bool curlInitialized_ = false;
 };

@@ -54,6 +54,9 @@ void Config::SetGlobal(Config* config)
 QVariant Config::value(const QString& group, const QString& key) const
 {
     const QString combined = CombinedKey(group, key);
+    const auto overridden = overrides_.constFind(combined);
+    if (overridden != overrides_.constEnd())
+        return *overridden;
     IniFile ini(path_);
     if (ini->contains(combined))
         return ini->value(combined);
@@ -103,6 +106,11 @@ void Config::remove(const QString& rawKey)
 void Config::setDefault(const QString& group, const QString& key, const QVariant& value)
 {
     defaults_.insert(CombinedKey(group, key), value);
+}
+
+void Config::setOverride(const QString& group, const QString& key, const QVariant& value)
+{
+    overrides_.insert(CombinedKey(group, key), value);
 }
 
 void Config::removeDefault(const QString& group, const QString& key)

@@ -29,6 +29,9 @@ public:
     void remove(const QString& group, const QString& key);
     void remove(const QString& rawKey);
     void setDefault(const QString& group, const QString& key, const QVariant& value);
+    // A value for this process only, in front of the file and never written
+    // to it (command-line options). Set before other threads read settings.
+    void setOverride(const QString& group, const QString& key, const QVariant& value);
     void removeDefault(const QString& group, const QString& key);
     void removeDefaults(const QString& prefix);
     void clear();
@@ -42,4 +45,5 @@ public:
 private:
     QString path_;
     QMap<QString, QVariant> defaults_;
+    QMap<QString, QVariant> overrides_;
 };

@@ -8,6 +8,7 @@ static void InitImageResources()
     Q_INIT_RESOURCE(image);
     Q_INIT_RESOURCE(shell);
     Q_INIT_RESOURCE(transfer);
+    Q_INIT_RESOURCE(videoedit);
 }
 
 void InitOrvaneResources()

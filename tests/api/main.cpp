@@ -5,6 +5,7 @@
 
 #include "tst_apiclient.h"
 #ifdef ORVANE_HAVE_PLATFORM_SERVER
+#include "tst_apihostile.h"
 #include "tst_apiserver.h"
 #endif
 
@@ -76,6 +77,10 @@ int main(int argc, char** argv)
     {
         ApiServerTest server;
         status |= Run(server, functions, argc, argv);
+    }
+    {
+        ApiHostileTest hostile;
+        status |= Run(hostile, functions, argc, argv);
     }
 #endif
     curl_global_cleanup();

@@ -172,6 +172,10 @@ void ApiClientTest::envelopes_data()
     QTest::newRow("unknown code") << QByteArray(
                                          R"({"code":400,"status":"error","error":{"code":777,"desc":"?"}})")
                                   << int(ApiReturnFailed) << 777 << QStringLiteral("ApiReturnFailed");
+    // Refused before parsing: the toolkit's parser would leak the first value.
+    QTest::newRow("duplicate key")
+        << QByteArray(R"({"code":200,"status":"success","error":null,"data":{},"data":{}})")
+        << int(ParseJsonFailed) << 0 << QStringLiteral("InternalError");
     QTest::newRow("html") << QByteArray("<html><body>502 Bad Gateway</body></html>") << int(ParseJsonFailed)
                           << 0 << QStringLiteral("InternalError");
 }

@@ -3,6 +3,7 @@
 
 #include "httpclient.h"
 #include "serverfixture.h"
+#include "testsupport.h"
 
 #include "orvane/shared_constants.h"
 
@@ -39,43 +40,6 @@ QSet<QString> KeySet(const QJsonObject& o)
 {
     const QStringList keys = o.keys();
     return QSet<QString>(keys.begin(), keys.end());
-}
-
-quint32 Crc32(const QByteArray& data)
-{
-    quint32 crc = 0xffffffffu;
-    for (char ch : data) {
-        crc ^= quint8(ch);
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
-// A PNG of the given size, padded with a private ancillary chunk to exactly
-// `bytes` bytes (decoders skip such chunks).
-QByteArray PaddedPng(int width, int height, qint64 bytes = 0)
-{
-    QImage img(width, height, QImage::Format_RGB32);
-    img.fill(QColor(30, 120, 200));
-    QByteArray png;
-    QBuffer buf(&png);
-    buf.open(QIODevice::WriteOnly);
-    img.save(&buf, "PNG");
-    if (bytes <= 0)
-        return png;
-    const int iend = png.size() - 12;
-    const qint64 pad = bytes - png.size() - 12;
-    if (pad < 0)
-        return QByteArray();
-    QByteArray chunk(4, '\0');
-    qToBigEndian(quint32(pad), chunk.data());
-    QByteArray typeAndData = "orVp" + QByteArray(int(pad), 'x');
-    chunk += typeAndData;
-    QByteArray crc(4, '\0');
-    qToBigEndian(Crc32(typeAndData), crc.data());
-    chunk += crc;
-    return png.left(iend) + chunk + png.mid(iend);
 }
 
 QString UpdateSign(const QMap<QString, QString>& p)

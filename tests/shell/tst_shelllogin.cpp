@@ -524,7 +524,7 @@ void TstShellLogin::exitWithRunningUploadAsksAndPauses()
     auto* startAll = settings->findChild<MenuEntryWidget*>(QStringLiteral("startAllBtn"));
     auto* suspendAll = settings->findChild<MenuEntryWidget*>(QStringLiteral("suspendAllBtn"));
     QVERIFY(startAll && suspendAll);
-    QVERIFY(!settings->findChild<MenuEntryWidget*>(QStringLiteral("preferencesBtn"))->isEnabled());
+    QVERIFY(settings->findChild<MenuEntryWidget*>(QStringLiteral("preferencesBtn"))->isEnabled());
     QTest::mouseClick(startAll, Qt::LeftButton);
     QVERIFY(!uploads->anyUploading()); // queued: runs once the menu's click has been handled
     QTRY_VERIFY(uploads->anyUploading());

@@ -51,8 +51,19 @@ void Log::Write(LogLevel level, const std::string& message)
     if (!file_)
         return;
     std::fprintf(file_, "%s.%03ld [%s] [%05zu] %s\n", stamp, static_cast<long>(tv.tv_usec / 1000), tag, tid,
-                 message.c_str());
+                 ClipForLog(message, 4096).c_str());
     std::fflush(file_);
+}
+
+std::string ClipForLog(const std::string& text, size_t max)
+{
+    if (text.size() <= max)
+        return text;
+    // Cut on a UTF-8 character boundary so that the log stays valid text.
+    size_t cut = max;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return text.substr(0, cut) + "... (" + std::to_string(text.size()) + " bytes in all)";
 }
 
 void LogError(const std::string& message)

@@ -38,6 +38,9 @@ private:
 };
 
 void LogError(const std::string& message);
+// Server-provided text for a log line or a result: at most `max` bytes, with
+// the full length noted when cut.
+std::string ClipForLog(const std::string& text, size_t max = 2048);
 void LogInfo(const std::string& message);
 void LogDebug(const std::string& message);
 

@@ -12,6 +12,7 @@ struct HttpClient::Transfer
     HttpResponse* response = nullptr;
     std::unique_ptr<RateBucket> bucket;
     bool paused = false;
+    bool headerEnded = false; // the blank line after the last header block arrived
     const std::atomic<int>* stop = nullptr;
 };
 
@@ -55,29 +56,38 @@ size_t HttpClient::OnRead(char* buf, size_t size, size_t n, void* user)
     return static_cast<size_t>(got);
 }
 
-size_t HttpClient::OnHeader(char* buf, size_t size, size_t n, void* user)
+void TakeHeaderLine(const char* buf, size_t len, HttpResponse* response, bool* ended)
 {
-    auto* t = static_cast<Transfer*>(user);
-    const size_t len = size * n;
     std::string line(buf, len);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
         line.pop_back();
     if (line.compare(0, 5, "HTTP/") == 0) {
         // A new response (after a proxy's CONNECT or an interim answer).
-        t->response->headers.clear();
-        return len;
+        response->headers.clear();
+        *ended = false;
+        return;
+    }
+    if (line.empty()) {
+        *ended = true;
+        return;
     }
     const auto colon = line.find(':');
     if (colon == std::string::npos)
-        return len;
+        return;
     std::string name = line.substr(0, colon);
     std::transform(name.begin(), name.end(), name.begin(),
                    [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
     size_t v = colon + 1;
     while (v < line.size() && (line[v] == ' ' || line[v] == '\t'))
         ++v;
-    t->response->headers[name] = line.substr(v);
-    return len;
+    response->headers[name] = line.substr(v);
+}
+
+size_t HttpClient::OnHeader(char* buf, size_t size, size_t n, void* user)
+{
+    auto* t = static_cast<Transfer*>(user);
+    TakeHeaderLine(buf, size * n, t->response, &t->headerEnded);
+    return size * n;
 }
 
 size_t HttpClient::OnWrite(char* buf, size_t size, size_t n, void* user)
@@ -214,7 +224,12 @@ HttpResponse HttpClient::Perform(HttpRequest& request)
     curl_multi_remove_handle(multi_, easy_);
     if (stop_.load() != 0 && response.curl != CURLE_OK)
         response.stopped = true;
-    if (response.curl == CURLE_OK) {
+    if (response.curl == CURLE_OK && !t.headerEnded) {
+        // libcurl takes a connection closed mid-headers as a complete answer;
+        // it is a dropped connection like any other.
+        response.curl = CURLE_RECV_ERROR;
+        response.error = "the connection closed in the middle of the answer's headers";
+    } else if (response.curl == CURLE_OK) {
         curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &response.status);
     } else {
         response.error = curl_easy_strerror(response.curl);
@@ -242,6 +257,34 @@ std::string HttpClient::ResolveUrl(const std::string& base, const std::string& r
     std::string result(out);
     curl_free(out);
     return result;
+}
+
+bool HttpClient::SameOrigin(const std::string& a, const std::string& b)
+{
+    struct Origin
+    {
+        std::string scheme, host, port;
+    };
+    auto parse = [](const std::string& url, Origin* o) {
+        std::unique_ptr<CURLU, void (*)(CURLU*)> u(curl_url(), &curl_url_cleanup);
+        if (!u || curl_url_set(u.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK)
+            return false;
+        const std::pair<CURLUPart, std::string*> parts[] = {
+            {CURLUPART_SCHEME, &o->scheme}, {CURLUPART_HOST, &o->host}, {CURLUPART_PORT, &o->port}};
+        for (const auto& [part, out] : parts) {
+            char* text = nullptr;
+            if (curl_url_get(u.get(), part, &text, CURLU_DEFAULT_PORT) != CURLUE_OK)
+                return false;
+            *out = text;
+            curl_free(text);
+            std::transform(out->begin(), out->end(), out->begin(), [](char c) {
+                return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            });
+        }
+        return true;
+    };
+    Origin x, y;
+    return parse(a, &x) && parse(b, &y) && x.scheme == y.scheme && x.host == y.host && x.port == y.port;
 }
 
 } // namespace orvup

@@ -44,6 +44,10 @@ struct HttpResponse
     std::string Header(const std::string& lowerName) const;
 };
 
+// Takes one header line of an answer (as libcurl hands it over, with its line
+// end) into response; `ended` tells whether the header block is complete.
+void TakeHeaderLine(const char* buf, size_t len, HttpResponse* response, bool* ended);
+
 class HttpClient
 {
 public:
@@ -57,6 +61,9 @@ public:
     // Resolves a possibly relative reference (such as a Location header)
     // against an absolute URL.
     static std::string ResolveUrl(const std::string& base, const std::string& ref);
+    // Whether two absolute URLs share scheme, host and port (default ports
+    // filled in). A server may only send the client to its own service.
+    static bool SameOrigin(const std::string& a, const std::string& b);
 
 private:
     struct Transfer;

@@ -1,5 +1,6 @@
 #include "upload.h"
 
+#include "answers.h"
 #include "fileinfo.h"
 #include "http.h"
 #include "orv_uploader.h"
@@ -43,39 +44,6 @@ struct Fd
     Fd& operator=(const Fd&) = delete;
 };
 
-std::string Lower(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
-    return s;
-}
-
-bool ListContains(const std::string& list, const std::string& item)
-{
-    std::stringstream ss(list);
-    std::string part;
-    while (std::getline(ss, part, ',')) {
-        part.erase(0, part.find_first_not_of(" \t"));
-        part.erase(part.find_last_not_of(" \t") + 1);
-        if (Lower(part) == item)
-            return true;
-    }
-    return false;
-}
-
-bool ParseInt64(const std::string& text, int64_t* value)
-{
-    if (text.empty())
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    const long long v = std::strtoll(text.c_str(), &end, 10);
-    if (errno != 0 || !end || *end != '\0' || v < 0)
-        return false;
-    *value = v;
-    return true;
-}
-
 std::string Crc64Hex(uint64_t crc)
 {
     char buf[17];
@@ -98,28 +66,6 @@ int RetryLimitSeconds()
             return n;
     }
     return 300;
-}
-
-// Platform errors ride in two response headers; a plain server sends neither.
-bool PlatformError(const HttpResponse& r, Outcome* out)
-{
-    const std::string codeText = r.Header("orv-error-code");
-    const std::string desc = r.Header("orv-error-desc");
-    if (codeText.empty() && desc.empty())
-        return false;
-    const int code = std::atoi(codeText.c_str());
-    if (desc.find("Crc64Mismatch") != std::string::npos) {
-        *out = {ORV_ERR_CRC64_MISMATCH, "CRC64 mismatch: the stored file differs from the local file"};
-    } else if (desc.find("CapacityOverLimit") != std::string::npos) {
-        *out = {ORV_ERR_NO_SPACE, "CapacityOverLimit: " + desc};
-    } else if (code > 0) {
-        *out = {code + ORV_PLATFORM_CODE_BASE, desc};
-    } else if (desc.find("TokenError") != std::string::npos) {
-        *out = {ORV_ERR_TOKEN, desc};
-    } else {
-        *out = {ORV_ERR_ACCESS_DENIED, desc.empty() ? std::string("AccessDenied") : desc};
-    }
-    return true;
 }
 
 enum class Verdict
@@ -151,6 +97,7 @@ private:
     void Terminate();
     Verdict Classify(const HttpResponse& r, const char* what, Outcome* out);
     bool Backoff();
+    void NoteServerOffset(int64_t offset);
     bool EnsureCrcAt(int64_t offset, Outcome* out);
     void AdvanceCrc(const char* data, size_t size);
     void SaveNow();
@@ -184,6 +131,9 @@ private:
     int readFailCode_ = 0;
     int attempt_ = 0;
     int64_t lastProgressNs_ = 0;
+    // The highest offset the server acknowledged for the current upload URL;
+    // only its growth counts as progress.
+    int64_t serverOffset_ = 0;
     Outcome lastTransient_;
 };
 
@@ -382,6 +332,15 @@ Verdict Run::Classify(const HttpResponse& r, const char* what, Outcome* out)
     return Verdict::Fail;
 }
 
+void Run::NoteServerOffset(int64_t offset)
+{
+    if (offset <= serverOffset_)
+        return;
+    serverOffset_ = offset;
+    attempt_ = 0;
+    lastProgressNs_ = MonotonicNs();
+}
+
 bool Run::Backoff()
 {
     static const int kDelays[] = {0, 1, 3, 5, 10};
@@ -430,7 +389,8 @@ Outcome Run::Prepare()
 
     UploadState saved;
     if (LoadState(settings_.cacheDir, p_.vid, &saved) && saved.userId == settings_.userId &&
-        saved.serviceUrl == settings_.serviceUrl && saved.file == file_) {
+        saved.serviceUrl == settings_.serviceUrl && saved.file == file_ &&
+        HttpClient::SameOrigin(saved.uploadUrl, base_)) {
         state_ = saved;
         cps_ = saved.checkpoints;
         std::sort(cps_.begin(), cps_.end());
@@ -524,7 +484,15 @@ Verdict Run::Create(Outcome* out)
         *out = {ORV_ERR_PROTOCOL, "http response parse error: the creation answer has no usable Location"};
         return Verdict::Fail;
     }
+    if (!HttpClient::SameOrigin(url, base_)) {
+        // The file goes to the configured service only, never where an answer points.
+        *out = {ORV_ERR_PROTOCOL,
+                "http response parse error: the creation answer points to another server (" +
+                    ClipForLog(url, 256) + ")"};
+        return Verdict::Fail;
+    }
     state_.uploadUrl = url;
+    serverOffset_ = 0;
     cps_.clear();
     crcPos_ = 0;
     crcVal_ = 0;
@@ -656,7 +624,13 @@ Verdict Run::Patch(int64_t offset, Outcome* out, int64_t* newOffset)
         *out = {code, DescribeCode(code)};
         return Verdict::Fail;
     }
-    if (r.curl == CURLE_OK && (r.status == 409 || r.status == 460 || r.status == 404 || r.status == 410)) {
+    if (r.curl == CURLE_OK && r.status == 409) {
+        // The offsets disagree; the next round reads the server's offset. A
+        // server that keeps answering this is retried like a failing one.
+        *out = {ORV_ERR_SERVER, "InternalError: the server keeps refusing the upload offset (409)"};
+        return Verdict::Retry;
+    }
+    if (r.curl == CURLE_OK && (r.status == 460 || r.status == 404 || r.status == 410)) {
         *newOffset = -r.status; // the caller decides
         return Verdict::Ok;
     }
@@ -666,6 +640,11 @@ Verdict Run::Patch(int64_t offset, Outcome* out, int64_t* newOffset)
     if (!ParseInt64(r.Header("upload-offset"), newOffset) || *newOffset < offset || *newOffset > file_.size) {
         *out = {ORV_ERR_PROTOCOL, "http response parse error: PATCH answer without a valid Upload-Offset"};
         return Verdict::Fail;
+    }
+    if (*newOffset == offset) {
+        // Accepted, yet nothing stored: no progress, so wait and retry.
+        *out = {ORV_ERR_SERVER, "InternalError: the server accepts the data but its offset does not move"};
+        return Verdict::Retry;
     }
     return Verdict::Ok;
 }
@@ -711,7 +690,8 @@ Outcome Run::Execute()
     int resends = 0;
     bool optionsDone = false;
     bool precheckDone = false;
-    bool fresh = false; // just created: the offset is 0 without asking
+    bool fresh = false;    // just created: the offset is 0 without asking
+    int64_t readBack = -1; // the server's offset read after a failed PATCH
     for (;;) {
         if (stop_.load() != kRunOn)
             return Stopped();
@@ -739,9 +719,14 @@ Outcome Run::Execute()
         } else {
             if (fresh)
                 offset = 0;
+            else if (readBack >= 0)
+                offset = readBack;
             else
                 v = Head(&out, &offset);
             fresh = false;
+            readBack = -1;
+            if (v == Verdict::Ok && offset >= 0)
+                NoteServerOffset(offset);
             if (v == Verdict::Ok && offset < 0) {
                 if (++restarts > kMaxRestarts)
                     return {ORV_ERR_UPLOAD_NOT_EXIST,
@@ -772,15 +757,20 @@ Outcome Run::Execute()
                         RemoveState(settings_.cacheDir, p_.vid);
                         continue;
                     }
-                    if (newOffset == -409)
-                        continue; // the HEAD of the next round tells the offset
-                    if (newOffset > offset) {
-                        attempt_ = 0;
-                        lastProgressNs_ = MonotonicNs();
-                        resends = 0;
-                    }
+                    NoteServerOffset(newOffset);
+                    resends = 0;
                     Report(newOffset, true);
                     continue;
+                }
+                if (v == Verdict::Retry) {
+                    // Part of the body may have been stored before the failure:
+                    // ask, so that bytes that arrived count as progress.
+                    Outcome ignored;
+                    int64_t now = -1;
+                    if (Head(&ignored, &now) == Verdict::Ok && now >= 0) {
+                        NoteServerOffset(now);
+                        readBack = now;
+                    }
                 }
             } else if (v == Verdict::Ok) {
                 // Every byte is on the server. Make sure they are still the
@@ -839,7 +829,9 @@ Outcome DeleteUpload(const std::string& vid, const std::atomic<int>& stop)
 {
     const SettingsSnapshot settings = Settings::Instance().Snapshot();
     UploadState state;
-    if (!LoadState(settings.cacheDir, vid, &state) || state.uploadUrl.empty()) {
+    if (!LoadState(settings.cacheDir, vid, &state) || state.uploadUrl.empty() ||
+        !HttpClient::SameOrigin(state.uploadUrl, settings.serviceUrl)) {
+        // Nothing of ours to delete on a server we did not choose.
         RemoveState(settings.cacheDir, vid);
         return {0, std::string()};
     }

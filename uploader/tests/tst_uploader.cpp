@@ -4,6 +4,8 @@
 #include "orv_uploader.h"
 #include "tusserver.h"
 
+#include <httplib.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -595,6 +597,96 @@ private slots:
         qunsetenv("ORV_UPLOADER_RETRY_LIMIT_SECONDS");
         QCOMPARE(rc, static_cast<int>(ORV_ERR_CONNECTION));
         QVERIFY(h.rec.resultDescs.back().contains("ConnectionTimeout"));
+    }
+
+    // Each hostile answer ends the run with an error after a bounded number of
+    // requests; nothing is sent to, or remembered of, another server.
+    void hostileAnswers_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<int>("code");
+        QTest::newRow("foreign Location") << "foreign" << int(ORV_ERR_PROTOCOL);
+        QTest::newRow("PATCH accepted, offset unmoved") << "stuck" << int(ORV_ERR_SERVER);
+        QTest::newRow("endless 409") << "409" << int(ORV_ERR_SERVER);
+        QTest::newRow("offset beyond the file") << "beyond" << int(ORV_ERR_PROTOCOL);
+    }
+    void hostileAnswers()
+    {
+        QFETCH(QString, mode);
+        QFETCH(int, code);
+        qputenv("ORV_UPLOADER_RETRY_LIMIT_SECONDS", "2");
+        TusTestServer foreign(tmp_.filePath("foreign"));
+        std::atomic<int> foreignRequests{0}, patches{0};
+        foreign.SetAnswerHook([&](const httplib::Request&, httplib::Response&) {
+            foreignRequests++;
+            return false;
+        });
+        const std::string foreignUrl = foreign.BaseUrl().toStdString() + "/tus/files/abc";
+        server_->SetAnswerHook([&](const httplib::Request& req, httplib::Response& res) {
+            res.set_header("Tus-Resumable", "1.0.0");
+            if (mode == "foreign" && req.method == "POST") {
+                res.status = 201;
+                res.set_header("Location", foreignUrl);
+                return true;
+            }
+            if (req.method != "PATCH" || mode == "foreign")
+                return false;
+            patches++;
+            res.status = mode == "409" ? 409 : 204;
+            const qint64 at = QByteArray::fromStdString(req.get_header_value("Upload-Offset")).toLongLong();
+            res.set_header("Upload-Offset", std::to_string(mode == "beyond" ? at + (1 << 30) : at));
+            return true;
+        });
+        const QString path = NewFile(64 * 1024);
+        Handle h;
+        QCOMPARE(h.Bind(path), 0);
+        QCOMPARE(ORVUploaderStart(h.h), 0);
+        const int rc = h.rec.WaitResult(20000);
+        server_->SetAnswerHook(nullptr);
+        qunsetenv("ORV_UPLOADER_RETRY_LIMIT_SECONDS");
+        QCOMPARE(rc, code);
+        QVERIFY2(patches.load() <= 10, qPrintable(QString::number(patches.load())));
+        QCOMPARE(foreignRequests.load(), 0);
+        QFile state(cache_ + "/" + h.Vid() + ".orvup");
+        if (state.open(QIODevice::ReadOnly))
+            QVERIFY(!state.readAll().contains(QByteArray::fromStdString(foreignUrl)));
+    }
+
+    // Connections that break mid-answer or mid-body are retried; bytes the
+    // server kept count as progress, so a link that keeps dropping while the
+    // upload advances never reaches the give-up window.
+    void brokenConnections_data()
+    {
+        QTest::addColumn<bool>("cutHeader");
+        QTest::addColumn<int>("drops");
+        QTest::newRow("header block cut") << true << 0;
+        QTest::newRow("drops with progress") << false << 10;
+    }
+    void brokenConnections()
+    {
+        QFETCH(bool, cutHeader);
+        QFETCH(int, drops);
+        qputenv("ORV_UPLOADER_RETRY_LIMIT_SECONDS", "2");
+        TcpRelay relay(server_->Port());
+        ORVSetSdkServiceUrl(QStringLiteral("http://127.0.0.1:%1").arg(relay.Port()).toUtf8().constData());
+        if (cutHeader) {
+            // A failed PATCH makes the library ask for the offset; that answer
+            // stops in the middle of its headers.
+            server_->FailNext("PATCH", 503, 1);
+            relay.CutAnswerAfter("HEAD ", 40, 1);
+        }
+        if (drops > 0)
+            relay.DropAfter(1024 * 1024, drops);
+        const QString path = NewFile(drops > 0 ? 12 * 1024 * 1024 : 300 * 1024);
+        Handle h;
+        QCOMPARE(h.Bind(path), 0);
+        QCOMPARE(ORVUploaderStart(h.h), 0);
+        const int rc = h.rec.WaitResult(60000);
+        UseServer(server_.get());
+        qunsetenv("ORV_UPLOADER_RETRY_LIMIT_SECONDS");
+        QCOMPARE(rc, 0);
+        QVERIFY2(relay.Drops() >= drops / 2, qPrintable(QString::number(relay.Drops())));
+        QVERIFY(SameContent(LastCompleted().storedFilePath, path));
     }
 
     void plainTusServer()

@@ -97,6 +97,8 @@ TusTestServer::TusTestServer(const QString& storageDir, bool platformAdditions, 
         if (const int ms = latencyMs_.load())
             std::this_thread::sleep_for(std::chrono::milliseconds(ms));
         std::lock_guard<std::mutex> lock(faultMutex_);
+        if (hook_ && hook_(req, res))
+            return httplib::Server::HandlerResponse::Handled;
         if (faultCount_.load() > 0 && req.method == faultMethod_) {
             faultCount_.fetch_sub(1);
             res.status = faultStatus_;
@@ -133,6 +135,12 @@ void TusTestServer::FailNext(const std::string& method, int status, int count)
     faultCount_.store(count);
 }
 
+void TusTestServer::SetAnswerHook(AnswerHook hook)
+{
+    std::lock_guard<std::mutex> lock(faultMutex_);
+    hook_ = std::move(hook);
+}
+
 TcpRelay::TcpRelay(int targetPort) : target_(targetPort)
 {
     listenFd_ = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -164,6 +172,13 @@ void TcpRelay::DropAfter(qint64 clientBytes, int connections)
 {
     dropAfter_.store(clientBytes);
     dropConnections_.store(connections);
+}
+
+void TcpRelay::CutAnswerAfter(const QByteArray& requestStart, qint64 answerBytes, int count)
+{
+    cutRequest_ = requestStart;
+    cutAnswerAt_.store(answerBytes);
+    cutsLeft_.store(count);
 }
 
 void TcpRelay::AcceptLoop()
@@ -198,6 +213,7 @@ void TcpRelay::Pump(int client, int upstream)
         dropConnections_.fetch_sub(1);
         cutAt = dropAfter_.load();
     }
+    qint64 answerLeft = -1; // bytes of the current answer still to pass before the cut
     char buf[65536];
     bool open = true;
     while (open && !stop_.load()) {
@@ -221,9 +237,21 @@ void TcpRelay::Pump(int client, int upstream)
             }
             if (i == 0)
                 fromClient += n;
+            if (i == 0 && cutsLeft_.load() > 0 &&
+                QByteArray::fromRawData(buf, int(n)).startsWith(cutRequest_)) {
+                cutsLeft_.fetch_sub(1);
+                answerLeft = cutAnswerAt_.load();
+            }
+            ssize_t pass = n;
+            if (i == 1 && answerLeft >= 0) {
+                pass = static_cast<ssize_t>(std::min<qint64>(n, answerLeft));
+                answerLeft -= pass;
+                if (answerLeft == 0)
+                    open = false; // after passing what is left
+            }
             ssize_t done = 0;
-            while (done < n) {
-                const ssize_t w = ::send(to, buf + done, static_cast<size_t>(n - done), MSG_NOSIGNAL);
+            while (done < pass) {
+                const ssize_t w = ::send(to, buf + done, static_cast<size_t>(pass - done), MSG_NOSIGNAL);
                 if (w <= 0) {
                     open = false;
                     break;

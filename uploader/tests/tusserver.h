@@ -11,13 +11,16 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
 
 namespace httplib {
 class Server;
-}
+struct Request;
+struct Response;
+} // namespace httplib
 
 namespace orvtest {
 
@@ -61,6 +64,10 @@ public:
     // before reaching the endpoint.
     void FailNext(const std::string& method, int status, int count = 1);
     int FaultsLeft() const { return faultCount_.load(); }
+    // A hostile mode: the hook sees every request first and answers it itself
+    // by returning true (a wrong Location, an offset that never moves, ...).
+    using AnswerHook = std::function<bool(const httplib::Request&, httplib::Response&)>;
+    void SetAnswerHook(AnswerHook hook);
     // Delay before answering every request.
     void SetLatencyMs(int ms) { latencyMs_.store(ms); }
     // Monotonic time (ns) at which the first PATCH after the last reset arrived.
@@ -80,6 +87,7 @@ private:
     std::string faultMethod_;
     int faultStatus_ = 0;
     std::atomic<int> faultCount_{0};
+    AnswerHook hook_;
 };
 
 // Forwards loopback TCP connections to a target port. It can cut the next
@@ -91,6 +99,9 @@ public:
     ~TcpRelay();
     int Port() const { return port_; }
     void DropAfter(qint64 clientBytes, int connections = 1);
+    // The next `count` answers to requests starting with `requestStart` are
+    // cut after `answerBytes` and the connection closed.
+    void CutAnswerAfter(const QByteArray& requestStart, qint64 answerBytes, int count = 1);
     int Drops() const { return drops_.load(); }
 
 private:
@@ -104,6 +115,9 @@ private:
     std::atomic<qint64> dropAfter_{-1};
     std::atomic<int> dropConnections_{0};
     std::atomic<int> drops_{0};
+    QByteArray cutRequest_;
+    std::atomic<qint64> cutAnswerAt_{-1};
+    std::atomic<int> cutsLeft_{0};
     std::thread acceptThread_;
     std::mutex threadsMutex_;
     std::vector<std::thread> threads_;

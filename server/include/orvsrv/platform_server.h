@@ -27,6 +27,9 @@ struct ServerOptions
     QString updateVersion = QStringLiteral("2.4.3");
     qint64 tusExpirySeconds = 86400;
     bool accessLog = false; // print one line per request (method, path, status) to stderr
+    // A broken certificate for TLS tests: "" (sound), "wrong-host" (issued for
+    // another name), "expired", or "unknown-ca" (signed by a CA other than CaFile()).
+    QString tlsFault;
 };
 
 // One fault rule; every field that is left at its default does nothing.
@@ -43,6 +46,11 @@ struct FaultRule
     qint64 dropResponseAfterBytes = -1; // close the connection after K bytes of the response body
     int dropCount = 1;                  // how many requests the drop rules hit
     qint64 slowBodyBytesPerSec = 0;     // pace the response body
+    // Garbage answers (until removed): "truncated-json", "wrong-types",
+    // "huge-numbers", "deep-nesting", "huge-body" (100 MB), "invalid-utf8",
+    // "huge-text" (a 3 MB error text), "foreign-location", "negative-offset",
+    // "huge-offset".
+    QString garbage;
 };
 
 // One video for SeedVideo; fields left at their defaults get demo values.
@@ -55,6 +63,8 @@ struct VideoSeed
     QString uploader;  // empty: the main account
     qint64 cateId = 0; // 0: the account's top category
 };
+// The garbage kinds FaultRule::garbage knows.
+QStringList GarbageKinds();
 
 class PlatformServer
 {
@@ -78,6 +88,11 @@ public:
     void FlipByteOfNextCompletedUpload();
     // Body bytes the upload endpoint stored since Start (shows what a resume re-sent).
     qint64 UploadBytesReceived() const;
+    // Size and CRC-64 of the bytes stored for an uploaded video; false when
+    // there is no such video.
+    bool StoredVideo(const QString& vid, qint64* size, quint64* crc64) const;
+    // Every "sign" value requests carried since Start (REST, update check, uploads).
+    QStringList ReceivedSigns() const;
 
     // Seeding helpers for tests and benchmarks.
     bool SeedDemo();

@@ -74,14 +74,6 @@ QString Header(const httplib::Request& req, const char* name)
     return QString::fromStdString(req.get_header_value(name));
 }
 
-bool ParseOffset(const std::string& text, qint64* value)
-{
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 18)
-        return false;
-    *value = std::stoll(text);
-    return true;
-}
-
 QString HttpDate(qint64 secs)
 {
     return QLocale::c().toString(QDateTime::fromSecsSinceEpoch(secs).toUTC(),
@@ -216,35 +208,7 @@ struct TusService::Impl
         }
     }
 
-    void ApplyMetadata(Upload* u) const
-    {
-        TusUploadInfo& i = u->info;
-        i.size = u->length;
-        for (const QString& pair : u->metadataHeader.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-            const QStringList kv = pair.trimmed().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-            if (kv.isEmpty())
-                continue;
-            const QString value =
-                kv.size() > 1 ? QString::fromUtf8(QByteArray::fromBase64(kv[1].toLatin1())) : QString();
-            const QString& key = kv[0];
-            if (key == QLatin1String("vid"))
-                i.vid = value;
-            else if (key == QLatin1String("filename"))
-                i.fileName = value;
-            else if (key == QLatin1String("title"))
-                i.title = value;
-            else if (key == QLatin1String("description"))
-                i.description = value;
-            else if (key == QLatin1String("tags"))
-                i.tags = value;
-            else if (key == QLatin1String("cateId"))
-                i.cateId = value.toLongLong();
-            else if (key == QLatin1String("luping"))
-                i.luping = value.toInt();
-            else if (key == QLatin1String("keepSource"))
-                i.keepSource = value.toInt();
-        }
-    }
+    void ApplyMetadata(Upload* u) const { ReadUploadMetadata(u->metadataHeader, u->length, &u->info); }
 
     // ---- expiry: partial uploads idle for longer than the configured time
 
@@ -392,7 +356,7 @@ struct TusService::Impl
         if (!Authenticate(req, res, &account))
             return;
         qint64 length = 0;
-        if (!ParseOffset(req.get_header_value("Upload-Length"), &length)) {
+        if (!ParseTusNumber(req.get_header_value("Upload-Length"), &length)) {
             SetError(res, 400, 0, QStringLiteral("Upload-Length missing or invalid"));
             return;
         }
@@ -505,7 +469,7 @@ struct TusService::Impl
         if (!u)
             return;
         qint64 clientOffset = 0;
-        if (!ParseOffset(req.get_header_value("Upload-Offset"), &clientOffset)) {
+        if (!ParseTusNumber(req.get_header_value("Upload-Offset"), &clientOffset)) {
             SetError(res, 400, 0, QStringLiteral("Upload-Offset missing or invalid"));
             return;
         }
@@ -552,7 +516,8 @@ struct TusService::Impl
         }
         qint64 declared = -1;
         if (req.has_header("Content-Length") &&
-            ParseOffset(req.get_header_value("Content-Length"), &declared) && declared > u->length - start) {
+            ParseTusNumber(req.get_header_value("Content-Length"), &declared) &&
+            declared > u->length - start) {
             SetError(res, 413, 0, QStringLiteral("the body exceeds the upload's length"));
             return;
         }
@@ -733,6 +698,44 @@ struct TusService::Impl
         res.set_header("Upload-Offset", std::to_string(u.offset));
     }
 };
+
+bool ParseTusNumber(const std::string& text, qint64* value)
+{
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 18)
+        return false;
+    *value = std::stoll(text);
+    return true;
+}
+
+void ReadUploadMetadata(const QString& header, qint64 length, TusUploadInfo* info)
+{
+    TusUploadInfo& i = *info;
+    i.size = length;
+    for (const QString& pair : header.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QStringList kv = pair.trimmed().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (kv.isEmpty())
+            continue;
+        const QString value =
+            kv.size() > 1 ? QString::fromUtf8(QByteArray::fromBase64(kv[1].toLatin1())) : QString();
+        const QString& key = kv[0];
+        if (key == QLatin1String("vid"))
+            i.vid = value;
+        else if (key == QLatin1String("filename"))
+            i.fileName = value;
+        else if (key == QLatin1String("title"))
+            i.title = value;
+        else if (key == QLatin1String("description"))
+            i.description = value;
+        else if (key == QLatin1String("tags"))
+            i.tags = value;
+        else if (key == QLatin1String("cateId"))
+            i.cateId = value.toLongLong();
+        else if (key == QLatin1String("luping"))
+            i.luping = value.toInt();
+        else if (key == QLatin1String("keepSource"))
+            i.keepSource = value.toInt();
+    }
+}
 
 TusService::TusService(TusHooks& hooks, TusConfig config) : d(new Impl(hooks, std::move(config))) {}
 

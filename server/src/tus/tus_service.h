@@ -100,4 +100,10 @@ private:
     std::unique_ptr<Impl> d;
 };
 
+// Request header parsing, kept apart so that it can be exercised with any input.
+// A non-negative decimal of at most 18 digits (Upload-Offset, Upload-Length).
+bool ParseTusNumber(const std::string& text, qint64* value);
+// The Upload-Metadata pairs ("key base64,key base64,...") into info.
+void ReadUploadMetadata(const QString& header, qint64 length, TusUploadInfo* info);
+
 } // namespace orvsrv

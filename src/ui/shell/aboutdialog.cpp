@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "app/version.h"
 #include "ui/common/stylehelper.h"
 #include "ui/common/titlebar.h"
 
@@ -51,7 +52,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
     info->setSpacing(10);
     auto* name = new QLabel(QApplication::applicationDisplayName(), infoWidget);
     name->setObjectName(QStringLiteral("applicationNameLabel"));
-    auto* version = new QLabel(tr("AboutDialog.Version:") + QString::fromLatin1(kVersion), infoWidget);
+    auto* version = new QLabel(tr("AboutDialog.Version:") + QString::fromLatin1(orvane::kVersionText), infoWidget);
     version->setObjectName(QStringLiteral("versionLabel"));
     auto* copyright = new QLabel(tr("AboutDialog.Copyright"), infoWidget);
     copyright->setObjectName(QStringLiteral("copyrightLabel"));

@@ -8,8 +8,6 @@ class AboutDialog : public QDialog
 {
     Q_OBJECT
 public:
-    static constexpr const char* kVersion = "2.4.2";
-
     explicit AboutDialog(QWidget* parent = nullptr);
 
 protected:

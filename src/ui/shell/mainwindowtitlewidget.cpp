@@ -219,6 +219,9 @@ void MainWindowTitleWidget::BuildSettingsMenu()
     QWidgetAction* preferences = AddMenuEntry(settingsMenu_, QStringLiteral("preferencesBtn"),
                                               QIcon(QStringLiteral(":/image/MainTitlebar/preferences.svg")),
                                               tr("MainWindow.Preferences"));
+    QWidgetAction* checkUpdate = AddMenuEntry(settingsMenu_, QStringLiteral("checkUpdateBtn"),
+                                              QIcon(QStringLiteral(":/image/MainTitlebar/update.svg")),
+                                              tr("MainWindow.CheckForUpdates"));
     QWidgetAction* about =
         AddMenuEntry(settingsMenu_, QStringLiteral("aboutBtn"),
                      QIcon(QStringLiteral(":/image/MainTitlebar/about.svg")), tr("MainWindow.About"));
@@ -233,9 +236,8 @@ void MainWindowTitleWidget::BuildSettingsMenu()
         qDebug() << "SuspendAll";
         InvokeAllOperation(false);
     });
-    // The preferences dialog is not part of this build yet.
-    preferences->setEnabled(false);
-    connect(preferences, &QAction::triggered, this, &MainWindowTitleWidget::OpenPreferences);
+    connect(preferences, &QAction::triggered, this, &MainWindowTitleWidget::SignalOpenPreferences);
+    connect(checkUpdate, &QAction::triggered, this, &MainWindowTitleWidget::SignalCheckForUpdates);
     connect(about, &QAction::triggered, this, &MainWindowTitleWidget::OpenAbout);
     connect(help, &QAction::triggered, this, []() {
         qInfo() << "open help page";
@@ -249,8 +251,6 @@ void MainWindowTitleWidget::InvokeAllOperation(bool start)
 {
     QMetaObject::invokeMethod(window(), "OnAllOperation", Qt::QueuedConnection, Q_ARG(bool, start));
 }
-
-void MainWindowTitleWidget::OpenPreferences() {}
 
 void MainWindowTitleWidget::OpenAbout()
 {

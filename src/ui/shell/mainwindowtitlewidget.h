@@ -50,6 +50,8 @@ signals:
     void SignalJumpToTransferList();
     void SignalExit(int exitCode);
     void SignalQuit();
+    void SignalOpenPreferences();
+    void SignalCheckForUpdates();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -60,7 +62,6 @@ private:
     void BuildSettingsMenu();
     void PlaceMenu(QMenu* menu);
     void OpenAbout();
-    void OpenPreferences();
     void InvokeAllOperation(bool start);
 
     TitleBar* titleBar_ = nullptr;

@@ -1,5 +1,6 @@
 #include "ui/videolist/videolistwidget.h"
 
+#include "account/accountmanager.h"
 #include "model/bmptextvalidator.h"
 #include "model/categorytreemodel.h"
 #include "model/categorytreemodelworker.h"
@@ -829,14 +830,14 @@ void VideoListWidget::OnEdit(const QModelIndex& index)
 {
     const QString vid =
         index.siblingAtColumn(VideoTableModel::Selected).data(VideoTableModel::DataRole::Vid).toString();
-    const VideoListRecord* record = videos_->RecordOf(vid);
-    if (!record)
+    if (!videos_->RecordOf(vid))
         return;
     qDebug().noquote() << "Edit vid:" << vid;
-    auto* dialog = new VideoEditDialog(this);
+    // The cover pictures share the thumbnail cache of the logged-in account.
+    const AccountManager* account = AccountManager::Current();
+    auto* dialog = new VideoEditDialog(videos_, account ? account->userId() : QString(), index, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->SetLibraryMode(videos_, *record);
-    dialog->show();
+    dialog->open();
 }
 
 void VideoListWidget::OnCodeGen(const QModelIndex& index)
