@@ -55,6 +55,53 @@
     </message>
 </context>
 <context>
+    <name>AddCategoryDialog</name>
+    <message>
+        <source>AddCategoryDialog.Title</source>
+        <translation>新建子分类</translation>
+    </message>
+    <message>
+        <source>AddCategoryDialog.CateName:</source>
+        <translation>分类名称：</translation>
+    </message>
+    <message>
+        <source>AddCategoryDialog.InputEditorPlaceholder</source>
+        <translation>请输入分类名称</translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>AddCategoryDialog.AddCategoryFailed:</source>
+        <translation>新建分类失败：</translation>
+    </message>
+    <message>
+        <source>AddCategoryDialog.EmptyCateName</source>
+        <translation>分类名称不能为空</translation>
+    </message>
+    <message>
+        <source>AddCategoryDialog.CateNameMySQLIncompatible</source>
+        <translation>分类名称含有不支持的字符</translation>
+    </message>
+    <message>
+        <source>AddCategoryDialog.CateNameDuplicated</source>
+        <translation>该分类下已有同名子分类</translation>
+    </message>
+    <message>
+        <source>IsOperatingCategory</source>
+        <translation>正在操作分类，请稍候</translation>
+    </message>
+    <message>
+        <source>AddCategoryDialog.IsAddingCategory</source>
+        <translation>正在新建分类，请稍候</translation>
+    </message>
+</context>
+<context>
     <name>Application</name>
     <message>
         <source>OrvaneUploadClient</source>
@@ -81,6 +128,21 @@
     </message>
 </context>
 <context>
+    <name>CategoryTreeView</name>
+    <message>
+        <source>CategoryTreeView.AddSubCategory</source>
+        <translation>新建子分类</translation>
+    </message>
+    <message>
+        <source>CategoryTreeView.MoveCategory</source>
+        <translation>移动分类</translation>
+    </message>
+    <message>
+        <source>CategoryTreeView.RenameCategory</source>
+        <translation>重命名</translation>
+    </message>
+</context>
+<context>
     <name>CheckableHeaderView</name>
     <message>
         <source>AscSort</source>
@@ -104,6 +166,21 @@
     <message>
         <source>CopyCodeDialog.Copied</source>
         <translation>代码已复制</translation>
+    </message>
+</context>
+<context>
+    <name>DeleteVideoFailedPromptDialog</name>
+    <message>
+        <source>DeleteVideoFailedPromptDialog.Title</source>
+        <translation>部分视频删除失败</translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Delete &lt;span style=&apos;color: #FF4646&apos;&gt;%1&lt;/span&gt; videos Failed</source>
+        <translation>&lt;span style=&apos;color: #FF4646&apos;&gt;%1&lt;/span&gt; 个视频删除失败</translation>
     </message>
 </context>
 <context>
@@ -920,6 +997,65 @@
     </message>
 </context>
 <context>
+    <name>SelectCategoryDialog</name>
+    <message>
+        <source>SelectCategoryDialog.TitleMoveCategory</source>
+        <translation>移动分类</translation>
+    </message>
+    <message>
+        <source>SelectCategoryDialog.TitleMoveVideo</source>
+        <translation>移动视频</translation>
+    </message>
+    <message>
+        <source>SelectCategoryDialog.SearchEditorPlaceholder</source>
+        <translation>搜索分类</translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>SelectCategoryDialog.MoveCategoryFailed:</source>
+        <translation>移动分类失败：</translation>
+    </message>
+    <message>
+        <source>SelectCategoryDialog.MoveVideoFailed:</source>
+        <translation>移动视频失败：</translation>
+    </message>
+    <message>
+        <source>SelectCategoryDialog.NoSelected</source>
+        <translation>请选择目标分类</translation>
+    </message>
+    <message>
+        <source>SelectCategoryDialog.MoveCategoryToSrcCategory</source>
+        <translation>分类已在该分类下</translation>
+    </message>
+    <message>
+        <source>SelectCategoryDialog.MoveCategoryToSelfCategory</source>
+        <translation>不能移动到分类自身</translation>
+    </message>
+    <message>
+        <source>IsOperatingCategory</source>
+        <translation>正在操作分类，请稍候</translation>
+    </message>
+    <message>
+        <source>TaskRunningSlowly</source>
+        <translation>任务执行较慢，请耐心等待</translation>
+    </message>
+    <message>
+        <source>SelectCategoryDialog.IsMovingCategory</source>
+        <translation>正在移动分类，请稍候</translation>
+    </message>
+    <message>
+        <source>SelectCategoryDialog.IsMovingVideo</source>
+        <translation>正在移动视频，请稍候</translation>
+    </message>
+</context>
+<context>
     <name>TitleBar</name>
     <message>
         <source>Minimum</source>
@@ -1246,6 +1382,96 @@
     <message>
         <source>UploadTableModel.Size</source>
         <translation>大小</translation>
+    </message>
+</context>
+<context>
+    <name>VidTextBrowser</name>
+    <message>
+        <source>Input Correct Vid</source>
+        <translation>请输入正确的 vid</translation>
+    </message>
+    <message>
+        <source>Input more than 100 vids </source>
+        <translation>输入的 vid 超过 %1 个</translation>
+    </message>
+    <message>
+        <source>The Vid Exist</source>
+        <translation>该 vid 已存在</translation>
+    </message>
+    <message>
+        <source>Drag File Error</source>
+        <translation>只能拖入 CSV 或文本文件</translation>
+    </message>
+    <message>
+        <source>Input some vids</source>
+        <translation>已导入 %1 个 vid</translation>
+    </message>
+    <message>
+        <source>Input the same vids</source>
+        <translation>%1 个 vid 已存在，未导入</translation>
+    </message>
+    <message>
+        <source>Input none vids</source>
+        <translation>没有导入任何 vid</translation>
+    </message>
+    <message>
+        <source>Input some vids, and some error vids</source>
+        <translation>已导入 %1 个 vid，%2 项格式错误</translation>
+    </message>
+</context>
+<context>
+    <name>VideoBatchSearchDialog</name>
+    <message>
+        <source>BatchSearch</source>
+        <translation>批量搜索</translation>
+    </message>
+    <message>
+        <source>Input vid</source>
+        <translation>输入 vid</translation>
+    </message>
+    <message>
+        <source>Import CSV File</source>
+        <translation>导入 CSV 文件</translation>
+    </message>
+    <message>
+        <source>Download Template</source>
+        <translation>下载模板</translation>
+    </message>
+    <message>
+        <source>Search Vids Tips</source>
+        <translation>按回车确认每个 vid，可粘贴多个或拖入 CSV/TXT 文件，最多 100 个</translation>
+    </message>
+    <message>
+        <source>Input Vid Count Tips</source>
+        <translation>已输入 %1 个</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Query</source>
+        <translation>查询</translation>
+    </message>
+    <message>
+        <source>AllVidFiles</source>
+        <translation>所有 vid 文件</translation>
+    </message>
+    <message>
+        <source>CsvFiles</source>
+        <translation>CSV 文件</translation>
+    </message>
+    <message>
+        <source>TxtFiles</source>
+        <translation>文本文件</translation>
+    </message>
+    <message>
+        <source>Save csv template file</source>
+        <translation>保存 CSV 模板文件</translation>
+    </message>
+    <message>
+        <source>Vids Empty</source>
+        <translation>请先输入 vid</translation>
     </message>
 </context>
 <context>

@@ -24,6 +24,7 @@
 #include <httplib.h>
 #include <openssl/evp.h>
 
+#include <filesystem>
 #include <memory>
 
 namespace orvsrv {
@@ -305,6 +306,53 @@ QString Api::OwnerUserId(qint64 ownerId)
 {
     Account owner;
     return m_storage.AccountById(ownerId, &owner) ? owner.userId : QString();
+}
+
+namespace {
+// The web player the embed snippet loads from "//<host>/script/player.js".
+const char kPlayerScript[] = R"JS(// Puts an HTML5 video player for one video of this platform into a page.
+(function () {
+  var script = document.currentScript;
+  var base = script ? script.src.replace(/\/script\/player\.js(\?.*)?$/, "") : "";
+  window.orvanePlayer = function (options) {
+    options = options || {};
+    var wrap = typeof options.wrap === "string" ? document.querySelector(options.wrap) : options.wrap;
+    if (!wrap)
+      throw new Error("orvanePlayer: no element " + options.wrap);
+    var video = document.createElement("video");
+    video.controls = true;
+    video.preload = "metadata";
+    video.width = options.width || 800;
+    video.height = options.height || 533;
+    video.setAttribute("data-vid", options.vid || "");
+    var src = base + "/play/" + encodeURIComponent(options.vid || "") + "/source";
+    if (options.playsafe)
+      src += "?playsafe=" + encodeURIComponent(options.playsafe);
+    video.src = src;
+    while (wrap.firstChild)
+      wrap.removeChild(wrap.firstChild);
+    wrap.appendChild(video);
+    return { video: video, vid: options.vid };
+  };
+})();
+)JS";
+} // namespace
+
+void Api::KeepSourceFile(qint64 ownerId, const QString& vid, const QString& storedPath)
+{
+    const QString userId = OwnerUserId(ownerId);
+    if (userId.isEmpty() || storedPath.isEmpty())
+        return;
+    std::lock_guard<std::mutex> lock(m_fileMutex);
+    const QDir files(m_config.filesDir);
+    const QString target = files.filePath(userId + QLatin1Char('/') + vid + QStringLiteral("/source"));
+    files.mkpath(QFileInfo(target).absolutePath());
+    QFile::remove(target);
+    std::error_code ec;
+    std::filesystem::create_hard_link(QFile::encodeName(storedPath).toStdString(),
+                                      QFile::encodeName(target).toStdString(), ec);
+    if (ec)
+        QFile::copy(storedPath, target);
 }
 
 bool Api::ResolveFile(const QString& rel, QByteArray* data, QString* mime)
@@ -1201,6 +1249,29 @@ void Api::Install(httplib::Server& http)
                   }
                   CheckUpdate(body, res);
               });
+
+    http.Get("/script/player.js", [](const httplib::Request&, httplib::Response& res) {
+        res.status = 200;
+        res.set_header("Access-Control-Allow-Origin", "*");
+        res.set_content(kPlayerScript, "application/javascript");
+    });
+    // The stored upload of a video, for the web player.
+    http.Get(R"(/play/([A-Za-z0-9_]+)/source)", [this](const httplib::Request& req, httplib::Response& res) {
+        Video v;
+        QByteArray bytes;
+        QString mime;
+        const QString vid = Str(req.matches[1]);
+        if (!m_storage.VideoByVid(vid, &v) ||
+            !ResolveFile(OwnerUserId(v.ownerId) + QLatin1Char('/') + vid + QStringLiteral("/source"), &bytes,
+                         &mime)) {
+            res.status = 404;
+            res.set_content("Not Found", "text/plain");
+            return;
+        }
+        res.status = 200;
+        res.set_header("Access-Control-Allow-Origin", "*");
+        res.set_content(bytes.toStdString(), QStringLiteral("video/%1").arg(v.format).toStdString());
+    });
 
     http.Get(R"(/files/(.+))", [this](const httplib::Request& req, httplib::Response& res) {
         QByteArray bytes;

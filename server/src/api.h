@@ -70,6 +70,9 @@ public:
     static QString SnapshotRel(const QString& userId, const QString& vid, int index, bool big);
     // Serves /files/<rel>: existing files, or pictures generated on first request.
     bool ResolveFile(const QString& rel, QByteArray* data, QString* mime);
+    // Keeps the uploaded file of a video for the web player (a hard link into
+    // the file folder, a copy where links are not possible).
+    void KeepSourceFile(qint64 ownerId, const QString& vid, const QString& storedPath);
 
     // Every sign value a request carried (tests look for them where they must not be).
     QStringList ReceivedSigns() const;

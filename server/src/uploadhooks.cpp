@@ -106,6 +106,7 @@ bool UploadHooks::CompleteUpload(const TusUploadInfo& info, TusError* err)
         *err = TusError{413, 0, QStringLiteral("CapacityOverLimit")};
         return false;
     }
+    m_api.KeepSourceFile(acc.ownerId, v.vid, info.storedFilePath);
     return true;
 }
 

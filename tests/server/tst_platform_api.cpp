@@ -760,6 +760,12 @@ void TestPlatformApi::filesAndInstaller()
     // Second request serves the cached file unchanged.
     QCOMPARE(m_http->Url(basic.value(QStringLiteral("thumbnailURL")).toString()).body, thumb.body);
 
+    // The web player script; an unknown video has nothing to play.
+    const HttpReply player = m_http->Get(QStringLiteral("/script/player.js"));
+    QCOMPARE(player.status, 200L);
+    QVERIFY(player.body.contains("window.orvanePlayer = function (options)"));
+    QCOMPARE(m_http->Get(QStringLiteral("/play/nosuchvideo_0/source")).status, 404L);
+
     for (const QString& path :
          {QStringLiteral("/files/nothing/here.png"), QStringLiteral("/files/../platform.db"),
           QStringLiteral("/files/%2e%2e/platform.db"), QStringLiteral("/files/..%2fplatform.db"),

@@ -203,9 +203,14 @@ void TestPlatformUploads::completeUploadCreatesVideo()
     QCOMPARE(e.desc, QStringLiteral("CapacityOverLimit"));
     QVERIFY(!m_storage.VideoByVid(huge.vid, &v));
 
-    // The new video's pictures are generated on request.
+    // The uploaded file stays for the web player.
     QByteArray png;
     QString mime;
+    QVERIFY(m_api->ResolveFile(m_main.userId + QLatin1Char('/') + info.vid + QStringLiteral("/source"), &png,
+                               &mime));
+    QCOMPARE(png, content);
+
+    // The new video's pictures are generated on request.
     QVERIFY(m_api->ResolveFile(m_main.userId + QLatin1Char('/') + info.vid + QStringLiteral("/snap4_b.png"),
                                &png, &mime));
     QCOMPARE(mime, QStringLiteral("image/png"));

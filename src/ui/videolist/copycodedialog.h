@@ -1,5 +1,6 @@
 #pragma once
-// The HTML snippet that embeds one video in a web page, ready to copy.
+// The HTML snippet that embeds one video in a web page, coloured like an
+// editor shows it, ready to copy as plain text.
 
 #include <QDialog>
 
@@ -11,9 +12,12 @@ class CopyCodeDialog : public QDialog
 public:
     explicit CopyCodeDialog(const QString& vid, QWidget* parent = nullptr);
 
-    // The snippet for a vid, as plain text.
-    static QString Snippet(const QString& vid);
+    // The snippet's rich text with the vid filled in (HTML-escaped).
+    static QString RichText(const QString& vid);
+    // Host of the player script: "Custom"/"playerHost", else the platform's.
+    static QString PlayerHost();
     QString vid() const { return vid_; }
+    QTextBrowser* codeBrowser() const { return codeBrowser_; }
 
 private:
     QString vid_;

@@ -9,11 +9,15 @@
 #include "ui/common/showinexplorer.h"
 #include "ui/common/stylehelper.h"
 #include "ui/common/toast.h"
+#include "ui/videolist/addcategorydialog.h"
 #include "ui/videolist/categorytreeview.h"
 #include "ui/videolist/checkableheaderview.h"
 #include "ui/videolist/copycodedialog.h"
+#include "ui/videolist/deletevideofailedpromptdialog.h"
 #include "ui/videolist/paginator.h"
+#include "ui/videolist/selectcategorydialog.h"
 #include "ui/videolist/treemodelcompleter.h"
+#include "ui/videolist/videobatchsearchdialog.h"
 #include "ui/videolist/videoeditdialog.h"
 #include "ui/videolist/videotableview.h"
 #include "upload/sdkmanager.h"
@@ -79,26 +83,6 @@ QWidget* MakeLoadingPage(QWidget* parent, const char* name, QLabel** text, QMovi
     return page;
 }
 
-// Picks the destination of a move from the category tree.
-qulonglong PickCategory(QWidget* parent, CategoryTreeModel* categories, const QString& title)
-{
-    QDialog dialog(parent);
-    dialog.setObjectName(QStringLiteral("SelectCategoryDialog"));
-    dialog.setWindowTitle(title);
-    auto* layout = new QVBoxLayout(&dialog);
-    auto* tree = new CategoryTreeView(&dialog);
-    tree->SetCategoryModel(categories);
-    tree->expandToDepth(0);
-    layout->addWidget(tree);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    layout->addWidget(buttons);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    dialog.resize(320, 420);
-    if (dialog.exec() != QDialog::Accepted)
-        return 0;
-    return tree->CurrentCateId();
-}
 } // namespace
 
 VideoListWidget::VideoListWidget(CategoryTreeModel* categories, VideoTableModel* videos, QWidget* parent)
@@ -293,12 +277,9 @@ void VideoListWidget::BuildUi()
         if (!categories_)
             return;
         const qulonglong parent = currentCateId_ ? currentCateId_ : categories_->TopCateId();
-        bool ok = false;
-        const QString name =
-            QInputDialog::getText(this, tr("AddCate"), tr("AddCate"), QLineEdit::Normal, QString(), &ok)
-                .trimmed();
-        if (ok && !name.isEmpty() && parent)
-            categories_->AddCategory(parent, name);
+        auto* dialog = new AddCategoryDialog(categories_, parent, this);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->show();
     });
     connect(cateTreeView_, &CategoryTreeView::SignalCategorySelected, this, &VideoListWidget::SelectCategory);
     connect(uploadButton_, &QPushButton::clicked, this, &VideoListWidget::SignalUpload);
@@ -306,15 +287,15 @@ void VideoListWidget::BuildUi()
     connect(searchButton_, &QPushButton::clicked, this, &VideoListWidget::Search);
     connect(searchVideoLineEdit_, &QLineEdit::returnPressed, this, &VideoListWidget::Search);
     connect(batchSearchButton_, &QPushButton::clicked, this, [this] {
-        bool ok = false;
-        const QString text =
-            QInputDialog::getMultiLineText(this, tr("BatchSearch"), tr("BatchSearch"), QString(), &ok);
-        QStringList vids = text.split(QRegularExpression(QStringLiteral("[\\s,;]+")), Qt::SkipEmptyParts);
-        vids.removeDuplicates();
-        if (!ok || vids.isEmpty() || !videos_)
+        if (!videos_)
             return;
-        searching_ = true;
-        videos_->ShowVideosInfo(vids.mid(0, 100));
+        auto* dialog = new VideoBatchSearchDialog(this);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        connect(dialog, &QDialog::accepted, this, [this, dialog] {
+            searching_ = true;
+            videos_->ShowVideosInfo(dialog->vids());
+        });
+        dialog->show();
     });
     connect(noContainSubCateButton_, &QPushButton::toggled, this, [this](bool on) {
         if (on)
@@ -381,12 +362,11 @@ void VideoListWidget::ConnectModels()
         });
         connect(videos_, &VideoTableModel::SignalDeleteVideosFailed, this,
                 [this](const VideoErrorList& errors) {
-                    QStringList lines;
+                    auto* dialog = new DeleteVideoFailedPromptDialog(videos_, this);
+                    dialog->setAttribute(Qt::WA_DeleteOnClose);
                     for (const auto& error : errors)
-                        lines.append(QStringLiteral("%1: %2").arg(error.first.toHtmlEscaped(),
-                                                                  error.second.toHtmlEscaped()));
-                    MsgBox::warning(this, tr("DeleteVideoFailedPromptDialog.Title"),
-                                    lines.join(QStringLiteral("<br>")));
+                        dialog->AddFailure(error.first, error.second);
+                    dialog->show();
                     SlotRefreshWithTitleFilter(searchVideoLineEdit_->text());
                 });
         connect(videos_, &VideoTableModel::SignalCheckStateChanged, this, &VideoListWidget::UpdateStatusLine);
@@ -713,9 +693,10 @@ void VideoListWidget::MoveChecked()
             return;
         }
     }
-    const qulonglong dst = PickCategory(this, categories_, tr("VideoList.Move"));
-    if (dst != 0)
-        videos_->MoveVideo(vids, dst);
+    auto* dialog = new SelectCategoryDialog(SelectCategoryDialog::MoveVideoMode, categories_, videos_, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->SetVids(vids);
+    dialog->show();
 }
 
 void VideoListWidget::DeleteChecked()
