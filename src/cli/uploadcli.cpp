@@ -9,6 +9,7 @@
 #include "cli/uploadrun.h"
 #include "platform/platform.h"
 #include "storage/dbmanager.h"
+#include "upload/transferstats.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -343,10 +344,10 @@ int UploadCli::List()
             {{QStringLiteral("vid"), h.vid},
              {QStringLiteral("file"), h.fileName},
              {QStringLiteral("title"), h.titleName},
-             {QStringLiteral("size"), h.fileSize},
+             {QStringLiteral("size"), static_cast<qint64>(h.fileSize)},
              {QStringLiteral("status"), h.fileStatus},
              {QStringLiteral("time"), when}},
-            QStringLiteral("  %1  %2  %3  %4  %5").arg(h.vid, when, h.fileSize, h.fileStatus, h.fileName));
+            QStringLiteral("  %1  %2  %3  %4  %5").arg(h.vid, when, FormatSize(static_cast<qint64>(h.fileSize)), h.fileStatus, h.fileName));
     }
     return ExitOk;
 }

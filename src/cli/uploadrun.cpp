@@ -265,7 +265,7 @@ void UploadRun::OnTick()
     Draw(false);
 }
 
-QString UploadRun::RowLine(const QString&, const Row& row, int status) const
+QString UploadRun::RowLine(const QString&, const Row& row, UploadStatus status) const
 {
     QString state;
     if (status == UploadStatus::Uploading)
@@ -299,7 +299,7 @@ void UploadRun::Draw(bool force)
     for (const QString& vid : qAsConst(keys)) {
         const Row& row = rows_[vid];
         const SharedUploadTaskPtr task = sdk->task(vid);
-        const int status = task ? task->status() : UploadStatus::Stopped;
+        const UploadStatus status = task ? task->status() : UploadStatus::Stopped;
         total += row.total;
         done += std::min(row.uploaded, row.total);
         if (status == UploadStatus::Uploading) {

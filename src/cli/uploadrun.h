@@ -85,7 +85,7 @@ private:
 
     void Follow(const SharedUploadTaskPtr& task);
     void End(const QString& vid, bool success, const QString& reason);
-    QString RowLine(const QString& vid, const Row& row, int status) const;
+    QString RowLine(const QString& vid, const Row& row, UploadStatus status) const;
     void Draw(bool force);
 
     CliReporter& reporter_;
