@@ -452,7 +452,7 @@ void TstShellUpdate::settingsReachRunningUploads()
     auto running = [uploads] {
         int n = 0;
         for (const SharedUploadTaskPtr& task : uploads->tasks())
-            n += task->status() == int(UploadStatus::Uploading) ? 1 : 0;
+            n += task->status() == UploadStatus::Uploading ? 1 : 0;
         return n;
     };
     QTRY_COMPARE_WITH_TIMEOUT(running(), 3, 10000);
