@@ -246,18 +246,18 @@ QString TransferDelegate::ButtonToolTip(Button button, const QModelIndex& index)
 {
     switch (button) {
     case Button::Retry:
-        return OperationTr("RetryUpload");
+        return OperationTr(QT_TRANSLATE_NOOP("OperationWidget", "RetryUpload"));
     case Button::Upload: {
         const auto s = static_cast<UploadStatus>(index.data(TransferRole::Status).toInt());
-        return s == UploadStatus::Waiting || s == UploadStatus::Uploading ? OperationTr("StopUpload")
-                                                                          : OperationTr("StartUpload");
+        return s == UploadStatus::Waiting || s == UploadStatus::Uploading ? OperationTr(QT_TRANSLATE_NOOP("OperationWidget", "StopUpload"))
+                                                                          : OperationTr(QT_TRANSLATE_NOOP("OperationWidget", "StartUpload"));
     }
     case Button::Delete:
-        return OperationTr("Delete");
+        return OperationTr(QT_TRANSLATE_NOOP("OperationWidget", "Delete"));
     case Button::Open:
-        return OperationTr("OpenPath");
+        return OperationTr(QT_TRANSLATE_NOOP("OperationWidget", "OpenPath"));
     case Button::Cleanup:
-        return OperationTr("CleanUp");
+        return OperationTr(QT_TRANSLATE_NOOP("OperationWidget", "CleanUp"));
     default:
         return QString();
     }
