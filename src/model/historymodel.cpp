@@ -42,26 +42,12 @@ int HistoryModel::RowOf(const QString& vid) const
 
 QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal)
-        return QVariant();
-    if (role == Qt::TextAlignmentRole)
-        return section == TitleColumn ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignCenter);
-    if (role != Qt::DisplayRole)
-        return QVariant();
-    switch (section) {
-    case TitleColumn:
-        return QCoreApplication::translate("HistoryTableWidget", "Record.Title");
-    case SizeColumn:
-        return QCoreApplication::translate("HistoryTableWidget", "Record.FileSize");
-    case TimeColumn:
-        return QCoreApplication::translate("HistoryTableWidget", "Record.Time");
-    case StatusColumn:
-        return QCoreApplication::translate("HistoryTableWidget", "Record.Status");
-    case OperationColumn:
-        return QCoreApplication::translate("HistoryTableWidget", "Record.Opertation");
-    default:
-        return QVariant();
-    }
+    static const char* const keys[] = {QT_TRANSLATE_NOOP("HistoryTableWidget", "Record.Title"),
+                                       QT_TRANSLATE_NOOP("HistoryTableWidget", "Record.FileSize"),
+                                       QT_TRANSLATE_NOOP("HistoryTableWidget", "Record.Time"),
+                                       QT_TRANSLATE_NOOP("HistoryTableWidget", "Record.Status"),
+                                       QT_TRANSLATE_NOOP("HistoryTableWidget", "Record.Opertation")};
+    return TransferHeaderData("HistoryTableWidget", keys, section, orientation, role);
 }
 
 QVariant HistoryModel::data(const QModelIndex& index, int role) const

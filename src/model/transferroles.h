@@ -2,6 +2,8 @@
 // Data roles of the transfer page's models (upload queue and history): one
 // definition for the models, their delegates and their tests.
 
+#include <QCoreApplication>
+#include <QVariant>
 #include <Qt>
 
 namespace TransferRole {
@@ -22,3 +24,17 @@ enum : int
     CateId,             // qlonglong; queue
 };
 } // namespace TransferRole
+
+// Header of a transfer table: the title column is left-aligned, the others
+// centred; keys[section] is the caption's key in the given context.
+inline QVariant TransferHeaderData(const char* context, const char* const (&keys)[5], int section,
+                                   Qt::Orientation orientation, int role)
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= 5)
+        return QVariant();
+    if (role == Qt::TextAlignmentRole)
+        return section == 0 ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignCenter);
+    if (role != Qt::DisplayRole)
+        return QVariant();
+    return QCoreApplication::translate(context, keys[section]);
+}

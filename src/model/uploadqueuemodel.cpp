@@ -67,26 +67,12 @@ int UploadQueueModel::columnCount(const QModelIndex& parent) const
 
 QVariant UploadQueueModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal)
-        return QVariant();
-    if (role == Qt::TextAlignmentRole)
-        return section == TitleColumn ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignCenter);
-    if (role != Qt::DisplayRole)
-        return QVariant();
-    switch (section) {
-    case TitleColumn:
-        return QCoreApplication::translate("RecordTableWidget", "Record.Title");
-    case SizeColumn:
-        return QCoreApplication::translate("RecordTableWidget", "Record.FileSize");
-    case DirColumn:
-        return QCoreApplication::translate("RecordTableWidget", "Record.Dir");
-    case StatusColumn:
-        return QCoreApplication::translate("RecordTableWidget", "Record.Status");
-    case OperationColumn:
-        return QCoreApplication::translate("RecordTableWidget", "Record.Opertation");
-    default:
-        return QVariant();
-    }
+    static const char* const keys[] = {QT_TRANSLATE_NOOP("RecordTableWidget", "Record.Title"),
+                                       QT_TRANSLATE_NOOP("RecordTableWidget", "Record.FileSize"),
+                                       QT_TRANSLATE_NOOP("RecordTableWidget", "Record.Dir"),
+                                       QT_TRANSLATE_NOOP("RecordTableWidget", "Record.Status"),
+                                       QT_TRANSLATE_NOOP("RecordTableWidget", "Record.Opertation")};
+    return TransferHeaderData("RecordTableWidget", keys, section, orientation, role);
 }
 
 QVariant UploadQueueModel::data(const QModelIndex& index, int role) const
