@@ -66,8 +66,6 @@ private slots:
     void cleanup();
     void cleanupTestCase();
 
-    // First: after the declined-install case the server stops taking upload
-    // bytes in this process (not understood yet).
     void settingsReachRunningUploads();
     void isNewerVersion_data();
     void isNewerVersion();
@@ -457,11 +455,19 @@ void TstShellUpdate::settingsReachRunningUploads()
     };
     QTRY_COMPARE_WITH_TIMEOUT(running(), 3, 10000);
 
-    // The upload rate the server sees, in KB/s over three seconds.
-    auto rate = [this] {
-        const qint64 before = newer_->UploadBytesReceived();
+    // The rate the library reports for the running uploads, in KB/s over three
+    // seconds. The server only counts what it has flushed, a mebibyte at a time
+    // per upload, which is too coarse for a throttled upload.
+    auto rate = [uploads] {
+        auto sent = [uploads] {
+            qint64 n = 0;
+            for (const SharedUploadTaskPtr& task : uploads->tasks())
+                n += static_cast<qint64>(task->uploadBytes());
+            return n;
+        };
+        const qint64 before = sent();
         QTest::qWait(3000);
-        return (newer_->UploadBytesReceived() - before) / 3072;
+        return (sent() - before) / 3072;
     };
     const qint64 fast = rate();
     Child<QRadioButton>(dialog, "limitedSpeedRadioButton")->click();
@@ -470,12 +476,11 @@ void TstShellUpdate::settingsReachRunningUploads()
     QTest::keyClicks(field, QStringLiteral("100"));
     QVERIFY(dialog->close());
     QCOMPARE(config_->value(group, QStringLiteral("limitedSpeedValue")).toInt(), 100);
-    QCOMPARE(uploads->trafficLimit(), 100);
-    QTest::qWait(3000); // what was already buffered drains first
+    QCOMPARE(ORVGetSdkTrafficLimit(), 100);
+    QTest::qWait(1000); // what was already handed to the connection drains first
     const qint64 slow = rate();
-    if (fast == 0)
-        QSKIP("the server saw no upload bytes in this run; the rate part is open");
-    QVERIFY2(fast > 2 * slow && slow < 300,
+    qInfo("upload rate %lld KB/s, then %lld KB/s", fast, slow);
+    QVERIFY2(fast > 2 * slow && slow > 0 && slow < 300,
              qPrintable(QStringLiteral("%1 KB/s, then %2 KB/s").arg(fast).arg(slow)));
 }
 

@@ -7,6 +7,7 @@
 
 #include "model/categorytreemodel.h"
 #include "model/videotablemodel.h"
+#include "ui/common/msgbox.h"
 #include "ui/resources.h"
 #include "ui/videolist/addcategorydialog.h"
 #include "ui/videolist/categorytreeview.h"
@@ -17,9 +18,12 @@
 #include "ui/videolist/videolistwidget.h"
 #include "ui/videolist/vidtextbrowser.h"
 
+#include <QApplication>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTextBrowser>
@@ -44,6 +48,7 @@ private:
     std::unique_ptr<CategoryTreeModel> categories_;
     std::unique_ptr<VideoTableModel> videos_;
     std::unique_ptr<VideoListWidget> page_;
+    QTemporaryDir files_;
 
     qulonglong IdOf(const QString& name)
     {
@@ -154,20 +159,33 @@ private slots:
 
     void contextMenu_data()
     {
+        QTest::addColumn<QString>("account");
         QTest::addColumn<QString>("category");
         QTest::addColumn<QString>("enabled"); // add, move, rename
-        QTest::newRow("top") << "Demo Library"
+        const QString main = QString::fromLatin1(orvsrv::kDemoMainEmail);
+        const QString viewer = QString::fromLatin1(orvsrv::kDemoViewerSubEmail);
+        QTest::newRow("top") << main << "Demo Library"
                              << "100";
-        QTest::newRow("child") << "Music"
+        QTest::newRow("child") << main << "Music"
                                << "111";
+        QTest::newRow("child, no category rights") << viewer << "Music"
+                                                   << "000";
+        QTest::newRow("top, no category rights") << viewer << "Demo Library"
+                                                 << "000";
     }
     void contextMenu()
     {
+        QFETCH(QString, account);
         QFETCH(QString, category);
         QFETCH(QString, enabled);
+        const QString main = QString::fromLatin1(orvsrv::kDemoMainEmail);
+        if (account != main)
+            QCOMPARE(env_.Login(account), QString());
         auto* tree = page_->findChild<CategoryTreeView*>(QStringLiteral("cateTreeView"));
         QVERIFY(tree->SelectCateId(IdOf(category)));
         std::unique_ptr<QMenu> menu(tree->BuildContextMenu(tree->currentIndex()));
+        if (account != main)
+            QCOMPARE(env_.Login(main), QString());
         QCOMPARE(menu->objectName(), QStringLiteral("cateItemMenu"));
         QString shown;
         for (QAction* action : menu->actions())
@@ -265,6 +283,58 @@ private slots:
         QCOMPARE(browser.lastTip(), tip);
     }
 
+    // Enter commits the typed text; dropped text and files become tags, anything else is refused.
+    void vidEntry_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("mime");
+        QTest::addColumn<QByteArray>("dropped");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("tip");
+        QFile file(files_.filePath(QStringLiteral("vids.txt")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write((Vid(1) + '\n' + Vid(2) + '\n' + Vid(3) + '\n').toUtf8());
+        file.close();
+        QTest::newRow("Enter") << Vid(1) << QString() << QByteArray() << 1 << QString();
+        QTest::newRow("Enter on no vid") << "abc" << QString() << QByteArray() << 0
+                                         << VidTextBrowser::tr("Input Correct Vid");
+        QTest::newRow("dropped text") << QString() << "text/plain" << (Vid(1) + " " + Vid(2)).toUtf8() << 2
+                                      << QString();
+        QTest::newRow("dropped file") << QString() << "text/uri-list"
+                                      << QUrl::fromLocalFile(file.fileName()).toEncoded() << 3
+                                      << VidTextBrowser::tr("Input some vids");
+        QTest::newRow("dropped picture") << QString() << "image/png" << QByteArray("png") << 0
+                                         << VidTextBrowser::tr("Drag File Error");
+    }
+    void vidEntry()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, mime);
+        QFETCH(QByteArray, dropped);
+        QFETCH(int, count);
+        QFETCH(QString, tip);
+        VidTextBrowser browser;
+        browser.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&browser));
+        QTest::keyClicks(&browser, typed);
+        QTest::keyClick(&browser, Qt::Key_Return);
+        if (!mime.isEmpty()) {
+            QMimeData data;
+            data.setData(mime, dropped);
+            const QPoint at(10, 10);
+            QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(browser.viewport(), &enter);
+            QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(browser.viewport(), &move);
+            QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(browser.viewport(), &drop);
+        }
+        QTRY_COMPARE(browser.vids().size(), count);
+        QTRY_COMPARE(browser.lastTip(), tip);
+        // A refused text stays for correction; accepted ones are tags only.
+        QCOMPARE(browser.toPlainText().contains(QStringLiteral("abc")), typed == QLatin1String("abc"));
+    }
+
     void embedSnippet()
     {
         const QString vid = Vid(7);
@@ -287,6 +357,40 @@ private slots:
         const QList<QLabel*> labels = dialog.findChildren<QLabel*>(QStringLiteral("msgLabel"));
         QCOMPARE(labels.size(), 3);
         QVERIFY(labels.first()->text().contains(QStringLiteral("&lt;b&gt;")));
+    }
+
+    // The demo's status-5 video that another client uploads: refused without
+    // a request and listed on the page.
+    void seededForeignUploadIsNotDeleted()
+    {
+        orvtest::QueuedSpy done(videos_.get(), &VideoTableModel::SignalRefreshVideoListDone);
+        videos_->RefreshVideoList(categories_->TopCateId(), QString(), true, 1, 100, ApiCollection::NoSort);
+        QVERIFY(done.wait(15000));
+        QString foreign;
+        for (const QString& vid : videos_->AllVids())
+            if (videos_->RecordOf(vid)->status == VideoTableModel::Uploading &&
+                videos_->RecordOf(vid)->uploader == QLatin1String("editor"))
+                foreign = vid;
+        QVERIFY(!foreign.isEmpty());
+        const int deletes = env_.server().RequestCount(QStringLiteral("/v3/video/delete-video"));
+        videos_->SetAllChecked(false);
+        videos_->setData(videos_->index(videos_->RowOfVid(foreign), VideoTableModel::Selected), Qt::Checked,
+                         Qt::CheckStateRole);
+        QTimer::singleShot(200, [] {
+            if (auto* box = qobject_cast<MsgBox*>(QApplication::activeModalWidget()))
+                box->buttonBox()->button(QDialogButtonBox::Ok)->click();
+        });
+        page_->DeleteChecked();
+        DeleteVideoFailedPromptDialog* failed = nullptr;
+        QVERIFY(QTest::qWaitFor([&] { return (failed = page_->findChild<DeleteVideoFailedPromptDialog*>()); },
+                                15000));
+        const std::unique_ptr<DeleteVideoFailedPromptDialog> owner(failed);
+        QCOMPARE(failed->count(), 1);
+        QVERIFY(failed->findChild<QLabel*>(QStringLiteral("msgLabel"))
+                    ->text()
+                    .contains(VideoTableModel::tr("DeleteUploadingVideoFromOtherClient")));
+        QVERIFY(Idle());
+        QCOMPARE(env_.server().RequestCount(QStringLiteral("/v3/video/delete-video")), deletes);
     }
 
     // Add a sub-category, move a video into it, find it by vid, delete it.

@@ -126,6 +126,8 @@ ORV_UPLOADER_API int ORV_CALL ORVSetSdkProxy(int type, const char* host, int por
  * running uploads, 0 = unlimited. The second argument is reserved (pass 0).
  * Takes effect within a second, also on running uploads. */
 ORV_UPLOADER_API int ORV_CALL ORVSetSdkTrafficLimit(int totalKBps, int reserved);
+/* Ours: the total upload limit in force, in KB/s as last set, 0 = unlimited. */
+ORV_UPLOADER_API int ORV_CALL ORVGetSdkTrafficLimit(void);
 /* Library-owned texts, valid until the library is unloaded. */
 ORV_UPLOADER_API const char* ORV_CALL ORVGetSdkVersion(void);
 ORV_UPLOADER_API const char* ORV_CALL ORVGetSdkErrorDescription(int code);

@@ -282,6 +282,11 @@ int ORVSetSdkTrafficLimit(int totalKBps, int reserved)
     return ORV_OK;
 }
 
+int ORVGetSdkTrafficLimit(void)
+{
+    return static_cast<int>(TrafficLimiter::Instance().Limit() / 1024);
+}
+
 const char* ORVGetSdkVersion(void)
 {
     return "1.0.0";

@@ -374,6 +374,9 @@ private slots:
         const QString path = NewFile(size);
         const qint64 start = server_->Service().BytesReceived();
         ORVSetSdkTrafficLimit(8 * 1024, 0); // 8 MiB/s: three seconds in all
+        // A refused value leaves the limit in force as it was.
+        QCOMPARE(ORVSetSdkTrafficLimit(-1, 0), static_cast<int>(ORV_ERR_INVALID_ARGUMENT));
+        QCOMPARE(ORVGetSdkTrafficLimit(), 8 * 1024);
         Handle h;
         QCOMPARE(h.Bind(path), 0);
         QCOMPARE(ORVUploaderStart(h.h), 0);
