@@ -28,6 +28,7 @@
 #include "orvsrv/platform_server.h"
 #include "serverfixture.h"
 #include "storage/dbmanager.h"
+#include "testsupport.h"
 #include "ui/common/menuentrywidget.h"
 #include "ui/common/msgbox.h"
 #include "ui/shell/accountitemwidget.h"
@@ -72,466 +73,417 @@ class TstShellLogin : public QObject
 public:
     explicit TstShellLogin(Config* config) : config_(config) {}
 
-private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void init();
-    void cleanup();
-
-    void validationMarksTheRightField_data();
-    void validationMarksTheRightField();
-    void noRememberedAccountMeansNoClearAllRow();
-    void rememberedPasswordIsMaskedAndTypingReplacesIt();
-    void unknownAccountClearsThePasswordToSend();
-    void deletingTheLastAccountClearsAll();
-    void wrongPasswordShowsServerTextWithAttemptsHint();
-    void cancelReturnsAndLateAnswerChangesNothing();
-    void enterOnWaitingPageStartsNoSecondLogin();
-    void rememberedPasswordLogsInAndOpensMainWindow();
-    void accountMenuShowsExpiryAndStorage();
-    void exitWithoutUploadsClosesWithoutAsking();
-    void exitWithRunningUploadAsksAndPauses();
-
 private:
-    std::unique_ptr<LoginDialog> NewDialog();
-    void SetAccount(LoginDialog* dialog, const QString& account);
-    void TypePassword(LoginDialog* dialog, const QString& password);
-    QString ErrorLabel(LoginDialog* dialog) const;
-
     Config* config_;
     QTemporaryDir dir_;
     orvtest::ServerFixture server_;
     AccountManager* accounts_ = nullptr;
     QPointer<MainWindow> mainWindow_;
-};
 
-void TstShellLogin::initTestCase()
-{
-    QVERIFY(dir_.isValid());
-    QVERIFY2(server_.Start(), qPrintable(server_.Error()));
+    std::unique_ptr<LoginDialog> NewDialog()
+    {
+        auto dialog = std::make_unique<LoginDialog>();
+        dialog->show();
+        if (!QTest::qWaitForWindowExposed(dialog.get()))
+            return nullptr;
+        dialog->OnStartupLoadingFinish();
+        return dialog;
+    }
 
-    config_->RegisterDefaults();
-    config_->setValue(QStringLiteral("Custom"), QStringLiteral("apiUrl"), server_.BaseUrl());
-    config_->setValue(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert"), server_.CaFile());
-    Config::SetGlobal(config_);
-    QVERIFY(DBManager::instance()->Open(dir_.filePath(QStringLiteral("client.db"))));
-    accounts_ = new AccountManager(this);
-    QCOMPARE(AccountManager::Current(), accounts_);
-    // The application opens the main window on a successful login.
-    connect(accounts_, &AccountManager::SignalLoginSucceed, this, [this]() {
-        mainWindow_ = new MainWindow(nullptr);
-        mainWindow_->Init();
-        mainWindow_->show();
-    });
-}
+    void SetAccount(LoginDialog* dialog, const QString& account)
+    {
+        dialog->findChild<QComboBox*>(QStringLiteral("accountComboBox"))->setEditText(account);
+    }
 
-void TstShellLogin::cleanupTestCase()
-{
-    delete mainWindow_;
-    SDKManager::instance()->Shutdown();
-    delete accounts_;
-    DBManager::Close();
-    server_.Stop();
-}
+    void TypePassword(LoginDialog* dialog, const QString& password)
+    {
+        auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("passwordLineEdit"));
+        edit->clear();
+        QTest::keyClicks(edit, password);
+    }
 
-void TstShellLogin::init()
-{
-    server_->ClearFaults();
-}
+    // A new dialog without remembered accounts, filled in; login answers come
+    // `latencyMs` late.
+    std::unique_ptr<LoginDialog> Filled(const QString& account, const QString& password, int latencyMs = 0)
+    {
+        DBManager::instance()->DeleteAllUsers();
+        orvsrv::FaultRule slow;
+        slow.pathPattern = QStringLiteral("login");
+        slow.latencyMs = latencyMs;
+        if (latencyMs > 0)
+            server_->AddFault(slow);
+        auto dialog = NewDialog();
+        if (dialog) {
+            SetAccount(dialog.get(), account);
+            TypePassword(dialog.get(), password);
+        }
+        return dialog;
+    }
 
-void TstShellLogin::cleanup()
-{
-    server_->ClearFaults();
-}
+    QString ErrorLabel(LoginDialog* dialog) const
+    {
+        return dialog->findChild<QLabel*>(QStringLiteral("errorLabel"))->text();
+    }
 
-std::unique_ptr<LoginDialog> TstShellLogin::NewDialog()
-{
-    auto dialog = std::make_unique<LoginDialog>();
-    dialog->show();
-    if (!QTest::qWaitForWindowExposed(dialog.get()))
-        return nullptr;
-    dialog->OnStartupLoadingFinish();
-    return dialog;
-}
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        QVERIFY2(server_.Start(), qPrintable(server_.Error()));
 
-void TstShellLogin::SetAccount(LoginDialog* dialog, const QString& account)
-{
-    auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("accountComboBox"));
-    combo->setEditText(account);
-}
+        config_->RegisterDefaults();
+        config_->setValue(QStringLiteral("Custom"), QStringLiteral("apiUrl"), server_.BaseUrl());
+        config_->setValue(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert"),
+                          server_.CaFile());
+        Config::SetGlobal(config_);
+        QVERIFY(DBManager::instance()->Open(dir_.filePath(QStringLiteral("client.db"))));
+        accounts_ = new AccountManager(this);
+        QCOMPARE(AccountManager::Current(), accounts_);
+        // The application opens the main window on a successful login.
+        connect(accounts_, &AccountManager::SignalLoginSucceed, this, [this]() {
+            mainWindow_ = new MainWindow(nullptr);
+            mainWindow_->Init();
+            mainWindow_->show();
+        });
+    }
 
-void TstShellLogin::TypePassword(LoginDialog* dialog, const QString& password)
-{
-    auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("passwordLineEdit"));
-    edit->clear();
-    QTest::keyClicks(edit, password);
-}
+    void cleanupTestCase()
+    {
+        delete mainWindow_;
+        SDKManager::instance()->Shutdown();
+        delete accounts_;
+        DBManager::Close();
+        server_.Stop();
+    }
 
-QString TstShellLogin::ErrorLabel(LoginDialog* dialog) const
-{
-    return dialog->findChild<QLabel*>(QStringLiteral("errorLabel"))->text();
-}
+    void cleanup() { server_->ClearFaults(); }
 
-void TstShellLogin::validationMarksTheRightField_data()
-{
-    QTest::addColumn<QString>("account");
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("field");
-    QTest::newRow("empty account") << QString() << QStringLiteral("x")
-                                   << QStringLiteral("LoginDialog.EmptyAccount")
-                                   << QStringLiteral("accountComboBox");
-    QTest::newRow("empty password") << QStringLiteral("a@b.c") << QString()
-                                    << QStringLiteral("LoginDialog.EmptyPassword")
-                                    << QStringLiteral("passwordLineEdit");
-    QTest::newRow("no at sign") << QStringLiteral("someone") << QStringLiteral("x")
-                                << QStringLiteral("LoginDialog.AccountIsNotEmail")
-                                << QStringLiteral("accountComboBox");
-    QTest::newRow("ends in at sign passes")
-        << QStringLiteral("someone@") << QStringLiteral("x") << QString() << QString();
-}
+    void validationMarksTheRightField_data()
+    {
+        QTest::addColumn<QString>("account");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("empty account")
+            << QString() << QStringLiteral("x") << QStringLiteral("LoginDialog.EmptyAccount")
+            << QStringLiteral("accountComboBox");
+        QTest::newRow("empty password")
+            << QStringLiteral("a@b.c") << QString() << QStringLiteral("LoginDialog.EmptyPassword")
+            << QStringLiteral("passwordLineEdit");
+        QTest::newRow("no at sign") << QStringLiteral("someone") << QStringLiteral("x")
+                                    << QStringLiteral("LoginDialog.AccountIsNotEmail")
+                                    << QStringLiteral("accountComboBox");
+        QTest::newRow("ends in at sign passes")
+            << QStringLiteral("someone@") << QStringLiteral("x") << QString() << QString();
+    }
 
-void TstShellLogin::validationMarksTheRightField()
-{
-    QFETCH(QString, account);
-    QFETCH(QString, password);
-    QFETCH(QString, message);
-    QFETCH(QString, field);
-    DBManager::instance()->DeleteAllUsers();
-    auto dialog = NewDialog();
-    QVERIFY(dialog);
-    SetAccount(dialog.get(), account);
-    TypePassword(dialog.get(), password);
-    dialog->findChild<QPushButton*>(QStringLiteral("loginBtn"))->click();
+    void validationMarksTheRightField()
+    {
+        QFETCH(QString, account);
+        QFETCH(QString, password);
+        QFETCH(QString, message);
+        QFETCH(QString, field);
+        auto dialog = Filled(account, password);
+        QVERIFY(dialog);
+        dialog->findChild<QPushButton*>(QStringLiteral("loginBtn"))->click();
 
-    auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("accountComboBox"));
-    auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("passwordLineEdit"));
-    if (message.isEmpty()) {
-        // Passed the checks: the login runs; a wrong password comes back as a server error.
+        auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("accountComboBox"));
+        auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("passwordLineEdit"));
+        if (message.isEmpty()) {
+            // Passed the checks: the login runs; a wrong password comes back as a server error.
+            QCOMPARE(dialog->State(), int(LoginDialog::LoggingIn));
+            QCOMPARE(combo->property("status").toString(), QString());
+            QCOMPARE(edit->property("status").toString(), QString());
+            dialog->findChild<QPushButton*>(QStringLiteral("cancelBtn"))->click();
+            QCOMPARE(dialog->State(), int(LoginDialog::MainPage));
+            return;
+        }
+        QCOMPARE(dialog->State(), int(LoginDialog::MainPage));
+        QCOMPARE(ErrorLabel(dialog.get()), message);
+        QCOMPARE(combo->property("status").toString(),
+                 field == QLatin1String("accountComboBox") ? QStringLiteral("error") : QString());
+        QCOMPARE(edit->property("status").toString(),
+                 field == QLatin1String("passwordLineEdit") ? QStringLiteral("error") : QString());
+        // The fields keep their content.
+        QCOMPARE(combo->currentText(), account);
+    }
+
+    void rememberedPasswordIsMaskedAndTypingReplacesIt()
+    {
+        DBManager* db = DBManager::instance();
+        db->DeleteAllUsers();
+        QVERIFY(db->InsertUser({QStringLiteral("older@orvane.test"), QString(), false, 100}));
+        QVERIFY(db->InsertUser(
+            {QStringLiteral("newer@orvane.test"), QStringLiteral("stored-secret"), true, 200}));
+        auto dialog = NewDialog();
+        QVERIFY(dialog);
+        // Newest first, then the clear-all row.
+        QCOMPARE(dialog->AccountList()->count(), 3);
+        QCOMPARE(dialog->AccountList()->item(0)->data(Qt::UserRole).toString(),
+                 QStringLiteral("newer@orvane.test"));
+        QCOMPARE(dialog->AccountList()->item(2)->data(Qt::UserRole).toString(),
+                 QStringLiteral("ClearAllAccount"));
+        QVERIFY(dialog->findChild<AccountItemWidget*>(QStringLiteral("ClearAllAccount")));
+
+        auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("accountComboBox"));
+        auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("passwordLineEdit"));
+        auto* remember = dialog->findChild<QCheckBox*>(QStringLiteral("rememberPasswordCheckbox"));
+        QCOMPARE(combo->currentText(), QStringLiteral("newer@orvane.test"));
+        QCOMPARE(edit->text(), QStringLiteral("########"));
+        QCOMPARE(dialog->Password(), QStringLiteral("stored-secret"));
+        QVERIFY(remember->isChecked());
+        auto* row = qobject_cast<AccountItemWidget*>(
+            dialog->AccountList()->itemWidget(dialog->AccountList()->item(0)));
+        QVERIFY(row->accountLabel()->property("selected").toBool());
+
+        // Typing replaces the remembered password instead of appending to the mask.
+        edit->setFocus();
+        QTest::keyClicks(edit, QStringLiteral("typed"));
+        QCOMPARE(edit->text(), QStringLiteral("typed"));
+        QCOMPARE(dialog->Password(), QStringLiteral("typed"));
+
+        // The account without a stored password clears the field and the check box.
+        combo->setEditText(QStringLiteral("older@orvane.test"));
+        QVERIFY(edit->text().isEmpty());
+        QVERIFY(!remember->isChecked());
+        QVERIFY(dialog->Password().isEmpty());
+    }
+
+    void unknownAccountClearsThePasswordToSend()
+    {
+        DBManager* db = DBManager::instance();
+        db->DeleteAllUsers();
+        QVERIFY(
+            db->InsertUser({QStringLiteral("alice@orvane.test"), QStringLiteral("alice-secret"), true, 300}));
+        auto dialog = NewDialog();
+        QVERIFY(dialog);
+        QCOMPARE(dialog->Password(), QStringLiteral("alice-secret"));
+        SetAccount(dialog.get(), QStringLiteral("mallory@orvane.test"));
+        QVERIFY(dialog->Password().isEmpty());
+        // So the login stops at the password check instead of sending alice's password.
+        dialog->OnLogin();
+        QCOMPARE(ErrorLabel(dialog.get()), QStringLiteral("LoginDialog.EmptyPassword"));
+        QCOMPARE(dialog->State(), int(LoginDialog::MainPage));
+    }
+
+    void deletingTheLastAccountClearsAll()
+    {
+        DBManager* db = DBManager::instance();
+        db->DeleteAllUsers();
+        QVERIFY(db->InsertUser({QStringLiteral("one@orvane.test"), QStringLiteral("p1"), true, 10}));
+        QVERIFY(db->InsertUser({QStringLiteral("two@orvane.test"), QStringLiteral("p2"), true, 20}));
+        auto dialog = NewDialog();
+        QVERIFY(dialog);
+        QListWidget* list = dialog->AccountList();
+        QCOMPARE(list->count(), 3);
+
+        auto rowWidget = [list](int row) {
+            return qobject_cast<AccountItemWidget*>(list->itemWidget(list->item(row)));
+        };
+        rowWidget(0)->delBtn()->click();
+        QCOMPARE(list->count(), 2);
+        QCOMPARE(dialog->Accounts(), QStringList{QStringLiteral("one@orvane.test")});
+        QCOMPARE(db->SelectUsers().size(), 1);
+
+        rowWidget(0)->delBtn()->click();
+        QCOMPARE(list->count(), 0);
+        QVERIFY(dialog->Accounts().isEmpty());
+        QVERIFY(db->SelectUsers().isEmpty());
+        QVERIFY(dialog->findChild<QComboBox*>(QStringLiteral("accountComboBox"))->currentText().isEmpty());
+        QTRY_VERIFY(!dialog->findChild<AccountItemWidget*>(QStringLiteral("ClearAllAccount")));
+    }
+
+    void wrongPasswordShowsServerTextWithAttemptsHint()
+    {
+        auto dialog = Filled(kSub, QStringLiteral("not-the-password"));
+        QVERIFY(dialog);
+        QSignalSpy failed(accounts_, &AccountManager::SignalLoginFailed);
+        dialog->OnLogin();
         QCOMPARE(dialog->State(), int(LoginDialog::LoggingIn));
-        QCOMPARE(combo->property("status").toString(), QString());
-        QCOMPARE(edit->property("status").toString(), QString());
+        QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 15000);
+        QCOMPARE(dialog->State(), int(LoginDialog::MainPage));
+        const QString shown = ErrorLabel(dialog.get());
+        QCOMPARE(shown, failed.first().first().toString());
+        QVERIFY2(shown.contains(QStringLiteral("attempts remaining")), qPrintable(shown));
+        QVERIFY(!mainWindow_);
+    }
+
+    void cancelReturnsAndLateAnswerChangesNothing()
+    {
+        auto dialog = Filled(kMain, kPassword, 1500);
+        QVERIFY(dialog);
+        QSignalSpy succeeded(accounts_, &AccountManager::SignalLoginSucceed);
+        QSignalSpy failed(accounts_, &AccountManager::SignalLoginFailed);
+        dialog->OnLogin();
+        auto* stack = dialog->findChild<QStackedWidget*>(QStringLiteral("stackedWidget"));
+        QCOMPARE(stack->currentWidget()->objectName(), QStringLiteral("waitingPage"));
+        QVERIFY(dialog->findChild<QPushButton*>(QStringLiteral("cancelBtn"))->isVisible());
         dialog->findChild<QPushButton*>(QStringLiteral("cancelBtn"))->click();
         QCOMPARE(dialog->State(), int(LoginDialog::MainPage));
-        return;
+        QCOMPARE(stack->currentWidget()->objectName(), QStringLiteral("mainPage"));
+
+        // The abandoned request's answer must not log in or show anything.
+        QTest::qWait(2500);
+        QCOMPARE(succeeded.count(), 0);
+        QCOMPARE(failed.count(), 0);
+        QVERIFY(dialog->isVisible());
+        QVERIFY(ErrorLabel(dialog.get()).isEmpty());
+        QVERIFY(!mainWindow_);
     }
-    QCOMPARE(dialog->State(), int(LoginDialog::MainPage));
-    QCOMPARE(ErrorLabel(dialog.get()), message);
-    QCOMPARE(combo->property("status").toString(),
-             field == QLatin1String("accountComboBox") ? QStringLiteral("error") : QString());
-    QCOMPARE(edit->property("status").toString(),
-             field == QLatin1String("passwordLineEdit") ? QStringLiteral("error") : QString());
-    // The fields keep their content.
-    QCOMPARE(combo->currentText(), account);
-}
 
-void TstShellLogin::noRememberedAccountMeansNoClearAllRow()
-{
-    DBManager::instance()->DeleteAllUsers();
-    auto dialog = NewDialog();
-    QVERIFY(dialog);
-    QCOMPARE(dialog->AccountList()->count(), 0);
-    QVERIFY(!dialog->findChild<AccountItemWidget*>(QStringLiteral("ClearAllAccount")));
-    QVERIFY(dialog->findChild<QComboBox*>(QStringLiteral("accountComboBox"))->currentText().isEmpty());
-}
-
-void TstShellLogin::rememberedPasswordIsMaskedAndTypingReplacesIt()
-{
-    DBManager* db = DBManager::instance();
-    db->DeleteAllUsers();
-    QVERIFY(db->InsertUser({QStringLiteral("older@orvane.test"), QString(), false, 100}));
-    QVERIFY(
-        db->InsertUser({QStringLiteral("newer@orvane.test"), QStringLiteral("stored-secret"), true, 200}));
-    auto dialog = NewDialog();
-    QVERIFY(dialog);
-    // Newest first, then the clear-all row.
-    QCOMPARE(dialog->AccountList()->count(), 3);
-    QCOMPARE(dialog->AccountList()->item(0)->data(Qt::UserRole).toString(),
-             QStringLiteral("newer@orvane.test"));
-    QCOMPARE(dialog->AccountList()->item(2)->data(Qt::UserRole).toString(),
-             QStringLiteral("ClearAllAccount"));
-    QVERIFY(dialog->findChild<AccountItemWidget*>(QStringLiteral("ClearAllAccount")));
-
-    auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("accountComboBox"));
-    auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("passwordLineEdit"));
-    auto* remember = dialog->findChild<QCheckBox*>(QStringLiteral("rememberPasswordCheckbox"));
-    QCOMPARE(combo->currentText(), QStringLiteral("newer@orvane.test"));
-    QCOMPARE(edit->text(), QStringLiteral("########"));
-    QCOMPARE(dialog->Password(), QStringLiteral("stored-secret"));
-    QVERIFY(remember->isChecked());
-    auto* row =
-        qobject_cast<AccountItemWidget*>(dialog->AccountList()->itemWidget(dialog->AccountList()->item(0)));
-    QVERIFY(row->accountLabel()->property("selected").toBool());
-
-    // Typing replaces the remembered password instead of appending to the mask.
-    edit->setFocus();
-    QTest::keyClicks(edit, QStringLiteral("typed"));
-    QCOMPARE(edit->text(), QStringLiteral("typed"));
-    QCOMPARE(dialog->Password(), QStringLiteral("typed"));
-
-    // The account without a stored password clears the field and the check box.
-    combo->setEditText(QStringLiteral("older@orvane.test"));
-    QVERIFY(edit->text().isEmpty());
-    QVERIFY(!remember->isChecked());
-    QVERIFY(dialog->Password().isEmpty());
-}
-
-void TstShellLogin::unknownAccountClearsThePasswordToSend()
-{
-    DBManager* db = DBManager::instance();
-    db->DeleteAllUsers();
-    QVERIFY(db->InsertUser({QStringLiteral("alice@orvane.test"), QStringLiteral("alice-secret"), true, 300}));
-    auto dialog = NewDialog();
-    QVERIFY(dialog);
-    QCOMPARE(dialog->Password(), QStringLiteral("alice-secret"));
-    SetAccount(dialog.get(), QStringLiteral("mallory@orvane.test"));
-    QVERIFY(dialog->Password().isEmpty());
-    // So the login stops at the password check instead of sending alice's password.
-    dialog->OnLogin();
-    QCOMPARE(ErrorLabel(dialog.get()), QStringLiteral("LoginDialog.EmptyPassword"));
-    QCOMPARE(dialog->State(), int(LoginDialog::MainPage));
-}
-
-void TstShellLogin::deletingTheLastAccountClearsAll()
-{
-    DBManager* db = DBManager::instance();
-    db->DeleteAllUsers();
-    QVERIFY(db->InsertUser({QStringLiteral("one@orvane.test"), QStringLiteral("p1"), true, 10}));
-    QVERIFY(db->InsertUser({QStringLiteral("two@orvane.test"), QStringLiteral("p2"), true, 20}));
-    auto dialog = NewDialog();
-    QVERIFY(dialog);
-    QListWidget* list = dialog->AccountList();
-    QCOMPARE(list->count(), 3);
-
-    auto rowWidget = [list](int row) {
-        return qobject_cast<AccountItemWidget*>(list->itemWidget(list->item(row)));
-    };
-    rowWidget(0)->delBtn()->click();
-    QCOMPARE(list->count(), 2);
-    QCOMPARE(dialog->Accounts(), QStringList{QStringLiteral("one@orvane.test")});
-    QCOMPARE(db->SelectUsers().size(), 1);
-
-    rowWidget(0)->delBtn()->click();
-    QCOMPARE(list->count(), 0);
-    QVERIFY(dialog->Accounts().isEmpty());
-    QVERIFY(db->SelectUsers().isEmpty());
-    QVERIFY(dialog->findChild<QComboBox*>(QStringLiteral("accountComboBox"))->currentText().isEmpty());
-    QTRY_VERIFY(!dialog->findChild<AccountItemWidget*>(QStringLiteral("ClearAllAccount")));
-}
-
-void TstShellLogin::wrongPasswordShowsServerTextWithAttemptsHint()
-{
-    DBManager::instance()->DeleteAllUsers();
-    auto dialog = NewDialog();
-    QVERIFY(dialog);
-    SetAccount(dialog.get(), kSub);
-    TypePassword(dialog.get(), QStringLiteral("not-the-password"));
-    QSignalSpy failed(accounts_, &AccountManager::SignalLoginFailed);
-    dialog->OnLogin();
-    QCOMPARE(dialog->State(), int(LoginDialog::LoggingIn));
-    QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 15000);
-    QCOMPARE(dialog->State(), int(LoginDialog::MainPage));
-    const QString shown = ErrorLabel(dialog.get());
-    QCOMPARE(shown, failed.first().first().toString());
-    QVERIFY2(shown.contains(QStringLiteral("attempts remaining")), qPrintable(shown));
-    QVERIFY(!mainWindow_);
-}
-
-void TstShellLogin::cancelReturnsAndLateAnswerChangesNothing()
-{
-    DBManager::instance()->DeleteAllUsers();
-    orvsrv::FaultRule slow;
-    slow.pathPattern = QStringLiteral("login");
-    slow.latencyMs = 1500;
-    server_->AddFault(slow);
-    auto dialog = NewDialog();
-    QVERIFY(dialog);
-    SetAccount(dialog.get(), kMain);
-    TypePassword(dialog.get(), kPassword);
-    QSignalSpy succeeded(accounts_, &AccountManager::SignalLoginSucceed);
-    QSignalSpy failed(accounts_, &AccountManager::SignalLoginFailed);
-    dialog->OnLogin();
-    auto* stack = dialog->findChild<QStackedWidget*>(QStringLiteral("stackedWidget"));
-    QCOMPARE(stack->currentWidget()->objectName(), QStringLiteral("waitingPage"));
-    QVERIFY(dialog->findChild<QPushButton*>(QStringLiteral("cancelBtn"))->isVisible());
-    dialog->findChild<QPushButton*>(QStringLiteral("cancelBtn"))->click();
-    QCOMPARE(dialog->State(), int(LoginDialog::MainPage));
-    QCOMPARE(stack->currentWidget()->objectName(), QStringLiteral("mainPage"));
-
-    // The abandoned request's answer must not log in or show anything.
-    QTest::qWait(2500);
-    QCOMPARE(succeeded.count(), 0);
-    QCOMPARE(failed.count(), 0);
-    QVERIFY(dialog->isVisible());
-    QVERIFY(ErrorLabel(dialog.get()).isEmpty());
-    QVERIFY(!mainWindow_);
-}
-
-void TstShellLogin::enterOnWaitingPageStartsNoSecondLogin()
-{
-    DBManager::instance()->DeleteAllUsers();
-    orvsrv::FaultRule slow;
-    slow.pathPattern = QStringLiteral("login");
-    slow.latencyMs = 800;
-    server_->AddFault(slow);
-    auto dialog = NewDialog();
-    QVERIFY(dialog);
-    SetAccount(dialog.get(), kSub);
-    TypePassword(dialog.get(), QStringLiteral("wrong-again"));
-    QSignalSpy failed(accounts_, &AccountManager::SignalLoginFailed);
-    QTest::keyClick(dialog.get(), Qt::Key_Return);
-    QCOMPARE(dialog->State(), int(LoginDialog::LoggingIn));
-    QTest::keyClick(dialog.get(), Qt::Key_Return);
-    QTest::keyClick(dialog->findChild<QPushButton*>(QStringLiteral("cancelBtn")), Qt::Key_Enter);
-    QCOMPARE(dialog->State(), int(LoginDialog::LoggingIn));
-    QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 15000);
-    QTest::qWait(1500);
-    QCOMPARE(failed.count(), 1);
-    QCOMPARE(dialog->State(), int(LoginDialog::MainPage));
-}
-
-void TstShellLogin::rememberedPasswordLogsInAndOpensMainWindow()
-{
-    DBManager* db = DBManager::instance();
-    db->DeleteAllUsers();
-    QVERIFY(db->InsertUser({kMain, kPassword, true, 500}));
-    auto* dialog = new LoginDialog;
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    QPointer<LoginDialog> guard(dialog);
-    dialog->show();
-    QVERIFY(QTest::qWaitForWindowExposed(dialog));
-    dialog->OnStartupLoadingFinish();
-    QCOMPARE(dialog->findChild<QLineEdit*>(QStringLiteral("passwordLineEdit"))->text(),
-             QStringLiteral("########"));
-    QSignalSpy succeeded(accounts_, &AccountManager::SignalLoginSucceed);
-    dialog->findChild<QPushButton*>(QStringLiteral("loginBtn"))->click();
-    QTRY_COMPARE_WITH_TIMEOUT(succeeded.count(), 1, 20000);
-    // The dialog closes and deletes itself; the main window is up.
-    QTRY_VERIFY(guard.isNull());
-    QVERIFY(mainWindow_);
-    QVERIFY(mainWindow_->isVisible());
-    QCOMPARE(mainWindow_->minimumSize(), QSize(960, 500));
-    // 1020 x 640, shrunk to the screen where that is smaller (never below the minimum).
-    const QSize area = mainWindow_->screen()->availableGeometry().size();
-    QCOMPARE(mainWindow_->size(), QSize(1020, 640).boundedTo(area).expandedTo(QSize(960, 500)));
-    QCOMPARE(mainWindow_->stackedWidget()->currentWidget()->objectName(), QStringLiteral("videoList"));
-    QCOMPARE(db->SelectUsers().first().account, kMain);
-}
-
-void TstShellLogin::accountMenuShowsExpiryAndStorage()
-{
-    QVERIFY(mainWindow_);
-    MainWindowTitleWidget* title = mainWindow_->titleWidget();
-    auto* email = title->userInfoWidget()->findChild<QLabel*>(QStringLiteral("emailLabel"));
-    QCOMPARE(email->text(), kMain);
-    auto* expiry = title->userInfoWidget()->findChild<QLabel*>(QStringLiteral("expiredTimeLabel"));
-    const QString date = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(accounts_->expirationTime()))
-                             .toString(QStringLiteral("yyyy-MM-dd"));
-    QVERIFY2(expiry->text().startsWith(date), qPrintable(expiry->text()));
-
-    UserInfo expired;
-    expired.account =
-        QStringLiteral("a-very-long-address-that-cannot-fit-into-the-menu@some-long-domain.orvane.test");
-    expired.expired = true;
-    expired.leftDay = 0;
-    expired.expirationTime =
-        static_cast<quint64>(QDateTime(QDate(2025, 3, 9), QTime(12, 0)).toMSecsSinceEpoch());
-    expired.space = 1024ull * 1024 * 1024;
-    expired.remainBytes = 2ll * 1024 * 1024 * 1024;
-    title->SetUserInfo(expired);
-    QCOMPARE(expiry->text(), QStringLiteral("2025-03-09 (Expired)"));
-    QCOMPARE(email->toolTip(), expired.account);
-    QVERIFY(email->text() != expired.account);
-    auto* bar = title->userInfoWidget()->findChild<QProgressBar*>(QStringLiteral("storageBar"));
-    QCOMPARE(bar->value(), 100);
-    QCOMPARE(bar->property("style").toString(), QStringLiteral("error"));
-
-    UserInfo fine = expired;
-    fine.account = kMain;
-    fine.expired = false;
-    fine.leftDay = 12;
-    fine.remainBytes = 768ll * 1024 * 1024;
-    title->SetUserInfo(fine);
-    QVERIFY(expiry->text().contains(QStringLiteral(">12</span>")));
-    QCOMPARE(bar->value(), 25);
-    QCOMPARE(bar->property("style").toString(), QString());
-    QVERIFY(email->toolTip().isEmpty());
-    auto* storage = title->userInfoWidget()->findChild<QLabel*>(QStringLiteral("storageLabel"));
-    QCOMPARE(storage->text(), QStringLiteral("256.00 MB/1.00 GB"));
-}
-
-void TstShellLogin::exitWithoutUploadsClosesWithoutAsking()
-{
-    QVERIFY(mainWindow_);
-    QVERIFY(!SDKManager::instance()->anyUploading());
-    // Should a question come after all, decline it so that the check fails instead of hanging.
-    QString text;
-    int shown = 0;
-    AnswerNextMsgBox(QDialogButtonBox::Cancel, &text, &shown, 10);
-    QVERIFY(mainWindow_->close());
-    QVERIFY(!mainWindow_->isVisible());
-    QTest::qWait(300);
-    QCOMPARE(shown, 0);
-}
-
-void TstShellLogin::exitWithRunningUploadAsksAndPauses()
-{
-    QVERIFY(mainWindow_);
-    mainWindow_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(mainWindow_));
-
-    // A real upload, slowed down by the server so that it is still running.
-    orvsrv::FaultRule slow;
-    slow.latencyMs = 1500;
-    server_->AddFault(slow);
-    const QString file = dir_.filePath(QStringLiteral("lecture.mp4"));
+    void enterOnWaitingPageStartsNoSecondLogin()
     {
-        QFile out(file);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        QByteArray chunk(1024 * 1024, 'v');
-        for (int i = 0; i < 8; ++i)
-            out.write(chunk);
+        auto dialog = Filled(kSub, QStringLiteral("wrong-again"), 800);
+        QVERIFY(dialog);
+        QSignalSpy failed(accounts_, &AccountManager::SignalLoginFailed);
+        QTest::keyClick(dialog.get(), Qt::Key_Return);
+        QCOMPARE(dialog->State(), int(LoginDialog::LoggingIn));
+        QTest::keyClick(dialog.get(), Qt::Key_Return);
+        QTest::keyClick(dialog->findChild<QPushButton*>(QStringLiteral("cancelBtn")), Qt::Key_Enter);
+        QCOMPARE(dialog->State(), int(LoginDialog::LoggingIn));
+        QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 15000);
+        QTest::qWait(1500);
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(dialog->State(), int(LoginDialog::MainPage));
     }
-    SDKManager* uploads = SDKManager::instance();
-    QVERIFY(uploads->AddUpload(static_cast<qint64>(accounts_->cateId()), file, QStringLiteral("Lecture"),
-                               QString(), QString(), QString(), 0, 0));
-    QTRY_VERIFY_WITH_TIMEOUT(uploads->anyUploading(), 10000);
 
-    // Declining keeps everything running.
-    QString text;
-    int shown = 0;
-    AnswerNextMsgBox(QDialogButtonBox::Cancel, &text, &shown);
-    QVERIFY(!mainWindow_->close());
-    QCOMPARE(shown, 1);
-    QCOMPARE(text,
-             QStringLiteral("The file has not been uploaded successfully. Are you sure you want to exit?"));
-    // Titled and typed as every other confirmation of the program.
-    QCOMPARE(g_lastMsgBoxTitle, QStringLiteral("SystemTip"));
-    QCOMPARE(g_lastMsgBoxType, QStringLiteral("Info"));
-    QVERIFY(mainWindow_->isVisible());
-    QVERIFY(uploads->anyUploading());
+    void rememberedPasswordLogsInAndOpensMainWindow()
+    {
+        DBManager* db = DBManager::instance();
+        db->DeleteAllUsers();
+        QVERIFY(db->InsertUser({kMain, kPassword, true, 500}));
+        auto* dialog = new LoginDialog;
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        QPointer<LoginDialog> guard(dialog);
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        dialog->OnStartupLoadingFinish();
+        QCOMPARE(dialog->findChild<QLineEdit*>(QStringLiteral("passwordLineEdit"))->text(),
+                 QStringLiteral("########"));
+        QSignalSpy succeeded(accounts_, &AccountManager::SignalLoginSucceed);
+        dialog->findChild<QPushButton*>(QStringLiteral("loginBtn"))->click();
+        QTRY_COMPARE_WITH_TIMEOUT(succeeded.count(), 1, 20000);
+        // The dialog closes and deletes itself; the main window is up.
+        QTRY_VERIFY(guard.isNull());
+        QVERIFY(mainWindow_);
+        QVERIFY(mainWindow_->isVisible());
+        QCOMPARE(mainWindow_->minimumSize(), QSize(960, 500));
+        // 1020 x 640, shrunk to the screen where that is smaller (never below the minimum).
+        const QSize area = mainWindow_->screen()->availableGeometry().size();
+        QCOMPARE(mainWindow_->size(), QSize(1020, 640).boundedTo(area).expandedTo(QSize(960, 500)));
+        QCOMPARE(mainWindow_->stackedWidget()->currentWidget()->objectName(), QStringLiteral("videoList"));
+        QCOMPARE(db->SelectUsers().first().account, kMain);
+    }
 
-    // OK pauses every upload, so that the next run resumes them.
-    AnswerNextMsgBox(QDialogButtonBox::Ok, &text, &shown);
-    QVERIFY(mainWindow_->close());
-    QCOMPARE(shown, 2);
-    QVERIFY(!uploads->anyUploading());
-    for (const SharedUploadTaskPtr& task : uploads->tasks())
-        QCOMPARE(int(task->status()), int(UploadStatus::Paused));
+    void accountMenuShowsExpiryAndStorage()
+    {
+        QVERIFY(mainWindow_);
+        MainWindowTitleWidget* title = mainWindow_->titleWidget();
+        auto* email = title->userInfoWidget()->findChild<QLabel*>(QStringLiteral("emailLabel"));
+        QCOMPARE(email->text(), kMain);
+        auto* expiry = title->userInfoWidget()->findChild<QLabel*>(QStringLiteral("expiredTimeLabel"));
+        const QString date = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(accounts_->expirationTime()))
+                                 .toString(QStringLiteral("yyyy-MM-dd"));
+        QVERIFY2(expiry->text().startsWith(date), qPrintable(expiry->text()));
 
-    // The settings menu starts and suspends everything, after the menu has closed.
-    QMenu* settings = mainWindow_->titleWidget()->settingsMenu();
-    auto* startAll = settings->findChild<MenuEntryWidget*>(QStringLiteral("startAllBtn"));
-    auto* suspendAll = settings->findChild<MenuEntryWidget*>(QStringLiteral("suspendAllBtn"));
-    QVERIFY(startAll && suspendAll);
-    QVERIFY(settings->findChild<MenuEntryWidget*>(QStringLiteral("preferencesBtn"))->isEnabled());
-    QTest::mouseClick(startAll, Qt::LeftButton);
-    QVERIFY(!uploads->anyUploading()); // queued: runs once the menu's click has been handled
-    QTRY_VERIFY(uploads->anyUploading());
-    QTest::mouseClick(suspendAll, Qt::LeftButton);
-    QTRY_VERIFY(!uploads->anyUploading());
-    server_->ClearFaults();
-}
+        UserInfo expired;
+        expired.account =
+            QStringLiteral("a-very-long-address-that-cannot-fit-into-the-menu@some-long-domain.orvane.test");
+        expired.expired = true;
+        expired.leftDay = 0;
+        expired.expirationTime =
+            static_cast<quint64>(QDateTime(QDate(2025, 3, 9), QTime(12, 0)).toMSecsSinceEpoch());
+        expired.space = 1024ull * 1024 * 1024;
+        expired.remainBytes = 2ll * 1024 * 1024 * 1024;
+        title->SetUserInfo(expired);
+        QCOMPARE(expiry->text(), QStringLiteral("2025-03-09 (Expired)"));
+        QCOMPARE(email->toolTip(), expired.account);
+        QVERIFY(email->text() != expired.account);
+        auto* bar = title->userInfoWidget()->findChild<QProgressBar*>(QStringLiteral("storageBar"));
+        QCOMPARE(bar->value(), 100);
+        QCOMPARE(bar->property("style").toString(), QStringLiteral("error"));
+
+        UserInfo fine = expired;
+        fine.account = kMain;
+        fine.expired = false;
+        fine.leftDay = 12;
+        fine.remainBytes = 768ll * 1024 * 1024;
+        title->SetUserInfo(fine);
+        QVERIFY(expiry->text().contains(QStringLiteral(">12</span>")));
+        QCOMPARE(bar->value(), 25);
+        QCOMPARE(bar->property("style").toString(), QString());
+        QVERIFY(email->toolTip().isEmpty());
+        auto* storage = title->userInfoWidget()->findChild<QLabel*>(QStringLiteral("storageLabel"));
+        QCOMPARE(storage->text(), QStringLiteral("256.00 MB/1.00 GB"));
+    }
+
+    void exitWithoutUploadsClosesWithoutAsking()
+    {
+        QVERIFY(mainWindow_);
+        QVERIFY(!SDKManager::instance()->anyUploading());
+        // Should a question come after all, decline it so that the check fails instead of hanging.
+        QString text;
+        int shown = 0;
+        AnswerNextMsgBox(QDialogButtonBox::Cancel, &text, &shown, 10);
+        QVERIFY(mainWindow_->close());
+        QVERIFY(!mainWindow_->isVisible());
+        QTest::qWait(300);
+        QCOMPARE(shown, 0);
+    }
+
+    void exitWithRunningUploadAsksAndPauses()
+    {
+        QVERIFY(mainWindow_);
+        mainWindow_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(mainWindow_));
+
+        // A real upload, slowed down by the server so that it is still running.
+        orvsrv::FaultRule slow;
+        slow.latencyMs = 1500;
+        server_->AddFault(slow);
+        const QString file =
+            orvtest::WriteRandomFile(dir_.filePath(QStringLiteral("lecture.mp4")), 8 << 20, 1);
+        SDKManager* uploads = SDKManager::instance();
+        QVERIFY(uploads->AddUpload(static_cast<qint64>(accounts_->cateId()), file, QStringLiteral("Lecture"),
+                                   QString(), QString(), QString(), 0, 0));
+        QTRY_VERIFY_WITH_TIMEOUT(uploads->anyUploading(), 10000);
+
+        // Declining keeps everything running.
+        QString text;
+        int shown = 0;
+        AnswerNextMsgBox(QDialogButtonBox::Cancel, &text, &shown);
+        QVERIFY(!mainWindow_->close());
+        QCOMPARE(shown, 1);
+        QCOMPARE(text, QStringLiteral(
+                           "The file has not been uploaded successfully. Are you sure you want to exit?"));
+        // Titled and typed as every other confirmation of the program.
+        QCOMPARE(g_lastMsgBoxTitle, QStringLiteral("SystemTip"));
+        QCOMPARE(g_lastMsgBoxType, QStringLiteral("Info"));
+        QVERIFY(mainWindow_->isVisible());
+        QVERIFY(uploads->anyUploading());
+
+        // OK pauses every upload, so that the next run resumes them.
+        AnswerNextMsgBox(QDialogButtonBox::Ok, &text, &shown);
+        QVERIFY(mainWindow_->close());
+        QCOMPARE(shown, 2);
+        QVERIFY(!uploads->anyUploading());
+        for (const SharedUploadTaskPtr& task : uploads->tasks())
+            QCOMPARE(int(task->status()), int(UploadStatus::Paused));
+
+        // The settings menu starts and suspends everything, after the menu has closed.
+        QMenu* settings = mainWindow_->titleWidget()->settingsMenu();
+        auto* startAll = settings->findChild<MenuEntryWidget*>(QStringLiteral("startAllBtn"));
+        auto* suspendAll = settings->findChild<MenuEntryWidget*>(QStringLiteral("suspendAllBtn"));
+        QVERIFY(startAll && suspendAll);
+        QVERIFY(settings->findChild<MenuEntryWidget*>(QStringLiteral("preferencesBtn"))->isEnabled());
+        QTest::mouseClick(startAll, Qt::LeftButton);
+        QVERIFY(!uploads->anyUploading()); // queued: runs once the menu's click has been handled
+        QTRY_VERIFY(uploads->anyUploading());
+        QTest::mouseClick(suspendAll, Qt::LeftButton);
+        QTRY_VERIFY(!uploads->anyUploading());
+        server_->ClearFaults();
+    }
+};
 
 int main(int argc, char** argv)
 {

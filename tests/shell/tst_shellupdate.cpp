@@ -61,428 +61,398 @@ class TstShellUpdate : public QObject
 public:
     TstShellUpdate(Application* app, const QString& home) : app_(app), config_(app->config()), home_(home) {}
 
-private slots:
-    void initTestCase();
-    void cleanup();
-    void cleanupTestCase();
-
-    void settingsReachRunningUploads();
-    void isNewerVersion_data();
-    void isNewerVersion();
-    void checkOutcome_data();
-    void checkOutcome();
-    void cancelledCheckIgnoresLateAnswer();
-    void downloadShowsProgressInstallsAndQuits();
-    void interruptedDownload_data();
-    void interruptedDownload();
-    void declinedUploadsQuestionKeepsClientAndInstaller();
-
-    void proxyTypeNone_data();
-    void proxyTypeNone();
-    void startWithSessionWritesAutostartEntry();
-    void speedLimitLoads_data();
-    void speedLimitLoads();
-
 private:
-    UpdateDialog* OpenChecked(orvtest::ServerFixture& server);
-    QString Marker() const;
-    void AddUploads(int count, qint64 size);
-
     Application* app_;
     Config* config_;
     QString home_;
     orvtest::ServerFixture newer_{updatetest::Offering(QStringLiteral("2.4.3"))};
     orvtest::ServerFixture current_{updatetest::Offering(QStringLiteral("2.4.2"))};
     std::unique_ptr<AccountManager> accounts_;
-};
 
-void TstShellUpdate::initTestCase()
-{
-    QVERIFY2(newer_.Start(), qPrintable(newer_.Error()));
-    QVERIFY2(current_.Start(), qPrintable(current_.Error()));
-    const QString ca = updatetest::CaBundle(home_ + QStringLiteral("/ca.pem"), {&newer_, &current_});
-    QVERIFY(!ca.isEmpty());
-
-    config_->RegisterDefaults();
-    Config::SetGlobal(config_);
-    config_->setValue(QStringLiteral("Custom"), QStringLiteral("apiUrl"), newer_.BaseUrl());
-    config_->setValue(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert"), ca);
-    QVERIFY(DBManager::instance()->Open(home_ + QStringLiteral("/client.db")));
-    accounts_ = std::make_unique<AccountManager>();
-    bool ok = false;
-    const QString failure = orvtest::LoginAndWait(*accounts_, QString::fromLatin1(orvsrv::kDemoMainEmail),
-                                                  QString::fromLatin1(orvsrv::kDemoPassword), false, &ok);
-    QVERIFY2(ok, qPrintable(failure));
-}
-
-void TstShellUpdate::cleanup()
-{
-    newer_->ClearFaults();
-    current_->ClearFaults();
-    delete UpdateDialog::Current();
-    UpdateDialog::AbortAndWaitForWorkers();
-    // Unthrottled first, so that no upload is left creeping on the server.
-    config_->setValue(QStringLiteral("UploadTaskManager"), QStringLiteral("limitedSpeedValue"), 0);
-    app_->ApplyUploadSettings();
-    QVERIFY(transfertest::ResetQueue());
-}
-
-void TstShellUpdate::cleanupTestCase()
-{
-    SDKManager::Destroy();
-    accounts_.reset();
-    DBManager::Close();
-}
-
-void TstShellUpdate::isNewerVersion_data()
-{
-    QTest::addColumn<QString>("version");
-    QTest::addColumn<bool>("newer");
-    QTest::addColumn<QString>("warning");
-    QTest::newRow("2.4.3") << "2.4.3" << true << QString();
-    QTest::newRow("3.0.0") << "3.0.0" << true << QString();
-    QTest::newRow("2.10.0") << "2.10.0" << true << QString();
-    QTest::newRow("2.4.2") << "2.4.2" << false << QString();
-    QTest::newRow("2.3.9") << "2.3.9" << false << QString();
-    QTest::newRow("1.9.9") << "1.9.9" << false << QString();
-    QTest::newRow("v2.5.0") << "v2.5.0" << false
-                            << "ParseVersion result(2.5.0) is different from server(v2.5.0)";
-    QTest::newRow("empty") << "" << false << "ParseVersion failed, input illegal:";
-}
-
-void TstShellUpdate::isNewerVersion()
-{
-    QFETCH(QString, version);
-    QFETCH(bool, newer);
-    QFETCH(QString, warning);
-    MessageCapture log;
-    QCOMPARE(UpdateDialog::IsNewerVersion(version), newer);
-    if (!warning.isEmpty())
-        QCOMPARE(log.Count(QtWarningMsg, warning), 1);
-}
-
-UpdateDialog* TstShellUpdate::OpenChecked(orvtest::ServerFixture& server)
-{
-    config_->setValue(QStringLiteral("Custom"), QStringLiteral("updateUrl"), server.BaseUrl() + kCheckPath);
-    UpdateDialog* dialog = UpdateDialog::ShowUpdateDialog(config_);
-    if (dialog->State() != UpdateDialog::Checking)
-        return nullptr;
-    (void)QTest::qWaitFor([dialog] { return dialog->State() != UpdateDialog::Checking; }, 10000);
-    return dialog;
-}
-
-void TstShellUpdate::checkOutcome_data()
-{
-    QTest::addColumn<bool>("offerNewer");
-    QTest::addColumn<int>("failures");
-    QTest::addColumn<int>("state");
-    QTest::addColumn<QString>("button");
-    QTest::newRow("up to date") << false << 0 << int(UpdateDialog::UpToDate) << "Ok";
-    QTest::newRow("newer") << true << 0 << int(UpdateDialog::NewVersion) << QString();
-    QTest::newRow("failing, then recheck") << true << 1 << int(UpdateDialog::CheckFailedPage) << "recheck";
-}
-
-void TstShellUpdate::checkOutcome()
-{
-    QFETCH(bool, offerNewer);
-    QFETCH(int, failures);
-    QFETCH(int, state);
-    QFETCH(QString, button);
-    orvtest::ServerFixture& server = offerNewer ? newer_ : current_;
-    orvsrv::FaultRule fail = Fault(kCheckPath);
-    fail.failNextN = failures;
-    fail.httpStatus = 503;
-    if (failures)
-        server->AddFault(fail);
-    UpdateDialog* dialog = OpenChecked(server);
-    QVERIFY(dialog);
-    QCOMPARE(dialog->State(), state);
-    auto* checkButton = Child<QPushButton>(dialog, "checkPageButton");
-    if (!button.isEmpty())
-        QCOMPARE(checkButton->text(), button);
-    if (state == UpdateDialog::NewVersion) {
-        QVERIFY(Child<QLabel>(dialog, "newVersionLabel")->text().contains(QStringLiteral("2.4.3")));
-        QVERIFY(Child<QTextBrowser>(dialog, "newVersionDescTextEdit")->toPlainText().contains("2.4.3"));
+    UpdateDialog* OpenChecked(orvtest::ServerFixture& server)
+    {
+        config_->setValue(QStringLiteral("Custom"), QStringLiteral("updateUrl"),
+                          server.BaseUrl() + kCheckPath);
+        UpdateDialog* dialog = UpdateDialog::ShowUpdateDialog(config_);
+        if (dialog->State() != UpdateDialog::Checking)
+            return nullptr;
+        (void)QTest::qWaitFor([dialog] { return dialog->State() != UpdateDialog::Checking; }, 10000);
+        return dialog;
     }
-    if (failures) {
-        QVERIFY(!Child<QLabel>(dialog, "checkingLoadingLabel")->isVisible());
-        checkButton->click();
-        QCOMPARE(dialog->State(), int(UpdateDialog::Checking));
-        QTRY_COMPARE(dialog->State(), int(UpdateDialog::NewVersion));
+
+    QString Marker() const
+    {
+        return home_ + QStringLiteral("/data/orvane-upload-client-installer/2.4.3/INSTALLED");
     }
-}
 
-void TstShellUpdate::cancelledCheckIgnoresLateAnswer()
-{
-    orvsrv::FaultRule slow = Fault(kCheckPath);
-    slow.latencyMs = 1500;
-    newer_->AddFault(slow);
-    config_->setValue(QStringLiteral("Custom"), QStringLiteral("updateUrl"), newer_.BaseUrl() + kCheckPath);
-    UpdateDialog dialog(config_);
-    dialog.show();
-    dialog.StartCheck();
-    Child<QPushButton>(&dialog, "checkPageButton")->click();
-    QVERIFY(!dialog.isVisible());
-    QTest::qWait(2000);
-    QCOMPARE(dialog.State(), int(UpdateDialog::Checking));
-}
-
-QString TstShellUpdate::Marker() const
-{
-    return home_ + QStringLiteral("/data/orvane-upload-client-installer/2.4.3/INSTALLED");
-}
-
-void TstShellUpdate::downloadShowsProgressInstallsAndQuits()
-{
-    QFile::remove(Marker());
-    // Slow enough to be seen downloading for a second or two.
-    orvsrv::FaultRule slow = Fault(QStringLiteral("^/files/installer/"));
-    slow.slowBodyBytesPerSec = 400 * 1024;
-    newer_->AddFault(slow);
-    UpdateDialog* dialog = OpenChecked(newer_);
-    QVERIFY(dialog && dialog->State() == UpdateDialog::NewVersion);
-    QCOMPARE(QFileInfo(dialog->InstallerPath()).fileName(),
-             QStringLiteral("orvane-upload-client-2.4.3-linux.run"));
-    QCOMPARE(QFileInfo(dialog->InstallerPath()).absolutePath(), home_ + QStringLiteral("/Downloads"));
-
-    QStringList texts;
-    auto* label = Child<QLabel>(dialog, "downloadInfoLabel");
-    connect(dialog, &UpdateDialog::SignalDownloadProgress, this, [&] { texts << label->text(); });
-    Child<QPushButton>(dialog, "updateButton")->click();
-    QCOMPARE(dialog->State(), int(UpdateDialog::Downloading));
-    QVERIFY(label->text().contains(QStringLiteral(">0%<")));
-    // An unknown total leaves the text as it is.
-    const QString before = label->text();
-    emit dialog->SignalDownloadProgress(12345, 0);
-    QCOMPARE(label->text(), before);
-
-    QTRY_COMPARE_WITH_TIMEOUT(dialog->State(), int(UpdateDialog::Install), 15000);
-    QVERIFY(texts.filter(QStringLiteral("Downloading update")).size() > 2);
-    QVERIFY(texts.last().contains(QStringLiteral(">100%<")));
-    QVERIFY(QFileInfo(dialog->InstallerPath()).size() > 500 * 1024);
-
-    QuitCatcher quit;
-    Child<QPushButton>(dialog, "installButton")->click();
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(Marker()), 10000);
-    QTRY_COMPARE(quit.count, 1);
-    QVERIFY(QFileInfo(dialog->InstallerPath()).isExecutable());
-}
-
-void TstShellUpdate::interruptedDownload_data()
-{
-    QTest::addColumn<bool>("cancel");
-    QTest::newRow("cancelled, asking first") << true;
-    QTest::newRow("cut short by the server, then retried") << false;
-}
-
-void TstShellUpdate::interruptedDownload()
-{
-    QFETCH(bool, cancel);
-    orvsrv::FaultRule fault = Fault(QStringLiteral("^/files/installer/"));
-    if (cancel)
-        fault.slowBodyBytesPerSec = 64 * 1024;
-    else
-        fault.dropResponseAfterBytes = 100000;
-    newer_->AddFault(fault);
-    QPointer<UpdateDialog> dialog = OpenChecked(newer_);
-    QVERIFY(dialog && dialog->State() == UpdateDialog::NewVersion);
-    const QString path = dialog->InstallerPath();
-    QFile::remove(path);
-    auto* button = Child<QPushButton>(dialog, "downloadPageButton");
-    Child<QPushButton>(dialog, "updateButton")->click();
-    if (cancel) {
-        QTRY_VERIFY(
-            Child<QLabel>(dialog, "downloadInfoLabel")->text().contains(QRegularExpression(">[1-9]\\d*%<")));
-        for (auto answer : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
-            transfertest::MsgBoxAnswer box(answer);
-            button->click();
-            QVERIFY(box.answered());
-            QVERIFY(answer == QDialogButtonBox::Ok || dialog->State() == UpdateDialog::Downloading);
+    void AddUploads(int count, qint64 size)
+    {
+        SDKManager* uploads = SDKManager::instance();
+        for (int i = 0; i < count; ++i) {
+            const QString file = orvtest::WriteRandomFile(
+                home_ + QStringLiteral("/files/clip%1-%2.mp4").arg(QTest::currentTestFunction()).arg(i), size,
+                static_cast<quint32>(i + 1));
+            QVERIFY(uploads->AddUpload(static_cast<qint64>(accounts_->cateId()), file, QStringLiteral("Clip"),
+                                       QString(), QString(), QString(), 0, 0));
         }
-        QTRY_VERIFY(!dialog);
-        UpdateDialog::AbortAndWaitForWorkers();
-    } else {
-        // Fewer bytes than announced: a failure, never an install.
-        QTRY_COMPARE_WITH_TIMEOUT(dialog->State(), int(UpdateDialog::DownloadFailed), 15000);
-        QCOMPARE(button->text(), QStringLiteral("Retry"));
     }
-    // The partial file is gone.
-    QCOMPARE(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files | QDir::Hidden), QStringList());
-    if (!cancel) {
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(newer_.Start(), qPrintable(newer_.Error()));
+        QVERIFY2(current_.Start(), qPrintable(current_.Error()));
+        const QString ca = updatetest::CaBundle(home_ + QStringLiteral("/ca.pem"), {&newer_, &current_});
+        QVERIFY(!ca.isEmpty());
+
+        config_->RegisterDefaults();
+        Config::SetGlobal(config_);
+        config_->setValue(QStringLiteral("Custom"), QStringLiteral("apiUrl"), newer_.BaseUrl());
+        config_->setValue(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert"), ca);
+        QVERIFY(DBManager::instance()->Open(home_ + QStringLiteral("/client.db")));
+        accounts_ = std::make_unique<AccountManager>();
+        bool ok = false;
+        const QString failure = orvtest::LoginAndWait(*accounts_, QString::fromLatin1(orvsrv::kDemoMainEmail),
+                                                      QString::fromLatin1(orvsrv::kDemoPassword), false, &ok);
+        QVERIFY2(ok, qPrintable(failure));
+    }
+
+    void cleanup()
+    {
         newer_->ClearFaults();
-        button->click();
-        QTRY_COMPARE_WITH_TIMEOUT(dialog->State(), int(UpdateDialog::Install), 15000);
+        current_->ClearFaults();
+        delete UpdateDialog::Current();
+        UpdateDialog::AbortAndWaitForWorkers();
+        // Unthrottled first, so that no upload is left creeping on the server.
+        config_->setValue(QStringLiteral("UploadTaskManager"), QStringLiteral("limitedSpeedValue"), 0);
+        app_->ApplyUploadSettings();
+        QVERIFY(transfertest::ResetQueue());
     }
-}
 
-void TstShellUpdate::AddUploads(int count, qint64 size)
-{
-    SDKManager* uploads = SDKManager::instance();
-    for (int i = 0; i < count; ++i) {
-        const QString file = orvtest::WriteRandomFile(
-            home_ + QStringLiteral("/files/clip%1-%2.mp4").arg(QTest::currentTestFunction()).arg(i), size,
-            static_cast<quint32>(i + 1));
-        QVERIFY(uploads->AddUpload(static_cast<qint64>(accounts_->cateId()), file, QStringLiteral("Clip"),
-                                   QString(), QString(), QString(), 0, 0));
+    void cleanupTestCase()
+    {
+        SDKManager::Destroy();
+        accounts_.reset();
+        DBManager::Close();
     }
-}
 
-void TstShellUpdate::declinedUploadsQuestionKeepsClientAndInstaller()
-{
-    UpdateDialog* dialog = OpenChecked(newer_);
-    QVERIFY(dialog && dialog->State() == UpdateDialog::NewVersion);
-    Child<QPushButton>(dialog, "updateButton")->click();
-    QTRY_COMPARE_WITH_TIMEOUT(dialog->State(), int(UpdateDialog::Install), 15000);
+    void settingsReachRunningUploads()
+    {
+        const QString group = QStringLiteral("UploadTaskManager");
+        config_->setValue(group, QStringLiteral("uploadTasksNum"), 1);
+        config_->setValue(group, QStringLiteral("limitedSpeedValue"), 800);
+        app_->ApplyUploadSettings();
+        SDKManager* uploads = SDKManager::instance();
+        AddUploads(5, 8 * 1024 * 1024);
+        QTRY_VERIFY_WITH_TIMEOUT(uploads->anyUploading(), 10000);
 
-    QFile::remove(Marker());
-    QFile(dialog->InstallerPath()).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    config_->setValue(QStringLiteral("UploadTaskManager"), QStringLiteral("limitedSpeedValue"), 100);
-    app_->ApplyUploadSettings();
-    AddUploads(1, 4 * 1024 * 1024);
-    QTRY_VERIFY_WITH_TIMEOUT(SDKManager::instance()->anyUploading(), 10000);
-
-    QuitCatcher quit;
-    transfertest::MsgBoxAnswer box(QDialogButtonBox::Cancel);
-    Child<QPushButton>(dialog, "installButton")->click();
-    QVERIFY(box.answered());
-    QTest::qWait(500);
-    QCOMPARE(quit.count, 0);
-    QCOMPARE(dialog->State(), int(UpdateDialog::Install));
-    QVERIFY(!QFile::exists(Marker()));
-    QVERIFY(!QFileInfo(dialog->InstallerPath()).isExecutable());
-    QVERIFY(SDKManager::instance()->anyUploading());
-}
-
-void TstShellUpdate::proxyTypeNone_data()
-{
-    QTest::addColumn<bool>("preferences");
-    QTest::newRow("preferences keep the details") << true;
-    QTest::newRow("network settings remove them") << false;
-}
-
-void TstShellUpdate::proxyTypeNone()
-{
-    QFETCH(bool, preferences);
-    const QString group = QStringLiteral("NetWorkManager");
-    const QStringList details{QStringLiteral("proxyHostName"), QStringLiteral("proxyPort"),
-                              QStringLiteral("proxyUser"), QStringLiteral("proxyPassword")};
-    config_->setValue(group, QStringLiteral("proxyType"), 1);
-    for (const QString& key : details)
-        config_->setValue(group, key, QStringLiteral("1080"));
-
-    std::unique_ptr<QDialog> dialog;
-    if (preferences)
-        dialog = std::make_unique<PreferenceDialog>(*config_, PreferenceDialog::Hooks{});
-    else
-        dialog = std::make_unique<NetSettingsDialog>();
-    auto* type = Child<QComboBox>(dialog.get(), "proxyTypeComboBox");
-    QCOMPARE(type->currentIndex(), 1);
-    QVERIFY(Child<QLineEdit>(dialog.get(), "addressLineedit")->isEnabled());
-    type->setCurrentIndex(0);
-    QVERIFY(!Child<QLineEdit>(dialog.get(), "addressLineedit")->isEnabled());
-    if (!preferences)
-        static_cast<NetSettingsDialog*>(dialog.get())->OnApply();
-    QCOMPARE(config_->value(group, QStringLiteral("proxyType")).toInt(), 0);
-    for (const QString& key : details)
-        QCOMPARE(config_->contains(group, key), preferences);
-}
-
-void TstShellUpdate::startWithSessionWritesAutostartEntry()
-{
-    const QString entry = home_ + QStringLiteral("/config/autostart/") + QCoreApplication::applicationName() +
-                          QStringLiteral(".desktop");
-    PreferenceDialog dialog(*config_, {});
-    auto* box = Child<QCheckBox>(&dialog, "openStartupCheckBox");
-    QVERIFY(!box->isChecked());
-    box->click();
-    QVERIFY(QFile::exists(entry));
-    QVERIFY(config_->IsAutoStart());
-    QVERIFY(PreferenceDialog(*config_, {})
-                .findChild<QCheckBox*>(QStringLiteral("openStartupCheckBox"))
-                ->isChecked());
-    box->click();
-    QVERIFY(!QFile::exists(entry));
-}
-
-void TstShellUpdate::speedLimitLoads_data()
-{
-    QTest::addColumn<int>("stored");
-    QTest::addColumn<bool>("limited");
-    QTest::newRow("below the minimum") << 50 << false;
-    QTest::newRow("minimum") << 100 << true;
-    QTest::newRow("maximum") << 102400 << true;
-    QTest::newRow("above the maximum") << 102401 << false;
-    QTest::newRow("unlimited") << 0 << false;
-}
-
-void TstShellUpdate::speedLimitLoads()
-{
-    QFETCH(int, stored);
-    QFETCH(bool, limited);
-    config_->setValue(QStringLiteral("UploadTaskManager"), QStringLiteral("limitedSpeedValue"), stored);
-    PreferenceDialog dialog(*config_, {});
-    QCOMPARE(Child<QRadioButton>(&dialog, "limitedSpeedRadioButton")->isChecked(), limited);
-    QCOMPARE(Child<QRadioButton>(&dialog, "unlimitedSpeedRadioButton")->isChecked(), !limited);
-    auto* field = Child<QLineEdit>(&dialog, "limitedSpeedValueLineEdit");
-    QCOMPARE(field->isEnabled(), limited);
-    QCOMPARE(field->text(), limited ? QString::number(stored) : QString());
-}
-
-void TstShellUpdate::settingsReachRunningUploads()
-{
-    const QString group = QStringLiteral("UploadTaskManager");
-    config_->setValue(group, QStringLiteral("uploadTasksNum"), 1);
-    config_->setValue(group, QStringLiteral("limitedSpeedValue"), 800);
-    app_->ApplyUploadSettings();
-    SDKManager* uploads = SDKManager::instance();
-    AddUploads(5, 8 * 1024 * 1024);
-    QTRY_VERIFY_WITH_TIMEOUT(uploads->anyUploading(), 10000);
-
-    PreferenceDialog::Hooks hooks;
-    hooks.applyUploadSettings = [this] { return app_->ApplyUploadSettings(); };
-    hooks.initNetWorkManager = [this] { return app_->InitNetWorkManager(); };
-    auto* dialog = new PreferenceDialog(*config_, hooks);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->show();
-    Child<QComboBox>(dialog, "uploadTasksNumComboBox")->setCurrentText(QStringLiteral("3"));
-    QCOMPARE(config_->value(group, QStringLiteral("uploadTasksNum")).toInt(), 3);
-    QCOMPARE(uploads->maxConcurrent(), 3);
-    auto running = [uploads] {
-        int n = 0;
-        for (const SharedUploadTaskPtr& task : uploads->tasks())
-            n += task->status() == UploadStatus::Uploading ? 1 : 0;
-        return n;
-    };
-    QTRY_COMPARE_WITH_TIMEOUT(running(), 3, 10000);
-
-    // The rate the library reports for the running uploads, in KB/s over three
-    // seconds. The server only counts what it has flushed, a mebibyte at a time
-    // per upload, which is too coarse for a throttled upload.
-    auto rate = [uploads] {
-        auto sent = [uploads] {
-            qint64 n = 0;
+        PreferenceDialog::Hooks hooks;
+        hooks.applyUploadSettings = [this] { return app_->ApplyUploadSettings(); };
+        hooks.initNetWorkManager = [this] { return app_->InitNetWorkManager(); };
+        auto* dialog = new PreferenceDialog(*config_, hooks);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->show();
+        Child<QComboBox>(dialog, "uploadTasksNumComboBox")->setCurrentText(QStringLiteral("3"));
+        QCOMPARE(config_->value(group, QStringLiteral("uploadTasksNum")).toInt(), 3);
+        QCOMPARE(uploads->maxConcurrent(), 3);
+        auto running = [uploads] {
+            int n = 0;
             for (const SharedUploadTaskPtr& task : uploads->tasks())
-                n += static_cast<qint64>(task->uploadBytes());
+                n += task->status() == UploadStatus::Uploading ? 1 : 0;
             return n;
         };
-        const qint64 before = sent();
-        QTest::qWait(3000);
-        return (sent() - before) / 3072;
-    };
-    const qint64 fast = rate();
-    Child<QRadioButton>(dialog, "limitedSpeedRadioButton")->click();
-    auto* field = Child<QLineEdit>(dialog, "limitedSpeedValueLineEdit");
-    field->clear();
-    QTest::keyClicks(field, QStringLiteral("100"));
-    QVERIFY(dialog->close());
-    QCOMPARE(config_->value(group, QStringLiteral("limitedSpeedValue")).toInt(), 100);
-    QCOMPARE(ORVGetSdkTrafficLimit(), 100);
-    QTest::qWait(1000); // what was already handed to the connection drains first
-    const qint64 slow = rate();
-    qInfo("upload rate %lld KB/s, then %lld KB/s", fast, slow);
-    QVERIFY2(fast > 2 * slow && slow > 0 && slow < 300,
-             qPrintable(QStringLiteral("%1 KB/s, then %2 KB/s").arg(fast).arg(slow)));
-}
+        QTRY_COMPARE_WITH_TIMEOUT(running(), 3, 10000);
+
+        // The rate the library reports for the running uploads, in KB/s over three
+        // seconds. The server only counts what it has flushed, a mebibyte at a time
+        // per upload, which is too coarse for a throttled upload.
+        auto rate = [uploads] {
+            auto sent = [uploads] {
+                qint64 n = 0;
+                for (const SharedUploadTaskPtr& task : uploads->tasks())
+                    n += static_cast<qint64>(task->uploadBytes());
+                return n;
+            };
+            const qint64 before = sent();
+            QTest::qWait(3000);
+            return (sent() - before) / 3072;
+        };
+        const qint64 fast = rate();
+        Child<QRadioButton>(dialog, "limitedSpeedRadioButton")->click();
+        auto* field = Child<QLineEdit>(dialog, "limitedSpeedValueLineEdit");
+        field->clear();
+        QTest::keyClicks(field, QStringLiteral("100"));
+        QVERIFY(dialog->close());
+        QCOMPARE(config_->value(group, QStringLiteral("limitedSpeedValue")).toInt(), 100);
+        QCOMPARE(ORVGetSdkTrafficLimit(), 100);
+        QTest::qWait(1000); // what was already handed to the connection drains first
+        const qint64 slow = rate();
+        qInfo("upload rate %lld KB/s, then %lld KB/s", fast, slow);
+        QVERIFY2(fast > 2 * slow && slow > 0 && slow < 300,
+                 qPrintable(QStringLiteral("%1 KB/s, then %2 KB/s").arg(fast).arg(slow)));
+    }
+
+    void isNewerVersion_data()
+    {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<bool>("newer");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("2.4.3") << "2.4.3" << true << QString();
+        QTest::newRow("3.0.0") << "3.0.0" << true << QString();
+        QTest::newRow("2.10.0") << "2.10.0" << true << QString();
+        QTest::newRow("2.4.2") << "2.4.2" << false << QString();
+        QTest::newRow("2.3.9") << "2.3.9" << false << QString();
+        QTest::newRow("1.9.9") << "1.9.9" << false << QString();
+        QTest::newRow("v2.5.0") << "v2.5.0" << false
+                                << "ParseVersion result(2.5.0) is different from server(v2.5.0)";
+        QTest::newRow("empty") << "" << false << "ParseVersion failed, input illegal:";
+    }
+
+    void isNewerVersion()
+    {
+        QFETCH(QString, version);
+        QFETCH(bool, newer);
+        QFETCH(QString, warning);
+        MessageCapture log;
+        QCOMPARE(UpdateDialog::IsNewerVersion(version), newer);
+        if (!warning.isEmpty())
+            QCOMPARE(log.Count(QtWarningMsg, warning), 1);
+    }
+
+    void checkOutcome_data()
+    {
+        QTest::addColumn<bool>("offerNewer");
+        QTest::addColumn<int>("failures");
+        QTest::addColumn<int>("state");
+        QTest::addColumn<QString>("button");
+        QTest::newRow("up to date") << false << 0 << int(UpdateDialog::UpToDate) << "Ok";
+        QTest::newRow("newer") << true << 0 << int(UpdateDialog::NewVersion) << QString();
+        QTest::newRow("failing, then recheck")
+            << true << 1 << int(UpdateDialog::CheckFailedPage) << "recheck";
+    }
+
+    void checkOutcome()
+    {
+        QFETCH(bool, offerNewer);
+        QFETCH(int, failures);
+        QFETCH(int, state);
+        QFETCH(QString, button);
+        orvtest::ServerFixture& server = offerNewer ? newer_ : current_;
+        orvsrv::FaultRule fail = Fault(kCheckPath);
+        fail.failNextN = failures;
+        fail.httpStatus = 503;
+        if (failures)
+            server->AddFault(fail);
+        UpdateDialog* dialog = OpenChecked(server);
+        QVERIFY(dialog);
+        QCOMPARE(dialog->State(), state);
+        auto* checkButton = Child<QPushButton>(dialog, "checkPageButton");
+        if (!button.isEmpty())
+            QCOMPARE(checkButton->text(), button);
+        if (state == UpdateDialog::NewVersion) {
+            QVERIFY(Child<QLabel>(dialog, "newVersionLabel")->text().contains(QStringLiteral("2.4.3")));
+            QVERIFY(Child<QTextBrowser>(dialog, "newVersionDescTextEdit")->toPlainText().contains("2.4.3"));
+        }
+        if (failures) {
+            QVERIFY(!Child<QLabel>(dialog, "checkingLoadingLabel")->isVisible());
+            checkButton->click();
+            QCOMPARE(dialog->State(), int(UpdateDialog::Checking));
+            QTRY_COMPARE(dialog->State(), int(UpdateDialog::NewVersion));
+        }
+    }
+
+    void cancelledCheckIgnoresLateAnswer()
+    {
+        orvsrv::FaultRule slow = Fault(kCheckPath);
+        slow.latencyMs = 1500;
+        newer_->AddFault(slow);
+        config_->setValue(QStringLiteral("Custom"), QStringLiteral("updateUrl"),
+                          newer_.BaseUrl() + kCheckPath);
+        UpdateDialog dialog(config_);
+        dialog.show();
+        dialog.StartCheck();
+        Child<QPushButton>(&dialog, "checkPageButton")->click();
+        QVERIFY(!dialog.isVisible());
+        QTest::qWait(2000);
+        QCOMPARE(dialog.State(), int(UpdateDialog::Checking));
+    }
+
+    void downloadShowsProgressInstallsAndQuits()
+    {
+        QFile::remove(Marker());
+        // Slow enough to be seen downloading for a second or two.
+        orvsrv::FaultRule slow = Fault(QStringLiteral("^/files/installer/"));
+        slow.slowBodyBytesPerSec = 400 * 1024;
+        newer_->AddFault(slow);
+        UpdateDialog* dialog = OpenChecked(newer_);
+        QVERIFY(dialog && dialog->State() == UpdateDialog::NewVersion);
+        QCOMPARE(QFileInfo(dialog->InstallerPath()).fileName(),
+                 QStringLiteral("orvane-upload-client-2.4.3-linux.run"));
+        QCOMPARE(QFileInfo(dialog->InstallerPath()).absolutePath(), home_ + QStringLiteral("/Downloads"));
+
+        QStringList texts;
+        auto* label = Child<QLabel>(dialog, "downloadInfoLabel");
+        connect(dialog, &UpdateDialog::SignalDownloadProgress, this, [&] { texts << label->text(); });
+        Child<QPushButton>(dialog, "updateButton")->click();
+        QCOMPARE(dialog->State(), int(UpdateDialog::Downloading));
+        QVERIFY(label->text().contains(QStringLiteral(">0%<")));
+        // An unknown total leaves the text as it is.
+        const QString before = label->text();
+        emit dialog->SignalDownloadProgress(12345, 0);
+        QCOMPARE(label->text(), before);
+
+        QTRY_COMPARE_WITH_TIMEOUT(dialog->State(), int(UpdateDialog::Install), 15000);
+        QVERIFY(texts.filter(QStringLiteral("Downloading update")).size() > 2);
+        QVERIFY(texts.last().contains(QStringLiteral(">100%<")));
+        QVERIFY(QFileInfo(dialog->InstallerPath()).size() > 500 * 1024);
+
+        // With an upload running the client asks first: declining keeps it
+        // running and the installer unstarted, confirming installs and quits.
+        QFile(dialog->InstallerPath()).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        config_->setValue(QStringLiteral("UploadTaskManager"), QStringLiteral("limitedSpeedValue"), 100);
+        app_->ApplyUploadSettings();
+        AddUploads(1, 4 * 1024 * 1024);
+        QTRY_VERIFY_WITH_TIMEOUT(SDKManager::instance()->anyUploading(), 10000);
+        QuitCatcher quit;
+        for (auto answer : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
+            transfertest::MsgBoxAnswer box(answer);
+            Child<QPushButton>(dialog, "installButton")->click();
+            QVERIFY(box.answered());
+            if (answer == QDialogButtonBox::Cancel) {
+                QTest::qWait(500);
+                QCOMPARE(quit.count, 0);
+                QVERIFY(!QFile::exists(Marker()) && !QFileInfo(dialog->InstallerPath()).isExecutable());
+                QVERIFY(SDKManager::instance()->anyUploading());
+            }
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(Marker()), 10000);
+        QTRY_COMPARE(quit.count, 1);
+        QVERIFY(QFileInfo(dialog->InstallerPath()).isExecutable());
+    }
+
+    void interruptedDownload_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("cancelled, asking first") << true;
+        QTest::newRow("cut short by the server, then retried") << false;
+    }
+
+    void interruptedDownload()
+    {
+        QFETCH(bool, cancel);
+        orvsrv::FaultRule fault = Fault(QStringLiteral("^/files/installer/"));
+        if (cancel)
+            fault.slowBodyBytesPerSec = 64 * 1024;
+        else
+            fault.dropResponseAfterBytes = 100000;
+        newer_->AddFault(fault);
+        QPointer<UpdateDialog> dialog = OpenChecked(newer_);
+        QVERIFY(dialog && dialog->State() == UpdateDialog::NewVersion);
+        const QString path = dialog->InstallerPath();
+        QFile::remove(path);
+        auto* button = Child<QPushButton>(dialog, "downloadPageButton");
+        Child<QPushButton>(dialog, "updateButton")->click();
+        if (cancel) {
+            QTRY_VERIFY(Child<QLabel>(dialog, "downloadInfoLabel")
+                            ->text()
+                            .contains(QRegularExpression(">[1-9]\\d*%<")));
+            for (auto answer : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
+                transfertest::MsgBoxAnswer box(answer);
+                button->click();
+                QVERIFY(box.answered());
+                QVERIFY(answer == QDialogButtonBox::Ok || dialog->State() == UpdateDialog::Downloading);
+            }
+            QTRY_VERIFY(!dialog);
+            UpdateDialog::AbortAndWaitForWorkers();
+        } else {
+            // Fewer bytes than announced: a failure, never an install.
+            QTRY_COMPARE_WITH_TIMEOUT(dialog->State(), int(UpdateDialog::DownloadFailed), 15000);
+            QCOMPARE(button->text(), QStringLiteral("Retry"));
+        }
+        // The partial file is gone.
+        QCOMPARE(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files | QDir::Hidden), QStringList());
+        if (!cancel) {
+            newer_->ClearFaults();
+            button->click();
+            QTRY_COMPARE_WITH_TIMEOUT(dialog->State(), int(UpdateDialog::Install), 15000);
+        }
+    }
+
+    void proxyTypeNone_data()
+    {
+        QTest::addColumn<bool>("preferences");
+        QTest::newRow("preferences keep the details") << true;
+        QTest::newRow("network settings remove them") << false;
+    }
+
+    void proxyTypeNone()
+    {
+        QFETCH(bool, preferences);
+        const QString group = QStringLiteral("NetWorkManager");
+        const QStringList details{QStringLiteral("proxyHostName"), QStringLiteral("proxyPort"),
+                                  QStringLiteral("proxyUser"), QStringLiteral("proxyPassword")};
+        config_->setValue(group, QStringLiteral("proxyType"), 1);
+        for (const QString& key : details)
+            config_->setValue(group, key, QStringLiteral("1080"));
+
+        std::unique_ptr<QDialog> dialog;
+        if (preferences)
+            dialog = std::make_unique<PreferenceDialog>(*config_, PreferenceDialog::Hooks{});
+        else
+            dialog = std::make_unique<NetSettingsDialog>();
+        auto* type = Child<QComboBox>(dialog.get(), "proxyTypeComboBox");
+        QCOMPARE(type->currentIndex(), 1);
+        QVERIFY(Child<QLineEdit>(dialog.get(), "addressLineedit")->isEnabled());
+        type->setCurrentIndex(0);
+        QVERIFY(!Child<QLineEdit>(dialog.get(), "addressLineedit")->isEnabled());
+        if (!preferences)
+            static_cast<NetSettingsDialog*>(dialog.get())->OnApply();
+        QCOMPARE(config_->value(group, QStringLiteral("proxyType")).toInt(), 0);
+        for (const QString& key : details)
+            QCOMPARE(config_->contains(group, key), preferences);
+    }
+
+    void startWithSessionWritesAutostartEntry()
+    {
+        const QString entry = home_ + QStringLiteral("/config/autostart/") +
+                              QCoreApplication::applicationName() + QStringLiteral(".desktop");
+        PreferenceDialog dialog(*config_, {});
+        auto* box = Child<QCheckBox>(&dialog, "openStartupCheckBox");
+        QVERIFY(!box->isChecked());
+        box->click();
+        QVERIFY(QFile::exists(entry));
+        QVERIFY(config_->IsAutoStart());
+        QVERIFY(PreferenceDialog(*config_, {})
+                    .findChild<QCheckBox*>(QStringLiteral("openStartupCheckBox"))
+                    ->isChecked());
+        box->click();
+        QVERIFY(!QFile::exists(entry));
+    }
+
+    void speedLimitLoads_data()
+    {
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<bool>("limited");
+        QTest::newRow("below the minimum") << 50 << false;
+        QTest::newRow("minimum") << 100 << true;
+        QTest::newRow("maximum") << 102400 << true;
+        QTest::newRow("above the maximum") << 102401 << false;
+        QTest::newRow("unlimited") << 0 << false;
+    }
+
+    void speedLimitLoads()
+    {
+        QFETCH(int, stored);
+        QFETCH(bool, limited);
+        config_->setValue(QStringLiteral("UploadTaskManager"), QStringLiteral("limitedSpeedValue"), stored);
+        PreferenceDialog dialog(*config_, {});
+        QCOMPARE(Child<QRadioButton>(&dialog, "limitedSpeedRadioButton")->isChecked(), limited);
+        QCOMPARE(Child<QRadioButton>(&dialog, "unlimitedSpeedRadioButton")->isChecked(), !limited);
+        auto* field = Child<QLineEdit>(&dialog, "limitedSpeedValueLineEdit");
+        QCOMPARE(field->isEnabled(), limited);
+        QCOMPARE(field->text(), limited ? QString::number(stored) : QString());
+    }
+};
 
 int main(int argc, char** argv)
 {
