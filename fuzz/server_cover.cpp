@@ -13,31 +13,40 @@
 
 #include <httplib.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 namespace {
 
-// One plain-HTTP server for the whole run; it lives until the process ends.
+// One plain-HTTP server for the whole run, reachable until the process ends.
+struct CoverServer
+{
+    QTemporaryDir dir;
+    std::unique_ptr<orvsrv::PlatformServer> server;
+    std::unique_ptr<httplib::Client> client;
+};
+
 httplib::Client& CoverClient()
 {
-    static httplib::Client* client = [] {
-        auto* dir = new QTemporaryDir;
+    static CoverServer* s = [] {
+        auto* made = new CoverServer;
         orvsrv::ServerOptions options;
-        options.dataDir = dir->path();
+        options.dataDir = made->dir.path();
         options.https = false;
         options.seed = QStringLiteral("demo");
-        auto* server = new orvsrv::PlatformServer(options);
+        made->server = std::make_unique<orvsrv::PlatformServer>(options);
         QString error;
-        if (!server->Start(&error)) {
+        if (!made->server->Start(&error)) {
             std::fprintf(stderr, "server: %s\n", qPrintable(error));
             std::abort();
         }
-        auto* c = new httplib::Client("127.0.0.1", server->Port());
-        c->set_keep_alive(true);
-        c->set_read_timeout(10, 0);
-        return c;
+        made->client = std::make_unique<httplib::Client>("127.0.0.1", made->server->Port());
+        made->client->set_keep_alive(true);
+        made->client->set_read_timeout(10, 0);
+        return made;
     }();
-    return *client;
+    return *s->client;
 }
 
 } // namespace

@@ -981,11 +981,18 @@ bool ReadCoverImage(const QByteArray& data, QImage* image, QByteArray* format, A
     const QSize size = reader.size();
     if (format->isEmpty() || !size.isValid())
         return Fail(err, 400, err::PARAM_ERROR, QStringLiteral("imageFile is not an image"));
-    if (size.width() > 1920 || size.height() > 1080)
+    // A GIF decodes onto its logical screen, which the frame size above does not show.
+    QSize canvas = size;
+    if (*format == "gif" && data.size() >= 10)
+        canvas = canvas.expandedTo(
+            QSize(quint8(data[6]) | quint8(data[7]) << 8, quint8(data[8]) | quint8(data[9]) << 8));
+    if (canvas.width() > 1920 || canvas.height() > 1080)
         return Fail(err, 400, err::PARAM_ERROR, QStringLiteral("image larger than 1920 x 1080"));
     *image = reader.read();
     if (image->isNull())
         return Fail(err, 400, err::PARAM_ERROR, QStringLiteral("imageFile is not an image"));
+    if (image->width() > 1920 || image->height() > 1080)
+        return Fail(err, 400, err::PARAM_ERROR, QStringLiteral("image larger than 1920 x 1080"));
     return true;
 }
 
