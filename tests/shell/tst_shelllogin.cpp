@@ -43,28 +43,33 @@ const QString kMain = QString::fromLatin1(orvsrv::kDemoMainEmail);
 const QString kSub = QString::fromLatin1(orvsrv::kDemoSubEmail);
 const QString kPassword = QString::fromLatin1(orvsrv::kDemoPassword);
 
-// Answers the next modal message box with `button` and records its text.
-// Gives up after about five seconds, so a box that never comes costs nothing.
-QString g_lastMsgBoxTitle; // title and type of the box answered last
-QString g_lastMsgBoxType;
-
-void AnswerNextMsgBox(QDialogButtonBox::StandardButton button, QString* text, int* shown, int tries = 250)
+// Answers the next modal message box with `button` and records what it
+// showed; stops waiting for one when it goes out of scope.
+class MsgBoxAnswer : public QObject
 {
-    QTimer::singleShot(20, [=]() {
-        auto* box = qobject_cast<MsgBox*>(QApplication::activeModalWidget());
-        if (!box) {
-            if (tries > 0)
-                AnswerNextMsgBox(button, text, shown, tries - 1);
-            return;
-        }
-        ++*shown;
-        g_lastMsgBoxTitle = box->windowTitle();
-        g_lastMsgBoxType = box->property("Type").toString();
-        if (auto* label = box->findChild<QLabel*>(QStringLiteral("textLabel")))
-            *text = label->text();
-        box->buttonBox()->button(button)->click();
-    });
-}
+public:
+    explicit MsgBoxAnswer(QDialogButtonBox::StandardButton button)
+    {
+        connect(&timer_, &QTimer::timeout, this, [this, button] {
+            auto* box = qobject_cast<MsgBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            timer_.stop();
+            ++shown;
+            title = box->windowTitle();
+            type = box->property("Type").toString();
+            if (auto* label = box->findChild<QLabel*>(QStringLiteral("textLabel")))
+                text = label->text();
+            box->buttonBox()->button(button)->click();
+        });
+        timer_.start(20);
+    }
+    int shown = 0;
+    QString text, title, type;
+
+private:
+    QTimer timer_;
+};
 } // namespace
 
 class TstShellLogin : public QObject
@@ -422,13 +427,11 @@ private slots:
         QVERIFY(mainWindow_);
         QVERIFY(!SDKManager::instance()->anyUploading());
         // Should a question come after all, decline it so that the check fails instead of hanging.
-        QString text;
-        int shown = 0;
-        AnswerNextMsgBox(QDialogButtonBox::Cancel, &text, &shown, 10);
+        MsgBoxAnswer answer(QDialogButtonBox::Cancel);
         QVERIFY(mainWindow_->close());
         QVERIFY(!mainWindow_->isVisible());
         QTest::qWait(300);
-        QCOMPARE(shown, 0);
+        QCOMPARE(answer.shown, 0);
     }
 
     void exitWithRunningUploadAsksAndPauses()
@@ -449,23 +452,22 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(uploads->anyUploading(), 10000);
 
         // Declining keeps everything running.
-        QString text;
-        int shown = 0;
-        AnswerNextMsgBox(QDialogButtonBox::Cancel, &text, &shown);
+        MsgBoxAnswer decline(QDialogButtonBox::Cancel);
         QVERIFY(!mainWindow_->close());
-        QCOMPARE(shown, 1);
-        QCOMPARE(text, QStringLiteral(
-                           "The file has not been uploaded successfully. Are you sure you want to exit?"));
+        QCOMPARE(decline.shown, 1);
+        QCOMPARE(
+            decline.text,
+            QStringLiteral("The file has not been uploaded successfully. Are you sure you want to exit?"));
         // Titled and typed as every other confirmation of the program.
-        QCOMPARE(g_lastMsgBoxTitle, QStringLiteral("SystemTip"));
-        QCOMPARE(g_lastMsgBoxType, QStringLiteral("Info"));
+        QCOMPARE(decline.title, QStringLiteral("SystemTip"));
+        QCOMPARE(decline.type, QStringLiteral("Info"));
         QVERIFY(mainWindow_->isVisible());
         QVERIFY(uploads->anyUploading());
 
         // OK pauses every upload, so that the next run resumes them.
-        AnswerNextMsgBox(QDialogButtonBox::Ok, &text, &shown);
+        MsgBoxAnswer confirm(QDialogButtonBox::Ok);
         QVERIFY(mainWindow_->close());
-        QCOMPARE(shown, 2);
+        QCOMPARE(confirm.shown, 1);
         QVERIFY(!uploads->anyUploading());
         for (const SharedUploadTaskPtr& task : uploads->tasks())
             QCOMPARE(int(task->status()), int(UploadStatus::Paused));
