@@ -232,7 +232,7 @@ int main(int argc, char** argv)
         std::printf("  main account:          %s\n", orvsrv::kDemoMainEmail);
         std::printf("  sub-account (limited): %s\n", orvsrv::kDemoSubEmail);
         std::printf("  expired sub-account:   %s\n", orvsrv::kDemoExpiredSubEmail);
-        std::printf("  no category editing:   %s\n", orvsrv::kDemoViewerSubEmail);
+        std::printf("  no category editing:   %s\n", orvsrv::kDemoReaderSubEmail);
     }
     if (!largeEmail.isEmpty())
         std::printf("Large data set account: %s (password %s)\n", qPrintable(largeEmail),

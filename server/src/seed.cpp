@@ -167,11 +167,11 @@ bool SeedDemoData(Storage& s)
         Account expired = SubAccount(main, QString::fromLatin1(kDemoExpiredSubEmail),
                                      QStringLiteral("former"), PermAll, now - 10 * kDayMs);
         expired.topCateId = root.id;
-        Account viewer = SubAccount(main, QString::fromLatin1(kDemoViewerSubEmail), QStringLiteral("viewer"),
-                                    PermAll & ~(PermCataAdd | PermCataMove | PermCataRename),
-                                    now + 180 * kDayMs);
-        viewer.topCateId = root.id;
-        if (!s.InsertAccount(sub) || !s.InsertAccount(expired) || !s.InsertAccount(viewer))
+        Account reader =
+            SubAccount(main, QString::fromLatin1(kDemoReaderSubEmail), QStringLiteral("reader"),
+                       PermAll & ~(PermCataAdd | PermCataMove | PermCataRename), now + 180 * kDayMs);
+        reader.topCateId = root.id;
+        if (!s.InsertAccount(sub) || !s.InsertAccount(expired) || !s.InsertAccount(reader))
             return false;
         for (int i = 0; i < 60; ++i) {
             const QString title = i == 7 ? QStringLiteral("演示视频 %1").arg(i + 1)

@@ -422,14 +422,14 @@ private slots:
         QTest::addColumn<QString>("category");
         QTest::addColumn<QString>("enabled"); // add, move, rename
         const QString main = QString::fromLatin1(orvsrv::kDemoMainEmail);
-        const QString viewer = QString::fromLatin1(orvsrv::kDemoViewerSubEmail);
+        const QString reader = QString::fromLatin1(orvsrv::kDemoReaderSubEmail);
         QTest::newRow("top") << main << "Demo Library"
                              << "100";
         QTest::newRow("child") << main << "Music"
                                << "111";
-        QTest::newRow("child, no category rights") << viewer << "Music"
+        QTest::newRow("child, no category rights") << reader << "Music"
                                                    << "000";
-        QTest::newRow("top, no category rights") << viewer << "Demo Library"
+        QTest::newRow("top, no category rights") << reader << "Demo Library"
                                                  << "000";
     }
 

@@ -16,7 +16,7 @@ inline constexpr const char* kDemoPassword = "Demo#2026";
 // A sub-account of the demo whose term has ended (login answers SUB_USER_EXPIRED).
 inline constexpr const char* kDemoExpiredSubEmail = "expired@orvane.test";
 // A sub-account of the demo that may not add, move or rename categories.
-inline constexpr const char* kDemoViewerSubEmail = "viewer@orvane.test";
+inline constexpr const char* kDemoReaderSubEmail = "reader@orvane.test";
 
 struct ServerOptions
 {
