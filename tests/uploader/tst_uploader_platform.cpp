@@ -2,53 +2,17 @@
 // server: real HTTPS with the server's own CA, a real login for the account's
 // credentials, the server's storage and its fault switches.
 
+#include "httpclient.h"
 #include "orv_uploader.h"
 #include "serverfixture.h"
 #include "testsupport.h"
 #include "uploadkit.h"
 
-#include <orvane/shared_constants.h>
-
-#include <QCryptographicHash>
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QUrl>
-
-#include <httplib.h>
-#include <openssl/evp.h>
-
-#include <memory>
 
 using orvtest::Handle;
-
-namespace {
-
-QString DecryptSecret(const QString& base64, const QString& appId, const QString& nonce)
-{
-    const QByteArray material =
-        QByteArray::fromStdString(orvane::AppSecretKeyMaterial()) + appId.toUtf8() + nonce.toUtf8();
-    const QByteArray hex = QCryptographicHash::hash(material, QCryptographicHash::Md5).toHex();
-    const QByteArray key = hex.left(16), iv = hex.mid(16, 16);
-    const QByteArray cipher = QByteArray::fromBase64(base64.toLatin1());
-    QByteArray out(cipher.size() + 32, '\0');
-    std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> ctx(EVP_CIPHER_CTX_new(),
-                                                                        EVP_CIPHER_CTX_free);
-    int n1 = 0, n2 = 0;
-    if (EVP_DecryptInit_ex(ctx.get(), EVP_aes_128_cbc(), nullptr,
-                           reinterpret_cast<const unsigned char*>(key.constData()),
-                           reinterpret_cast<const unsigned char*>(iv.constData())) != 1 ||
-        EVP_DecryptUpdate(ctx.get(), reinterpret_cast<unsigned char*>(out.data()), &n1,
-                          reinterpret_cast<const unsigned char*>(cipher.constData()), cipher.size()) != 1 ||
-        EVP_DecryptFinal_ex(ctx.get(), reinterpret_cast<unsigned char*>(out.data()) + n1, &n2) != 1)
-        return QString();
-    out.truncate(n1 + n2);
-    return QString::fromUtf8(out);
-}
-
-} // namespace
 
 class UploaderPlatformTest : public QObject
 {
@@ -71,31 +35,15 @@ private slots:
     void initTestCase()
     {
         QVERIFY2(server_.Start(), qPrintable(server_.Error()));
-        // Log in like the client does to learn the account's credentials; the
-        // password travels as the first 20 digits of its SHA-1.
-        const QString digest = QString::fromLatin1(
-            QCryptographicHash::hash(QByteArray(orvsrv::kDemoPassword), QCryptographicHash::Sha1)
-                .toHex()
-                .toUpper()
-                .left(20));
-        httplib::SSLClient login("127.0.0.1", server_->Port());
-        login.set_ca_cert_path(server_.CaFile().toUtf8().constData());
-        login.enable_server_certificate_verification(true);
-        const auto res =
-            login.Post("/v3/front/login-client",
-                       QStringLiteral("email=%1&password=%2")
-                           .arg(QString::fromLatin1(QUrl::toPercentEncoding(orvsrv::kDemoMainEmail)), digest)
-                           .toStdString(),
-                       "application/x-www-form-urlencoded");
-        QVERIFY(res);
-        QVERIFY2(res->status == 200, res->body.c_str());
-        const QJsonObject data =
-            QJsonDocument::fromJson(QByteArray::fromStdString(res->body)).object().value("data").toObject();
-        userId_ = data.value("userId").toString();
-        appId_ = data.value("appId").toString();
-        cateId_ = static_cast<qint64>(data.value("cateId").toDouble());
-        appSecret_ =
-            DecryptSecret(data.value("appSecret").toString(), appId_, data.value("nonce").toString());
+        // Log in like the client does to learn the account's credentials.
+        orvtest::HttpClient http(server_.BaseUrl(), server_.CaFile());
+        orvtest::ApiSession api(http);
+        const orvtest::HttpReply reply = api.Login(orvsrv::kDemoMainEmail, orvsrv::kDemoPassword);
+        QVERIFY2(reply.status == 200, reply.body.constData());
+        userId_ = api.loginData.value("userId").toString();
+        appId_ = api.appId;
+        appSecret_ = api.secret;
+        cateId_ = static_cast<qint64>(api.topCateId);
         QVERIFY(!userId_.isEmpty() && !appId_.isEmpty() && !appSecret_.isEmpty());
 
         QCOMPARE(ORVSetSdkLogFile(tmp_.filePath("sdk.log").toUtf8().constData()), 0);
