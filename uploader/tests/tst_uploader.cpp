@@ -10,6 +10,7 @@
 #include <httplib.h>
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -20,9 +21,7 @@
 
 #include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace orvtest;
@@ -86,7 +85,12 @@ private slots:
         QCOMPARE(ORVSetSdkHttpRequest(3), 0);
     }
 
-    void cleanup() { ORVSetSdkTrafficLimit(0, 0); }
+    void cleanup()
+    {
+        ORVSetSdkTrafficLimit(0, 0);
+        UseServer(server_->BaseUrl());
+        server_->SetAnswerHook(nullptr);
+    }
 
     void cleanupTestCase()
     {
@@ -105,16 +109,14 @@ private slots:
     void fileLayer()
     {
         using namespace orvup;
-        const QByteArray dir = tmp_.filePath("layer/a/b").toUtf8();
-        QVERIFY(MakeFolders(TrimSeparators(dir.toStdString() + "//")));
+        const std::string dir = tmp_.filePath("layer/a/b").toStdString(), file = dir + "/state";
+        QVERIFY(MakeFolders(TrimSeparators(dir + "//")));
         QCOMPARE(TrimSeparators("/"), std::string("/"));
         QCOMPARE(FileName("/x/y/film.mp4"), std::string("film.mp4"));
-        const std::string file = dir.toStdString() + "/state";
-        QVERIFY(WriteFileAtomically(file, "old"));
-        QVERIFY(WriteFileAtomically(file, "new text"));
-        QVERIFY(!MakeFolders(file + "/below"));
+        QVERIFY(WriteFileAtomically(file, "old") && WriteFileAtomically(file, "new text"));
         QVERIFY(!QFile::exists(QString::fromStdString(file + ".tmp")));
-        QVERIFY(!WriteFileAtomically(dir.toStdString() + "/missing/state", "x"));
+        QVERIFY(!MakeFolders(file + "/below"));
+        QVERIFY(!WriteFileAtomically(dir + "/missing/state", "x"));
         std::string text;
         QVERIFY(!ReadSmallFile(file, 4, &text));
         QVERIFY(ReadSmallFile(file, 8, &text));
@@ -122,8 +124,7 @@ private slots:
         FileIdentity id;
         QCOMPARE(StatFile(file, &id), 0);
         QCOMPARE(id.size, int64_t(8));
-        QCOMPARE(StatFile(dir.toStdString(), &id), int(ORV_ERR_FILE_READ));
-        QCOMPARE(StatFile(file + "x", &id), int(ORV_ERR_FILE_NOT_EXIST));
+        QCOMPARE(StatFile(dir, &id), int(ORV_ERR_FILE_READ));
         ReadOnlyFile f;
         QCOMPARE(f.Open(file + "x"), int(ORV_ERR_FILE_NOT_EXIST));
         QCOMPARE(f.Open(file), 0);
@@ -133,52 +134,33 @@ private slots:
         QCOMPARE(f.ReadAt(buf, sizeof buf, 8), int64_t(0));
         QVERIFY(!f.ReadFully(buf, sizeof buf, 1));
         RemoveFile(file);
-        QVERIFY(!QFile::exists(QString::fromStdString(file)));
+        QCOMPARE(StatFile(file, &id), int(ORV_ERR_FILE_NOT_EXIST));
     }
 
+    // The vid depends on content, size and modification time, not on the name.
     void vidIsStableAndFollowsTheFile()
     {
-        const QString path = NewFile(3 * 1024 * 1024 + 17);
-        Handle a, b;
-        QCOMPARE(a.Bind(path), 0);
-        QCOMPARE(b.Bind(path), 0);
-        QVERIFY(QRegularExpression("^[0-9a-f]{32}_[0-9a-z]$").match(a.Vid()).hasMatch());
-        QCOMPARE(a.Vid(), b.Vid());
-
-        // Same bytes and times under another name: same vid.
-        const QString copy = tmp_.filePath("elsewhere.bin");
+        const QString path = NewFile(3 * 1024 * 1024 + 17), copy = tmp_.filePath("elsewhere.bin");
         QVERIFY(QFile::copy(path, copy));
-        struct stat st
-        {
+        const QDateTime when = QDateTime::currentDateTime().addSecs(-60);
+        // Writes `change` at `at`, then gives the file the common time.
+        auto vidOf = [&](const QString& file, const QByteArray& change = QByteArray(), qint64 at = 10) {
+            QFile f(file);
+            if (!f.open(QIODevice::ReadWrite) || !f.seek(at) || f.write(change) != change.size() ||
+                !f.flush())
+                return QString();
+            f.setFileTime(when, QFileDevice::FileModificationTime);
+            f.close();
+            Handle h;
+            return h.Bind(file) == 0 ? h.Vid() : QString();
         };
-        QCOMPARE(::stat(path.toUtf8().constData(), &st), 0);
-        const timespec times[2] = {st.st_atim, st.st_mtim};
-        QCOMPARE(::utimensat(AT_FDCWD, copy.toUtf8().constData(), times, 0), 0);
-        Handle c;
-        QCOMPARE(c.Bind(copy), 0);
-        QCOMPARE(c.Vid(), a.Vid());
-
-        // One changed byte in the head, times restored: a new vid.
-        {
-            QFile f(copy);
-            QVERIFY(f.open(QIODevice::ReadWrite));
-            f.seek(10);
-            f.write("X", 1);
-        }
-        QCOMPARE(::utimensat(AT_FDCWD, copy.toUtf8().constData(), times, 0), 0);
-        Handle d;
-        QCOMPARE(d.Bind(copy), 0);
-        QVERIFY(d.Vid() != a.Vid());
-
-        // Appending changes size and time: a new vid.
-        {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::Append));
-            f.write("more");
-        }
-        Handle e;
-        QCOMPARE(e.Bind(path), 0);
-        QVERIFY(e.Vid() != a.Vid());
+        const QString vid = vidOf(path);
+        QVERIFY(QRegularExpression("^[0-9a-f]{32}_[0-9a-z]$").match(vid).hasMatch());
+        QCOMPARE(vidOf(path), vid);
+        QCOMPARE(vidOf(copy), vid);
+        const QString changed = vidOf(copy, "X"), appended = vidOf(path, "more", QFileInfo(path).size());
+        QVERIFY(!changed.isEmpty() && changed != vid);
+        QVERIFY(!appended.isEmpty() && appended != vid && appended != changed);
     }
 
     void fileErrors()
@@ -272,35 +254,80 @@ private slots:
         QFile::remove(LastCompleted().storedFilePath);
     }
 
-    void pauseAndResume()
+    // A pause ends the run within a second, then nothing moves; the resumed
+    // run continues where the server stands, also on a server without the
+    // platform's additions, and starts anew when the server let the upload expire.
+    void pauseThenResume_data()
     {
+        QTest::addColumn<bool>("platform");
+        QTest::addColumn<int>("expirySeconds");
+        QTest::newRow("platform server") << true << 3600;
+        QTest::newRow("plain tus server") << false << 3600;
+        QTest::newRow("expired while paused") << true << 1;
+    }
+    void pauseThenResume()
+    {
+        QFETCH(bool, platform);
+        QFETCH(int, expirySeconds);
+        const QString dir = tmp_.filePath(QStringLiteral("pause-%1").arg(QTest::currentDataTag()));
+        TusTestServer server(dir, platform, expirySeconds);
+        UseServer(server.BaseUrl());
         const qint64 size = 24LL * 1024 * 1024;
         const QString path = NewFile(size);
-        const qint64 start = server_->Service().BytesReceived();
         Handle h;
         QVERIFY(StartSlowly(h, path, 8 * 1024, 2 * 1024 * 1024)); // 8 MiB/s: three seconds in all
         QElapsedTimer t;
         t.start();
         QCOMPARE(ORVUploaderPause(h.h), 0);
         QCOMPARE(h.rec.WaitResult(5000), static_cast<int>(ORV_ERR_PAUSED));
-        const qint64 pauseMs = t.elapsed();
-        QVERIFY2(pauseMs < 1000, qPrintable(QString::number(pauseMs)));
+        QVERIFY2(t.elapsed() < 1000, qPrintable(QString::number(t.elapsed())));
         // Bytes already in flight may still land; after that nothing moves.
+        QTest::qWait(expirySeconds < 3600 ? 2500 : 400);
+        const qint64 received = server.Service().BytesReceived();
         QTest::qWait(400);
-        const qint64 received = server_->Service().BytesReceived();
-        QTest::qWait(400);
-        QCOMPARE(server_->Service().BytesReceived(), received);
+        QCOMPARE(server.Service().BytesReceived(), received);
         QVERIFY(StateSaved(h.Vid()));
 
         ORVSetSdkTrafficLimit(0, 0);
         QCOMPARE(ORVUploaderStart(h.h), 0);
         QCOMPARE(h.rec.WaitResult(), 0);
-        QVERIFY(SameContent(LastCompleted().storedFilePath, path));
-        // Resumed at the server's offset: almost nothing sent twice.
-        QVERIFY(server_->Service().BytesReceived() - start <= size + 1024 * 1024);
+        const QStringList bins = QDir(dir).entryList({"*.bin"}, QDir::Files);
+        QCOMPARE(platform ? server.Hooks().completed.size() : bins.size(), 1);
+        QVERIFY(SameContent(
+            platform ? server.Hooks().completed.first().storedFilePath : dir + "/" + bins.first(), path));
+        // Almost nothing sent twice, unless the upload had to start anew.
+        const qint64 resent = server.Service().BytesReceived() - size;
+        QVERIFY2(expirySeconds < 3600 ? resent >= received : resent <= 1024 * 1024,
+                 qPrintable(QString::number(resent)));
         std::lock_guard<std::mutex> lock(h.rec.mutex);
         QVERIFY(!h.rec.progressNonMonotonic);
         QCOMPARE(h.rec.results.size(), size_t(2));
+    }
+
+    // A delete stops the run without a result and removes the partial upload
+    // on the server and the saved state.
+    void deleteWhileRunning_data()
+    {
+        QTest::addColumn<bool>("platform");
+        QTest::newRow("platform server") << true;
+        QTest::newRow("plain tus server") << false;
+    }
+    void deleteWhileRunning()
+    {
+        QFETCH(bool, platform);
+        const QString dir = tmp_.filePath(QStringLiteral("delete-%1").arg(QTest::currentDataTag()));
+        TusTestServer server(dir, platform);
+        UseServer(server.BaseUrl());
+        Handle h;
+        QVERIFY(StartSlowly(h, NewFile(16 * 1024 * 1024), 4 * 1024, 1024 * 1024));
+        QCOMPARE(PartialUploadsOnServer(dir), 1);
+        QCOMPARE(ORVUploaderDelete(h.h), 0);
+        QCOMPARE(h.rec.WaitDelete(), 0);
+        QCOMPARE(PartialUploadsOnServer(dir), 0);
+        QVERIFY(!StateSaved(h.Vid()));
+        QTest::qWait(100);
+        std::lock_guard<std::mutex> lock(h.rec.mutex);
+        QVERIFY(h.rec.results.empty()); // the interrupted run reports nothing
     }
 
     void resumeAfterKill()
@@ -332,22 +359,6 @@ private slots:
         QVERIFY2(total - size <= 1024 * 1024, qPrintable(QStringLiteral("re-sent %1").arg(total - size)));
         std::lock_guard<std::mutex> lock(probe.rec.mutex);
         QVERIFY(probe.rec.uploaded.front() >= kept - 1024 * 1024); // the run started where the server was
-    }
-
-    void deleteWhileRunning()
-    {
-        const QString path = NewFile(16 * 1024 * 1024);
-        const int partialBefore = PartialUploadsOnServer(storage_);
-        Handle h;
-        QVERIFY(StartSlowly(h, path, 4 * 1024, 1024 * 1024));
-        QCOMPARE(PartialUploadsOnServer(storage_), partialBefore + 1);
-        QCOMPARE(ORVUploaderDelete(h.h), 0);
-        QCOMPARE(h.rec.WaitDelete(), 0);
-        QCOMPARE(PartialUploadsOnServer(storage_), partialBefore);
-        QVERIFY(!StateSaved(h.Vid()));
-        QTest::qWait(100);
-        std::lock_guard<std::mutex> lock(h.rec.mutex);
-        QVERIFY(h.rec.results.empty()); // the interrupted run reports nothing
     }
 
     // Answers that refuse a request for a while are retried until it passes.
@@ -471,8 +482,6 @@ private slots:
         Handle h;
         QCOMPARE(h.Start(path), 0);
         const int rc = h.rec.WaitResult(20000);
-        server_->SetAnswerHook(nullptr);
-        UseServer(server_->BaseUrl());
         QCOMPARE(rc, code);
         if (mode == "down")
             QVERIFY(h.rec.resultDescs.back().contains("ConnectionTimeout"));
@@ -519,40 +528,10 @@ private slots:
         const qint64 before = server_->Service().BytesReceived();
         Handle h;
         QCOMPARE(h.Start(path), 0);
-        const int rc = h.rec.WaitResult(60000);
-        UseServer(server_->BaseUrl());
-        QCOMPARE(rc, 0);
+        QCOMPARE(h.rec.WaitResult(60000), 0);
         QVERIFY2(relay.Drops() >= minDrops, qPrintable(QString::number(relay.Drops())));
         QVERIFY(SameContent(LastCompleted().storedFilePath, path));
         QVERIFY(server_->Service().BytesReceived() - before < size + 4 * 1024 * 1024);
-    }
-
-    void plainTusServer()
-    {
-        // Platform requests answer 404 here; upload, pause, resume and delete
-        // still work.
-        const QString dir = tmp_.filePath("plain");
-        TusTestServer plain(dir, false);
-        UseServer(plain.BaseUrl());
-        const QString path = NewFile(12LL * 1024 * 1024);
-        Handle h;
-        QVERIFY(StartSlowly(h, path, 6 * 1024, 1024 * 1024));
-        QCOMPARE(ORVUploaderPause(h.h), 0);
-        QCOMPARE(h.rec.WaitResult(5000), static_cast<int>(ORV_ERR_PAUSED));
-        ORVSetSdkTrafficLimit(0, 0);
-        QCOMPARE(ORVUploaderStart(h.h), 0);
-        QCOMPARE(h.rec.WaitResult(), 0);
-        QCOMPARE(PartialUploadsOnServer(dir), 1);
-        const QStringList bins = QDir(dir).entryList({"*.bin"}, QDir::Files);
-        QCOMPARE(bins.size(), 1);
-        QVERIFY(SameContent(dir + "/" + bins.first(), path));
-
-        Handle d;
-        QVERIFY(StartSlowly(d, NewFile(8 * 1024 * 1024), 2 * 1024, 512 * 1024));
-        QCOMPARE(ORVUploaderDelete(d.h), 0);
-        QCOMPARE(d.rec.WaitDelete(), 0);
-        QCOMPARE(PartialUploadsOnServer(dir), 1);
-        UseServer(server_->BaseUrl());
     }
 
     void throughProxy()
@@ -615,25 +594,6 @@ private slots:
         QCOMPARE(again.Start(path), 0);
         QCOMPARE(again.rec.WaitResult(), 0);
         QVERIFY(SameContent(LastCompleted().storedFilePath, path));
-    }
-
-    void expiredUploadStartsAnew()
-    {
-        TusTestServer shortLived(tmp_.filePath("expiring"), true, 1);
-        UseServer(shortLived.BaseUrl());
-        const QString path = NewFile(8 * 1024 * 1024);
-        Handle h;
-        QVERIFY(StartSlowly(h, path, 2 * 1024, 512 * 1024));
-        QCOMPARE(ORVUploaderPause(h.h), 0);
-        QCOMPARE(h.rec.WaitResult(5000), static_cast<int>(ORV_ERR_PAUSED));
-        QTest::qWait(2500);
-        ORVSetSdkTrafficLimit(0, 0);
-        QCOMPARE(ORVUploaderStart(h.h), 0);
-        const int rc = h.rec.WaitResult();
-        UseServer(server_->BaseUrl());
-        QCOMPARE(rc, 0);
-        QCOMPARE(shortLived.Hooks().completed.size(), 1);
-        QVERIFY(SameContent(shortLived.Hooks().completed.first().storedFilePath, path));
     }
 };
 

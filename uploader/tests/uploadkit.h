@@ -31,7 +31,8 @@ struct Recorder
     std::thread::id caller = std::this_thread::get_id();
     std::atomic<int> callbacks{0};
     size_t runsAtLastProgress = 0;
-    size_t consumed = 0;
+    size_t resultsSeen = 0;
+    size_t deletesSeen = 0;
 
     static void OnProgress(int inc, int64_t up, int64_t, void* user)
     {
@@ -46,20 +47,20 @@ struct Recorder
     }
     static void OnResult(int code, const char* desc, void* user)
     {
-        auto* r = static_cast<Recorder*>(user);
-        std::lock_guard<std::mutex> lock(r->mutex);
-        r->Note();
-        r->results.push_back(code);
-        r->resultDescs.push_back(desc ? QString::fromUtf8(desc) : QString());
-        r->cv.notify_all();
+        static_cast<Recorder*>(user)->Add(&Recorder::results, code, desc);
     }
-    static void OnDelete(int code, const char*, void* user)
+    static void OnDelete(int code, const char* desc, void* user)
     {
-        auto* r = static_cast<Recorder*>(user);
-        std::lock_guard<std::mutex> lock(r->mutex);
-        r->Note();
-        r->deletes.push_back(code);
-        r->cv.notify_all();
+        static_cast<Recorder*>(user)->Add(&Recorder::deletes, code, desc);
+    }
+    void Add(std::vector<int> Recorder::*list, int code, const char* desc)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        Note();
+        (this->*list).push_back(code);
+        if (list == &Recorder::results)
+            resultDescs.push_back(desc ? QString::fromUtf8(desc) : QString());
+        cv.notify_all();
     }
     void Note()
     {
@@ -68,21 +69,15 @@ struct Recorder
             onCallerThread = true;
     }
 
-    // The next result, or -1 after the time-out.
-    int WaitResult(int timeoutMs = 120000)
+    // The next result or delete outcome, or -1 after the time-out.
+    int WaitResult(int timeoutMs = 120000) { return WaitNext(results, resultsSeen, timeoutMs); }
+    int WaitDelete(int timeoutMs = 30000) { return WaitNext(deletes, deletesSeen, timeoutMs); }
+    int WaitNext(const std::vector<int>& list, size_t& seen, int timeoutMs)
     {
         std::unique_lock<std::mutex> lock(mutex);
-        if (!cv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                         [&] { return results.size() > consumed; }))
+        if (!cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return list.size() > seen; }))
             return -1;
-        return results[consumed++];
-    }
-    int WaitDelete(int timeoutMs = 30000)
-    {
-        std::unique_lock<std::mutex> lock(mutex);
-        if (!cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return !deletes.empty(); }))
-            return -1;
-        return deletes.back();
+        return list[seen++];
     }
     qint64 LastUploaded()
     {
