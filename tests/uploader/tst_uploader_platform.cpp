@@ -120,28 +120,6 @@ private slots:
         QCOMPARE(b.Start(other, "platform test", cateId_), 0);
         QCOMPARE(b.rec.WaitResult(), 0);
     }
-
-    void pauseResumeAndDelete()
-    {
-        const QString path = NewFile(12 * 1024 * 1024);
-        ORVSetSdkTrafficLimit(4 * 1024, 0);
-        Handle a;
-        QCOMPARE(a.Start(path, "platform test", cateId_), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(a.rec.LastUploaded() > 1024 * 1024, 20000);
-        QCOMPARE(ORVUploaderPause(a.h), 0);
-        QCOMPARE(a.rec.WaitResult(5000), static_cast<int>(ORV_ERR_PAUSED));
-        ORVSetSdkTrafficLimit(0, 0);
-        QCOMPARE(ORVUploaderStart(a.h), 0);
-        QCOMPARE(a.rec.WaitResult(), 0);
-
-        const QString other = NewFile(12 * 1024 * 1024);
-        ORVSetSdkTrafficLimit(2 * 1024, 0);
-        Handle d;
-        QCOMPARE(d.Start(other, "platform test", cateId_), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(d.rec.LastUploaded() > 512 * 1024, 20000);
-        QCOMPARE(ORVUploaderDelete(d.h), 0);
-        QCOMPARE(d.rec.WaitDelete(), 0);
-    }
 };
 
 QTEST_GUILESS_MAIN(UploaderPlatformTest)
