@@ -112,7 +112,6 @@ struct ORVUploader
     {
         for (;;) {
             Command cmd;
-            UploadParams p;
             {
                 std::unique_lock<std::mutex> lock(mutex);
                 cv.wait(lock, [this] { return !queue.empty(); });
@@ -124,16 +123,21 @@ struct ORVUploader
                 current = cmd;
                 ending = false;
                 stop.store(kRunOn);
-                p = params;
             }
             try {
+                UploadParams p;
+                {
+                    // Stable while busy: SetParam refuses, SetVID and Release wait.
+                    std::lock_guard<std::mutex> lock(mutex);
+                    p = params;
+                }
                 if (cmd == Command::Run)
                     DoRun(p);
                 else
                     DoDelete(p.vid);
             } catch (...) {
-                // Only a handler's bookkeeping can get here (the run itself
-                // reports its failures); the worker stays usable.
+                // Copying the parameters or a handler's bookkeeping failed (the
+                // run itself reports its failures); the worker stays usable.
             }
             {
                 std::lock_guard<std::mutex> lock(mutex);
