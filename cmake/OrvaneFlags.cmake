@@ -35,8 +35,13 @@ function(orvane_add_test)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 600)
   endif()
-  set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ORVANE_BIN_DIR=${ORVANE_BIN_DIR};ASAN_OPTIONS=detect_leaks=0:detect_stack_use_after_return=0;UBSAN_OPTIONS=print_stacktrace=1")
+  set(env "QT_QPA_PLATFORM=offscreen;ORVANE_BIN_DIR=${ORVANE_BIN_DIR};ASAN_OPTIONS=detect_leaks=0:detect_stack_use_after_return=0;UBSAN_OPTIONS=print_stacktrace=1")
+  if(ORVANE_TSAN)
+    # A report makes the test fail (exit code 66); the one suppression file covers only
+    # the internals of the uninstrumented Qt libraries.
+    list(APPEND env "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/scripts/tsan.supp")
+  endif()
+  set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
   if(T_LABELS)
     set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
   endif()
