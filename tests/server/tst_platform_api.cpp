@@ -713,12 +713,13 @@ void TestPlatformApi::dropRequest()
 
 void TestPlatformApi::slowBody()
 {
-    const QString url = JsonAt(List({}), "contents.0.basicInfo.thumbnailURL").toString();
+    // The installer is large enough (over 100 KB) for the pace to show over the first chunk.
+    const QString url = m_server->BaseUrl() + "/files/installer/OrvaneUploadClient-Setup.exe";
     const HttpReply normal = m_http->Get(url);
     QCOMPARE(normal.status, 200L);
     const qint64 bps = qMax<qint64>(2000, normal.body.size()); // about one second
     orvsrv::FaultRule r;
-    r.pathPattern = "^/files/";
+    r.pathPattern = "^/files/installer/";
     r.slowBodyBytesPerSec = bps;
     m_server->Server().AddFault(r);
     const HttpReply slow = m_http->Get(url);
