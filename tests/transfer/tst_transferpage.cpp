@@ -208,7 +208,7 @@ void TransferTest::deleteAsksFirst()
     QFETCH(bool, all);
     SDKManager* sdk = SDKManager::instance();
     sdk->SetTrafficLimit(64);
-    const QStringList vids = Queue(QStringLiteral(all ? "cancel" : "delete"), all ? 4 : 1, 1024 * 1024);
+    const QStringList vids = Queue(QString::fromLatin1(all ? "cancel" : "delete"), all ? 4 : 1, 1024 * 1024);
     auto ask = [&] {
         if (all)
             page_->on_cancelAllBtn_clicked();

@@ -502,6 +502,7 @@ void TestUploadQueue::changedAndMissingFiles()
 
     // A new record whose file is gone is dropped at restore.
     DBManager::Upload orphan;
+    orphan.vid = QStringLiteral(""); // stored, but never identified
     orphan.fileName = env_.path(QStringLiteral("files/never-there.mp4"));
     QVERIFY(DBManager::instance()->InsertUpload(orphan));
     QVERIFY(Restore(m));
@@ -509,16 +510,20 @@ void TestUploadQueue::changedAndMissingFiles()
     QVERIFY(DBManager::instance()->SelectUploads().isEmpty());
 
     // A queued upload's file is checked again when it first runs.
-    m->setAutoStart(false);
     const QString late = NewFile(64 * 1024);
     QVERIFY(m->AddUpload(cate_, late, QString(), QString(), QString(), QString(), 0, 0));
-    const SharedUploadTaskPtr queued = m->tasks().value(0);
+    const QString vid = m->tasks().value(0)->record().vid;
+    QVERIFY(Restart());
+    m = SDKManager::instance();
+    m->setAutoStart(false);
+    QVERIFY(Restore(m));
+    QCOMPARE(StatusOf(vid), int(UploadStatus::Stopped));
     QFile edited(late);
     QVERIFY(edited.open(QIODevice::Append) && edited.write("edited") == 6);
     edited.close();
-    m->StartOrPause(queued->record().vid, true);
-    QCOMPARE(int(queued->status()), int(UploadStatus::FileError));
-    QCOMPARE(queued->message(), QStringLiteral("FileChanage"));
+    m->StartOrPause(vid, true);
+    QCOMPARE(StatusOf(vid), int(UploadStatus::FileError));
+    QCOMPARE(m->task(vid)->message(), QStringLiteral("FileChanage"));
     QVERIFY(!m->anyUploading());
 }
 
