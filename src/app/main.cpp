@@ -1,8 +1,8 @@
 #include "app/application.h"
-#include "app/config.h"
+#include "base/config.h"
 #include "app/diagnostics.h"
-#include "app/logging.h"
-#include "app/paths.h"
+#include "base/logging.h"
+#include "base/paths.h"
 #include "app/singleinstance.h"
 #include "ui/desktop/desktopshell.h"
 

@@ -6,14 +6,15 @@
 #include "../transfer/transferenv.h"
 #include "dbusstandins.h"
 
-#include "app/paths.h"
-#include "app/postuploadaction.h"
 #include "app/singleinstance.h"
-#include "app/uploadnotifier.h"
+#include "base/paths.h"
 #include "model/categorytreemodel.h"
+#include "model/videotablemodel.h"
 #include "testsupport.h"
 #include "ui/desktop/desktopshell.h"
+#include "ui/desktop/postuploadaction.h"
 #include "ui/desktop/postuploaddialog.h"
+#include "ui/desktop/uploadnotifier.h"
 #include "ui/resources.h"
 #include "ui/shell/mainwindow.h"
 #include "ui/shell/mainwindowtitlewidget.h"
@@ -51,6 +52,8 @@ private:
     ClientEnv& env_;
     qint64 cateId_ = 0;
     int files_ = 0;
+    CategoryTreeModel categories_;
+    VideoTableModel videos_{&categories_};
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<DesktopShell> shell_;
     std::unique_ptr<QSignalSpy> exits_;
@@ -58,14 +61,14 @@ private:
 
 void DesktopTest::initTestCase()
 {
-    CategoryTreeModel categories;
-    QSignalSpy done(&categories, &CategoryTreeModel::SignalRefreshCategoryDone);
-    categories.RefreshCategory();
+    QSignalSpy done(&categories_, &CategoryTreeModel::SignalRefreshCategoryDone);
+    categories_.RefreshCategory();
     QVERIFY(done.wait(20000));
-    cateId_ = categories.index(0, 0).data(256).toLongLong();
+    cateId_ = categories_.index(0, 0).data(CategoryRole::CateId).toLongLong();
     QVERIFY(cateId_ != 0);
 
-    window_ = std::make_unique<MainWindow>();
+    window_ = std::make_unique<MainWindow>(ShellServices{&env_.config(), &env_.accounts(), SDKManager::instance(),
+                                                         DBManager::instance(), &categories_, &videos_});
     window_->Init();
     // The test observes the exit request instead of ending its own event loop.
     QObject::disconnect(window_.get(), &MainWindow::SignalExit, qApp, nullptr);

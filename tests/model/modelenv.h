@@ -4,7 +4,7 @@
 // database and a logged-in account manager, all in a temporary folder.
 
 #include "account/accountmanager.h"
-#include "app/config.h"
+#include "base/config.h"
 #include "serverfixture.h"
 #include "storage/dbmanager.h"
 #include "upload/sdkmanager.h"

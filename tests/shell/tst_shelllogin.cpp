@@ -24,7 +24,9 @@
 
 #include "account/accountmanager.h"
 #include "app/application.h"
-#include "app/config.h"
+#include "base/config.h"
+#include "model/categorytreemodel.h"
+#include "model/videotablemodel.h"
 #include "orvsrv/platform_server.h"
 #include "serverfixture.h"
 #include "storage/dbmanager.h"
@@ -102,6 +104,7 @@ private:
     QTemporaryDir dir_;
     orvtest::ServerFixture server_;
     AccountManager* accounts_ = nullptr;
+    ShellServices services_;
     QPointer<MainWindow> mainWindow_;
 };
 
@@ -117,9 +120,12 @@ void TstShellLogin::initTestCase()
     QVERIFY(DBManager::instance()->Open(dir_.filePath(QStringLiteral("client.db"))));
     accounts_ = new AccountManager(this);
     QCOMPARE(AccountManager::Current(), accounts_);
+    services_ = {config_, accounts_, SDKManager::instance(), DBManager::instance(), new CategoryTreeModel(this),
+                 nullptr};
+    services_.videos = new VideoTableModel(services_.categories, this);
     // The application opens the main window on a successful login.
     connect(accounts_, &AccountManager::SignalLoginSucceed, this, [this]() {
-        mainWindow_ = new MainWindow(nullptr);
+        mainWindow_ = new MainWindow(services_);
         mainWindow_->Init();
         mainWindow_->show();
     });
@@ -128,6 +134,10 @@ void TstShellLogin::initTestCase()
 void TstShellLogin::cleanupTestCase()
 {
     delete mainWindow_;
+    services_.videos->WaitForTasks();
+    services_.categories->WaitForTasks();
+    delete services_.videos;
+    delete services_.categories;
     SDKManager::instance()->Shutdown();
     delete accounts_;
     DBManager::Close();
@@ -146,7 +156,7 @@ void TstShellLogin::cleanup()
 
 std::unique_ptr<LoginDialog> TstShellLogin::NewDialog()
 {
-    auto dialog = std::make_unique<LoginDialog>();
+    auto dialog = std::make_unique<LoginDialog>(services_);
     dialog->show();
     if (!QTest::qWaitForWindowExposed(dialog.get()))
         return nullptr;
@@ -395,7 +405,7 @@ void TstShellLogin::rememberedPasswordLogsInAndOpensMainWindow()
     DBManager* db = DBManager::instance();
     db->DeleteAllUsers();
     QVERIFY(db->InsertUser({kMain, kPassword, true, 500}));
-    auto* dialog = new LoginDialog;
+    auto* dialog = new LoginDialog(services_);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     QPointer<LoginDialog> guard(dialog);
     dialog->show();
@@ -414,7 +424,7 @@ void TstShellLogin::rememberedPasswordLogsInAndOpensMainWindow()
     // 1020 x 640, shrunk to the screen where that is smaller (never below the minimum).
     const QSize area = mainWindow_->screen()->availableGeometry().size();
     QCOMPARE(mainWindow_->size(), QSize(1020, 640).boundedTo(area).expandedTo(QSize(960, 500)));
-    QCOMPARE(mainWindow_->stackedWidget()->currentWidget()->objectName(), QStringLiteral("videoList"));
+    QCOMPARE(mainWindow_->stackedWidget()->currentWidget(), static_cast<QWidget*>(mainWindow_->videoListPage()));
     QCOMPARE(db->SelectUsers().first().account, kMain);
 }
 

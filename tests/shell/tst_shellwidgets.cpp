@@ -15,8 +15,9 @@
 #include <QValidator>
 #include <QtTest>
 
-#include "app/config.h"
+#include "base/config.h"
 #include "messagecapture.h"
+#include "model/bmptextvalidator.h"
 #include "platform/platform.h"
 #include "ui/common/droptouploadeventfilter.h"
 #include "ui/common/msgbox.h"
@@ -25,11 +26,7 @@
 #include "ui/common/toast.h"
 #include "ui/resources.h"
 #include "ui/shell/netsettingsdialog.h"
-
-#if __has_include("model/bmptextvalidator.h")
-#include "model/bmptextvalidator.h"
-#define HAVE_BMP_VALIDATOR 1
-#endif
+#include "upload/sdkmanager.h"
 
 class TstShellWidgets : public QObject
 {
@@ -170,7 +167,6 @@ void TstShellWidgets::dropOfFilesHandsOverTheUrls()
 
 void TstShellWidgets::validatorAcceptsBmpTextAndRejectsEmoji()
 {
-#ifdef HAVE_BMP_VALIDATOR
     QVERIFY(BmpTextValidator::IsValid(QStringLiteral("Année scolaire")));
     QVERIFY(BmpTextValidator::IsValid(QString::fromUtf8("\u8bfe\u7a0b\u89c6\u9891 \u7b2c\u4e00\u8bfe")));
     QVERIFY(!BmpTextValidator::IsValid(QString::fromUtf8("Party \xF0\x9F\x8E\x89")));
@@ -181,9 +177,6 @@ void TstShellWidgets::validatorAcceptsBmpTextAndRejectsEmoji()
     QCOMPARE(BmpTextValidator::Instance()->validate(title, pos), QValidator::Acceptable);
     QString emoji = QString::fromUtf8("\xF0\x9F\x8E\xAC");
     QVERIFY(BmpTextValidator::Instance()->validate(emoji, pos) != QValidator::Acceptable);
-#else
-    QSKIP("the shared validator is not part of this build");
-#endif
 }
 
 void TstShellWidgets::explorerSelectsWithTwoArguments_data()
@@ -300,7 +293,7 @@ void TstShellWidgets::msgBoxReturnsClickedButtonAndMarksType()
 void TstShellWidgets::netSettingsRefusesEmptyHost()
 {
     config_->remove(QStringLiteral("NetWorkManager"));
-    NetSettingsDialog dialog;
+    NetSettingsDialog dialog(*config_, SDKManager::instance());
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     auto* type = dialog.findChild<QComboBox*>(QStringLiteral("proxyTypeComboBox"));
@@ -324,7 +317,7 @@ void TstShellWidgets::netSettingsRefusesEmptyHost()
 void TstShellWidgets::netSettingsApplyWritesProxyKeys()
 {
     config_->remove(QStringLiteral("NetWorkManager"));
-    NetSettingsDialog dialog;
+    NetSettingsDialog dialog(*config_, SDKManager::instance());
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     dialog.findChild<QComboBox*>(QStringLiteral("proxyTypeComboBox"))->setCurrentIndex(1);
@@ -347,7 +340,7 @@ void TstShellWidgets::netSettingsApplyWritesProxyKeys()
     QCOMPARE(config_->value(g, QStringLiteral("proxyPassword")).toString(), QStringLiteral("secret"));
 
     // A new dialog shows what is stored.
-    NetSettingsDialog again;
+    NetSettingsDialog again(*config_, SDKManager::instance());
     QCOMPARE(again.findChild<QComboBox*>(QStringLiteral("proxyTypeComboBox"))->currentIndex(), 1);
     QCOMPARE(again.findChild<QLineEdit*>(QStringLiteral("portLineedit"))->text(), QStringLiteral("8888"));
 }
@@ -360,7 +353,7 @@ void TstShellWidgets::netSettingsNoProxyRemovesKeys()
     config_->setValue(g, QStringLiteral("proxyPort"), QStringLiteral("3128"));
     config_->setValue(g, QStringLiteral("proxyUser"), QStringLiteral("u"));
     config_->setValue(g, QStringLiteral("proxyPassword"), QStringLiteral("p"));
-    NetSettingsDialog dialog;
+    NetSettingsDialog dialog(*config_, SDKManager::instance());
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     dialog.findChild<QComboBox*>(QStringLiteral("proxyTypeComboBox"))->setCurrentIndex(0);
