@@ -1,8 +1,8 @@
 #include "app/application.h"
 
 #include "account/accountmanager.h"
-#include "base/config.h"
 #include "app/legacyaccounts.h"
+#include "base/config.h"
 #include "base/paths.h"
 #include "base/version.h"
 #include "model/categorytreemodel.h"
@@ -221,7 +221,8 @@ void Application::ShowLoginDialog()
 {
     loginDialog_ = new LoginDialog(services_, nullptr);
     loginDialog_->setAttribute(Qt::WA_DeleteOnClose);
-    connect(this, &Application::SignalStartupLoadingFinish, loginDialog_, &LoginDialog::OnStartupLoadingFinish);
+    connect(this, &Application::SignalStartupLoadingFinish, loginDialog_,
+            &LoginDialog::OnStartupLoadingFinish);
     connect(loginDialog_, &QObject::destroyed, this, [this]() { loginDialog_ = nullptr; });
     loginDialog_->show();
 }

@@ -25,11 +25,13 @@ CategoryTreeModel::CategoryTreeModel(QObject* parent)
     connect(worker_, &Worker::SignalRefreshCategoryDone, this, &CategoryTreeModel::SignalRefreshCategoryDone);
     connect(worker_, &Worker::SignalRefreshCategorySucceed, this,
             &CategoryTreeModel::SignalRefreshCategorySucceed);
-    connect(worker_, &Worker::SignalRefreshCategoryFailed, this, &CategoryTreeModel::SignalRefreshCategoryFailed);
+    connect(worker_, &Worker::SignalRefreshCategoryFailed, this,
+            &CategoryTreeModel::SignalRefreshCategoryFailed);
     connect(worker_, &Worker::SignalAddCategoryFailed, this, &CategoryTreeModel::SignalAddCategoryFailed);
     connect(worker_, &Worker::SignalMoveCategoryReady, this, &CategoryTreeModel::SignalMoveCategoryReady);
     connect(worker_, &Worker::SignalMoveCategoryFailed, this, &CategoryTreeModel::SignalMoveCategoryFailed);
-    connect(worker_, &Worker::SignalRenameCategoryFailed, this, &CategoryTreeModel::SignalRenameCategoryFailed);
+    connect(worker_, &Worker::SignalRenameCategoryFailed, this,
+            &CategoryTreeModel::SignalRenameCategoryFailed);
     connect(worker_, &Worker::SignalTreeLoaded, this, &CategoryTreeModel::OnTreeLoaded);
     connect(worker_, &Worker::SignalCategoryAdded, this, &CategoryTreeModel::OnCategoryAdded);
     connect(worker_, &Worker::SignalCategoryMoved, this, &CategoryTreeModel::OnCategoryMoved);
@@ -44,8 +46,8 @@ CategoryTreeModel::~CategoryTreeModel()
 }
 
 namespace {
-QStandardItem* MakeItem(qulonglong cateId, qulonglong parentCateId, const QString& name, const QString& cateTree,
-                        int videoCount, const QIcon& icon)
+QStandardItem* MakeItem(qulonglong cateId, qulonglong parentCateId, const QString& name,
+                        const QString& cateTree, int videoCount, const QIcon& icon)
 {
     auto* item = new QStandardItem(name);
     item->setToolTip(name.toHtmlEscaped());
@@ -121,7 +123,8 @@ void CategoryTreeModel::OnCategoryMoved(qulonglong cateId, qulonglong dstCateId)
         qCWarning(lcWorker) << "MoveCategory: the moved category or its destination is not in the tree"
                             << cateId << dstCateId;
     } else {
-        item->setData(dst->data(CategoryRole::CateTree).toString() + QLatin1Char(',') + QString::number(cateId),
+        item->setData(dst->data(CategoryRole::CateTree).toString() + QLatin1Char(',') +
+                          QString::number(cateId),
                       CategoryRole::CateTree);
         item->setData(QVariant::fromValue<qulonglong>(dstCateId), CategoryRole::ParentCateId);
         QStandardItem* oldParent = item->parent() ? item->parent() : invisibleRootItem();

@@ -29,7 +29,8 @@ inline bool WriteAll(const QString& path, const QByteArray& content)
 // stdout is returned in `out`. The offscreen platform plugin leaks a few
 // bytes at exit, which is not ours to judge in the child's status.
 inline bool RunChild(QProcess& p, const QString& mode, const QString& path = QString(),
-                     const QStringList& args = {}, QProcessEnvironment env = QProcessEnvironment::systemEnvironment(),
+                     const QStringList& args = {},
+                     QProcessEnvironment env = QProcessEnvironment::systemEnvironment(),
                      const QString& exe = QCoreApplication::applicationFilePath())
 {
     env.insert(QString::fromLatin1(kChildEnv), mode);

@@ -74,7 +74,8 @@ private slots:
         QSignalSpy loading(app, &Application::SignalStartupLoadingFinish);
         QVERIFY(!app->config()->hasDefault("UploadTaskManager", "uploadTasksNum"));
         for (int i = 0; i < 3; ++i)
-            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^load translator file failed: .*")));
+            QTest::ignoreMessage(QtWarningMsg,
+                                 QRegularExpression(QStringLiteral("^load translator file failed: .*")));
         QTest::ignoreMessage(QtInfoMsg, "App Init");
         QVERIFY(app->Init());
         QVERIFY(app->config()->hasDefault("UploadTaskManager", "uploadTasksNum"));
@@ -195,7 +196,8 @@ private slots:
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
         // Unix keeps only the low 8 bits of an exit status; the log has the whole code.
-        QVERIFY2(out.contains(restarts ? QStringLiteral(" [Info]  Exit code: 1024\n") : QStringLiteral("Exit code: 7")),
+        QVERIFY2(out.contains(restarts ? QStringLiteral(" [Info]  Exit code: 1024\n")
+                                       : QStringLiteral("Exit code: 7")),
                  qPrintable(out));
         QCOMPARE(out.contains(QStringLiteral("Program restart:")), restarts);
         if (!restarts) {

@@ -81,18 +81,21 @@ private slots:
         QTest::addColumn<QString>("category");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected"); // "S" stands for the time stamp
-        QTest::newRow("debug") << int(QtDebugMsg) << "default" << "text" << "S [Debug] text\n";
-        QTest::newRow("info") << int(QtInfoMsg) << "default" << "text" << "S [Info]  text\n";
-        QTest::newRow("warning") << int(QtWarningMsg) << "default" << "text" << "S [Warn]  text\n";
-        QTest::newRow("critical") << int(QtCriticalMsg) << "default" << "text" << "S [Error] text\n";
-        QTest::newRow("fatal") << int(QtFatalMsg) << "default" << "text" << "S [Fatal] text\n";
-        QTest::newRow("api warning") << int(QtWarningMsg) << "Api" << "text" << "S [Warn] [Api] text\n";
-        QTest::newRow("worker info") << int(QtInfoMsg) << "Worker" << "text" << "S [Info] [Worker] text\n";
-        QTest::newRow("worker debug") << int(QtDebugMsg) << "Worker" << "text" << "S [Debug][Worker] text\n";
-        QTest::newRow("lines") << int(QtInfoMsg) << "default" << "a\n\nc"
-                               << "S [Info]  a\nS [Info]  \nS [Info]  c\n";
-        QTest::newRow("empty") << int(QtInfoMsg) << "default" << "" << "S [Info]  \n";
-        QTest::newRow("no category") << int(QtWarningMsg) << "" << "x" << "S [Warn] [] x\n";
+        const auto row = [](const char* name, QtMsgType type, const char* category, const char* text,
+                            const char* expected) {
+            QTest::newRow(name) << int(type) << QString(category) << QString(text) << QString(expected);
+        };
+        row("debug", QtDebugMsg, "default", "text", "S [Debug] text\n");
+        row("info", QtInfoMsg, "default", "text", "S [Info]  text\n");
+        row("warning", QtWarningMsg, "default", "text", "S [Warn]  text\n");
+        row("critical", QtCriticalMsg, "default", "text", "S [Error] text\n");
+        row("fatal", QtFatalMsg, "default", "text", "S [Fatal] text\n");
+        row("api warning", QtWarningMsg, "Api", "text", "S [Warn] [Api] text\n");
+        row("worker info", QtInfoMsg, "Worker", "text", "S [Info] [Worker] text\n");
+        row("worker debug", QtDebugMsg, "Worker", "text", "S [Debug][Worker] text\n");
+        row("lines", QtInfoMsg, "default", "a\n\nc", "S [Info]  a\nS [Info]  \nS [Info]  c\n");
+        row("empty", QtInfoMsg, "default", "", "S [Info]  \n");
+        row("no category", QtWarningMsg, "", "x", "S [Warn] [] x\n");
     }
     void lineFormat()
     {
@@ -229,7 +232,8 @@ private slots:
         QVERIFY2(text.contains(QStringLiteral("Signal: 11 (SIGSEGV)")), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("Address: 0x10\n")), qPrintable(text));
         // At least a few frames, one per line.
-        QVERIFY2(text.section(QStringLiteral("Backtrace:\n"), 1).count(QLatin1Char('\n')) >= 3, qPrintable(text));
+        QVERIFY2(text.section(QStringLiteral("Backtrace:\n"), 1).count(QLatin1Char('\n')) >= 3,
+                 qPrintable(text));
     }
 
 private:

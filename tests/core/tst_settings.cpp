@@ -202,7 +202,8 @@ private slots:
         QVERIFY(QFileInfo(root + QStringLiteral("/thumbs/u1/v2")).isDir());
 
         QVERIFY(WriteAll(root + QStringLiteral("/crash"), "not a folder"));
-        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("^mkpath failed: .*/crash\"$")));
+        QTest::ignoreMessage(QtCriticalMsg,
+                             QRegularExpression(QStringLiteral("^mkpath failed: .*/crash\"$")));
         QVERIFY(WorkDir(QStringLiteral("crash")).isNull());
         qputenv("HOME", oldHome);
     }
@@ -226,10 +227,11 @@ private slots:
         QTest::newRow("info") << "info" << three << "" << all << false;
         QTest::newRow("store refuses one: kept for the next start")
             << "users.json" << three << "b@x.com" << QStringList{"a@x.com pw1 1", "c@x.com 密码 0"} << true;
-        QTest::newRow("not a list: dropped") << "users.json" << QByteArray(R"({"usrName":"a"})") << ""
-                                             << QStringList() << false;
-        QTest::newRow("duplicate keys: dropped") << "users.json" << QByteArray(R"([{"usrName":"a","usrName":"b"}])")
-                                                 << "" << QStringList() << false;
+        QTest::newRow("not a list: dropped")
+            << "users.json" << QByteArray(R"({"usrName":"a"})") << "" << QStringList() << false;
+        QTest::newRow("duplicate keys: dropped")
+            << "users.json" << QByteArray(R"([{"usrName":"a","usrName":"b"}])") << "" << QStringList()
+            << false;
     }
     void legacyImport()
     {
@@ -258,7 +260,8 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("users.json"));
         QVERIFY(WriteAll(path, "%%% not base64 json"));
-        QCOMPARE(ImportLegacyAccounts(dir.path(), [](const QString&, const QString&, bool) { return true; }), 0);
+        QCOMPARE(ImportLegacyAccounts(dir.path(), [](const QString&, const QString&, bool) { return true; }),
+                 0);
         QVERIFY(!QFile::exists(path));
         // A damaged cipher text decrypts to nothing instead of garbage.
         const QByteArray cipher = EncryptLegacyInfo("[]");

@@ -276,8 +276,7 @@ private slots:
 
         // Move Alpha (with its subtree) below Delta: it becomes Delta's last
         // child, its own path is rewritten, its descendants keep theirs.
-        const QString betaPathBefore =
-            model_->IndexOfCateId(beta_).data(CategoryRole::CateTree).toString();
+        const QString betaPathBefore = model_->IndexOfCateId(beta_).data(CategoryRole::CateTree).toString();
         orvtest::QueuedSpy moveReady(model_.get(), &CategoryTreeModel::SignalMoveCategoryReady);
         orvtest::QueuedSpy moved(model_.get(), &CategoryTreeModel::SignalMoveCategorySucceed);
         QVERIFY(!model_->MoveCategory(alpha_, delta_).isNull());
@@ -323,13 +322,13 @@ private slots:
 
         // match on a custom role searches the source and maps back.
         const QModelIndexList hits =
-            proxy.match(proxy.index(0, 0), CategoryRole::CateId, QVariant::fromValue<qulonglong>(gamma_),
-                        1, Qt::MatchExactly | Qt::MatchRecursive);
+            proxy.match(proxy.index(0, 0), CategoryRole::CateId, QVariant::fromValue<qulonglong>(gamma_), 1,
+                        Qt::MatchExactly | Qt::MatchRecursive);
         QCOMPARE(hits.size(), 1);
         QCOMPARE(hits.first().data().toString(), QStringLiteral("Gamma3rd"));
         QVERIFY(proxy
-                    .match(proxy.index(0, 0), CategoryRole::CateId,
-                           QVariant::fromValue<qulonglong>(delta_), 1, Qt::MatchExactly | Qt::MatchRecursive)
+                    .match(proxy.index(0, 0), CategoryRole::CateId, QVariant::fromValue<qulonglong>(delta_),
+                           1, Qt::MatchExactly | Qt::MatchRecursive)
                     .isEmpty() == false); // Delta is an ancestor after the move
         const QModelIndexList hidden = proxy.match(proxy.index(0, 0), CategoryRole::CateId,
                                                    QVariant::fromValue<qulonglong>(beta_ + 1000000), 1,

@@ -109,7 +109,8 @@ private slots:
                      QJsonArray{Cate(3, "A1", "1,2,3", 2, QJsonArray{Cate(4, "Needle", "1,2,3,4", 3, {}, 9)}),
                                 Cate(5, "A2", "1,2,5", 2, {})})});
         QStandardItemModel source;
-        source.invisibleRootItem()->appendRow(CategoryTreeModel::BuildItems(CategoryTreeModelWorker::ParseTree(tree), QIcon()));
+        source.invisibleRootItem()->appendRow(
+            CategoryTreeModel::BuildItems(CategoryTreeModelWorker::ParseTree(tree), QIcon()));
         RecursiveFilterProxyModel proxy;
         QAbstractItemModelTester tester(&proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
         proxy.setSourceModel(&source);
@@ -131,8 +132,8 @@ private slots:
             proxy.match(top, CategoryRole::CateId, QVariant::fromValue<qulonglong>(4), 1, flags);
         QCOMPARE(hits.size(), 1);
         QCOMPARE(hits.first().data().toString(), QStringLiteral("Needle"));
-        QVERIFY(proxy.match(top, CategoryRole::CateId, QVariant::fromValue<qulonglong>(7), -1, flags)
-                    .isEmpty());
+        QVERIFY(
+            proxy.match(top, CategoryRole::CateId, QVariant::fromValue<qulonglong>(7), -1, flags).isEmpty());
         // A hidden hit does not use up the number of hits asked for.
         hits = proxy.match(top, CategoryRole::CateVideoCount, 9, 1, flags);
         QCOMPARE(hits.size(), 1);

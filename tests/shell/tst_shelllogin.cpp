@@ -120,8 +120,9 @@ void TstShellLogin::initTestCase()
     QVERIFY(DBManager::instance()->Open(dir_.filePath(QStringLiteral("client.db"))));
     accounts_ = new AccountManager(this);
     QCOMPARE(AccountManager::Current(), accounts_);
-    services_ = {config_, accounts_, SDKManager::instance(), DBManager::instance(), new CategoryTreeModel(this),
-                 nullptr};
+    services_ = {
+        config_, accounts_, SDKManager::instance(), DBManager::instance(), new CategoryTreeModel(this),
+        nullptr};
     services_.videos = new VideoTableModel(services_.categories, this);
     // The application opens the main window on a successful login.
     connect(accounts_, &AccountManager::SignalLoginSucceed, this, [this]() {
@@ -424,7 +425,8 @@ void TstShellLogin::rememberedPasswordLogsInAndOpensMainWindow()
     // 1020 x 640, shrunk to the screen where that is smaller (never below the minimum).
     const QSize area = mainWindow_->screen()->availableGeometry().size();
     QCOMPARE(mainWindow_->size(), QSize(1020, 640).boundedTo(area).expandedTo(QSize(960, 500)));
-    QCOMPARE(mainWindow_->stackedWidget()->currentWidget(), static_cast<QWidget*>(mainWindow_->videoListPage()));
+    QCOMPARE(mainWindow_->stackedWidget()->currentWidget(),
+             static_cast<QWidget*>(mainWindow_->videoListPage()));
     QCOMPARE(db->SelectUsers().first().account, kMain);
 }
 

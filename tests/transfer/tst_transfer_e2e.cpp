@@ -53,7 +53,7 @@ private:
     MainWindow* OpenMainWindow();
     ShellServices Services()
     {
-        return {&env_.config(),      accounts_.get(),   SDKManager::instance(),
+        return {&env_.config(),        accounts_.get(),   SDKManager::instance(),
                 DBManager::instance(), categories_.get(), videos_.get()};
     }
 

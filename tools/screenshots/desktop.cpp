@@ -32,8 +32,8 @@ int main(int argc, char** argv)
     loaded.wait(20000);
 
     VideoTableModel videos(&categories);
-    MainWindow window({&env.config(), &env.accounts(), SDKManager::instance(), DBManager::instance(), &categories,
-                       &videos});
+    MainWindow window({&env.config(), &env.accounts(), SDKManager::instance(), DBManager::instance(),
+                       &categories, &videos});
     window.Init();
     DesktopShell shell(env.config(), SDKManager::instance());
     shell.AttachMainWindow(&window);

@@ -2,8 +2,8 @@
 
 #include "base/config.h"
 #include "ui/desktop/postuploadaction.h"
-#include "ui/desktop/uploadnotifier.h"
 #include "ui/desktop/postuploaddialog.h"
+#include "ui/desktop/uploadnotifier.h"
 #include "ui/shell/logindialog.h"
 #include "ui/shell/mainwindow.h"
 #include "ui/transfer/transferlistwidget.h"

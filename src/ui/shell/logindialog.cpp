@@ -38,7 +38,8 @@ QPushButton* MakeButton(QWidget* parent, const char* name)
 }
 } // namespace
 
-LoginDialog::LoginDialog(const ShellServices& services, QWidget* parent) : QDialog(parent), services_(services)
+LoginDialog::LoginDialog(const ShellServices& services, QWidget* parent)
+    : QDialog(parent), services_(services)
 {
     setObjectName(QStringLiteral("LoginDialog"));
     BindStyleSheet(this, {QStringLiteral("LoginDialog.qss")});

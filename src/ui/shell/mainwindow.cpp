@@ -65,7 +65,8 @@ void MainWindow::Init()
             &VideoListWidget::SlotUploadTaskAppended);
     connect(services_.uploads, &SDKManager::SignalRemoveUpload, videoList_,
             &VideoListWidget::SlotUploadTaskRemoved);
-    connect(videoList_, &VideoListWidget::SignalUpload, transferList_, &TransferListWidget::on_uploadBtn_clicked);
+    connect(videoList_, &VideoListWidget::SignalUpload, transferList_,
+            &TransferListWidget::on_uploadBtn_clicked);
     videoList_->Init();
 
     connect(titleWidget_, &MainWindowTitleWidget::SignalAllOperation, this, &MainWindow::OnAllOperation,

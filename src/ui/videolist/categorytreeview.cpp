@@ -132,8 +132,7 @@ void CategoryTreeView::SlotAddCategory(const QModelIndex& index)
 {
     if (!index.isValid() || !model_)
         return;
-    auto* dialog =
-        new AddCategoryDialog(model_, index.data(CategoryRole::CateId).toULongLong(), window());
+    auto* dialog = new AddCategoryDialog(model_, index.data(CategoryRole::CateId).toULongLong(), window());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
 }
@@ -145,8 +144,7 @@ void CategoryTreeView::SlotMoveCategory()
 
 void CategoryTreeView::SlotMoveCategory(const QModelIndex& index)
 {
-    if (!index.isValid() || !model_ ||
-        index.data(CategoryRole::CateId).toULongLong() == model_->TopCateId())
+    if (!index.isValid() || !model_ || index.data(CategoryRole::CateId).toULongLong() == model_->TopCateId())
         return;
     auto* dialog =
         new SelectCategoryDialog(SelectCategoryDialog::MoveCategoryMode, model_, nullptr, window());
@@ -162,8 +160,7 @@ void CategoryTreeView::SlotRenameCategory()
 
 void CategoryTreeView::SlotRenameCategory(const QModelIndex& index)
 {
-    if (!index.isValid() || !model_ ||
-        index.data(CategoryRole::CateId).toULongLong() == model_->TopCateId())
+    if (!index.isValid() || !model_ || index.data(CategoryRole::CateId).toULongLong() == model_->TopCateId())
         return;
     setCurrentIndex(index);
     edit(index);
