@@ -36,6 +36,7 @@
 #include "ui/shell/logindialog.h"
 #include "ui/shell/mainwindow.h"
 #include "ui/shell/mainwindowtitlewidget.h"
+#include "ui/videolist/videolistwidget.h"
 #include "upload/sdkmanager.h"
 #include "upload/uploadstatus.h"
 
@@ -477,8 +478,10 @@ void TstShellLogin::exitWithoutUploadsClosesWithoutAsking()
     QVERIFY(mainWindow_);
     QVERIFY(!SDKManager::instance()->anyUploading());
     // Should a question come after all, decline it so that the check fails instead of hanging.
-    QString text;
-    int shown = 0;
+    // Static: the answerer's retries may outlive this function on a slow machine.
+    static QString text;
+    static int shown;
+    shown = 0;
     AnswerNextMsgBox(QDialogButtonBox::Cancel, &text, &shown, 10);
     QVERIFY(mainWindow_->close());
     QVERIFY(!mainWindow_->isVisible());
