@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 
 namespace {
 const QString kCheckPath = QStringLiteral("/api/app/package/version/check");
