@@ -13,6 +13,7 @@
 #include <QtConcurrent>
 
 #include <algorithm>
+#include <atomic>
 
 #include <vector>
 
@@ -47,6 +48,10 @@ struct SDKManager::RestoreChunk
 {
     std::vector<RestoreJob> jobs;
     QFuture<void> future;
+    // Set by the pool thread after its last write to jobs. The future hands
+    // the chunk over as well, but through locks inside Qt that a race
+    // detector cannot see; this flag states the hand-over in our own code.
+    std::atomic<bool> checked{false};
 };
 
 SDKManager::SDKManager()
@@ -494,6 +499,7 @@ void SDKManager::RestoreSlice()
                 if (job.exists)
                     job.prepared = SDKUploadTask::Prepare(job.record);
             }
+            raw->checked.store(true, std::memory_order_release);
         });
         auto* watcher = new QFutureWatcher<void>(this);
         connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, chunk] {
@@ -518,6 +524,8 @@ void SDKManager::FinishRestoreChunk(const std::shared_ptr<RestoreChunk>& chunk)
     const auto pending = std::find(restoreChunks_.begin(), restoreChunks_.end(), chunk);
     if (pending == restoreChunks_.end())
         return; // shut down meanwhile
+    if (!chunk->checked.load(std::memory_order_acquire))
+        return; // not reached: the future finishes after the flag is set
     restoreChunks_.erase(pending);
     for (RestoreJob& job : chunk->jobs) {
         if (job.record.vid.isEmpty()) {
