@@ -71,7 +71,19 @@ public:
     bool InsertUploads(const QList<Upload>& uploads);
     bool DeleteUpload(const QString& vid);
     bool DeleteUploads();
+    // Every stored upload of the account, newest first.
     QList<Upload> SelectUploads();
+    // Where a paged read of the stored uploads stands; a fresh one starts at the newest.
+    struct UploadCursor
+    {
+        qint64 updateTS = 0;
+        qint64 rowId = -1; // -1: nothing read yet
+    };
+    // The next `limit` uploads after `cursor`, in the order of SelectUploads,
+    // and moves the cursor past them. Records deleted meanwhile never make
+    // another one be skipped; a record stored anew since is not read again
+    // when it sorts before the cursor.
+    QList<Upload> SelectUploads(UploadCursor* cursor, int limit);
 
     bool InsertHistory(const History& history, bool notify);
     bool DeleteHistory(const QString& vid, bool notify);
