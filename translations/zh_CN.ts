@@ -295,14 +295,6 @@
 <context>
     <name>MainWindow</name>
     <message>
-        <source>MainWindow.VideoListPlaceholder</source>
-        <translation>视频库即将在此显示</translation>
-    </message>
-    <message>
-        <source>MainWindow.TransferListPlaceholder</source>
-        <translation>传输列表即将在此显示</translation>
-    </message>
-    <message>
         <source>The file has not been uploaded successfully. Are you sure you want to exit?</source>
         <translation>还有文件未上传完成，确定要退出吗？</translation>
     </message>

@@ -3,7 +3,7 @@
 // time, and prints both times and their ratio.
 
 #include "api/apicollection.h"
-#include "app/config.h"
+#include "base/config.h"
 
 #include <orvsrv/platform_server.h>
 

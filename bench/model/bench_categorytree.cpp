@@ -212,9 +212,12 @@ int main(int argc, char** argv)
 
         t.restart();
         cpu = ThreadCpuMs();
+        const CategoryList list = CategoryTreeModelWorker::ParseTree(parsed.data);
         QStringList names;
-        QStandardItem* top = CategoryTreeModelWorker::BuildItems(parsed.data, icon, &names);
+        for (const CategoryEntry& e : list)
+            names.append(e.name);
         names.removeDuplicates();
+        QStandardItem* top = CategoryTreeModel::BuildItems(list, icon);
         build.push_back(Ms(t.nsecsElapsed()));
         buildCpu.push_back(ThreadCpuMs() - cpu);
 

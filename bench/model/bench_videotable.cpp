@@ -7,7 +7,7 @@
 
 #include "modelenv.h"
 
-#include "app/paths.h"
+#include "base/paths.h"
 #include "model/categorytreemodel.h"
 #include "model/videotablemodel.h"
 #include "model/videotablemodelworker.h"

@@ -5,7 +5,7 @@
 //
 //   bench_upload_restore [records] [file size in MB]
 
-#include "app/config.h"
+#include "base/config.h"
 #include "storage/dbmanager.h"
 #include "upload/sdkmanager.h"
 

@@ -1,6 +1,6 @@
 #include "account/accountlock.h"
 
-#include "app/paths.h"
+#include "base/paths.h"
 
 #include <QCryptographicHash>
 #include <QDebug>

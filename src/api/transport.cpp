@@ -1,7 +1,7 @@
 #include "api/transport.h"
 
-#include "app/config.h"
-#include "app/version.h"
+#include "base/config.h"
+#include "base/version.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -160,30 +160,20 @@ void SetCommonOptions(CURL* handle)
     curl_easy_getinfo(handle, CURLINFO_PRIVATE, &priv);
     const QUuid uuid = priv ? reinterpret_cast<RequestIdentity*>(priv)->uuid : QUuid();
 
-    bool typeOk = false;
-    const int proxyType =
-        Setting(QStringLiteral("NetWorkManager"), QStringLiteral("proxyType")).toInt(&typeOk);
-    if (typeOk && proxyType != 0) {
-        const QString host =
-            Setting(QStringLiteral("NetWorkManager"), QStringLiteral("proxyHostName")).toString();
-        bool portOk = false;
-        const int port =
-            Setting(QStringLiteral("NetWorkManager"), QStringLiteral("proxyPort")).toInt(&portOk);
-        const QString user =
-            Setting(QStringLiteral("NetWorkManager"), QStringLiteral("proxyUser")).toString();
-        const QString password =
-            Setting(QStringLiteral("NetWorkManager"), QStringLiteral("proxyPassword")).toString();
+    const Config* config = Config::Global();
+    const ProxySettings proxy = config ? config->Proxy() : ProxySettings();
+    if (proxy.type != 0) {
         qCInfo(apiLog).noquote() << uuid.toString() + QStringLiteral(" use proxy: ") +
-                                        QStringLiteral("http://") + host +
-                                        (portOk ? QStringLiteral(":%1").arg(port) : QString());
+                                        QStringLiteral("http://") + proxy.host +
+                                        (proxy.hasPort ? QStringLiteral(":%1").arg(proxy.port) : QString());
         curl_easy_setopt(handle, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
-        curl_easy_setopt(handle, CURLOPT_PROXY, host.toUtf8().constData());
-        if (portOk)
-            curl_easy_setopt(handle, CURLOPT_PROXYPORT, static_cast<long>(port));
-        if (!user.isEmpty())
-            curl_easy_setopt(handle, CURLOPT_PROXYUSERNAME, user.toUtf8().constData());
-        if (!password.isEmpty())
-            curl_easy_setopt(handle, CURLOPT_PROXYPASSWORD, password.toUtf8().constData());
+        curl_easy_setopt(handle, CURLOPT_PROXY, proxy.host.toUtf8().constData());
+        if (proxy.hasPort)
+            curl_easy_setopt(handle, CURLOPT_PROXYPORT, static_cast<long>(proxy.port));
+        if (!proxy.user.isEmpty())
+            curl_easy_setopt(handle, CURLOPT_PROXYUSERNAME, proxy.user.toUtf8().constData());
+        if (!proxy.password.isEmpty())
+            curl_easy_setopt(handle, CURLOPT_PROXYPASSWORD, proxy.password.toUtf8().constData());
     }
     curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(handle, CURLOPT_DEFAULT_PROTOCOL, "https");

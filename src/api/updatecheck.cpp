@@ -2,7 +2,7 @@
 
 #include "api/transport.h"
 
-#include "app/config.h"
+#include "base/config.h"
 
 #include <orvane/shared_constants.h>
 

@@ -1,13 +1,14 @@
 #include "app/application.h"
 
 #include "account/accountmanager.h"
-#include "app/config.h"
 #include "app/legacyaccounts.h"
-#include "app/paths.h"
-#include "app/version.h"
+#include "base/config.h"
+#include "base/paths.h"
+#include "base/version.h"
 #include "model/categorytreemodel.h"
 #include "model/videotablemodel.h"
 #include "storage/dbmanager.h"
+#include "ui/common/theme.h"
 #include "ui/desktop/desktopshell.h"
 #include "ui/resources.h"
 #include "ui/shell/logindialog.h"
@@ -34,8 +35,9 @@ namespace {
 std::atomic<bool> g_stopped{false};
 } // namespace
 
-Application::Application(Config& config, int& argc, char** argv) : QApplication(argc, argv), config_(&config)
+Application::Application(Config& config, int& argc, char** argv) : QApplication(argc, argv)
 {
+    services_.config = &config;
     setApplicationVersion(QString::fromLatin1(orvane::kVersionText));
     InitOrvaneResources();
     connect(this, &QCoreApplication::aboutToQuit, this, &Application::Stop);
@@ -50,7 +52,7 @@ Application::Application(Config& config, int& argc, char** argv) : QApplication(
     setFont(font);
 
     setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    setStyleSheet(LoadQss(QStringLiteral("System.qss")) + LoadQss(QStringLiteral("TitleBar.qss")));
+    setStyleSheet(Theme::Load({QStringLiteral("System.qss"), QStringLiteral("TitleBar.qss")}));
     setEffectEnabled(Qt::UI_AnimateCombo, false);
     setWindowIcon(QIcon(QStringLiteral(":/image/common/app.svg")));
 }
@@ -63,7 +65,7 @@ Application::~Application()
 bool Application::Init()
 {
     qInfo() << "App Init";
-    config_->RegisterDefaults();
+    services_.config->RegisterDefaults();
 
     const QString dir = ResourceDir(QStringLiteral("translations"));
     LoadTranslator(QStringLiteral("%1/%2.qm").arg(dir, QStringLiteral("zh_CN")));
@@ -77,11 +79,10 @@ bool Application::Init()
     if (!curlInitialized_)
         qCritical() << "curl_global_init failed";
     CreateAccountManager();
-    if (!InitNetWorkManager())
-        qFatal("%s", "Init NetWork Manager Failed!");
-    ApplyUploadSettings();
+    services_.uploads = SDKManager::instance();
+    services_.uploads->ApplySettings(*services_.config);
     CreateModels();
-    desktop_ = new DesktopShell(*config_, SDKManager::instance(), this);
+    desktop_ = new DesktopShell(*services_.config, services_.uploads, this);
     ShowLoginDialog();
     ConnectLoginSucceed();
     StartStartupVersionCheck();
@@ -124,17 +125,6 @@ void Application::Stop()
     }
 }
 
-QString Application::LoadQss(const QString& fileName)
-{
-    const QString path = ResourceDir(QStringLiteral("themes")) + QLatin1Char('/') + fileName;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        qWarning() << "load qss file failed" << path << file.error();
-        return QString();
-    }
-    return QString::fromUtf8(file.readAll());
-}
-
 void Application::LoadTranslator(const QString& path)
 {
     auto* translator = new QTranslator(this);
@@ -144,29 +134,6 @@ void Application::LoadTranslator(const QString& path)
         return;
     }
     installTranslator(translator);
-}
-
-bool Application::InitNetWorkManager()
-{
-    const QString group = QStringLiteral("NetWorkManager");
-    const int type = config_->value(group, QStringLiteral("proxyType")).toInt();
-    const QString host = config_->value(group, QStringLiteral("proxyHostName")).toString();
-    const uint port = config_->value(group, QStringLiteral("proxyPort")).toUInt();
-    const QString user = config_->value(group, QStringLiteral("proxyUser")).toString();
-    const QString password = config_->value(group, QStringLiteral("proxyPassword")).toString();
-    PushProxySettings(type, host, port, user, password);
-    return true;
-}
-
-bool Application::ApplyUploadSettings()
-{
-    const QString group = QStringLiteral("UploadTaskManager");
-    const int maxTasks = config_->value(group, QStringLiteral("uploadTasksNum")).toInt();
-    const bool autoStart = config_->value(group, QStringLiteral("autoStartUpload")).toBool();
-    // The speed limit the user set is applied too, not only stored.
-    const int limitKBps = config_->value(group, QStringLiteral("limitedSpeedValue")).toInt();
-    PushUploadSettings(maxTasks, autoStart, limitKBps);
-    return true;
 }
 
 void Application::MigrateLegacyAccounts()
@@ -186,7 +153,7 @@ bool Application::StoreLegacyUser(const QString& account, const QString& passwor
     user.password = password;
     user.rememberPassword = rememberPassword;
     user.updateTS = QDateTime::currentSecsSinceEpoch();
-    return DBManager::instance()->InsertUser(user);
+    return services_.database->InsertUser(user);
 }
 
 void Application::OnAboutToAppStop()
@@ -203,10 +170,10 @@ void Application::OfferAutoUpdate()
     if (autoUpdateOffered_ || startupCheckResult_ != UpdateDialog::HasNewerVersion || !mainWindow_ ||
         !mainWindow_->isVisible())
         return;
-    if (!config_->value(QStringLiteral("Application"), QStringLiteral("autoUpdate")).toBool())
+    if (!services_.config->value(QStringLiteral("Application"), QStringLiteral("autoUpdate")).toBool())
         return;
     autoUpdateOffered_ = true;
-    UpdateDialog::ShowNewVersion(config_, mainWindow_);
+    UpdateDialog::ShowNewVersion(services_.config, mainWindow_);
 }
 
 void Application::ShowPreferenceDialog()
@@ -216,10 +183,7 @@ void Application::ShowPreferenceDialog()
         preferenceDialog_->raise();
         return;
     }
-    PreferenceDialog::Hooks hooks;
-    hooks.initNetWorkManager = [this]() { return InitNetWorkManager(); };
-    hooks.applyUploadSettings = [this]() { return ApplyUploadSettings(); };
-    preferenceDialog_ = new PreferenceDialog(*config_, hooks, nullptr);
+    preferenceDialog_ = new PreferenceDialog(*services_.config, services_.uploads, nullptr);
     preferenceDialog_->setAttribute(Qt::WA_DeleteOnClose);
     preferenceDialog_->SetToastWindow(mainWindow_);
     preferenceDialog_->show();
@@ -227,67 +191,52 @@ void Application::ShowPreferenceDialog()
 
 void Application::ShowUpdateDialog()
 {
-    UpdateDialog::ShowUpdateDialog(config_, mainWindow_);
+    UpdateDialog::ShowUpdateDialog(services_.config, mainWindow_);
 }
-
-// Service hooks: filled in as the database, accounts, upload manager, models,
-// windows and update check are wired in.
 
 void Application::OpenDatabase()
 {
     // A database that fails to open leaves the client running without
     // remembered accounts and records; the failure is logged there.
-    DBManager::instance()->Open(WorkDir() + QStringLiteral("/orv-upload-client.db"));
+    services_.database = DBManager::instance();
+    services_.database->Open(WorkDir() + QStringLiteral("/orv-upload-client.db"));
 }
 
 void Application::CreateAccountManager()
 {
-    accountManager_ = new AccountManager(this);
+    services_.accounts = new AccountManager(this);
     // The command-line uploader must not drive the same account's uploads at once.
-    accountManager_->setExclusive(true);
-}
-
-void Application::PushProxySettings(int type, const QString& host, uint port, const QString& user,
-                                    const QString& password)
-{
-    SDKManager::instance()->SetProxy(type, host, static_cast<int>(port), user, password);
-}
-
-void Application::PushUploadSettings(int maxConcurrentUploads, bool autoStartUpload, int limitedSpeedKBps)
-{
-    SDKManager* manager = SDKManager::instance();
-    manager->setMaxConcurrent(maxConcurrentUploads);
-    manager->setAutoStart(autoStartUpload);
-    manager->SetTrafficLimit(limitedSpeedKBps);
+    services_.accounts->setExclusive(true);
 }
 
 void Application::CreateModels()
 {
     // Shared by every window for the whole run; deleted by the stop sequence
     // once their background tasks have ended.
-    categoryTreeModel_ = new CategoryTreeModel(nullptr);
-    videoTableModel_ = new VideoTableModel(categoryTreeModel_, nullptr);
+    services_.categories = new CategoryTreeModel(nullptr);
+    services_.videos = new VideoTableModel(services_.categories, nullptr);
 }
 
 void Application::ShowLoginDialog()
 {
-    loginDialog_ = new LoginDialog(nullptr);
+    loginDialog_ = new LoginDialog(services_, nullptr);
     loginDialog_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(this, &Application::SignalStartupLoadingFinish, loginDialog_,
+            &LoginDialog::OnStartupLoadingFinish);
     connect(loginDialog_, &QObject::destroyed, this, [this]() { loginDialog_ = nullptr; });
     loginDialog_->show();
 }
 
 void Application::ConnectLoginSucceed()
 {
-    if (accountManager_)
-        connect(accountManager_, &AccountManager::SignalLoginSucceed, this, &Application::ShowMainWindow);
+    connect(services_.accounts, &AccountManager::SignalLoginSucceed, this, &Application::ShowMainWindow);
 }
 
 void Application::ShowMainWindow()
 {
     if (mainWindow_)
         return;
-    mainWindow_ = new MainWindow(categoryTreeModel_, videoTableModel_, nullptr);
+    mainWindow_ = new MainWindow(services_, nullptr);
     mainWindow_->Init();
     if (desktop_)
         desktop_->AttachMainWindow(mainWindow_);
@@ -333,24 +282,26 @@ void Application::DeleteWindows()
 
 void Application::WaitForModelTasksAndDeleteModels()
 {
-    if (categoryTreeModel_)
-        categoryTreeModel_->WaitForTasks();
-    if (videoTableModel_) {
-        videoTableModel_->WaitForTasks();
-        delete videoTableModel_;
-        videoTableModel_ = nullptr;
+    if (services_.categories)
+        services_.categories->WaitForTasks();
+    if (services_.videos) {
+        services_.videos->WaitForTasks();
+        delete services_.videos;
+        services_.videos = nullptr;
     }
     // The video model names its rows' categories from the tree: it goes first.
-    delete categoryTreeModel_;
-    categoryTreeModel_ = nullptr;
+    delete services_.categories;
+    services_.categories = nullptr;
 }
 
 void Application::CloseDatabase()
 {
+    services_.database = nullptr;
     DBManager::Close();
 }
 
 void Application::ShutdownUploadManager()
 {
+    services_.uploads = nullptr;
     SDKManager::Destroy();
 }

@@ -9,6 +9,8 @@
 #include <atomic>
 #include <memory>
 
+#include "ui/shell/shellservices.h"
+
 class Config;
 class CategoryTreeModel;
 class VideoTableModel;
@@ -35,19 +37,14 @@ public:
     // Runs once per process, whether from aboutToQuit or from the destructor.
     void Stop();
 
-    // A style sheet from the themes folder beside the executable; empty when missing.
-    static QString LoadQss(const QString& fileName);
     void LoadTranslator(const QString& path);
 
-    // Hand the current settings to the upload manager; called again after the
-    // user changed them.
-    bool InitNetWorkManager();
-    bool ApplyUploadSettings();
-
-    Config* config() const { return config_; }
-    CategoryTreeModel* categoryTreeModel() const { return categoryTreeModel_; }
-    VideoTableModel* videoTableModel() const { return videoTableModel_; }
-    AccountManager* accountManager() const { return accountManager_; }
+    Config* config() const { return services_.config; }
+    // What every window is built with; complete once Init has run.
+    const ShellServices& services() const { return services_; }
+    CategoryTreeModel* categoryTreeModel() const { return services_.categories; }
+    VideoTableModel* videoTableModel() const { return services_.videos; }
+    AccountManager* accountManager() const { return services_.accounts; }
     LoginDialog* loginDialog() const { return loginDialog_; }
     MainWindow* mainWindow() const { return mainWindow_; }
     // Tray, notifications, post-upload action, files from a second start.
@@ -60,7 +57,6 @@ public:
 signals:
     void SignalStartupLoadingFinish();
     void SignalAboutToAppStop();
-    void SignalReloadQss();
 
 private:
     void MigrateLegacyAccounts();
@@ -69,9 +65,6 @@ private:
     // Steps that belong to other services; each is called at its place in Init or Stop.
     void OpenDatabase();
     void CreateAccountManager();
-    void PushProxySettings(int type, const QString& host, uint port, const QString& user,
-                           const QString& password);
-    void PushUploadSettings(int maxConcurrentUploads, bool autoStartUpload, int limitedSpeedKBps);
     void CreateModels();
     void ShowLoginDialog();
     void ConnectLoginSucceed();
@@ -89,12 +82,9 @@ private:
     // found one, automatic updates are on and the main window is up.
     void OfferAutoUpdate();
 
-    CategoryTreeModel* categoryTreeModel_ = nullptr;
-    VideoTableModel* videoTableModel_ = nullptr;
+    ShellServices services_;
     MainWindow* mainWindow_ = nullptr;
     LoginDialog* loginDialog_ = nullptr;
-    Config* config_ = nullptr;
-    AccountManager* accountManager_ = nullptr;
     DesktopShell* desktop_ = nullptr;
     // Abort flag of the start-up version check, read by its worker thread.
     std::shared_ptr<std::atomic<bool>> stopping_ = std::make_shared<std::atomic<bool>>(false);

@@ -1,7 +1,7 @@
 #include "app/diagnostics.h"
 
-#include "app/logging.h"
-#include "app/paths.h"
+#include "base/logging.h"
+#include "base/paths.h"
 #include "platform/platform.h"
 
 #include <QDebug>

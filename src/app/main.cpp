@@ -1,9 +1,9 @@
 #include "app/application.h"
-#include "app/config.h"
 #include "app/diagnostics.h"
-#include "app/logging.h"
-#include "app/paths.h"
 #include "app/singleinstance.h"
+#include "base/config.h"
+#include "base/logging.h"
+#include "base/paths.h"
 #include "ui/desktop/desktopshell.h"
 
 #include <QDebug>

@@ -1,6 +1,6 @@
 #include "cli/folderwatch.h"
 
-#include "app/paths.h"
+#include "base/paths.h"
 #include "cli/clireporter.h"
 #include "cli/uploadrun.h"
 

@@ -1,8 +1,8 @@
 // orvane-upload: the client's uploads from a terminal or a script.
 
-#include "app/config.h"
-#include "app/logging.h"
-#include "app/paths.h"
+#include "base/config.h"
+#include "base/logging.h"
+#include "base/paths.h"
 #include "cli/uploadcli.h"
 #include "storage/dbmanager.h"
 

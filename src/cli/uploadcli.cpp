@@ -2,8 +2,8 @@
 
 #include "account/accountmanager.h"
 #include "api/apicollection.h"
-#include "app/config.h"
-#include "app/paths.h"
+#include "base/config.h"
+#include "base/paths.h"
 #include "cli/clireporter.h"
 #include "cli/folderwatch.h"
 #include "cli/uploadrun.h"

@@ -1,6 +1,6 @@
 #include "cli/uploadrun.h"
 
-#include "app/config.h"
+#include "base/config.h"
 #include "cli/clireporter.h"
 #include "storage/dbmanager.h"
 #include "upload/sdkmanager.h"
@@ -92,9 +92,7 @@ QString UploadRun::Add(const QString& file, qint64 cateId, const QString& title,
 
 void UploadRun::ApplySettings(const Config& config)
 {
-    SDKManager* sdk = SDKManager::instance();
-    sdk->ApplySettings(config);
-    sdk->ApplyProxySettings(config);
+    SDKManager::instance()->ApplySettings(config);
 }
 
 void UploadRun::Release()

@@ -1,30 +1,29 @@
 #pragma once
 // The account's category tree as standard items, shared by every tree view,
 // category picker and category search of the application. Loading and the
-// add, rename and move operations run as tasks of the model's worker.
+// add, rename and move operations run as tasks of the model's worker; the
+// model applies their results to its items on the interface thread. The
+// items' data roles are in model/categoryroles.h.
 
+#include "model/categoryroles.h"
 #include "task/taskinfo.h"
 
+#include <QHash>
+#include <QIcon>
 #include <QModelIndexList>
 #include <QStandardItemModel>
 #include <QUuid>
+#include <QVector>
 
 class CategoryTreeModelWorker;
 class QStringListModel;
+struct CategoryEntry;
+using CategoryList = QVector<CategoryEntry>;
 
 class CategoryTreeModel : public QStandardItemModel
 {
     Q_OBJECT
 public:
-    enum Role
-    {
-        CateId = Qt::UserRole,       // 256, qulonglong
-        CateTree = Qt::UserRole + 1, // 257, ids from the top down, joined by ","
-        ParentCateId = Qt::UserRole + 2,
-        CateVideoCount = Qt::UserRole + 3,
-    };
-    Q_ENUM(Role)
-
     // Scoped so that the keys can share their names with the operations.
     enum class TaskType
     {
@@ -43,6 +42,9 @@ public:
     QUuid AddCategory(qulonglong parentCateId, const QString& name);
     QUuid MoveCategory(qulonglong cateId, qulonglong dstCateId);
     QUuid RenameCategory(qulonglong cateId, const QString& name);
+
+    // The items of a parsed tree, owned by no model yet; the top item is not editable.
+    static QStandardItem* BuildItems(const CategoryList& tree, const QIcon& icon);
 
     // Whether a direct child of cateId is named exactly `name`.
     bool IsCateNameAlreadyInCateId(qulonglong cateId, const QString& name) const;
@@ -81,6 +83,17 @@ signals:
     void SignalRenameCategoryFailed(QString error);
 
 private:
+    // The worker's results, applied on the interface thread.
+    void OnTreeLoaded(const CategoryList& tree);
+    void OnCategoryAdded(qulonglong newCateId, qulonglong parentCateId, const QString& name);
+    void OnCategoryMoved(qulonglong cateId, qulonglong dstCateId);
+    void OnCategoryRenamed(qulonglong cateId, const QString& name);
+    void AddNames(const QStringList& names);
+    QStandardItem* ItemOf(qulonglong cateId) const { return items_.value(cateId, nullptr); }
+    void RegisterSubtree(QStandardItem* item);
+
     CategoryTreeModelWorker* worker_ = nullptr;
     QStringListModel* names_ = nullptr;
+    QHash<qulonglong, QStandardItem*> items_;
+    QIcon folderIcon_;
 };

@@ -1,7 +1,7 @@
 #include "model/videotablemodelworker.h"
 
 #include "account/accountmanager.h"
-#include "app/paths.h"
+#include "base/paths.h"
 #include "upload/sdkmanager.h"
 
 #include <QDir>

@@ -1,9 +1,9 @@
 #include "upload/sdkmanager.h"
 
 #include "api/apicollection.h"
-#include "app/config.h"
-#include "app/logging.h"
-#include "app/paths.h"
+#include "base/config.h"
+#include "base/logging.h"
+#include "base/paths.h"
 #include "upload/transferstats.h"
 
 #include <QDateTime>
@@ -20,7 +20,6 @@
 namespace {
 
 const QString kUploadGroup = QStringLiteral("UploadTaskManager");
-const QString kNetworkGroup = QStringLiteral("NetWorkManager");
 
 quint64 NowSeconds()
 {
@@ -171,22 +170,13 @@ void SDKManager::Shutdown()
     initialized_ = false;
 }
 
-bool SDKManager::ApplySettings(const Config& config)
+void SDKManager::ApplySettings(const Config& config)
 {
+    const ProxySettings proxy = config.Proxy();
+    SetProxy(proxy.type, proxy.host, proxy.port, proxy.user, proxy.password);
     setMaxConcurrent(config.value(kUploadGroup, QStringLiteral("uploadTasksNum")).toInt());
     setAutoStart(config.value(kUploadGroup, QStringLiteral("autoStartUpload")).toBool());
     SetTrafficLimit(config.value(kUploadGroup, QStringLiteral("limitedSpeedValue")).toInt());
-    return true;
-}
-
-bool SDKManager::ApplyProxySettings(const Config& config)
-{
-    SetProxy(config.value(kNetworkGroup, QStringLiteral("proxyType")).toInt(),
-             config.value(kNetworkGroup, QStringLiteral("proxyHostName")).toString(),
-             static_cast<int>(config.value(kNetworkGroup, QStringLiteral("proxyPort")).toUInt()),
-             config.value(kNetworkGroup, QStringLiteral("proxyUser")).toString(),
-             config.value(kNetworkGroup, QStringLiteral("proxyPassword")).toString());
-    return true;
 }
 
 void SDKManager::setMaxConcurrent(int value)

@@ -37,11 +37,11 @@ public:
     // Destroys every handle and releases the library; stored records stay.
     void Shutdown();
 
-    // Reads the upload settings (group "UploadTaskManager") and applies them:
-    // concurrent uploads, auto-start, traffic limit.
-    bool ApplySettings(const Config& config);
-    // Reads the proxy settings (group "NetWorkManager") and hands them on.
-    bool ApplyProxySettings(const Config& config);
+    // The one way settings reach the uploads, at start-up and after every
+    // change: the proxy (group "NetWorkManager") and the upload settings
+    // (group "UploadTaskManager": concurrent uploads, auto-start, traffic
+    // limit). The REST calls read the proxy themselves on every request.
+    void ApplySettings(const Config& config);
 
     int maxConcurrent() const { return maxConcurrent_; }
     void setMaxConcurrent(int value);

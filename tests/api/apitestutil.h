@@ -3,7 +3,7 @@
 // and helpers to build the encrypted appSecret and capture log lines.
 
 #include "api/apicollection.h"
-#include "app/config.h"
+#include "base/config.h"
 
 #include <QMutex>
 #include <QStringList>

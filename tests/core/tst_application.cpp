@@ -1,30 +1,31 @@
-// The application object: construction, Init, the style sheet loader, the
-// stop sequence that runs once, and the restart on exit code 1024. The event
-// loop paths run in child copies of this executable (ORVANE_TST_CHILD).
+// The application object: construction, Init, the theme, the stop sequence
+// that runs once, and the restart on exit code 1024. The event loop paths run
+// in child copies of this executable (ORVANE_TST_CHILD).
+
+#include "coreenv.h"
 
 #include "app/application.h"
-#include "app/config.h"
 #include "app/diagnostics.h"
-#include "app/logging.h"
-#include "app/paths.h"
+#include "base/config.h"
+#include "base/logging.h"
+#include "base/paths.h"
 #include "storage/dbmanager.h"
+#include "ui/common/stylehelper.h"
+#include "ui/common/theme.h"
+#include "upload/sdkmanager.h"
 
 #include <QDir>
-#include <QFile>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QtTest>
 
 #include <cstdio>
 
-namespace {
+using namespace coretest;
 
-const char kChildEnv[] = "ORVANE_TST_CHILD";
-const char kPathEnv[] = "ORVANE_TST_PATH";
+namespace {
 
 const QStringList kRestartArgs{QStringLiteral("alpha"), QStringLiteral("b c"), QStringLiteral("--flag=ü"),
                                QString()};
@@ -43,28 +44,10 @@ int RecordArguments(int argc, char** argv)
     return 0;
 }
 
-// The offscreen platform plugin leaks a few bytes at exit; that is not ours
-// to judge in the child's exit status.
-QProcessEnvironment ChildEnvironment(const QString& mode)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QString::fromLatin1(kChildEnv), mode);
-    env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
-    return env;
-}
-
 QStringList g_captured;
 void Capture(QtMsgType, const QMessageLogContext&, const QString& message)
 {
     g_captured << message;
-}
-
-QString ReadAll(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QString();
-    return QString::fromUtf8(f.readAll());
 }
 
 } // namespace
@@ -90,42 +73,44 @@ private slots:
         auto* app = Application::instance();
         QSignalSpy loading(app, &Application::SignalStartupLoadingFinish);
         QVERIFY(!app->config()->hasDefault("UploadTaskManager", "uploadTasksNum"));
-        QTest::ignoreMessage(QtWarningMsg,
-                             QRegularExpression(QStringLiteral("^load translator file failed: .*")));
-        QTest::ignoreMessage(QtWarningMsg,
-                             QRegularExpression(QStringLiteral("^load translator file failed: .*")));
-        QTest::ignoreMessage(QtWarningMsg,
-                             QRegularExpression(QStringLiteral("^load translator file failed: .*")));
+        for (int i = 0; i < 3; ++i)
+            QTest::ignoreMessage(QtWarningMsg,
+                                 QRegularExpression(QStringLiteral("^load translator file failed: .*")));
         QTest::ignoreMessage(QtInfoMsg, "App Init");
         QVERIFY(app->Init());
         QVERIFY(app->config()->hasDefault("UploadTaskManager", "uploadTasksNum"));
         QCOMPARE(app->config()->value("UploadTaskManager", "uploadTasksNum").toInt(), 3);
         QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("OrvaneUploadClient"));
         QVERIFY(loading.count() == 1 || loading.wait(5000));
-        QVERIFY(app->InitNetWorkManager());
-        QVERIFY(app->ApplyUploadSettings());
+        // Every service the windows are built with is there, settings applied.
+        const ShellServices& services = app->services();
+        QVERIFY(services.accounts && services.database && services.categories && services.videos);
+        QCOMPARE(services.uploads, SDKManager::instance());
+        QCOMPARE(services.uploads->maxConcurrent(), 3);
+        QVERIFY(services.uploads->autoStart());
     }
 
-    void loadQss()
+    // A bound widget follows its style sheet files on every reload.
+    void themeLoadsAndReloads()
     {
         const QString themes = QCoreApplication::applicationDirPath() + QStringLiteral("/themes");
         const bool madeDir = !QFileInfo::exists(themes);
         QVERIFY(QDir().mkpath(themes));
         const QString file = themes + QStringLiteral("/TstCoreApplication.qss");
-        {
-            QFile f(file);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(QStringLiteral("QLabel { qproperty-text: \"标题\"; }\n").toUtf8());
-        }
-        const QString qss = Application::LoadQss(QStringLiteral("TstCoreApplication.qss"));
+        QVERIFY(WriteAll(file, QStringLiteral("QLabel { qproperty-text: \"标题\"; }\n").toUtf8()));
+        QWidget widget;
+        BindStyleSheet(&widget, {QStringLiteral("TstCoreApplication.qss")});
+        QCOMPARE(widget.styleSheet(), QStringLiteral("QLabel { qproperty-text: \"标题\"; }\n"));
+        QVERIFY(WriteAll(file, "QLabel { color: red; }"));
+        Theme::Instance().Reload();
+        QCOMPARE(widget.styleSheet(), QStringLiteral("QLabel { color: red; }"));
         QFile::remove(file);
         if (madeDir)
             QDir().rmdir(themes);
-        QCOMPARE(qss, QStringLiteral("QLabel { qproperty-text: \"标题\"; }\n"));
 
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral(
                                                "^load qss file failed \".*/themes/Missing.qss\" 5$")));
-        QVERIFY(Application::LoadQss(QStringLiteral("Missing.qss")).isEmpty());
+        QVERIFY(Theme::LoadQss(QStringLiteral("Missing.qss")).isEmpty());
     }
 
     void applicationInfoBlock()
@@ -146,28 +131,15 @@ private slots:
         QVERIFY2(lines[1].startsWith(QStringLiteral("Application argv: (")), qPrintable(lines[1]));
         QCOMPARE(lines[2], QStringLiteral("Screen information:"));
         QCOMPARE(lines.filter(QStringLiteral("[Primary]")).size(), 1);
-        const QStringList labels{"manufacturer:",
-                                 "model:",
-                                 "depth:",
-                                 "refreshRate:",
-                                 "physicalSize:",
-                                 "physicalDotsPerInchX:",
-                                 "physicalDotsPerInchY:",
-                                 "physicalDotsPerInch:",
-                                 "logicalDotsPerInchX:",
-                                 "logicalDotsPerInchY:",
-                                 "logicalDotsPerInch:",
-                                 "devicePixelRatio:",
-                                 "geometry:",
-                                 "availableGeometry:",
-                                 "virtualGeometry:",
-                                 "availableVirtualGeometry:",
-                                 "primaryOrientation:",
-                                 "orientation:",
-                                 "nativeOrientation:"};
+        const QStringList labels =
+            QStringLiteral("manufacturer model depth refreshRate physicalSize physicalDotsPerInchX "
+                           "physicalDotsPerInchY physicalDotsPerInch logicalDotsPerInchX logicalDotsPerInchY "
+                           "logicalDotsPerInch devicePixelRatio geometry availableGeometry virtualGeometry "
+                           "availableVirtualGeometry primaryOrientation orientation nativeOrientation")
+                .split(QLatin1Char(' '));
         QVERIFY(lines[3].startsWith(QStringLiteral("name: ")));
         for (int i = 0; i < labels.size(); ++i)
-            QVERIFY2(lines[4 + i].startsWith(QStringLiteral("  ") + labels[i] + " "),
+            QVERIFY2(lines[4 + i].startsWith(QStringLiteral("  ") + labels[i] + ": "),
                      qPrintable(lines[4 + i]));
         QVERIFY2(lines[4 + 12].contains(QStringLiteral("QRect(")), qPrintable(lines[4 + 12]));
         QVERIFY2(lines[4 + 18].endsWith(QStringLiteral("Orientation")), qPrintable(lines[4 + 18]));
@@ -196,10 +168,7 @@ private slots:
     void stopRunsOnceAcrossQuitAndDestruction()
     {
         QProcess p;
-        QProcessEnvironment env = ChildEnvironment(QStringLiteral("quit"));
-        p.setProcessEnvironment(env);
-        p.start(QCoreApplication::applicationFilePath(), QStringList{});
-        QVERIFY(p.waitForFinished(60000));
+        QVERIFY(RunChild(p, QStringLiteral("quit")));
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(p.exitCode(), 0);
         const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
@@ -208,22 +177,34 @@ private slots:
         QVERIFY(out.indexOf(QStringLiteral("App Stop")) < out.indexOf(QStringLiteral("destroyed")));
     }
 
-    void restartStartsCopyWithSameArguments()
+    // Exit code 1024 starts a copy with the same arguments; others do not.
+    void restart_data()
     {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<bool>("restarts");
+        QTest::newRow("1024") << "restart" << true;
+        QTest::newRow("7") << "exit7" << false;
+    }
+    void restart()
+    {
+        QFETCH(QString, mode);
+        QFETCH(bool, restarts);
         QTemporaryDir tmp;
         const QString record = tmp.filePath(QStringLiteral("args.txt"));
         QProcess p;
-        QProcessEnvironment env = ChildEnvironment(QStringLiteral("restart"));
-        env.insert(QString::fromLatin1(kPathEnv), record);
-        p.setProcessEnvironment(env);
-        p.start(QCoreApplication::applicationFilePath(), kRestartArgs);
-        QVERIFY(p.waitForFinished(60000));
+        QVERIFY(RunChild(p, mode, record, kRestartArgs));
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
         // Unix keeps only the low 8 bits of an exit status; the log has the whole code.
-        QVERIFY2(out.contains(QStringLiteral(" [Info]  Exit code: 1024\n")), qPrintable(out));
-        QVERIFY2(out.contains(QStringLiteral("Program restart:")), qPrintable(out));
-
+        QVERIFY2(out.contains(restarts ? QStringLiteral(" [Info]  Exit code: 1024\n")
+                                       : QStringLiteral("Exit code: 7")),
+                 qPrintable(out));
+        QCOMPARE(out.contains(QStringLiteral("Program restart:")), restarts);
+        if (!restarts) {
+            QTest::qWait(500);
+            QVERIFY(!QFile::exists(record));
+            return;
+        }
         // The copy runs detached; give it time to write its record.
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(record).size() > 0, 30000);
         QTest::qWait(200);
@@ -243,24 +224,17 @@ private slots:
         const QString users = tmp.filePath(QStringLiteral("users.json"));
         const QByteArray json = R"([{"usrName":"first@x.com","usrPwd":"pw1","isRemberPwd":true},
                                     {"usrName":"second@x.com","usrPwd":"pw2","isRemberPwd":false}])";
-        const auto writeUsers = [&] {
-            QFile f(users);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(json.toBase64());
-        };
         const auto runCopy = [&](const QString& home) {
-            QProcess p;
-            QProcessEnvironment env = ChildEnvironment(QStringLiteral("legacy"));
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert(QStringLiteral("HOME"), home);
-            p.setProcessEnvironment(env);
-            p.start(exe, QStringList{});
-            if (!p.waitForFinished(60000))
-                return QString();
-            return QString::fromLocal8Bit(p.readAllStandardOutput());
+            QProcess p;
+            return RunChild(p, QStringLiteral("legacy"), QString(), {}, env, exe)
+                       ? QString::fromLocal8Bit(p.readAllStandardOutput())
+                       : QString();
         };
 
         // The database path is a folder: nothing can be stored.
-        writeUsers();
+        QVERIFY(WriteAll(users, json.toBase64()));
         const QString brokenHome = tmp.filePath(QStringLiteral("broken-home"));
         QVERIFY(QDir().mkpath(brokenHome +
                               QStringLiteral("/.qttest/share/orvane-upload-client/orv-upload-client.db")));
@@ -273,23 +247,6 @@ private slots:
         QVERIFY(out.contains(QStringLiteral("user: first@x.com pw1 1\n")));
         QVERIFY(out.contains(QStringLiteral("user: second@x.com pw2 0\n")));
         QVERIFY(!QFile::exists(users));
-    }
-
-    void otherExitCodeDoesNotRestart()
-    {
-        QTemporaryDir tmp;
-        const QString record = tmp.filePath(QStringLiteral("args.txt"));
-        QProcess p;
-        QProcessEnvironment env = ChildEnvironment(QStringLiteral("exit7"));
-        env.insert(QString::fromLatin1(kPathEnv), record);
-        p.setProcessEnvironment(env);
-        p.start(QCoreApplication::applicationFilePath(), kRestartArgs);
-        QVERIFY(p.waitForFinished(60000));
-        QCOMPARE(p.exitCode(), 7);
-        QTest::qWait(500);
-        QVERIFY(!QFile::exists(record));
-        QVERIFY(
-            !QString::fromLocal8Bit(p.readAllStandardOutput()).contains(QStringLiteral("Program restart:")));
     }
 };
 

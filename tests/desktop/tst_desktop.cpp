@@ -6,14 +6,15 @@
 #include "../transfer/transferenv.h"
 #include "dbusstandins.h"
 
-#include "app/paths.h"
-#include "app/postuploadaction.h"
 #include "app/singleinstance.h"
-#include "app/uploadnotifier.h"
+#include "base/paths.h"
 #include "model/categorytreemodel.h"
+#include "model/videotablemodel.h"
 #include "testsupport.h"
 #include "ui/desktop/desktopshell.h"
+#include "ui/desktop/postuploadaction.h"
 #include "ui/desktop/postuploaddialog.h"
+#include "ui/desktop/uploadnotifier.h"
 #include "ui/resources.h"
 #include "ui/shell/mainwindow.h"
 #include "ui/shell/mainwindowtitlewidget.h"
@@ -51,6 +52,8 @@ private:
     ClientEnv& env_;
     qint64 cateId_ = 0;
     int files_ = 0;
+    CategoryTreeModel categories_;
+    VideoTableModel videos_{&categories_};
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<DesktopShell> shell_;
     std::unique_ptr<QSignalSpy> exits_;
@@ -58,14 +61,15 @@ private:
 
 void DesktopTest::initTestCase()
 {
-    CategoryTreeModel categories;
-    QSignalSpy done(&categories, &CategoryTreeModel::SignalRefreshCategoryDone);
-    categories.RefreshCategory();
+    QSignalSpy done(&categories_, &CategoryTreeModel::SignalRefreshCategoryDone);
+    categories_.RefreshCategory();
     QVERIFY(done.wait(20000));
-    cateId_ = categories.index(0, 0).data(256).toLongLong();
+    cateId_ = categories_.index(0, 0).data(CategoryRole::CateId).toLongLong();
     QVERIFY(cateId_ != 0);
 
-    window_ = std::make_unique<MainWindow>();
+    window_ =
+        std::make_unique<MainWindow>(ShellServices{&env_.config(), &env_.accounts(), SDKManager::instance(),
+                                                   DBManager::instance(), &categories_, &videos_});
     window_->Init();
     // The test observes the exit request instead of ending its own event loop.
     QObject::disconnect(window_.get(), &MainWindow::SignalExit, qApp, nullptr);
@@ -116,20 +120,18 @@ void DesktopTest::leaving_data()
     QTest::addColumn<bool>("stillShown");
     QTest::addColumn<bool>("stillUploading");
     QTest::addColumn<bool>("exitRequested");
-    const int ok = QDialogButtonBox::Ok;
-    const int cancel = QDialogButtonBox::Cancel;
-    QTest::newRow("close, hide: to the tray") << "hide"
-                                              << "close" << cancel << false << false << true << false;
-    QTest::newRow("close, quit: cancel") << "quit"
-                                         << "close" << cancel << true << true << true << false;
-    QTest::newRow("close, quit: ok") << "quit"
-                                     << "close" << ok << true << false << false << false;
-    QTest::newRow("tray quit: cancel") << "hide"
-                                       << "tray" << cancel << true << true << true << false;
-    QTest::newRow("tray quit: ok") << "hide"
-                                   << "tray" << ok << true << false << false << true;
-    QTest::newRow("account menu quit, hide: ok") << "hide"
-                                                 << "menu" << ok << true << false << false << true;
+    const auto row = [](const char* name, const char* closeBehavior, const char* via, bool ok, bool asked,
+                        bool shown, bool uploading, bool exit) {
+        QTest::newRow(name) << QString(closeBehavior) << QString(via)
+                            << int(ok ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel) << asked << shown
+                            << uploading << exit;
+    };
+    row("close, hide: to the tray", "hide", "close", false, false, false, true, false);
+    row("close, quit: cancel", "quit", "close", false, true, true, true, false);
+    row("close, quit: ok", "quit", "close", true, true, false, false, false);
+    row("tray quit: cancel", "hide", "tray", false, true, true, true, false);
+    row("tray quit: ok", "hide", "tray", true, true, false, false, true);
+    row("account menu quit, hide: ok", "hide", "menu", true, true, false, false, true);
 }
 
 void DesktopTest::leaving()
@@ -179,21 +181,14 @@ void DesktopTest::countdown_data()
     QTest::addColumn<QString>("menuEntry");
     QTest::addColumn<QString>("ending"); // zero, cancel, newUpload
     QTest::addColumn<QString>("expectedCall");
-    QTest::newRow("shut down at zero") << "postTaskShutdown"
-                                       << "zero"
-                                       << "PowerOff 1";
-    QTest::newRow("sleep at zero") << "postTaskSleep"
-                                   << "zero"
-                                   << "Suspend 1";
-    QTest::newRow("quit at zero") << "postTaskQuit"
-                                  << "zero"
-                                  << "";
-    QTest::newRow("shut down, cancelled") << "postTaskShutdown"
-                                          << "cancel"
-                                          << "";
-    QTest::newRow("sleep, new upload") << "postTaskSleep"
-                                       << "newUpload"
-                                       << "";
+    const auto row = [](const char* name, const char* entry, const char* ending, const char* call) {
+        QTest::newRow(name) << QString(entry) << QString(ending) << QString(call);
+    };
+    row("shut down at zero", "postTaskShutdown", "zero", "PowerOff 1");
+    row("sleep at zero", "postTaskSleep", "zero", "Suspend 1");
+    row("quit at zero", "postTaskQuit", "zero", "");
+    row("shut down, cancelled", "postTaskShutdown", "cancel", "");
+    row("sleep, new upload", "postTaskSleep", "newUpload", "");
 }
 
 void DesktopTest::countdown()

@@ -74,13 +74,13 @@ private:
     {
         QCOMPARE(index.data(Qt::DisplayRole).toString(), cate.value("cateName").toString());
         QCOMPARE(index.data(Qt::ToolTipRole).toString(), cate.value("cateName").toString().toHtmlEscaped());
-        QCOMPARE(index.data(CategoryTreeModel::CateId).toULongLong(),
+        QCOMPARE(index.data(CategoryRole::CateId).toULongLong(),
                  cate.value("cateId").toVariant().toULongLong());
-        QCOMPARE(index.data(CategoryTreeModel::CateTree).toString(),
+        QCOMPARE(index.data(CategoryRole::CateTree).toString(),
                  cate.value("cateTree").toVariant().toString());
-        QCOMPARE(index.data(CategoryTreeModel::ParentCateId).toULongLong(),
+        QCOMPARE(index.data(CategoryRole::ParentCateId).toULongLong(),
                  cate.value("parentId").toVariant().toULongLong());
-        QCOMPARE(index.data(CategoryTreeModel::CateVideoCount).toInt(),
+        QCOMPARE(index.data(CategoryRole::CateVideoCount).toInt(),
                  cate.value("videoCount").toVariant().toInt());
         QVERIFY(index.data(Qt::DecorationRole).canConvert<QIcon>());
         QJsonArray children;
@@ -176,7 +176,7 @@ private slots:
         QCOMPARE(model_->ParentCateIdOf(gamma_), beta_);
         const QModelIndexList up = model_->IndexesToTop(gamma_);
         QCOMPARE(up.size(), 4);
-        QCOMPARE(up.last().data(CategoryTreeModel::CateId).toULongLong(), top_);
+        QCOMPARE(up.last().data(CategoryRole::CateId).toULongLong(), top_);
         QCOMPARE(model_->IndexOfCateId(beta_).data().toString(), QStringLiteral("Beta"));
 
         // The completer's names: every category once.
@@ -250,16 +250,16 @@ private slots:
         QVERIFY(index.isValid());
         QCOMPARE(index.parent(), model_->IndexOfCateId(delta_));
         QCOMPARE(index.data().toString(), name);
-        QCOMPARE(index.data(CategoryTreeModel::CateTree).toString(),
-                 model_->IndexOfCateId(delta_).data(CategoryTreeModel::CateTree).toString() + "," +
+        QCOMPARE(index.data(CategoryRole::CateTree).toString(),
+                 model_->IndexOfCateId(delta_).data(CategoryRole::CateTree).toString() + "," +
                      QString::number(newId));
-        QCOMPARE(index.data(CategoryTreeModel::CateVideoCount).toInt(), 0);
+        QCOMPARE(index.data(CategoryRole::CateVideoCount).toInt(), 0);
         QTRY_VERIFY(model_->NamesModel()->stringList().contains(name));
         QJsonObject onServer;
         QVERIFY(FindCate(ServerTree(), newId, &onServer));
         QCOMPARE(onServer.value("cateName").toString(), name);
         QCOMPARE(onServer.value("cateTree").toVariant().toString(),
-                 index.data(CategoryTreeModel::CateTree).toString());
+                 index.data(CategoryRole::CateTree).toString());
 
         // Rename.
         orvtest::QueuedSpy renamed(model_.get(), &CategoryTreeModel::SignalRenameCategorySucceed);
@@ -275,8 +275,7 @@ private slots:
 
         // Move Alpha (with its subtree) below Delta: it becomes Delta's last
         // child, its own path is rewritten, its descendants keep theirs.
-        const QString betaPathBefore =
-            model_->IndexOfCateId(beta_).data(CategoryTreeModel::CateTree).toString();
+        const QString betaPathBefore = model_->IndexOfCateId(beta_).data(CategoryRole::CateTree).toString();
         orvtest::QueuedSpy moveReady(model_.get(), &CategoryTreeModel::SignalMoveCategoryReady);
         orvtest::QueuedSpy moved(model_.get(), &CategoryTreeModel::SignalMoveCategorySucceed);
         QVERIFY(!model_->MoveCategory(alpha_, delta_).isNull());
@@ -288,10 +287,10 @@ private slots:
         const QModelIndex alphaIndex = model_->IndexOfCateId(alpha_);
         QCOMPARE(alphaIndex.parent(), deltaIndex);
         QCOMPARE(alphaIndex.row(), model_->rowCount(deltaIndex) - 1);
-        QCOMPARE(alphaIndex.data(CategoryTreeModel::ParentCateId).toULongLong(), delta_);
-        QCOMPARE(alphaIndex.data(CategoryTreeModel::CateTree).toString(),
-                 deltaIndex.data(CategoryTreeModel::CateTree).toString() + "," + QString::number(alpha_));
-        QCOMPARE(model_->IndexOfCateId(beta_).data(CategoryTreeModel::CateTree).toString(), betaPathBefore);
+        QCOMPARE(alphaIndex.data(CategoryRole::ParentCateId).toULongLong(), delta_);
+        QCOMPARE(alphaIndex.data(CategoryRole::CateTree).toString(),
+                 deltaIndex.data(CategoryRole::CateTree).toString() + "," + QString::number(alpha_));
+        QCOMPARE(model_->IndexOfCateId(beta_).data(CategoryRole::CateTree).toString(), betaPathBefore);
         QCOMPARE(model_->IndexOfCateId(gamma_).parent(), model_->IndexOfCateId(beta_));
         QVERIFY(FindCate(ServerTree(), alpha_, &onServer));
         QCOMPARE(onServer.value("parentId").toVariant().toULongLong(), delta_);

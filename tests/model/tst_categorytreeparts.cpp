@@ -80,8 +80,8 @@ private slots:
                             Cate(3, "NoChildrenKey", "1,3", 1, QJsonValue::Undefined, "7"),
                             Cate(5, "ChildrenNotArray", "1,5", 1, QJsonObject{{"x", 1}})},
                  2);
-        QStringList names;
-        std::unique_ptr<QStandardItem> item(CategoryTreeModelWorker::BuildItems(top, QIcon(), &names));
+        const CategoryList list = CategoryTreeModelWorker::ParseTree(top);
+        std::unique_ptr<QStandardItem> item(CategoryTreeModel::BuildItems(list, QIcon()));
         QCOMPARE(item->text(), QStringLiteral("Top <b>"));
         QCOMPARE(item->toolTip(), QStringLiteral("Top &lt;b&gt;"));
         QVERIFY(!item->isEditable());
@@ -89,13 +89,13 @@ private slots:
         QCOMPARE(item->child(0)->rowCount(), 1); // non-objects skipped
         QCOMPARE(item->child(0)->child(0)->text(), QStringLiteral("Leaf"));
         QCOMPARE(item->child(0)->child(0)->rowCount(), 0);
-        QCOMPARE(item->child(0)->data(CategoryTreeModel::CateVideoCount).toInt(), 5);
+        QCOMPARE(item->child(0)->data(CategoryRole::CateVideoCount).toInt(), 5);
         QCOMPARE(item->child(1)->rowCount(), 0);
-        QCOMPARE(item->child(1)->data(CategoryTreeModel::CateVideoCount).toInt(), 7);
+        QCOMPARE(item->child(1)->data(CategoryRole::CateVideoCount).toInt(), 7);
         QCOMPARE(item->child(2)->rowCount(), 0);
-        QCOMPARE(item->child(2)->data(CategoryTreeModel::CateVideoCount).toInt(), 0);
-        QCOMPARE(item->child(0)->child(0)->data(CategoryTreeModel::ParentCateId).toULongLong(), 2ull);
-        QCOMPARE(names.size(), 5);
+        QCOMPARE(item->child(2)->data(CategoryRole::CateVideoCount).toInt(), 0);
+        QCOMPARE(item->child(0)->child(0)->data(CategoryRole::ParentCateId).toULongLong(), 2ull);
+        QCOMPARE(list.size(), 5);
     }
 
     void proxyKeepsAncestorsOfThirdLevelMatch()
@@ -109,7 +109,8 @@ private slots:
                      QJsonArray{Cate(3, "A1", "1,2,3", 2, QJsonArray{Cate(4, "Needle", "1,2,3,4", 3, {}, 9)}),
                                 Cate(5, "A2", "1,2,5", 2, {})})});
         QStandardItemModel source;
-        source.invisibleRootItem()->appendRow(CategoryTreeModelWorker::BuildItems(tree, QIcon(), nullptr));
+        source.invisibleRootItem()->appendRow(
+            CategoryTreeModel::BuildItems(CategoryTreeModelWorker::ParseTree(tree), QIcon()));
         RecursiveFilterProxyModel proxy;
         QAbstractItemModelTester tester(&proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
         proxy.setSourceModel(&source);
@@ -128,13 +129,13 @@ private slots:
         // Custom roles: searched in the source, mapped back, hidden hits dropped.
         const auto flags = Qt::MatchExactly | Qt::MatchRecursive;
         QModelIndexList hits =
-            proxy.match(top, CategoryTreeModel::CateId, QVariant::fromValue<qulonglong>(4), 1, flags);
+            proxy.match(top, CategoryRole::CateId, QVariant::fromValue<qulonglong>(4), 1, flags);
         QCOMPARE(hits.size(), 1);
         QCOMPARE(hits.first().data().toString(), QStringLiteral("Needle"));
-        QVERIFY(proxy.match(top, CategoryTreeModel::CateId, QVariant::fromValue<qulonglong>(7), -1, flags)
-                    .isEmpty());
+        QVERIFY(
+            proxy.match(top, CategoryRole::CateId, QVariant::fromValue<qulonglong>(7), -1, flags).isEmpty());
         // A hidden hit does not use up the number of hits asked for.
-        hits = proxy.match(top, CategoryTreeModel::CateVideoCount, 9, 1, flags);
+        hits = proxy.match(top, CategoryRole::CateVideoCount, 9, 1, flags);
         QCOMPARE(hits.size(), 1);
         QCOMPARE(hits.first().data().toString(), QStringLiteral("Needle"));
         // Roles below the custom ones keep the ordinary behaviour.

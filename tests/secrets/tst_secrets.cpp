@@ -5,7 +5,7 @@
 #include "testenv.h"
 
 #include "api/apicollection.h"
-#include "app/logging.h"
+#include "base/logging.h"
 #include "orv_uploader.h"
 
 #include <QCryptographicHash>
@@ -98,7 +98,7 @@ void TestSecrets::sessionLeavesNoSecretInFiles()
     error = orvtest::LoginAndWait(account, email, password, true, &ok);
     QVERIFY2(ok, qPrintable(error));
     SDKManager* sdk = SDKManager::instance();
-    QVERIFY(sdk->ApplyProxySettings(config));
+    sdk->ApplySettings(config);
     ORVSetSdkLogLevel(3);
 
     // Two uploads through the proxy.

@@ -24,7 +24,9 @@
 
 #include "account/accountmanager.h"
 #include "app/application.h"
-#include "app/config.h"
+#include "base/config.h"
+#include "model/categorytreemodel.h"
+#include "model/videotablemodel.h"
 #include "orvsrv/platform_server.h"
 #include "serverfixture.h"
 #include "storage/dbmanager.h"
@@ -35,6 +37,7 @@
 #include "ui/shell/logindialog.h"
 #include "ui/shell/mainwindow.h"
 #include "ui/shell/mainwindowtitlewidget.h"
+#include "ui/videolist/videolistwidget.h"
 #include "upload/sdkmanager.h"
 #include "upload/uploadstatus.h"
 
@@ -83,11 +86,12 @@ private:
     QTemporaryDir dir_;
     orvtest::ServerFixture server_;
     AccountManager* accounts_ = nullptr;
+    ShellServices services_;
     QPointer<MainWindow> mainWindow_;
 
     std::unique_ptr<LoginDialog> NewDialog()
     {
-        auto dialog = std::make_unique<LoginDialog>();
+        auto dialog = std::make_unique<LoginDialog>(services_);
         dialog->show();
         if (!QTest::qWaitForWindowExposed(dialog.get()))
             return nullptr;
@@ -144,9 +148,11 @@ private slots:
         QVERIFY(DBManager::instance()->Open(dir_.filePath(QStringLiteral("client.db"))));
         accounts_ = new AccountManager(this);
         QCOMPARE(AccountManager::Current(), accounts_);
+        services_ = {config_, accounts_, SDKManager::instance(), DBManager::instance(), new CategoryTreeModel(this), nullptr};
+        services_.videos = new VideoTableModel(services_.categories, this);
         // The application opens the main window on a successful login.
         connect(accounts_, &AccountManager::SignalLoginSucceed, this, [this]() {
-            mainWindow_ = new MainWindow(nullptr);
+            mainWindow_ = new MainWindow(services_);
             mainWindow_->Init();
             mainWindow_->show();
         });
@@ -155,6 +161,10 @@ private slots:
     void cleanupTestCase()
     {
         delete mainWindow_;
+        services_.videos->WaitForTasks();
+        services_.categories->WaitForTasks();
+        delete services_.videos;
+        delete services_.categories;
         SDKManager::instance()->Shutdown();
         delete accounts_;
         DBManager::Close();
@@ -349,7 +359,7 @@ private slots:
         DBManager* db = DBManager::instance();
         db->DeleteAllUsers();
         QVERIFY(db->InsertUser({kMain, kPassword, true, 500}));
-        auto* dialog = new LoginDialog;
+        auto* dialog = new LoginDialog(services_);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         QPointer<LoginDialog> guard(dialog);
         dialog->show();
@@ -368,7 +378,7 @@ private slots:
         // 1020 x 640, shrunk to the screen where that is smaller (never below the minimum).
         const QSize area = mainWindow_->screen()->availableGeometry().size();
         QCOMPARE(mainWindow_->size(), QSize(1020, 640).boundedTo(area).expandedTo(QSize(960, 500)));
-        QCOMPARE(mainWindow_->stackedWidget()->currentWidget()->objectName(), QStringLiteral("videoList"));
+        QCOMPARE(mainWindow_->stackedWidget()->currentWidget(), static_cast<QWidget*>(mainWindow_->videoListPage()));
         QCOMPARE(db->SelectUsers().first().account, kMain);
     }
 

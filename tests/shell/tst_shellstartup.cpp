@@ -10,7 +10,7 @@
 
 #include "account/accountmanager.h"
 #include "app/application.h"
-#include "app/config.h"
+#include "base/config.h"
 #include "ui/shell/updatedialog.h"
 #include "updateenv.h"
 

@@ -125,7 +125,7 @@ private slots:
         UpdateDialog::AbortAndWaitForWorkers();
         // Unthrottled first, so that no upload is left creeping on the server.
         config_->setValue(QStringLiteral("UploadTaskManager"), QStringLiteral("limitedSpeedValue"), 0);
-        app_->ApplyUploadSettings();
+        SDKManager::instance()->ApplySettings(*config_);
         QVERIFY(transfertest::ResetQueue());
     }
 
@@ -141,15 +141,11 @@ private slots:
         const QString group = QStringLiteral("UploadTaskManager");
         config_->setValue(group, QStringLiteral("uploadTasksNum"), 1);
         config_->setValue(group, QStringLiteral("limitedSpeedValue"), 800);
-        app_->ApplyUploadSettings();
+        SDKManager::instance()->ApplySettings(*config_);
         SDKManager* uploads = SDKManager::instance();
         AddUploads(5, 8 * 1024 * 1024);
         QTRY_VERIFY_WITH_TIMEOUT(uploads->anyUploading(), 10000);
-
-        PreferenceDialog::Hooks hooks;
-        hooks.applyUploadSettings = [this] { return app_->ApplyUploadSettings(); };
-        hooks.initNetWorkManager = [this] { return app_->InitNetWorkManager(); };
-        auto* dialog = new PreferenceDialog(*config_, hooks);
+        auto* dialog = new PreferenceDialog(*config_, SDKManager::instance());
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         dialog->show();
         Child<QComboBox>(dialog, "uploadTasksNumComboBox")->setCurrentText(QStringLiteral("3"));
@@ -310,7 +306,7 @@ private slots:
         // running and the installer unstarted, confirming installs and quits.
         QFile(dialog->InstallerPath()).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         config_->setValue(QStringLiteral("UploadTaskManager"), QStringLiteral("limitedSpeedValue"), 100);
-        app_->ApplyUploadSettings();
+        SDKManager::instance()->ApplySettings(*config_);
         AddUploads(1, 4 * 1024 * 1024);
         QTRY_VERIFY_WITH_TIMEOUT(SDKManager::instance()->anyUploading(), 10000);
         QuitCatcher quit;
@@ -397,9 +393,9 @@ private slots:
 
         std::unique_ptr<QDialog> dialog;
         if (preferences)
-            dialog = std::make_unique<PreferenceDialog>(*config_, PreferenceDialog::Hooks{});
+            dialog = std::make_unique<PreferenceDialog>(*config_, SDKManager::instance());
         else
-            dialog = std::make_unique<NetSettingsDialog>();
+            dialog = std::make_unique<NetSettingsDialog>(*config_, SDKManager::instance());
         auto* type = Child<QComboBox>(dialog.get(), "proxyTypeComboBox");
         QCOMPARE(type->currentIndex(), 1);
         QVERIFY(Child<QLineEdit>(dialog.get(), "addressLineedit")->isEnabled());
@@ -416,13 +412,13 @@ private slots:
     {
         const QString entry = home_ + QStringLiteral("/config/autostart/") +
                               QCoreApplication::applicationName() + QStringLiteral(".desktop");
-        PreferenceDialog dialog(*config_, {});
+        PreferenceDialog dialog(*config_, SDKManager::instance());
         auto* box = Child<QCheckBox>(&dialog, "openStartupCheckBox");
         QVERIFY(!box->isChecked());
         box->click();
         QVERIFY(QFile::exists(entry));
         QVERIFY(config_->IsAutoStart());
-        QVERIFY(PreferenceDialog(*config_, {})
+        QVERIFY(PreferenceDialog(*config_, SDKManager::instance())
                     .findChild<QCheckBox*>(QStringLiteral("openStartupCheckBox"))
                     ->isChecked());
         box->click();
@@ -445,7 +441,7 @@ private slots:
         QFETCH(int, stored);
         QFETCH(bool, limited);
         config_->setValue(QStringLiteral("UploadTaskManager"), QStringLiteral("limitedSpeedValue"), stored);
-        PreferenceDialog dialog(*config_, {});
+        PreferenceDialog dialog(*config_, SDKManager::instance());
         QCOMPARE(Child<QRadioButton>(&dialog, "limitedSpeedRadioButton")->isChecked(), limited);
         QCOMPARE(Child<QRadioButton>(&dialog, "unlimitedSpeedRadioButton")->isChecked(), !limited);
         auto* field = Child<QLineEdit>(&dialog, "limitedSpeedValueLineEdit");

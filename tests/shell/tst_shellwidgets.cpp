@@ -15,8 +15,9 @@
 #include <QValidator>
 #include <QtTest>
 
-#include "app/config.h"
+#include "base/config.h"
 #include "messagecapture.h"
+#include "model/bmptextvalidator.h"
 #include "model/bmptextvalidator.h"
 #include "platform/platform.h"
 #include "ui/common/droptouploadeventfilter.h"
@@ -26,6 +27,7 @@
 #include "ui/common/toast.h"
 #include "ui/resources.h"
 #include "ui/shell/netsettingsdialog.h"
+#include "upload/sdkmanager.h"
 
 class TstShellWidgets : public QObject
 {
@@ -258,7 +260,7 @@ private slots:
         QFETCH(QString, host);
         const QString g = QStringLiteral("NetWorkManager");
         config_->remove(g);
-        NetSettingsDialog dialog;
+        NetSettingsDialog dialog(*config_, SDKManager::instance());
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         auto* address = dialog.findChild<QLineEdit*>(QStringLiteral("addressLineedit"));
@@ -292,7 +294,7 @@ private slots:
         QCOMPARE(config_->value(g, QStringLiteral("proxyPort")).toUInt(), 8888u);
         QCOMPARE(config_->value(g, QStringLiteral("proxyUser")).toString(), QStringLiteral("proxyuser"));
         QCOMPARE(config_->value(g, QStringLiteral("proxyPassword")).toString(), QStringLiteral("secret"));
-        NetSettingsDialog again;
+        NetSettingsDialog again(*config_, SDKManager::instance());
         QCOMPARE(again.findChild<QComboBox*>(QStringLiteral("proxyTypeComboBox"))->currentIndex(), 1);
         QCOMPARE(again.findChild<QLineEdit*>(QStringLiteral("portLineedit"))->text(), QStringLiteral("8888"));
     }

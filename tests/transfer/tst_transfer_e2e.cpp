@@ -9,6 +9,7 @@
 #include "model/categorytreemodel.h"
 #include "model/historymodel.h"
 #include "model/uploadqueuemodel.h"
+#include "model/videotablemodel.h"
 #include "ui/resources.h"
 #include "ui/shell/logindialog.h"
 #include "ui/shell/mainwindow.h"
@@ -50,10 +51,16 @@ private:
     // One run of the client: login dialog, then the main window.
     bool LogIn();
     MainWindow* OpenMainWindow();
+    ShellServices Services()
+    {
+        return {&env_.config(),        accounts_.get(),   SDKManager::instance(),
+                DBManager::instance(), categories_.get(), videos_.get()};
+    }
 
     ClientEnv env_;
     std::unique_ptr<AccountManager> accounts_;
     std::unique_ptr<CategoryTreeModel> categories_;
+    std::unique_ptr<VideoTableModel> videos_;
 };
 
 void TransferEndToEndTest::initTestCase()
@@ -67,7 +74,7 @@ bool TransferEndToEndTest::LogIn()
 {
     accounts_ = std::make_unique<AccountManager>();
     QSignalSpy ok(accounts_.get(), &AccountManager::SignalLoginSucceed);
-    auto* login = new LoginDialog;
+    auto* login = new LoginDialog(Services());
     login->setAttribute(Qt::WA_DeleteOnClose);
     QPointer<LoginDialog> guard(login);
     login->show();
@@ -86,10 +93,9 @@ bool TransferEndToEndTest::LogIn()
 MainWindow* TransferEndToEndTest::OpenMainWindow()
 {
     categories_ = std::make_unique<CategoryTreeModel>();
-    auto* window = new MainWindow;
+    videos_ = std::make_unique<VideoTableModel>(categories_.get());
+    auto* window = new MainWindow(Services());
     window->Init();
-    if (auto* page = window->findChild<TransferListWidget*>())
-        page->SetCategoryModel(categories_.get());
     QSignalSpy loaded(categories_.get(), &CategoryTreeModel::SignalRefreshCategoryDone);
     categories_->RefreshCategory();
     if (!loaded.wait(20000))
@@ -145,6 +151,9 @@ void TransferEndToEndTest::uploadQuitRestartComplete()
     SDKManager::Destroy();
     DBManager::Close();
     accounts_.reset();
+    videos_->WaitForTasks();
+    categories_->WaitForTasks();
+    videos_.reset();
     categories_.reset();
     QVERIFY(DBManager::instance()->Open(env_.path(QStringLiteral("client.db"))));
 

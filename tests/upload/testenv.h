@@ -4,7 +4,7 @@
 // in-process on loopback HTTPS.
 
 #include "account/accountmanager.h"
-#include "app/config.h"
+#include "base/config.h"
 #include "storage/dbmanager.h"
 #include "upload/sdkmanager.h"
 

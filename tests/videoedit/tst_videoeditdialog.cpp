@@ -5,7 +5,7 @@
 #include "modelenv.h"
 #include "testsupport.h"
 
-#include "app/paths.h"
+#include "base/paths.h"
 #include "model/videotablemodel.h"
 #include "ui/common/msgbox.h"
 #include "ui/resources.h"

@@ -121,7 +121,7 @@ private:
     {
         const QModelIndexList hits = categories_->match(categories_->index(0, 0), Qt::DisplayRole, name, 1,
                                                         Qt::MatchExactly | Qt::MatchRecursive);
-        return hits.isEmpty() ? 0 : hits.first().data(CategoryTreeModel::CateId).toULongLong();
+        return hits.isEmpty() ? 0 : hits.first().data(CategoryRole::CateId).toULongLong();
     }
 
     int CategoryRequests() { return env_.server().RequestCount(kCategory); }

@@ -5,24 +5,11 @@
 #include <QStyle>
 #include <QWidget>
 
-#include "app/application.h"
-
-QString LoadStyleSheets(const QStringList& files)
-{
-    QString text;
-    for (const QString& file : files)
-        text += Application::LoadQss(file);
-    return text;
-}
+#include "ui/common/theme.h"
 
 void BindStyleSheet(QWidget* widget, const QStringList& files)
 {
-    if (!widget)
-        return;
-    widget->setStyleSheet(LoadStyleSheets(files));
-    if (auto* app = qobject_cast<Application*>(QCoreApplication::instance()))
-        QObject::connect(app, &Application::SignalReloadQss, widget,
-                         [widget, files]() { widget->setStyleSheet(LoadStyleSheets(files)); });
+    Theme::Instance().Bind(widget, files);
 }
 
 void Repolish(QWidget* widget)

@@ -11,18 +11,72 @@
 #include <QWindow>
 
 namespace {
-// One drag at a time is possible, so all title bars share its state.
-struct DragState
+// Moves the window of the watched widget while the left button drags on it.
+// A title bar's maximised window is restored first and keeps the cursor on
+// the bar.
+class WindowDragFilter : public QObject
 {
-    bool dragging = false;
-    QPoint windowStart;
-    QPoint cursorStart;
+public:
+    WindowDragFilter(QWidget* area, TitleBar* bar) : QObject(area), area_(area), bar_(bar)
+    {
+        area->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != area_)
+            return false;
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+            return Press(static_cast<QMouseEvent*>(event));
+        case QEvent::MouseMove:
+            return Move(static_cast<QMouseEvent*>(event));
+        case QEvent::MouseButtonRelease:
+            dragging_ = false;
+            return false;
+        default:
+            return false;
+        }
+    }
+
+private:
+    bool Press(QMouseEvent* event)
+    {
+        if (event->button() != Qt::LeftButton || (bar_ && !bar_->IsMovable()))
+            return false;
+        QWidget* w = area_->window();
+        dragging_ = true;
+        if (w->isMaximized()) {
+            const QRect normal = w->property("windowNormalGeometry").toRect();
+            windowStart_ = event->globalPos() - QPoint(normal.width() / 2, area_->height() / 2);
+        } else {
+            windowStart_ = w->pos();
+        }
+        cursorStart_ = event->globalPos();
+        // The window manager moves the window itself where it can; then no
+        // move events arrive here and the manual path stays idle.
+        if (!w->isMaximized() && w->windowHandle() && w->windowHandle()->startSystemMove())
+            dragging_ = false;
+        return true;
+    }
+
+    bool Move(QMouseEvent* event)
+    {
+        if (!dragging_ || !(event->buttons() & Qt::LeftButton) || (bar_ && !bar_->IsMovable()))
+            return false;
+        QWidget* w = area_->window();
+        if (w->isMaximized() && bar_)
+            bar_->maximumBtn()->click();
+        w->move(windowStart_ + (event->globalPos() - cursorStart_));
+        return true;
+    }
+
+    QWidget* area_;
+    TitleBar* bar_;
+    bool dragging_ = false;
+    QPoint windowStart_;
+    QPoint cursorStart_;
 };
-DragState& Drag()
-{
-    static DragState state;
-    return state;
-}
 
 QPushButton* MakeControlButton(QWidget* parent, const char* name, const char* icon)
 {
@@ -41,6 +95,7 @@ TitleBar::TitleBar(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("TitleBar"));
     setAttribute(Qt::WA_StyledBackground);
+    new WindowDragFilter(this, this);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
@@ -191,45 +246,7 @@ void TitleBar::mouseDoubleClickEvent(QMouseEvent* event)
     QWidget::mouseDoubleClickEvent(event);
 }
 
-void TitleBar::mousePressEvent(QMouseEvent* event)
+void TitleBar::DragWindowBy(QWidget* area)
 {
-    if (!movable_ || event->button() != Qt::LeftButton) {
-        QWidget::mousePressEvent(event);
-        return;
-    }
-    QWidget* w = window();
-    DragState& drag = Drag();
-    drag.dragging = true;
-    if (w->isMaximized()) {
-        const QRect normal = w->property("windowNormalGeometry").toRect();
-        drag.windowStart = event->globalPos() - QPoint(normal.width() / 2, height() / 2);
-    } else {
-        drag.windowStart = w->pos();
-    }
-    drag.cursorStart = event->globalPos();
-    // The window manager moves the window itself where it can; then no move
-    // events arrive here and the manual path below stays idle.
-    if (!w->isMaximized() && w->windowHandle() && w->windowHandle()->startSystemMove())
-        drag.dragging = false;
-    event->accept();
-}
-
-void TitleBar::mouseMoveEvent(QMouseEvent* event)
-{
-    DragState& drag = Drag();
-    if (!movable_ || !drag.dragging || !(event->buttons() & Qt::LeftButton)) {
-        QWidget::mouseMoveEvent(event);
-        return;
-    }
-    QWidget* w = window();
-    if (w->isMaximized())
-        maximumBtn_->click();
-    w->move(drag.windowStart + (event->globalPos() - drag.cursorStart));
-    event->accept();
-}
-
-void TitleBar::mouseReleaseEvent(QMouseEvent* event)
-{
-    Drag().dragging = false;
-    QWidget::mouseReleaseEvent(event);
+    new WindowDragFilter(area, nullptr);
 }

@@ -1,5 +1,4 @@
 #pragma once
-#include <QPoint>
 #include <QPointer>
 #include <QWidget>
 
@@ -22,6 +21,9 @@ public:
     bool IsMovable() const { return movable_; }
     // A grip that resizes the window from its bottom-right corner.
     void SetSizeGripEnabled(bool enabled);
+    // Lets a frameless window without a title bar be dragged by `area`, the
+    // same way a title bar drags its window.
+    static void DragWindowBy(QWidget* area);
 
     QLabel* titleLabel() const { return titleLabel_; }
     QPushButton* minimumBtn() const { return minimumBtn_; }
@@ -37,9 +39,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void OnMaximumToggled(bool checked);

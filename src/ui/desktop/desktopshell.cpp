@@ -1,9 +1,9 @@
 #include "ui/desktop/desktopshell.h"
 
-#include "app/config.h"
-#include "app/postuploadaction.h"
-#include "app/uploadnotifier.h"
+#include "base/config.h"
+#include "ui/desktop/postuploadaction.h"
 #include "ui/desktop/postuploaddialog.h"
+#include "ui/desktop/uploadnotifier.h"
 #include "ui/shell/logindialog.h"
 #include "ui/shell/mainwindow.h"
 #include "ui/transfer/transferlistwidget.h"

@@ -2,7 +2,7 @@
 // The countdown before the post-upload action: what will happen, the seconds
 // left, and a button to call it off.
 
-#include "app/postuploadaction.h"
+#include "ui/desktop/postuploadaction.h"
 
 #include <QDialog>
 

@@ -9,7 +9,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "app/version.h"
+#include "base/version.h"
 #include "ui/common/stylehelper.h"
 #include "ui/common/titlebar.h"
 

@@ -20,9 +20,9 @@
 #include <QVBoxLayout>
 
 #include "account/accountmanager.h"
-#include "app/application.h"
 #include "storage/dbmanager.h"
 #include "ui/common/stylehelper.h"
+#include "ui/common/titlebar.h"
 #include "ui/shell/accountitemwidget.h"
 #include "ui/shell/netsettingsdialog.h"
 
@@ -38,7 +38,8 @@ QPushButton* MakeButton(QWidget* parent, const char* name)
 }
 } // namespace
 
-LoginDialog::LoginDialog(QWidget* parent) : QDialog(parent)
+LoginDialog::LoginDialog(const ShellServices& services, QWidget* parent)
+    : QDialog(parent), services_(services)
 {
     setObjectName(QStringLiteral("LoginDialog"));
     BindStyleSheet(this, {QStringLiteral("LoginDialog.qss")});
@@ -78,13 +79,11 @@ LoginDialog::LoginDialog(QWidget* parent) : QDialog(parent)
     Retranslate();
     ApplyPlaceholderColor(this);
 
-    AccountManager* accounts = AccountManager::Current();
-    if (accounts) {
-        connect(accounts, &AccountManager::SignalLoginSucceed, this, &QDialog::accept, Qt::QueuedConnection);
-        connect(accounts, &AccountManager::SignalLoginFailed, this, &LoginDialog::OnLoginFailed);
-    }
-    if (auto* app = qobject_cast<Application*>(qApp))
-        connect(app, &Application::SignalStartupLoadingFinish, this, &LoginDialog::OnStartupLoadingFinish);
+    // The frameless dialog is dragged by any free spot.
+    TitleBar::DragWindowBy(this);
+    connect(services_.accounts, &AccountManager::SignalLoginSucceed, this, &QDialog::accept,
+            Qt::QueuedConnection);
+    connect(services_.accounts, &AccountManager::SignalLoginFailed, this, &LoginDialog::OnLoginFailed);
     connect(loginBtn_, &QPushButton::clicked, this, &LoginDialog::OnLogin);
     connect(cancelBtn_, &QPushButton::clicked, this, &LoginDialog::OnCancel);
     connect(networkSettingBtn_, &QPushButton::clicked, this, &LoginDialog::OpenNetworkSettings);
@@ -238,7 +237,7 @@ void LoginDialog::Retranslate()
 void LoginDialog::InitAccountList()
 {
     accounts_.clear();
-    for (const DBManager::User& user : DBManager::instance()->SelectUsers())
+    for (const DBManager::User& user : services_.database->SelectUsers())
         accounts_.append(user.account);
 
     accountList_ = new QListWidget(accountComboBox_);
@@ -338,7 +337,7 @@ void LoginDialog::OnAccountTextChanged(const QString& text)
 
     bool found = false;
     bool remember = false;
-    for (const DBManager::User& user : DBManager::instance()->SelectUsers()) {
+    for (const DBManager::User& user : services_.database->SelectUsers()) {
         if (user.account == text) {
             found = true;
             remember = user.rememberPassword;
@@ -385,7 +384,7 @@ void LoginDialog::DeleteAccount(const QString& account)
             completerModel_->setStringList(accounts_);
         }
     }
-    DBManager::instance()->DeleteUser(account);
+    services_.database->DeleteUser(account);
 }
 
 void LoginDialog::ClearAllAccounts()
@@ -401,7 +400,7 @@ void LoginDialog::ClearAllAccounts()
     accounts_.clear();
     completerModel_->setStringList(accounts_);
     OnAccountTextChanged(QString());
-    DBManager::instance()->DeleteAllUsers();
+    services_.database->DeleteAllUsers();
 }
 
 void LoginDialog::SetFieldError(QWidget* field, bool error)
@@ -438,16 +437,14 @@ void LoginDialog::OnLogin()
     state_ = LoggingIn;
     cancelBtn_->show();
     ShowWaitingPage(tr("Login.Logining"));
-    if (AccountManager* accounts = AccountManager::Current())
-        accounts->Login(account, password_, remember);
+    services_.accounts->Login(account, password_, remember);
 }
 
 void LoginDialog::OnCancel()
 {
     state_ = MainPage;
     ShowMainPage();
-    if (AccountManager* accounts = AccountManager::Current())
-        accounts->LoginCancel();
+    services_.accounts->LoginCancel();
 }
 
 void LoginDialog::OnLoginFailed(const QString& error)
@@ -496,7 +493,7 @@ void LoginDialog::ShowError(const QString& text)
 
 void LoginDialog::OpenNetworkSettings()
 {
-    NetSettingsDialog dialog(this);
+    NetSettingsDialog dialog(*services_.config, services_.uploads, this);
     dialog.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     dialog.exec();
 }
@@ -575,31 +572,4 @@ void LoginDialog::closeEvent(QCloseEvent* event)
     if (state_ == Loading)
         emit SignalCloseWhenLoading();
     QDialog::closeEvent(event);
-}
-
-void LoginDialog::mousePressEvent(QMouseEvent* event)
-{
-    if (event->button() == Qt::LeftButton) {
-        dragging_ = true;
-        dragOffset_ = event->globalPos() - frameGeometry().topLeft();
-        event->accept();
-        return;
-    }
-    QDialog::mousePressEvent(event);
-}
-
-void LoginDialog::mouseMoveEvent(QMouseEvent* event)
-{
-    if (dragging_ && (event->buttons() & Qt::LeftButton)) {
-        move(event->globalPos() - dragOffset_);
-        event->accept();
-        return;
-    }
-    QDialog::mouseMoveEvent(event);
-}
-
-void LoginDialog::mouseReleaseEvent(QMouseEvent* event)
-{
-    dragging_ = false;
-    QDialog::mouseReleaseEvent(event);
 }

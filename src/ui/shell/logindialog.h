@@ -1,7 +1,8 @@
 #pragma once
 #include <QDialog>
-#include <QPoint>
 #include <QStringList>
+
+#include "ui/shell/shellservices.h"
 
 class QAction;
 class QCheckBox;
@@ -32,7 +33,7 @@ public:
     static constexpr const char* kPasswordMask = "########";
     static constexpr const char* kClearAllAccount = "ClearAllAccount";
 
-    explicit LoginDialog(QWidget* parent = nullptr);
+    explicit LoginDialog(const ShellServices& services, QWidget* parent = nullptr);
     ~LoginDialog() override;
 
     int State() const { return state_; }
@@ -56,9 +57,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void BuildUi();
@@ -77,6 +75,7 @@ private:
     void OpenNetworkSettings();
     AccountItemWidget* RowWidget(int row) const;
 
+    ShellServices services_;
     // Widgets, by object name.
     QWidget* titleWidget_ = nullptr;
     QLabel* logo_ = nullptr;
@@ -107,6 +106,4 @@ private:
     // The field shows the mask for a remembered password; the first key replaces it.
     bool maskShown_ = false;
     int state_ = Loading;
-    bool dragging_ = false;
-    QPoint dragOffset_;
 };

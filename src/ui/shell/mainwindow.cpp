@@ -4,8 +4,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDebug>
-#include <QIcon>
-#include <QLabel>
 #include <QScreen>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -14,22 +12,11 @@
 #include "ui/common/msgbox.h"
 #include "ui/common/stylehelper.h"
 #include "ui/shell/mainwindowtitlewidget.h"
+#include "ui/transfer/transferlistwidget.h"
 #include "ui/videolist/videolistwidget.h"
 #include "upload/sdkmanager.h"
 
-// The transfer list page and the shared category model join the build in
-// their own time; until then the window shows a neutral page in their place.
-#if __has_include("ui/transfer/transferlistwidget.h")
-#include "ui/transfer/transferlistwidget.h"
-#define ORVANE_HAS_TRANSFER_PAGE 1
-#endif
-#if __has_include("model/categorytreemodel.h")
-#include "app/application.h"
-#include "model/categorytreemodel.h"
-#define ORVANE_HAS_CATEGORY_MODEL 1
-#endif
-
-MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
+MainWindow::MainWindow(const ShellServices& services, QWidget* parent) : QWidget(parent), services_(services)
 {
     setObjectName(QStringLiteral("MainWindow"));
     BindStyleSheet(this, {QStringLiteral("MainWindow.qss")});
@@ -57,79 +44,33 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     connect(this, &MainWindow::SignalExit, qApp, &QCoreApplication::exit, Qt::QueuedConnection);
 }
 
-MainWindow::MainWindow(CategoryTreeModel* categories, VideoTableModel* videos, QWidget* parent)
-    : MainWindow(parent)
-{
-    categories_ = categories;
-    videos_ = videos;
-}
-
-QWidget* MainWindow::MakePlaceholderPage(const QString& objectName, const QString& text)
-{
-    auto* page = new QWidget(stackedWidget_);
-    page->setObjectName(objectName);
-    page->setAttribute(Qt::WA_StyledBackground);
-    auto* layout = new QVBoxLayout(page);
-    layout->addStretch(1);
-    auto* picture = new QLabel(page);
-    picture->setObjectName(QStringLiteral("placeholderPicLabel"));
-    picture->setPixmap(QIcon(QStringLiteral(":/image/common/placeholder.svg")).pixmap(QSize(96, 96)));
-    picture->setAlignment(Qt::AlignCenter);
-    auto* label = new QLabel(text, page);
-    label->setObjectName(QStringLiteral("placeholderLabel"));
-    label->setAlignment(Qt::AlignCenter);
-    layout->addWidget(picture);
-    layout->addSpacing(8);
-    layout->addWidget(label);
-    layout->addStretch(2);
-    return page;
-}
-
 void MainWindow::Init()
 {
     titleWidget_ = new MainWindowTitleWidget(titleBarWidget_);
     titleBarWidget_->layout()->addWidget(titleWidget_);
 
-    if (categories_ && videos_) {
-        videoListWidget_ = new VideoListWidget(categories_, videos_, stackedWidget_);
-        videoList_ = videoListWidget_;
-    } else {
-        videoList_ = MakePlaceholderPage(QStringLiteral("videoList"), tr("MainWindow.VideoListPlaceholder"));
-    }
+    videoList_ = new VideoListWidget(services_.categories, services_.videos, stackedWidget_);
     stackedWidget_->addWidget(videoList_);
-#ifdef ORVANE_HAS_TRANSFER_PAGE
-    auto* transfer = new TransferListWidget(SDKManager::instance(), DBManager::instance(), stackedWidget_);
-    transfer->setObjectName(QStringLiteral("transferList"));
-#ifdef ORVANE_HAS_CATEGORY_MODEL
-    if (auto* app = qobject_cast<Application*>(qApp); app && app->categoryTreeModel())
-        transfer->SetCategoryModel(app->categoryTreeModel());
-#endif
-    transferList_ = transfer;
+    transferList_ = new TransferListWidget(services_.uploads, services_.database, stackedWidget_);
+    transferList_->setObjectName(QStringLiteral("transferList"));
+    transferList_->SetCategoryModel(services_.categories);
     stackedWidget_->addWidget(transferList_);
     // Queuing files in the upload dialog brings the transfer page forward.
-    connect(transfer, &TransferListWidget::SignalJumpToTransferList, titleWidget_,
+    connect(transferList_, &TransferListWidget::SignalJumpToTransferList, titleWidget_,
             &MainWindowTitleWidget::SignalJumpToTransferList);
-    transfer->Init();
-#else
-    transferList_ =
-        MakePlaceholderPage(QStringLiteral("transferList"), tr("MainWindow.TransferListPlaceholder"));
-    stackedWidget_->addWidget(transferList_);
-#endif
+    transferList_->Init();
     stackedWidget_->setCurrentWidget(videoList_);
-    if (videoListWidget_) {
-        // Uploads added or removed change what the library lists.
-        SDKManager* uploads = SDKManager::instance();
-        connect(uploads, &SDKManager::SignalAppendUpload, videoListWidget_,
-                &VideoListWidget::SlotUploadTaskAppended);
-        connect(uploads, &SDKManager::SignalRemoveUpload, videoListWidget_,
-                &VideoListWidget::SlotUploadTaskRemoved);
-#ifdef ORVANE_HAS_TRANSFER_PAGE
-        connect(videoListWidget_, &VideoListWidget::SignalUpload, transfer,
-                &TransferListWidget::on_uploadBtn_clicked);
-#endif
-        videoListWidget_->Init();
-    }
+    // Uploads added or removed change what the library lists.
+    connect(services_.uploads, &SDKManager::SignalAppendUpload, videoList_,
+            &VideoListWidget::SlotUploadTaskAppended);
+    connect(services_.uploads, &SDKManager::SignalRemoveUpload, videoList_,
+            &VideoListWidget::SlotUploadTaskRemoved);
+    connect(videoList_, &VideoListWidget::SignalUpload, transferList_,
+            &TransferListWidget::on_uploadBtn_clicked);
+    videoList_->Init();
 
+    connect(titleWidget_, &MainWindowTitleWidget::SignalAllOperation, this, &MainWindow::OnAllOperation,
+            Qt::QueuedConnection);
     connect(titleWidget_, &MainWindowTitleWidget::SignalJumpToVideoList, this, [this]() {
         stackedWidget_->setCurrentWidget(videoList_);
         titleWidget_->SetCurrentPage(0);
@@ -145,21 +86,20 @@ void MainWindow::Init()
     // The menu's quit really quits, also when closing would hide to the tray.
     connect(titleWidget_, &MainWindowTitleWidget::SignalQuit, this, [this]() { RequestQuit(); });
 
-    if (AccountManager* accounts = AccountManager::Current()) {
-        UserInfo info;
-        info.account = accounts->account();
-        info.expired = accounts->expired();
-        info.leftDay = accounts->leftDay();
-        info.expirationTime = accounts->expirationTime();
-        info.space = accounts->space();
-        info.remainBytes = accounts->remainBytes();
-        titleWidget_->SetUserInfo(info);
-    }
+    const AccountManager* accounts = services_.accounts;
+    UserInfo info;
+    info.account = accounts->account();
+    info.expired = accounts->expired();
+    info.leftDay = accounts->leftDay();
+    info.expirationTime = accounts->expirationTime();
+    info.space = accounts->space();
+    info.remainBytes = accounts->remainBytes();
+    titleWidget_->SetUserInfo(info);
 }
 
 bool MainWindow::ConfirmExit()
 {
-    SDKManager* uploads = SDKManager::instance();
+    SDKManager* uploads = services_.uploads;
     if (uploads->anyUploading()) {
         const int answer = MsgBox::information(
             this, tr("SystemTip"),
@@ -176,17 +116,7 @@ bool MainWindow::ConfirmExit()
 void MainWindow::OnAllOperation(bool start)
 {
     // The transfer page keeps its all-operation button in step with the queue.
-    for (const char* slot : {"OnAllOperation", "on_allOperationBtn_clicked"}) {
-        const QByteArray signature = QByteArray(slot) + "(bool)";
-        if (transferList_ && transferList_->metaObject()->indexOfMethod(signature.constData()) >= 0) {
-            QMetaObject::invokeMethod(transferList_, slot, Q_ARG(bool, start));
-            return;
-        }
-    }
-    if (start)
-        SDKManager::instance()->StartAll();
-    else
-        SDKManager::instance()->PauseAll();
+    transferList_->OnAllOperation(start);
 }
 
 bool MainWindow::RequestQuit()

@@ -3,10 +3,11 @@
 
 #include <functional>
 
+#include "ui/shell/shellservices.h"
+
 class QStackedWidget;
 class MainWindowTitleWidget;
-class CategoryTreeModel;
-class VideoTableModel;
+class TransferListWidget;
 class VideoListWidget;
 
 // The frameless main window: its title bar and the stack of the video
@@ -17,10 +18,7 @@ class MainWindow : public QWidget
 public:
     static constexpr int kRestartExitCode = 1024;
 
-    explicit MainWindow(QWidget* parent = nullptr);
-    // With the shared models the window hosts the library page; without,
-    // a placeholder stands in for it.
-    MainWindow(CategoryTreeModel* categories, VideoTableModel* videos, QWidget* parent = nullptr);
+    explicit MainWindow(const ShellServices& services, QWidget* parent = nullptr);
 
     // Second construction step, run by the application right after the login.
     void Init();
@@ -35,11 +33,11 @@ public:
 
     MainWindowTitleWidget* titleWidget() const { return titleWidget_; }
     QStackedWidget* stackedWidget() const { return stackedWidget_; }
-    QWidget* videoListPage() const { return videoList_; }
-    VideoListWidget* videoListWidget() const { return videoListWidget_; }
-    QWidget* transferListPage() const { return transferList_; }
+    VideoListWidget* videoListPage() const { return videoList_; }
+    TransferListWidget* transferListPage() const { return transferList_; }
 
 public slots:
+    // Start all / suspend all, from the title bar's menu or the tray.
     void OnAllOperation(bool start);
 
 signals:
@@ -51,16 +49,12 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    QWidget* MakePlaceholderPage(const QString& objectName, const QString& text);
-
+    ShellServices services_;
     QWidget* titleBarWidget_ = nullptr;
     MainWindowTitleWidget* titleWidget_ = nullptr;
     QStackedWidget* stackedWidget_ = nullptr;
-    QWidget* videoList_ = nullptr;
-    VideoListWidget* videoListWidget_ = nullptr;
-    CategoryTreeModel* categories_ = nullptr;
-    VideoTableModel* videos_ = nullptr;
-    QWidget* transferList_ = nullptr;
+    VideoListWidget* videoList_ = nullptr;
+    TransferListWidget* transferList_ = nullptr;
     std::function<bool()> hideOnClose_;
     bool quitting_ = false;
 };

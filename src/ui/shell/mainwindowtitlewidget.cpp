@@ -230,11 +230,11 @@ void MainWindowTitleWidget::BuildSettingsMenu()
                      QIcon(QStringLiteral(":/image/MainTitlebar/help.svg")), tr("MainWindow.Help"));
     connect(startAll, &QAction::triggered, this, [this]() {
         qDebug() << "StartAll";
-        InvokeAllOperation(true);
+        emit SignalAllOperation(true);
     });
     connect(suspendAll, &QAction::triggered, this, [this]() {
         qDebug() << "SuspendAll";
-        InvokeAllOperation(false);
+        emit SignalAllOperation(false);
     });
     connect(preferences, &QAction::triggered, this, &MainWindowTitleWidget::SignalOpenPreferences);
     connect(checkUpdate, &QAction::triggered, this, &MainWindowTitleWidget::SignalCheckForUpdates);
@@ -245,11 +245,6 @@ void MainWindowTitleWidget::BuildSettingsMenu()
     });
     settingsBtn_->setMenu(settingsMenu_);
     settingsMenu_->installEventFilter(this);
-}
-
-void MainWindowTitleWidget::InvokeAllOperation(bool start)
-{
-    QMetaObject::invokeMethod(window(), "OnAllOperation", Qt::QueuedConnection, Q_ARG(bool, start));
 }
 
 void MainWindowTitleWidget::OpenAbout()

@@ -52,6 +52,8 @@ signals:
     void SignalQuit();
     void SignalOpenPreferences();
     void SignalCheckForUpdates();
+    // Start all (true) or suspend all (false) from the settings menu.
+    void SignalAllOperation(bool start);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -62,7 +64,6 @@ private:
     void BuildSettingsMenu();
     void PlaceMenu(QMenu* menu);
     void OpenAbout();
-    void InvokeAllOperation(bool start);
 
     TitleBar* titleBar_ = nullptr;
     QWidget* pageButtonWidget_ = nullptr;

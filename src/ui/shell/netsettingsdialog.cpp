@@ -12,11 +12,11 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "app/application.h"
-#include "app/config.h"
+#include "base/config.h"
 #include "ui/common/stylehelper.h"
 #include "ui/common/titlebar.h"
 #include "ui/common/toast.h"
+#include "upload/sdkmanager.h"
 
 namespace {
 const QString kGroup = QStringLiteral("NetWorkManager");
@@ -44,7 +44,8 @@ QString NetSettingsDialog::PortPattern()
         "^([0-9]{1,4}|[1-5][0-9]{4}|6[0-4][0-9]{3}|65[0-4][0-9]{2}|655[0-2][0-9]|6553[0-5])$");
 }
 
-NetSettingsDialog::NetSettingsDialog(QWidget* parent) : QDialog(parent)
+NetSettingsDialog::NetSettingsDialog(Config& config, SDKManager* uploads, QWidget* parent)
+    : QDialog(parent), config_(config), uploads_(uploads)
 {
     setObjectName(QStringLiteral("NetSettingsDialog"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
@@ -146,11 +147,7 @@ void NetSettingsDialog::BuildUi()
 
 void NetSettingsDialog::Load()
 {
-    Config* config = Config::Global();
-    if (!config) {
-        SetFieldsEnabled(false);
-        return;
-    }
+    const Config* config = &config_;
     const int type = config->value(kGroup, QStringLiteral("proxyType")).toInt();
     {
         const QSignalBlocker blocker(proxyTypeComboBox_);
@@ -178,20 +175,17 @@ void NetSettingsDialog::OnApply()
         ShowToastInParent(settingsWidget_, tr("NetSettingsDialog.HostIsEmpty!"));
         return;
     }
-    if (Config* config = Config::Global()) {
-        config->setValue(kGroup, QStringLiteral("proxyType"), index);
-        if (index != 0) {
-            config->setValue(kGroup, QStringLiteral("proxyHostName"), host);
-            config->setValue(kGroup, QStringLiteral("proxyPort"), portLineedit_->text());
-            config->setValue(kGroup, QStringLiteral("proxyUser"), usernameLineedit_->text());
-            config->setValue(kGroup, QStringLiteral("proxyPassword"), passwordLineedit_->text());
-        } else {
-            for (const char* key : {"proxyHostName", "proxyPort", "proxyUser", "proxyPassword"})
-                config->remove(kGroup, QString::fromLatin1(key));
-        }
+    config_.setValue(kGroup, QStringLiteral("proxyType"), index);
+    if (index != 0) {
+        config_.setValue(kGroup, QStringLiteral("proxyHostName"), host);
+        config_.setValue(kGroup, QStringLiteral("proxyPort"), portLineedit_->text());
+        config_.setValue(kGroup, QStringLiteral("proxyUser"), usernameLineedit_->text());
+        config_.setValue(kGroup, QStringLiteral("proxyPassword"), passwordLineedit_->text());
+    } else {
+        for (const char* key : {"proxyHostName", "proxyPort", "proxyUser", "proxyPassword"})
+            config_.remove(kGroup, QString::fromLatin1(key));
     }
-    if (auto* app = qobject_cast<Application*>(qApp))
-        app->InitNetWorkManager();
+    uploads_->ApplySettings(config_);
     accept();
 }
 

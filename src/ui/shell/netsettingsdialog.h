@@ -1,6 +1,8 @@
 #pragma once
 #include <QDialog>
 
+class Config;
+class SDKManager;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -12,7 +14,8 @@ class NetSettingsDialog : public QDialog
 {
     Q_OBJECT
 public:
-    explicit NetSettingsDialog(QWidget* parent = nullptr);
+    // Writes the proxy into `config` and hands it on to `uploads`.
+    NetSettingsDialog(Config& config, SDKManager* uploads, QWidget* parent = nullptr);
 
     // The regular expression of a port number from 0 to 65535.
     static QString PortPattern();
@@ -28,6 +31,8 @@ private:
     void Load();
     void SetFieldsEnabled(bool enabled);
 
+    Config& config_;
+    SDKManager* uploads_;
     TitleBar* titleWidget_ = nullptr;
     QWidget* settingsWidget_ = nullptr;
     QComboBox* proxyTypeComboBox_ = nullptr;

@@ -18,11 +18,12 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
-#include "app/config.h"
+#include "base/config.h"
 #include "ui/common/stylehelper.h"
 #include "ui/common/titlebar.h"
 #include "ui/common/toast.h"
 #include "ui/shell/netsettingsdialog.h"
+#include "upload/sdkmanager.h"
 
 namespace {
 const QString kApp = QStringLiteral("Application");
@@ -60,8 +61,8 @@ QScrollArea* WrapInScrollArea(QWidget* page, const char* name, QWidget* parent)
 }
 } // namespace
 
-PreferenceDialog::PreferenceDialog(Config& config, Hooks hooks, QWidget* parent)
-    : QDialog(parent), config_(config), hooks_(std::move(hooks))
+PreferenceDialog::PreferenceDialog(Config& config, SDKManager* uploads, QWidget* parent)
+    : QDialog(parent), config_(config), uploads_(uploads)
 {
     setObjectName(QStringLiteral("PreferenceDialog"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
@@ -303,7 +304,7 @@ void PreferenceDialog::ConnectHandlers()
             [this](bool checked) { config_.setValue(kApp, QStringLiteral("autoUpdate"), checked); });
     connect(optimizeCheckBox_, &QCheckBox::clicked, this, [this](bool checked) {
         config_.setValue(kUpload, QStringLiteral("optimizeCoursewareSwitch"), checked);
-        ApplyUploadSettings();
+        ApplySettings();
     });
     connect(hideCloseBehaviorRadioBtn_, &QRadioButton::clicked, this,
             [this]() { config_.setValue(kApp, QStringLiteral("closeBehavior"), QStringLiteral("hide")); });
@@ -311,15 +312,15 @@ void PreferenceDialog::ConnectHandlers()
             [this]() { config_.setValue(kApp, QStringLiteral("closeBehavior"), QStringLiteral("quit")); });
     connect(uploadTasksNumComboBox_, &QComboBox::currentTextChanged, this, [this](const QString& text) {
         config_.setValue(kUpload, QStringLiteral("uploadTasksNum"), text.toInt());
-        ApplyUploadSettings();
+        ApplySettings();
     });
     connect(autoStartUploadCheckBox_, &QCheckBox::clicked, this, [this](bool checked) {
         config_.setValue(kUpload, QStringLiteral("autoStartUpload"), checked);
-        ApplyUploadSettings();
+        ApplySettings();
     });
     connect(proxyTypeComboBox_, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this](int index) {
         config_.setValue(kNetwork, QStringLiteral("proxyType"), index);
-        InitNetWorkManager();
+        ApplySettings();
     });
     connect(applyProxyBtn_, &QPushButton::clicked, this, &PreferenceDialog::ApplyProxy);
     connect(this, &PreferenceDialog::SignalAboutToClose, this, &PreferenceDialog::ApplySpeedLimit);
@@ -360,7 +361,7 @@ void PreferenceDialog::ApplyProxy()
         config_.setValue(kNetwork, QStringLiteral("proxyUser"), usernameLineedit_->text());
         config_.setValue(kNetwork, QStringLiteral("proxyPassword"), passwordLineedit_->text());
     }
-    InitNetWorkManager();
+    ApplySettings();
 }
 
 void PreferenceDialog::ApplySpeedLimit()
@@ -378,19 +379,12 @@ void PreferenceDialog::ApplySpeedLimit()
     } else {
         config_.setValue(kUpload, QStringLiteral("limitedSpeedValue"), 0);
     }
-    ApplyUploadSettings();
+    ApplySettings();
 }
 
-void PreferenceDialog::ApplyUploadSettings()
+void PreferenceDialog::ApplySettings()
 {
-    if (hooks_.applyUploadSettings)
-        hooks_.applyUploadSettings();
-}
-
-void PreferenceDialog::InitNetWorkManager()
-{
-    if (hooks_.initNetWorkManager)
-        hooks_.initNetWorkManager();
+    uploads_->ApplySettings(config_);
 }
 
 void PreferenceDialog::closeEvent(QCloseEvent* event)

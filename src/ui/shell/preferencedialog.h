@@ -1,14 +1,13 @@
 #pragma once
 // The preferences: basic settings and transfer settings. Most controls write
-// their setting the moment they change, and the application pushes proxy and
-// upload settings into the upload manager at once.
+// their setting the moment they change and hand the proxy and upload settings
+// to the upload manager at once.
 
 #include <QDialog>
 #include <QPointer>
 
-#include <functional>
-
 class Config;
+class SDKManager;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -24,17 +23,10 @@ class PreferenceDialog : public QDialog
 {
     Q_OBJECT
 public:
-    // How new settings reach the running services.
-    struct Hooks
-    {
-        std::function<bool()> initNetWorkManager;
-        std::function<bool()> applyUploadSettings;
-    };
-
     static constexpr int kMinSpeed = 100;
     static constexpr int kMaxSpeed = 102400;
 
-    PreferenceDialog(Config& config, Hooks hooks, QWidget* parent = nullptr);
+    PreferenceDialog(Config& config, SDKManager* uploads, QWidget* parent = nullptr);
 
     // The window over which a refused speed limit is reported when the dialog closes.
     void SetToastWindow(QWidget* window) { toastWindow_ = window; }
@@ -57,11 +49,10 @@ private:
     void SetProxyFieldsEnabled(bool enabled);
     void ApplyProxy();
     void ApplySpeedLimit();
-    void ApplyUploadSettings();
-    void InitNetWorkManager();
+    void ApplySettings();
 
     Config& config_;
-    Hooks hooks_;
+    SDKManager* uploads_;
     QPointer<QWidget> toastWindow_;
     bool closing_ = false;
 

@@ -25,8 +25,8 @@
 #include <mutex>
 #include <vector>
 
-#include "app/config.h"
-#include "app/version.h"
+#include "base/config.h"
+#include "base/version.h"
 #include "platform/platform.h"
 #include "ui/common/msgbox.h"
 #include "ui/common/stylehelper.h"

@@ -1,7 +1,7 @@
 #include "ui/transfer/uploaddialog.h"
 
-#include "app/config.h"
-#include "app/paths.h"
+#include "base/config.h"
+#include "base/paths.h"
 #include "ui/common/droptouploadeventfilter.h"
 #include "ui/common/stylehelper.h"
 #include "ui/common/toast.h"

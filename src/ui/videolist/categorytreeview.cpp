@@ -35,7 +35,7 @@ public:
         const QString old = index.data(Qt::DisplayRole).toString();
         if (name == old || !*model_)
             return;
-        const qulonglong cateId = index.data(CategoryTreeModel::CateId).toULongLong();
+        const qulonglong cateId = index.data(CategoryRole::CateId).toULongLong();
         qInfo().noquote() << "TreeView Rename, cateId:" << cateId << old << name;
         (*model_)->RenameCategory(cateId, name);
     }
@@ -71,7 +71,7 @@ void CategoryTreeView::SetCategoryModel(CategoryTreeModel* model)
     setModel(proxy_);
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
         if (current.isValid())
-            emit SignalCategorySelected(current.data(CategoryTreeModel::CateId).toULongLong());
+            emit SignalCategorySelected(current.data(CategoryRole::CateId).toULongLong());
     });
 }
 
@@ -91,14 +91,14 @@ bool CategoryTreeView::SelectCateId(qulonglong cateId)
 
 qulonglong CategoryTreeView::CurrentCateId() const
 {
-    return currentIndex().isValid() ? currentIndex().data(CategoryTreeModel::CateId).toULongLong() : 0;
+    return currentIndex().isValid() ? currentIndex().data(CategoryRole::CateId).toULongLong() : 0;
 }
 
 QMenu* CategoryTreeView::BuildContextMenu(const QModelIndex& index)
 {
     if (!index.isValid() || !model_)
         return nullptr;
-    const bool top = index.data(CategoryTreeModel::CateId).toULongLong() == model_->TopCateId();
+    const bool top = index.data(CategoryRole::CateId).toULongLong() == model_->TopCateId();
     auto* menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("cateItemMenu"));
     const QPersistentModelIndex at(index);
@@ -132,8 +132,7 @@ void CategoryTreeView::SlotAddCategory(const QModelIndex& index)
 {
     if (!index.isValid() || !model_)
         return;
-    auto* dialog =
-        new AddCategoryDialog(model_, index.data(CategoryTreeModel::CateId).toULongLong(), window());
+    auto* dialog = new AddCategoryDialog(model_, index.data(CategoryRole::CateId).toULongLong(), window());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
 }
@@ -145,13 +144,12 @@ void CategoryTreeView::SlotMoveCategory()
 
 void CategoryTreeView::SlotMoveCategory(const QModelIndex& index)
 {
-    if (!index.isValid() || !model_ ||
-        index.data(CategoryTreeModel::CateId).toULongLong() == model_->TopCateId())
+    if (!index.isValid() || !model_ || index.data(CategoryRole::CateId).toULongLong() == model_->TopCateId())
         return;
     auto* dialog =
         new SelectCategoryDialog(SelectCategoryDialog::MoveCategoryMode, model_, nullptr, window());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->SetSourceCategory(index.data(CategoryTreeModel::CateId).toULongLong());
+    dialog->SetSourceCategory(index.data(CategoryRole::CateId).toULongLong());
     dialog->show();
 }
 
@@ -162,8 +160,7 @@ void CategoryTreeView::SlotRenameCategory()
 
 void CategoryTreeView::SlotRenameCategory(const QModelIndex& index)
 {
-    if (!index.isValid() || !model_ ||
-        index.data(CategoryTreeModel::CateId).toULongLong() == model_->TopCateId())
+    if (!index.isValid() || !model_ || index.data(CategoryRole::CateId).toULongLong() == model_->TopCateId())
         return;
     setCurrentIndex(index);
     edit(index);

@@ -1,6 +1,6 @@
 #include "ui/videolist/copycodedialog.h"
 
-#include "app/config.h"
+#include "base/config.h"
 #include "ui/common/toast.h"
 #include "ui/videolist/dialogframe.h"
 

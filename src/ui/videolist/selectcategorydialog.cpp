@@ -122,7 +122,7 @@ void SelectCategoryDialog::SlotConfirm()
         qWarning() << "SelectCategory: no Selected Category";
         return;
     }
-    const qulonglong dst = selected.first().data(CategoryTreeModel::CateId).toULongLong();
+    const qulonglong dst = selected.first().data(CategoryRole::CateId).toULongLong();
     const QString dstName = categories_->CateNameOf(dst);
     if (mode_ == MoveCategoryMode) {
         const QString srcName = categories_->CateNameOf(srcCateId_);

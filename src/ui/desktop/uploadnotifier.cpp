@@ -1,4 +1,4 @@
-#include "app/uploadnotifier.h"
+#include "ui/desktop/uploadnotifier.h"
 
 #include "platform/platform.h"
 #include "upload/uploadactivity.h"

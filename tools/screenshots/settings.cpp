@@ -1,59 +1,33 @@
-// Screenshots of the preferences (both pages) and of every page of the update
-// dialog, against update services started in-process. Saves PNGs into the
-// folder given as argument. Run from scripts/screenshots-settings (under Xvfb,
-// beside the client's themes/ and translations/ folders).
+// Screenshots of the preferences (both pages) and of every page of the
+// update dialog, against update services started in-process.
 
-#include "app/application.h"
-#include "app/config.h"
-#include "ui/resources.h"
-#include "ui/shell/preferencedialog.h"
-#include "ui/shell/updatedialog.h"
+#include "shots.h"
 #include "updateenv.h"
 
-#include <QApplication>
-#include <QDir>
+#include "base/config.h"
+#include "ui/shell/preferencedialog.h"
+#include "ui/shell/updatedialog.h"
+#include "upload/sdkmanager.h"
+
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTranslator>
-
-#include <cstdio>
 
 namespace {
 const QString kCheckPath = QStringLiteral("/api/app/package/version/check");
-
-bool Save(QWidget* widget, const QString& dir, const QString& name)
-{
-    QTest::qWait(150);
-    const QString file = QDir(dir).filePath(name);
-    const bool ok = widget->grab().save(file);
-    std::printf("%s %s\n", ok ? "saved" : "FAILED", qPrintable(file));
-    return ok;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     QTemporaryDir home;
     updatetest::UseHome(home.path());
-    QApplication app(argc, argv);
-    InitOrvaneResources();
-    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
-    QDir().mkpath(out);
-    QTranslator translator;
-    if (translator.load(QCoreApplication::applicationDirPath() + QStringLiteral("/translations/zh_CN.qm")))
-        QCoreApplication::installTranslator(&translator);
-    app.setStyleSheet(Application::LoadQss(QStringLiteral("System.qss")) +
-                      Application::LoadQss(QStringLiteral("TitleBar.qss")));
+    Shots shots(argc, argv);
 
     orvtest::ServerFixture newer(updatetest::Offering(QStringLiteral("2.4.3")));
     orvtest::ServerFixture current(updatetest::Offering(QStringLiteral("2.4.2")));
-    if (!newer.Start() || !current.Start()) {
-        std::fprintf(stderr, "server failed: %s%s\n", qPrintable(newer.Error()), qPrintable(current.Error()));
-        return 1;
-    }
+    if (!newer.Start() || !current.Start())
+        return Shots::Fail("server", newer.Error() + current.Error());
     const QString ca = updatetest::CaBundle(home.filePath(QStringLiteral("ca.pem")), {&newer, &current});
     Config config(home.filePath(QStringLiteral("global.ini")));
     config.RegisterDefaults();
@@ -61,14 +35,13 @@ int main(int argc, char** argv)
     config.setValue(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert"), ca);
     config.setValue(QStringLiteral("UploadTaskManager"), QStringLiteral("limitedSpeedValue"), 2048);
     config.setValue(QStringLiteral("Application"), QStringLiteral("autoUpdate"), true);
-    bool ok = true;
 
     {
-        PreferenceDialog prefs(config, {});
+        PreferenceDialog prefs(config, SDKManager::instance());
         prefs.show();
-        ok &= Save(&prefs, out, QStringLiteral("preferences-basic.png"));
+        shots.Save(&prefs, QStringLiteral("preferences-basic.png"));
         prefs.ShowTransferPage();
-        ok &= Save(&prefs, out, QStringLiteral("preferences-transfer.png"));
+        shots.Save(&prefs, QStringLiteral("preferences-transfer.png"));
     }
 
     auto useServer = [&config](orvtest::ServerFixture& server) {
@@ -86,9 +59,9 @@ int main(int argc, char** argv)
         rule.latencyMs = 1500;
         const int id = current->AddFault(rule);
         dialog.StartCheck();
-        ok &= Save(&dialog, out, QStringLiteral("update-checking.png"));
-        ok &= waitState(dialog, UpdateDialog::UpToDate) &&
-              Save(&dialog, out, QStringLiteral("update-up-to-date.png"));
+        shots.Save(&dialog, QStringLiteral("update-checking.png"));
+        if (shots.Reached(waitState(dialog, UpdateDialog::UpToDate), "UpToDate"))
+            shots.Save(&dialog, QStringLiteral("update-up-to-date.png"));
         current->RemoveFault(id);
     }
     {
@@ -100,11 +73,11 @@ int main(int argc, char** argv)
         rule.failNextN = 1;
         newer->AddFault(rule);
         dialog.StartCheck();
-        ok &= waitState(dialog, UpdateDialog::CheckFailedPage) &&
-              Save(&dialog, out, QStringLiteral("update-check-failed.png"));
+        if (shots.Reached(waitState(dialog, UpdateDialog::CheckFailedPage), "CheckFailedPage"))
+            shots.Save(&dialog, QStringLiteral("update-check-failed.png"));
         dialog.StartCheck();
-        ok &= waitState(dialog, UpdateDialog::NewVersion) &&
-              Save(&dialog, out, QStringLiteral("update-new-version.png"));
+        if (shots.Reached(waitState(dialog, UpdateDialog::NewVersion), "NewVersion"))
+            shots.Save(&dialog, QStringLiteral("update-new-version.png"));
 
         rule = {};
         rule.pathPattern = QStringLiteral("^/files/installer/");
@@ -115,9 +88,9 @@ int main(int argc, char** argv)
         (void)QTest::qWaitFor(
             [info] { return info->text().contains(QRegularExpression(QStringLiteral(">[3-9]\\d%<"))); },
             20000);
-        ok &= Save(&dialog, out, QStringLiteral("update-downloading.png"));
-        ok &= waitState(dialog, UpdateDialog::Install) &&
-              Save(&dialog, out, QStringLiteral("update-install.png"));
+        shots.Save(&dialog, QStringLiteral("update-downloading.png"));
+        if (shots.Reached(waitState(dialog, UpdateDialog::Install), "Install"))
+            shots.Save(&dialog, QStringLiteral("update-install.png"));
         newer->RemoveFault(slow);
 
         rule = {};
@@ -128,11 +101,11 @@ int main(int argc, char** argv)
         UpdateDialog again(&config);
         again.show();
         again.StartCheck();
-        ok &= waitState(again, UpdateDialog::NewVersion);
+        shots.Reached(waitState(again, UpdateDialog::NewVersion), "NewVersion");
         again.findChild<QPushButton*>(QStringLiteral("updateButton"))->click();
-        ok &= waitState(again, UpdateDialog::DownloadFailed) &&
-              Save(&again, out, QStringLiteral("update-download-failed.png"));
+        if (shots.Reached(waitState(again, UpdateDialog::DownloadFailed), "DownloadFailed"))
+            shots.Save(&again, QStringLiteral("update-download-failed.png"));
     }
     UpdateDialog::AbortAndWaitForWorkers();
-    return ok ? 0 : 1;
+    return shots.ExitCode();
 }

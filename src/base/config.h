@@ -8,6 +8,18 @@
 #include <QString>
 #include <QVariant>
 
+// The proxy of group "NetWorkManager", as the REST calls and the upload
+// library both use it.
+struct ProxySettings
+{
+    int type = 0; // 0: none; non-zero: an HTTP proxy
+    QString host;
+    int port = 0;
+    bool hasPort = false; // "proxyPort" read as a number
+    QString user;
+    QString password;
+};
+
 class Config : public QObject
 {
     Q_OBJECT
@@ -38,6 +50,8 @@ public:
     QString path() const;
 
     void RegisterDefaults();
+    // The one reader of the proxy keys.
+    ProxySettings Proxy() const;
 
     bool IsAutoStart() const;
     void SetAutoStart(bool enable);

@@ -1,4 +1,4 @@
-#include "app/postuploadaction.h"
+#include "ui/desktop/postuploadaction.h"
 
 #include "platform/platform.h"
 #include "upload/uploadactivity.h"

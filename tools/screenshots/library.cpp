@@ -1,37 +1,17 @@
-// Screenshots of the library page for reviewing its look: the first page
-// with thumbnails, search mode, an empty category and the loading state.
-// Starts the platform server in-process, logs the demo account in and saves
-// PNGs into the folder given as argument.
-//
-// Run from scripts/screenshots-library (under Xvfb, beside the client's
-// themes/ and translations/ folders).
+// Screenshots of the library page: the first page with thumbnails, search
+// mode, an empty category and the loading state.
 
 #include "modelenv.h"
+#include "shots.h"
 
-#include "app/application.h"
 #include "model/categorytreemodel.h"
 #include "model/videotablemodel.h"
-#include "ui/resources.h"
 #include "ui/videolist/categorytreeview.h"
 #include "ui/videolist/videolistwidget.h"
 
-#include <QApplication>
-#include <QDir>
 #include <QLineEdit>
-#include <QTranslator>
-
-#include <cstdio>
 
 namespace {
-bool Save(QWidget* widget, const QString& dir, const QString& name)
-{
-    QTest::qWait(200);
-    const QString file = QDir(dir).filePath(name);
-    const bool ok = widget->grab().save(file);
-    std::printf("%s %s\n", ok ? "saved" : "FAILED", qPrintable(file));
-    return ok;
-}
-
 bool WaitIdle(VideoTableModel& videos)
 {
     return QTest::qWaitFor([&] { return !videos.HasTask(); }, 20000);
@@ -40,21 +20,12 @@ bool WaitIdle(VideoTableModel& videos)
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    InitOrvaneResources();
-    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
-    QDir().mkpath(out);
-    QTranslator translator;
-    if (translator.load(QCoreApplication::applicationDirPath() + QStringLiteral("/translations/zh_CN.qm")))
-        QCoreApplication::installTranslator(&translator);
-    app.setStyleSheet(Application::LoadQss(QStringLiteral("System.qss")));
+    Shots shots(argc, argv);
 
     orvtest::ModelEnv env;
     QString error;
-    if (!env.Start(&error) || !(error = env.Login(QString::fromLatin1(orvsrv::kDemoMainEmail))).isEmpty()) {
-        std::fprintf(stderr, "environment failed: %s\n", qPrintable(error));
-        return 1;
-    }
+    if (!env.Start(&error) || !(error = env.Login(QString::fromLatin1(orvsrv::kDemoMainEmail))).isEmpty())
+        return Shots::Fail("environment", error);
     CategoryTreeModel categories;
     VideoTableModel videos(&categories);
     VideoListWidget page(&categories, &videos);
@@ -64,14 +35,14 @@ int main(int argc, char** argv)
     (void)QTest::qWaitFor([&] { return videos.rowCount() > 0; }, 20000);
     (void)WaitIdle(videos);
     videos.setData(videos.index(1, VideoTableModel::Selected), Qt::Checked, Qt::CheckStateRole);
-    bool ok = Save(&page, out, QStringLiteral("library.png"));
+    shots.Save(&page, QStringLiteral("library.png"));
     videos.setData(videos.index(1, VideoTableModel::Selected), Qt::Unchecked, Qt::CheckStateRole);
 
     page.findChild<QLineEdit*>(QStringLiteral("searchVideoLineEdit"))->setText(QStringLiteral("Sunrise"));
     page.Search();
     (void)QTest::qWaitFor([&] { return page.searchMode(); }, 20000);
     (void)WaitIdle(videos);
-    ok = Save(&page, out, QStringLiteral("library-search.png")) && ok;
+    shots.Save(&page, QStringLiteral("library-search.png"));
     page.findChild<QLineEdit*>(QStringLiteral("searchVideoLineEdit"))->clear();
 
     // A category without videos.
@@ -82,7 +53,7 @@ int main(int argc, char** argv)
     const qulonglong empty = added.isEmpty() ? 0 : added.first().first().toULongLong();
     page.findChild<CategoryTreeView*>()->SelectCateId(empty);
     (void)WaitIdle(videos);
-    ok = Save(&page, out, QStringLiteral("library-empty.png")) && ok;
+    shots.Save(&page, QStringLiteral("library-empty.png"));
 
     orvsrv::FaultRule slow;
     slow.pathPattern = QStringLiteral("list-video");
@@ -90,9 +61,9 @@ int main(int argc, char** argv)
     env.server().AddFault(slow);
     page.SlotRefreshVideoList();
     QTest::qWait(700);
-    ok = Save(&page, out, QStringLiteral("library-loading.png")) && ok;
+    shots.Save(&page, QStringLiteral("library-loading.png"));
     (void)WaitIdle(videos);
     categories.WaitForTasks();
     videos.WaitForTasks();
-    return ok ? 0 : 1;
+    return shots.ExitCode();
 }

@@ -1,4 +1,4 @@
-#include "app/config.h"
+#include "base/config.h"
 
 #include "platform/platform.h"
 
@@ -163,4 +163,16 @@ void Config::SetAutoStart(bool enable)
 {
     platform::SetAutoStart(QCoreApplication::applicationName(), QCoreApplication::applicationFilePath(),
                            enable);
+}
+
+ProxySettings Config::Proxy() const
+{
+    const QString group = QStringLiteral("NetWorkManager");
+    ProxySettings proxy;
+    proxy.type = value(group, QStringLiteral("proxyType")).toInt();
+    proxy.host = value(group, QStringLiteral("proxyHostName")).toString();
+    proxy.port = value(group, QStringLiteral("proxyPort")).toInt(&proxy.hasPort);
+    proxy.user = value(group, QStringLiteral("proxyUser")).toString();
+    proxy.password = value(group, QStringLiteral("proxyPassword")).toString();
+    return proxy;
 }

@@ -1,6 +1,6 @@
-#include "app/logging.h"
+#include "base/logging.h"
 
-#include "app/paths.h"
+#include "base/paths.h"
 #include "platform/platform.h"
 
 #include <QFile>
