@@ -186,7 +186,7 @@ bool Application::StoreLegacyUser(const QString& account, const QString& passwor
     user.password = password;
     user.rememberPassword = rememberPassword;
     user.updateTS = QDateTime::currentSecsSinceEpoch();
-    return DBManager::instance()->InsertUser(user);
+    return DBManager::instance()->InsertUser(user).ok();
 }
 
 void Application::OnAboutToAppStop()

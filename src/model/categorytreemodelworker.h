@@ -69,8 +69,7 @@ private:
     void BuildTree(const QJsonObject& data);
     static QStandardItem* MakeItem(const QJsonObject& cate, const QIcon& icon);
     // Logs a failed operation, marks the task, returns the text for the user.
-    QString Failure(TaskInfo* task, ApiCollection::RequestError error,
-                    const ApiCollection::ApiResult& result);
+    QString Failure(TaskInfo* task, const ApiCollection::Failure& failure);
     void RegisterSubtree(QStandardItem* item);
     // Posts a change of the names list to the interface thread.
     void PostNames(const QStringList& names, bool replace);
