@@ -1,6 +1,8 @@
 // Signing, envelopes, AES, the login record and the exact bytes on the wire,
 // checked against a raw loopback listener that records what arrives.
 
+#include "tst_apiclient.h"
+
 #include "api/transport.h"
 #include "apitestutil.h"
 #include "rawhttpserver.h"
@@ -17,6 +19,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
+
+REGISTER_API_TEST(ApiClientTest);
 
 using namespace ApiCollection;
 
@@ -85,44 +89,6 @@ QByteArray GoodLoginData(const QByteArray& extra = QByteArray())
 }
 
 } // namespace
-
-class ApiClientTest : public QObject
-{
-    Q_OBJECT
-private slots:
-    void init();
-    void cleanup();
-
-    void signingOrderAndEmptyValues();
-    void queryItemsEscapeValuesOnly();
-    void envelopes_data();
-    void envelopes();
-    void enumNamesForLogs();
-    void caCertPathAndBaseUrls();
-    void aesRoundTripAndPadding();
-    void loginParsing();
-    void loginBadSecret_data();
-    void loginBadSecret();
-    void loginSecretEncryptedElsewhere();
-    void videoInfoParsing();
-    void updateParsing();
-    void wireFormBodyAndHeaders();
-    void wireQueriesAndOptionalParams();
-    void wireLoginBody();
-    void wireUpdateCheckBody();
-    void wireCoverUploadMultipart();
-    void coverPathCopiedForNarrowCurl();
-    void diagnosticEnvironmentVariables();
-    void proxyUserOnlyCredentials();
-
-private:
-    // A raw listener answering kOk (or `reply`), set as the API's base URL.
-    std::unique_ptr<RawHttpServer> Listener(const QByteArray& reply = QByteArray());
-
-    std::unique_ptr<ScopedConfig> config_;
-};
-
-REGISTER_API_TEST(ApiClientTest);
 
 void ApiClientTest::init()
 {
@@ -717,5 +683,3 @@ void ApiClientTest::proxyUserOnlyCredentials()
     QCOMPARE(HeaderValue(connect, "Proxy-Authorization"), "Basic " + QByteArray("alice:").toBase64());
     QVERIFY(log.Contains(QStringLiteral(" use proxy: http://127.0.0.1:%1").arg(proxy.Port())));
 }
-
-#include "tst_apiclient.moc"

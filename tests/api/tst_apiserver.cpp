@@ -511,7 +511,9 @@ private slots:
         slow.slowBodyBytesPerSec = 2000;
         server_->AddFault(slow);
         DownloadInfo single;
-        single.url = urls.at(0);
+        single.url = QUrl(Parsed(CheckClientUpdateRequest(Id(), nullptr), ParseCheckClientUpdateResponse)
+                              .valueOr({})
+                              .projectDownload);
         single.file = QFileInfo(target.path() + QStringLiteral("/single.jpg"));
         AbortFlag cancel{false};
         std::thread setter([&cancel] {
