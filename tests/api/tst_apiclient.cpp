@@ -663,23 +663,50 @@ void ApiClientTest::diagnosticEnvironmentVariables()
     QVERIFY(logged.contains(QRegularExpression(QStringLiteral("SIZE_DOWNLOAD: %1 bytes").arg(kOk.size()))));
 }
 
-void ApiClientTest::proxyUserOnlyCredentials()
+void ApiClientTest::proxySettings_data()
 {
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("numericPort");
+    QTest::addColumn<QByteArray>("authorization"); // empty: none sent
+    QTest::newRow("no credentials") << QString() << QString() << true << QByteArray();
+    QTest::newRow("user and password")
+        << "alice"
+        << "s3cret" << true << "Basic " + QByteArray("alice:s3cret").toBase64();
+    QTest::newRow("user only") << "alice" << QString() << true << "Basic " + QByteArray("alice:").toBase64();
+    // No port option then: libcurl's default proxy port, where nothing listens.
+    QTest::newRow("port not a number") << QString() << QString() << false << QByteArray();
+}
+
+void ApiClientTest::proxySettings()
+{
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(bool, numericPort);
+    QFETCH(QByteArray, authorization);
     // The recorder plays the proxy: it answers 407 and keeps what it was sent.
     RawHttpServer proxy;
     proxy.SetReply(
         {"HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"});
     config_->Set(QStringLiteral("Custom"), QStringLiteral("apiUrl"), QStringLiteral("https://127.0.0.1:9"));
-    config_->Set(QStringLiteral("NetWorkManager"), QStringLiteral("proxyType"), 1);
-    config_->Set(QStringLiteral("NetWorkManager"), QStringLiteral("proxyHostName"),
-                 QStringLiteral("127.0.0.1"));
-    config_->Set(QStringLiteral("NetWorkManager"), QStringLiteral("proxyPort"), int(proxy.Port()));
-    config_->Set(QStringLiteral("NetWorkManager"), QStringLiteral("proxyUser"), QStringLiteral("alice"));
+    const QString group = QStringLiteral("NetWorkManager");
+    config_->Set(group, QStringLiteral("proxyType"), 1);
+    config_->Set(group, QStringLiteral("proxyHostName"), QStringLiteral("127.0.0.1"));
+    config_->Set(group, QStringLiteral("proxyPort"),
+                 numericPort ? QVariant(int(proxy.Port())) : QVariant("80a"));
+    config_->Set(group, QStringLiteral("proxyUser"), user);
+    config_->Set(group, QStringLiteral("proxyPassword"), password);
 
     LogCapture log;
     QCOMPARE(DeleteVideoRequest(Id(), "v", nullptr).code(), CurlPerformFailed);
+    if (!numericPort) {
+        QCOMPARE(proxy.ConnectionCount(), 0);
+        QVERIFY(log.Contains(QStringLiteral(" use proxy: http://127.0.0.1")));
+        QVERIFY(!log.Contains(QStringLiteral(" use proxy: http://127.0.0.1:")));
+        return;
+    }
     const QByteArray connect = proxy.Requests().value(0);
     QVERIFY(connect.startsWith("CONNECT 127.0.0.1:9 HTTP/1.1"));
-    QCOMPARE(HeaderValue(connect, "Proxy-Authorization"), "Basic " + QByteArray("alice:").toBase64());
+    QCOMPARE(HeaderValue(connect, "Proxy-Authorization"), authorization);
     QVERIFY(log.Contains(QStringLiteral(" use proxy: http://127.0.0.1:%1").arg(proxy.Port())));
 }

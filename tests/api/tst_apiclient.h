@@ -35,7 +35,8 @@ private slots:
     void wireCoverUploadMultipart();
     void coverPathCopiedForNarrowCurl();
     void diagnosticEnvironmentVariables();
-    void proxyUserOnlyCredentials();
+    void proxySettings_data();
+    void proxySettings();
 
 private:
     // A raw listener answering kOk (or `reply`), set as the API's base URL.

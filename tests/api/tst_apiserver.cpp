@@ -12,12 +12,8 @@
 #include <QFile>
 #include <QImage>
 #include <QJsonDocument>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
-#include <QThread>
 
 #include <mutex>
 #include <set>
@@ -36,64 +32,6 @@ quint16 FreePort()
     probe.listen(QHostAddress::LocalHost, 0);
     return probe.serverPort();
 }
-
-bool WaitForPort(quint16 port, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < timeoutMs) {
-        QTcpSocket socket;
-        socket.connectToHost(QHostAddress::LocalHost, port);
-        if (socket.waitForConnected(200))
-            return true;
-        QThread::msleep(50);
-    }
-    return false;
-}
-
-// A tinyproxy on a free loopback port with a generated configuration.
-class Tinyproxy
-{
-public:
-    explicit Tinyproxy(const QString& basicAuth = QString())
-    {
-        port_ = FreePort();
-        QFile conf(dir_.path() + QStringLiteral("/tinyproxy.conf"));
-        conf.open(QIODevice::WriteOnly);
-        QByteArray text = "Port " + QByteArray::number(port_) + "\nListen 127.0.0.1\nTimeout 30\nLogFile \"" +
-                          dir_.path().toUtf8() +
-                          "/tinyproxy.log\"\nLogLevel Info\nMaxClients 20\nAllow 127.0.0.1\n";
-        if (!basicAuth.isEmpty())
-            text += "BasicAuth " + basicAuth.toUtf8() + "\n";
-        conf.write(text);
-        conf.close();
-        process_.start(QStringLiteral("tinyproxy"),
-                       {QStringLiteral("-d"), QStringLiteral("-c"), conf.fileName()});
-        started_ = process_.waitForStarted(3000) && WaitForPort(port_, 5000);
-    }
-    ~Tinyproxy()
-    {
-        process_.terminate();
-        if (!process_.waitForFinished(3000)) {
-            process_.kill();
-            process_.waitForFinished(3000);
-        }
-    }
-    bool Started() const { return started_; }
-    quint16 Port() const { return port_; }
-    QByteArray Log() const
-    {
-        QFile log(dir_.path() + QStringLiteral("/tinyproxy.log"));
-        log.open(QIODevice::ReadOnly);
-        return log.readAll();
-    }
-
-private:
-    QTemporaryDir dir_;
-    QProcess process_;
-    quint16 port_ = 0;
-    bool started_ = false;
-};
 
 Result<LoginResult> Login(const char* email, const QString& password = QLatin1String(orvsrv::kDemoPassword))
 {
@@ -562,51 +500,6 @@ private slots:
         timer.start();
         QCOMPARE(CheckClientUpdateRequest(Id(), nullptr).code(), CurlPerformTimeout);
         QVERIFY(timer.elapsed() >= 4500 && timer.elapsed() < 6500);
-    }
-
-    void proxyTinyproxy()
-    {
-        if (QStandardPaths::findExecutable(QStringLiteral("tinyproxy")).isEmpty())
-            QSKIP("tinyproxy is not installed");
-        const QByteArray target = "127.0.0.1:" + QByteArray::number(server_->Port());
-        auto login = [] { return Login(orvsrv::kDemoMainEmail).code(); };
-        auto setProxy = [this](const QVariant& port, const QString& user, const QString& password) {
-            const QString group = QStringLiteral("NetWorkManager");
-            config_->Set(group, QStringLiteral("proxyType"), 1);
-            config_->Set(group, QStringLiteral("proxyHostName"), QStringLiteral("127.0.0.1"));
-            config_->Set(group, QStringLiteral("proxyPort"), port);
-            config_->Set(group, QStringLiteral("proxyUser"), user);
-            config_->Set(group, QStringLiteral("proxyPassword"), password);
-        };
-        {
-            Tinyproxy open;
-            QVERIFY(open.Started());
-            setProxy(int(open.Port()), QString(), QString());
-            QCOMPARE(login(), NoError);
-            QVERIFY2(open.Log().contains(target), open.Log().constData());
-        }
-        {
-            Tinyproxy guarded(QStringLiteral("alice s3cret"));
-            QVERIFY(guarded.Started());
-            setProxy(int(guarded.Port()), QStringLiteral("alice"), QStringLiteral("s3cret"));
-            QCOMPARE(login(), NoError);
-            setProxy(int(guarded.Port()), QStringLiteral("alice"), QStringLiteral("wrong"));
-            QCOMPARE(login(), CurlPerformFailed);
-        }
-        {
-            // A port that is no number sets no port: libcurl's default proxy
-            // port, where nothing listens here, and a log line without a port.
-            Tinyproxy open;
-            QVERIFY(open.Started());
-            setProxy(QStringLiteral("80a"), QString(), QString());
-            LogCapture log;
-            QCOMPARE(login(), CurlPerformFailed);
-            QVERIFY(log.Contains(QStringLiteral(" use proxy: http://127.0.0.1")));
-            QVERIFY(!log.Contains(QStringLiteral(" use proxy: http://127.0.0.1:")));
-            QVERIFY(!open.Log().contains(target));
-        }
-        config_->Set(QStringLiteral("NetWorkManager"), QStringLiteral("proxyType"), 0);
-        QCOMPARE(login(), NoError);
     }
 };
 
