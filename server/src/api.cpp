@@ -968,6 +968,34 @@ bool Api::ChangeCover(const Account& acc, const Params& p, QJsonValue* data, Api
     return true;
 }
 
+bool ReadCoverImage(const QByteArray& data, QImage* image, QByteArray* format, ApiError* err)
+{
+    if (data.size() > kMaxCoverBytes)
+        return Fail(err, 400, err::FILE_LIMIT_5M, QStringLiteral("image larger than 5 MB"));
+    // Check the header's size before decoding, so a small file cannot claim a huge canvas.
+    QBuffer buf;
+    buf.setData(data);
+    buf.open(QIODevice::ReadOnly);
+    QImageReader reader(&buf);
+    *format = reader.format();
+    const QSize size = reader.size();
+    if (format->isEmpty() || !size.isValid())
+        return Fail(err, 400, err::PARAM_ERROR, QStringLiteral("imageFile is not an image"));
+    // A GIF decodes onto its logical screen, which the frame size above does not show.
+    QSize canvas = size;
+    if (*format == "gif" && data.size() >= 10)
+        canvas = canvas.expandedTo(
+            QSize(quint8(data[6]) | quint8(data[7]) << 8, quint8(data[8]) | quint8(data[9]) << 8));
+    if (canvas.width() > 1920 || canvas.height() > 1080)
+        return Fail(err, 400, err::PARAM_ERROR, QStringLiteral("image larger than 1920 x 1080"));
+    *image = reader.read();
+    if (image->isNull())
+        return Fail(err, 400, err::PARAM_ERROR, QStringLiteral("imageFile is not an image"));
+    if (image->width() > 1920 || image->height() > 1080)
+        return Fail(err, 400, err::PARAM_ERROR, QStringLiteral("image larger than 1920 x 1080"));
+    return true;
+}
+
 bool Api::UploadCover(const Account& acc, const Params& p, const Part& image, QJsonValue* data, ApiError* err)
 {
     if (!acc.Has(PermOperaManage))
@@ -986,22 +1014,10 @@ bool Api::UploadCover(const Account& acc, const Params& p, const Part& image, QJ
     }
     if (image.data.isEmpty())
         return Fail(err, 400, err::PARAM_EMPTY, QStringLiteral("imageFile is missing"));
-    if (image.data.size() > kMaxCoverBytes)
-        return Fail(err, 400, err::FILE_LIMIT_5M, QStringLiteral("image larger than 5 MB"));
-    // Check the header's size before decoding, so a small file cannot claim a huge canvas.
-    QBuffer buf;
-    buf.setData(image.data);
-    buf.open(QIODevice::ReadOnly);
-    QImageReader reader(&buf);
-    const QByteArray format = reader.format();
-    const QSize size = reader.size();
-    if (format.isEmpty() || !size.isValid())
-        return Fail(err, 400, err::PARAM_ERROR, QStringLiteral("imageFile is not an image"));
-    if (size.width() > 1920 || size.height() > 1080)
-        return Fail(err, 400, err::PARAM_ERROR, QStringLiteral("image larger than 1920 x 1080"));
-    const QImage img = reader.read();
-    if (img.isNull())
-        return Fail(err, 400, err::PARAM_ERROR, QStringLiteral("imageFile is not an image"));
+    QImage img;
+    QByteArray format;
+    if (!ReadCoverImage(image.data, &img, &format, err))
+        return false;
     QString suffix = QString::fromLatin1(format).toLower();
     if (suffix == QLatin1String("jpeg"))
         suffix = QStringLiteral("jpg");

@@ -12,6 +12,8 @@
 #include <mutex>
 #include <string>
 
+class QImage;
+
 namespace httplib {
 class Server;
 struct Request;
@@ -39,6 +41,11 @@ struct Part
     QString fileName;
     QByteArray data;
 };
+
+// A cover upload's picture: the size in its header is checked before it is
+// decoded, so a small file cannot claim a huge canvas. Fills the decoded image
+// and its format ("png", "jpeg", ...), or the refusal.
+bool ReadCoverImage(const QByteArray& data, QImage* image, QByteArray* format, ApiError* err);
 
 struct ApiConfig
 {
