@@ -213,7 +213,7 @@ int main(int argc, char** argv)
         t.restart();
         cpu = ThreadCpuMs();
         QStringList names;
-        QStandardItem* top = CategoryTreeModelWorker::BuildItems(parsed.data, icon, &names);
+        QStandardItem* top = CategoryTreeModelWorker::BuildItems(parsed->data, icon, &names);
         names.removeDuplicates();
         build.push_back(Ms(t.nsecsElapsed()));
         buildCpu.push_back(ThreadCpuMs() - cpu);

@@ -233,21 +233,16 @@ void ApiClientTest::aesRoundTripAndPadding()
     const QByteArray key("0123456789abcdef");
     const QByteArray iv("fedcba9876543210");
 
-    // A whole block of plaintext gets a whole block of padding.
+    // A whole block of plaintext gets a whole block of padding (the stored
+    // passwords' sizes and round trips: the storage tests).
     const QByteArray sixteen("exactly16bytes!!");
     const QByteArray cipher = AesCbcEncrypt(sixteen, key, iv);
     QCOMPARE(cipher.size(), 32);
-    QCOMPARE(cipher.toBase64().size(), 44);
     bool ok = false;
     QCOMPARE(AesCbcDecrypt(cipher, key, iv, &ok), sixteen);
     QVERIFY(ok);
-
-    QCOMPARE(AesCbcEncrypt(QByteArray(), key, iv).size(), 16);
     QCOMPARE(AesCbcDecrypt(AesCbcEncrypt(QByteArray(), key, iv), key, iv, &ok), QByteArray());
     QVERIFY(ok);
-
-    const QByteArray text = QStringLiteral("p\u00E4ssw\u00F6rd \u4E2D").toUtf8();
-    QCOMPARE(AesCbcDecrypt(AesCbcEncrypt(text, key, iv), key, iv), text);
 
     // Wrong length, empty input and a wrong key (garbage padding) all fail.
     QCOMPARE(AesCbcDecrypt(cipher.left(31), key, iv, &ok), QByteArray());
@@ -268,7 +263,7 @@ void ApiClientTest::aesRoundTripAndPadding()
     const QByteArray forged = AesCbcEncrypt(plainBlock, key, iv).left(16);
     QCOMPARE(AesCbcDecrypt(forged, key, iv, &ok), QByteArray());
     QVERIFY(!ok);
-    QCOMPARE(AesCbcEncrypt(text, key.left(8), iv), QByteArray());
+    QCOMPARE(AesCbcEncrypt(sixteen, key.left(8), iv), QByteArray());
 }
 
 void ApiClientTest::loginParsing()
