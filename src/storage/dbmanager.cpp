@@ -300,15 +300,35 @@ DBManager::Result<void> DBManager::DeleteUploads()
 
 QList<DBManager::Upload> DBManager::SelectUploads()
 {
+    UploadCursor all;
+    return SelectUploads(&all, -1);
+}
+
+QList<DBManager::Upload> DBManager::SelectUploads(UploadCursor* cursor, int limit)
+{
+    // Keyset paging (time, then rowid) rather than an offset: a row deleted
+    // between two pages must not shift an unread one out of the next page.
     QList<Upload> uploads;
     QSqlQuery q(database_);
     q.setForwardOnly(true);
+    QVariantList values{account_};
+    QString after;
+    if (cursor->rowId >= 0) {
+        after = QStringLiteral(" AND ([updateTS] < ? OR ([updateTS] = ? AND rowid > ?))");
+        values << cursor->updateTS << cursor->updateTS << cursor->rowId;
+    }
+    values << limit;
     if (!Exec(q,
-              QStringLiteral("SELECT * FROM ORVUploadRecord WHERE [account] = ? ORDER BY [updateTS] DESC;"),
-              {account_}))
+              QStringLiteral("SELECT *, rowid FROM ORVUploadRecord WHERE [account] = ?%1"
+                             " ORDER BY [updateTS] DESC, rowid ASC LIMIT ?;")
+                  .arg(after),
+              values))
         return uploads;
-    while (q.next())
+    while (q.next()) {
         uploads.append(ReadUpload(q));
+        cursor->updateTS = q.value(12).toLongLong();
+        cursor->rowId = q.value(13).toLongLong();
+    }
     return uploads;
 }
 

@@ -85,7 +85,19 @@ public:
     Result<void> InsertUploads(const QList<Upload>& uploads);
     Result<void> DeleteUpload(const QString& vid);
     Result<void> DeleteUploads();
+    // Every stored upload of the account, newest first.
     QList<Upload> SelectUploads();
+    // Where a paged read of the stored uploads stands; a fresh one starts at the newest.
+    struct UploadCursor
+    {
+        qint64 updateTS = 0;
+        qint64 rowId = -1; // -1: nothing read yet
+    };
+    // The next `limit` uploads after `cursor`, in the order of SelectUploads,
+    // and moves the cursor past them. Records deleted meanwhile never make
+    // another one be skipped; a record stored anew since is not read again
+    // when it sorts before the cursor.
+    QList<Upload> SelectUploads(UploadCursor* cursor, int limit);
 
     Result<void> InsertHistory(const History& history, bool notify);
     Result<void> DeleteHistory(const QString& vid, bool notify);

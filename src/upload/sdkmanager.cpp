@@ -13,6 +13,7 @@
 #include <QtConcurrent>
 
 #include <algorithm>
+#include <atomic>
 
 #include <vector>
 
@@ -34,8 +35,8 @@ bool SDKManager::scheduling_ = false;
 // A restore checks its files on the pool in chunks of this many records, and
 // the interface thread takes each chunk's outcome in one short step.
 constexpr int kRestoreChunk = 256;
-// Records shown per turn of the event loop at a restore.
-constexpr int kRestoreSlice = 1000;
+// Records read and shown per turn of the event loop at a restore.
+constexpr int kRestorePage = 500;
 
 struct SDKManager::RestoreJob
 {
@@ -48,6 +49,10 @@ struct SDKManager::RestoreChunk
 {
     std::vector<RestoreJob> jobs;
     QFuture<void> future;
+    // Set by the pool thread after its last write to jobs. The future hands
+    // the chunk over as well, but through locks inside Qt that a race
+    // detector cannot see; this flag states the hand-over in our own code.
+    std::atomic<bool> checked{false};
 };
 
 SDKManager::SDKManager()
@@ -56,6 +61,9 @@ SDKManager::SDKManager()
     qRegisterMetaType<DBManager::Upload>("DBManager::Upload");
     tickTimer_.setInterval(1000);
     connect(&tickTimer_, &QTimer::timeout, this, &SDKManager::Tick);
+    restoreTimer_.setSingleShot(true);
+    restoreTimer_.setInterval(0);
+    connect(&restoreTimer_, &QTimer::timeout, this, &SDKManager::RestorePage);
 }
 
 SDKManager::~SDKManager()
@@ -146,7 +154,8 @@ void SDKManager::Shutdown()
         chunk->jobs.clear();
     }
     restoreChunks_.clear();
-    restorePending_.clear();
+    restoreReading_ = false;
+    restoreTimer_.stop();
     tickTimer_.stop();
     for (const SharedUploadTaskPtr& task : qAsConst(tasks_))
         task->Detach();
@@ -258,23 +267,48 @@ void SDKManager::Track(SDKUploadTask* task, quint64 storedBytes)
     Transfer& t = transfers_[task];
     t.savedBytes = storedBytes;
     if (task->status() == UploadStatus::FileError)
-        t.figures.error = task->message();
+        t.error = task->message();
     Recount(task, t);
-    // The figures follow first, then the queue reacts to the change.
-    connect(task, &SDKUploadTask::SignalStatus, this, [this, task](int status) {
-        OnStatusOf(task);
-        OnTaskStatus(status);
-    });
-    connect(task, &SDKUploadTask::SignalResult, this, [this, task](bool success, const QString& desc) {
-        OnResultOf(task, success, desc);
-        OnTaskResult(success, desc);
-    });
-    connect(task, &SDKUploadTask::SignalProgress, this,
-            [this, task](int increment, qlonglong, qlonglong) { OnProgress(task, increment); });
-    connect(task, &SDKUploadTask::SignalRelease, this, &SDKManager::OnTaskRelease);
-    connect(task, &SDKUploadTask::SignalDeleteResult, this, &SDKManager::OnTaskDelete);
+    task->SetObserver(this);
     if (!tickTimer_.isActive())
         tickTimer_.start();
+}
+
+// The figures follow first, then the queue reacts to the change.
+void SDKManager::TaskStatus(SDKUploadTask* task)
+{
+    OnStatusOf(task);
+    Schedule();
+    EmitAllUploadStatus();
+    emit SignalTaskStatusChanged(task->record().vid, int(task->status()));
+}
+
+void SDKManager::TaskProgress(SDKUploadTask* task, int increment)
+{
+    if (increment > 0)
+        sent_ += static_cast<quint64>(increment);
+    OnProgress(task, increment);
+}
+
+void SDKManager::TaskResult(SDKUploadTask* task, bool success, const QString& desc)
+{
+    OnResultOf(task, success, desc);
+    // A failed run frees its slot without a status signal; use the slot now
+    // rather than at the next unrelated event.
+    if (success)
+        return;
+    Schedule();
+    EmitAllUploadStatus();
+}
+
+void SDKManager::TaskRelease(SDKUploadTask* task, bool uploadSuccess)
+{
+    ReleaseTask(uploadSuccess, task->record().vid);
+}
+
+void SDKManager::TaskDeleteResult(SDKUploadTask* task, bool result)
+{
+    DeleteResult(task, result);
 }
 
 void SDKManager::Recount(SDKUploadTask* task, Transfer& t)
@@ -303,18 +337,31 @@ void SDKManager::Forget(SDKUploadTask* task)
     auto it = transfers_.find(task);
     if (it == transfers_.end())
         return;
-    sumTotal_ -= it->countedTotal;
-    sumUploaded_ -= it->countedUploaded;
-    active_ -= int(it->countedActive);
+    sumTotal_ -= it->second.countedTotal;
+    sumUploaded_ -= it->second.countedUploaded;
+    active_ -= int(it->second.countedActive);
     uploading_.remove(task);
     unsaved_.remove(task);
     transfers_.erase(it);
+    // A task that left the queue may still report (a delete's outcome, a
+    // late result); nothing of it concerns the queue any more.
+    task->SetObserver(nullptr);
 }
 
 SDKManager::Figures SDKManager::figures(const QString& vid) const
 {
+    Figures f;
     const SharedUploadTaskPtr task = tasks_.value(vid);
-    return task ? transfers_.value(task.data()).figures : Figures();
+    const auto it = task ? transfers_.find(task.data()) : transfers_.end();
+    if (it == transfers_.end())
+        return f;
+    f.error = it->second.error;
+    if (const Run* run = it->second.run.get()) {
+        f.speedKBs = run->speedKBs;
+        f.speedText = run->speedText;
+        f.timeText = run->timeText;
+    }
+    return f;
 }
 
 void SDKManager::OnProgress(SDKUploadTask* task, int increment)
@@ -322,9 +369,9 @@ void SDKManager::OnProgress(SDKUploadTask* task, int increment)
     auto it = transfers_.find(task);
     if (it == transfers_.end())
         return;
-    if (it->counting && increment > 0)
-        it->accumulated += static_cast<quint64>(increment);
-    Recount(task, *it);
+    if (it->second.run && increment > 0)
+        it->second.run->accumulated += static_cast<quint64>(increment);
+    Recount(task, it->second);
     // Shown at the next tick with everything else that moved.
     MarkChanged(task->record().vid);
 }
@@ -334,18 +381,13 @@ void SDKManager::OnStatusOf(SDKUploadTask* task)
     auto it = transfers_.find(task);
     if (it == transfers_.end())
         return;
+    Transfer& t = it->second;
     const bool uploading = task->status() == UploadStatus::Uploading;
-    if (it->counting != uploading) {
-        // Figures of an earlier run must not leak into the next one.
-        it->counting = uploading;
-        it->accumulated = 0;
-        it->window.Reset();
-        it->figures.speedKBs = 0;
-        it->figures.speedText.clear();
-        it->figures.timeText.clear();
-    }
-    it->figures.error.clear();
-    Recount(task, *it);
+    // Figures of an earlier run must not leak into the next one.
+    if (bool(t.run) != uploading)
+        t.run.reset(uploading ? new Run : nullptr);
+    t.error.clear();
+    Recount(task, t);
     MarkChanged(task->record().vid);
     FlushChanged();
 }
@@ -355,13 +397,10 @@ void SDKManager::OnResultOf(SDKUploadTask* task, bool success, const QString& de
     auto it = transfers_.find(task);
     if (success || it == transfers_.end())
         return;
-    it->counting = false;
-    it->accumulated = 0;
-    it->window.Reset();
-    it->figures = Figures();
-    it->figures.error = desc;
+    it->second.run.reset();
+    it->second.error = desc;
     // A failed run leaves Uploading without a status signal.
-    Recount(task, *it);
+    Recount(task, it->second);
     const QString vid = task->record().vid;
     MarkChanged(vid);
     FlushChanged();
@@ -393,11 +432,11 @@ void SDKManager::Tick()
     quint64 speedSum = 0;
     for (SDKUploadTask* task : qAsConst(uploading_)) {
         auto it = transfers_.find(task);
-        if (it == transfers_.end() || !it->counting)
+        if (it == transfers_.end() || !it->second.run)
             continue;
         const DBManager::Upload& r = task->record();
-        Figures& f = it->figures;
-        f.speedKBs = it->window.Tick(it->accumulated);
+        Run& f = *it->second.run;
+        f.speedKBs = f.window.Tick(f.accumulated);
         QString speed = SpeedText(f.speedKBs);
         QString time = RemainingTimeText(r.totalBytes, r.uploadBytes, f.speedKBs);
         if (speed != f.speedText || time != f.timeText) {
@@ -435,7 +474,7 @@ void SDKManager::SaveProgress()
     for (int i = 0; i < tasks.size(); ++i) {
         auto it = transfers_.find(tasks[i]);
         if (it != transfers_.end())
-            it->savedBytes = moved[i].uploadBytes;
+            it->second.savedBytes = moved[i].uploadBytes;
         unsaved_.remove(tasks[i]);
     }
 }
@@ -453,38 +492,39 @@ void SDKManager::RestoreUploads()
 {
     // Rows show at once: a stored record with its vid becomes a task without
     // a handle, which cannot start. Its file is checked on the pool; only then
-    // does the task get its handle (or become FileError). A long queue is
-    // shown in slices, one per turn of the event loop, so the window stays live.
-    for (const DBManager::Upload& record : DBManager::instance()->SelectUploads()) {
-        // Already queued (a second restore): the stored record belongs to it.
-        if (record.vid.isEmpty() || !tasks_.contains(record.vid))
-            restorePending_.append(record);
-    }
-    if (restorePending_.isEmpty() && restoreChunks_.empty()) {
-        emit SignalRestoreFinished();
+    // does the task get its handle (or become FileError). The records are
+    // read and shown a page per turn of the event loop, so that the window
+    // stays live however long the queue is. A restore under way reads on.
+    if (restoreReading_)
         return;
-    }
-    RestoreSlice();
+    restoreReading_ = true;
+    restoreCursor_ = DBManager::UploadCursor();
+    RestorePage();
 }
 
-void SDKManager::RestoreSlice()
+void SDKManager::RestorePage()
 {
+    if (!restoreReading_)
+        return;
+    const QList<DBManager::Upload> page = DBManager::instance()->SelectUploads(&restoreCursor_, kRestorePage);
+    // A short page is the last one.
+    restoreReading_ = page.size() == kRestorePage;
     std::vector<RestoreJob> jobs;
     QStringList shown;
-    const int slice = qMin(restorePending_.size(), kRestoreSlice);
-    jobs.reserve(static_cast<size_t>(slice));
-    for (int i = 0; i < slice; ++i) {
+    jobs.reserve(static_cast<size_t>(page.size()));
+    for (const DBManager::Upload& record : page) {
+        const QString& vid = record.vid;
+        // Already queued (a second restore): the stored record belongs to it.
+        if (!vid.isEmpty() && tasks_.contains(vid))
+            continue;
         RestoreJob job;
-        job.record = restorePending_.takeFirst();
-        const QString vid = job.record.vid;
+        job.record = record;
         if (!vid.isEmpty()) {
-            if (tasks_.contains(vid))
-                continue;
             SharedUploadTaskPtr task(new SDKUploadTask(), &QObject::deleteLater);
-            task->Adopt(job.record, autoStart_);
+            task->Adopt(record, autoStart_);
             tasks_.insert(vid, task);
-            Track(task.data(), job.record.uploadBytes);
-            emit SignalAppendUpload(task, job.record);
+            Track(task.data(), record.uploadBytes);
+            emit SignalAppendUpload(task, record);
             shown << vid;
         }
         jobs.push_back(std::move(job));
@@ -504,6 +544,7 @@ void SDKManager::RestoreSlice()
                 if (job.exists)
                     job.prepared = SDKUploadTask::Prepare(job.record);
             }
+            raw->checked.store(true, std::memory_order_release);
         });
         auto* watcher = new QFutureWatcher<void>(this);
         connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, chunk] {
@@ -513,11 +554,8 @@ void SDKManager::RestoreSlice()
         watcher->setFuture(chunk->future);
         restoreChunks_.push_back(std::move(chunk));
     }
-    if (!restorePending_.isEmpty())
-        QTimer::singleShot(0, this, [this] {
-            if (!restorePending_.isEmpty())
-                RestoreSlice();
-        });
+    if (restoreReading_)
+        restoreTimer_.start();
     else if (restoreChunks_.empty())
         emit SignalRestoreFinished();
     Schedule();
@@ -528,6 +566,8 @@ void SDKManager::FinishRestoreChunk(const std::shared_ptr<RestoreChunk>& chunk)
     const auto pending = std::find(restoreChunks_.begin(), restoreChunks_.end(), chunk);
     if (pending == restoreChunks_.end())
         return; // shut down meanwhile
+    if (!chunk->checked.load(std::memory_order_acquire))
+        return; // not reached: the future finishes after the flag is set
     restoreChunks_.erase(pending);
     for (RestoreJob& job : chunk->jobs) {
         if (job.record.vid.isEmpty()) {
@@ -543,8 +583,8 @@ void SDKManager::FinishRestoreChunk(const std::shared_ptr<RestoreChunk>& chunk)
             auto it = transfers_.find(task.data());
             if (it != transfers_.end()) {
                 if (task->status() == UploadStatus::FileError)
-                    it->figures.error = task->message();
-                Recount(task.data(), *it);
+                    it->second.error = task->message();
+                Recount(task.data(), it->second);
             }
             MarkChanged(job.record.vid);
             continue;
@@ -583,7 +623,10 @@ void SDKManager::Schedule()
             if (!next)
                 break;
             // A failed start still takes the slot; the task shows Uploading.
+            // A file found gone or changed on the way takes none.
             next->Start(true);
+            if (next->status() == UploadStatus::FileError)
+                --i;
         }
     } else {
         int excess = running - maxConcurrent_;
@@ -620,22 +663,6 @@ void SDKManager::EmitAllUploadStatus()
         emit SignalAllUploadStatus(true);
 }
 
-void SDKManager::OnTaskStatus(int)
-{
-    Schedule();
-    EmitAllUploadStatus();
-}
-
-void SDKManager::OnTaskResult(bool success, const QString&)
-{
-    // A failed run frees its slot without a status signal; use the slot now
-    // rather than at the next unrelated event.
-    if (success)
-        return;
-    Schedule();
-    EmitAllUploadStatus();
-}
-
 void SDKManager::StartAll()
 {
     int running = CountStatus(UploadStatus::Uploading);
@@ -645,7 +672,8 @@ void SDKManager::StartAll()
             continue;
         if (running < maxConcurrent_ && s != UploadStatus::Uploading && s != UploadStatus::FileError) {
             task->Start(true);
-            ++running;
+            if (task->status() != UploadStatus::FileError)
+                ++running;
         } else if ((s == UploadStatus::Paused || s == UploadStatus::Stopped) && task->created()) {
             task->PauseToWaiting();
         }
@@ -688,7 +716,7 @@ void SDKManager::DeleteAllTasks()
     }
 }
 
-void SDKManager::OnTaskRelease(bool uploadSuccess, const QString& vid)
+void SDKManager::ReleaseTask(bool uploadSuccess, const QString& vid)
 {
     const SharedUploadTaskPtr task = tasks_.take(vid);
     if (task)
@@ -705,6 +733,7 @@ void SDKManager::OnTaskRelease(bool uploadSuccess, const QString& vid)
         history.fileStatus = r.resultText;
         history.updateTS = NowSeconds();
         db->InsertHistory(history, true);
+        emit SignalUploadSucceeded(vid);
     }
     Schedule();
     emit SignalRemoveUpload(vid);
@@ -714,14 +743,15 @@ void SDKManager::OnTaskRelease(bool uploadSuccess, const QString& vid)
         QueueEmptied();
 }
 
-void SDKManager::OnTaskDelete(bool result, const QString& vid)
+void SDKManager::DeleteResult(SDKUploadTask* deleted, bool result)
 {
+    const QString vid = deleted->record().vid;
     if (!result) {
         emit SignalDeleteUploadFailed(vid);
         return;
     }
     const SharedUploadTaskPtr task = tasks_.value(vid);
-    const bool stillQueued = task && task.data() == sender();
+    const bool stillQueued = task && task.data() == deleted;
     if (stillQueued) {
         tasks_.remove(vid);
         Forget(task.data());

@@ -17,11 +17,12 @@
 #include <QTimer>
 
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 class Config;
 
-class SDKManager : public QObject
+class SDKManager : public QObject, private SDKUploadTask::Observer
 {
     Q_OBJECT
 public:
@@ -60,7 +61,7 @@ public:
     // The list totals of the last tick.
     const TransferTotals& totals() const { return totals_; }
     // True while restored uploads are still being shown or checked against their files.
-    bool restoring() const { return !restoreChunks_.empty() || !restorePending_.isEmpty(); }
+    bool restoring() const { return !restoreChunks_.empty() || restoreReading_; }
     // One statistics tick; the 1 s timer calls it while the queue has tasks.
     void Tick();
     // Stores the progress of every task whose uploaded bytes moved since the
@@ -68,6 +69,9 @@ public:
     void SaveProgress();
 
     bool anyUploading() const;
+    // Bytes every upload has sent since this manager started, pauses and
+    // failures included: what an overall speed is measured on.
+    quint64 sentBytes() const { return sent_; }
     bool contains(const QString& vid) const { return tasks_.contains(vid); }
     SharedUploadTaskPtr task(const QString& vid) const { return tasks_.value(vid); }
     QList<SharedUploadTaskPtr> tasks() const { return tasks_.values(); }
@@ -99,29 +103,33 @@ signals:
     void SignalTotals(qint64 uploaded, qint64 total, const QString& speedText);
     // The last task left the queue.
     void SignalQueueDrained();
+    // A task's status changed (after the queue has reacted to it).
+    void SignalTaskStatusChanged(const QString& vid, int status);
     // An upload's run ended with an error (message as shown in its row).
     void SignalUploadFailed(const QString& vid, const QString& message);
+    // An upload reached the platform; its row leaves the queue next.
+    void SignalUploadSucceeded(const QString& vid);
     // The library refused to delete an upload; it stays queued.
     void SignalDeleteUploadFailed(const QString& vid);
     // Every restored upload has been checked against its file.
     void SignalRestoreFinished();
 
-public slots:
-    void OnTaskStatus(int status);
-    void OnTaskDelete(bool result, const QString& vid);
-    void OnTaskRelease(bool uploadSuccess, const QString& vid);
-
-private slots:
-    void OnTaskResult(bool success, const QString& desc);
-
 private:
-    struct Transfer
+    // The figures of a run, kept only while the task is Uploading: most of a
+    // long queue waits and needs none of them.
+    struct Run
     {
         quint64 accumulated = 0; // bytes reported while this run uploads
         SpeedWindow window;
-        bool counting = false; // the task is Uploading and its bytes count
-        Figures figures;
-        quint64 savedBytes = 0; // uploadBytes as last stored
+        quint64 speedKBs = 0;
+        QString speedText;
+        QString timeText;
+    };
+    struct Transfer
+    {
+        std::unique_ptr<Run> run; // set while the task is Uploading and its bytes count
+        QString error;            // the last run's error or the file problem
+        quint64 savedBytes = 0;   // uploadBytes as last stored
         // This task's share of the running totals, as last counted.
         quint64 countedTotal = 0;
         quint64 countedUploaded = 0;
@@ -139,7 +147,16 @@ private:
     void OnStatusOf(SDKUploadTask* task);
     void OnResultOf(SDKUploadTask* task, bool success, const QString& desc);
     void FinishRestoreChunk(const std::shared_ptr<RestoreChunk>& chunk);
-    void RestoreSlice();
+    void RestorePage();
+    void ReleaseTask(bool uploadSuccess, const QString& vid);
+    void DeleteResult(SDKUploadTask* task, bool result);
+
+    // SDKUploadTask::Observer
+    void TaskStatus(SDKUploadTask* task) override;
+    void TaskProgress(SDKUploadTask* task, int increment) override;
+    void TaskResult(SDKUploadTask* task, bool success, const QString& desc) override;
+    void TaskRelease(SDKUploadTask* task, bool uploadSuccess) override;
+    void TaskDeleteResult(SDKUploadTask* task, bool result) override;
     void MarkChanged(const QString& vid);
     void FlushChanged();
     void QueueEmptied();
@@ -171,7 +188,7 @@ private:
     int trafficLimit_ = 0;
     bool initialized_ = false;
 
-    QHash<const SDKUploadTask*, Transfer> transfers_;
+    std::unordered_map<const SDKUploadTask*, Transfer> transfers_;
     // Kept up to date on every event, so that a tick costs in proportion to
     // the running uploads, not to the length of the queue.
     QSet<SDKUploadTask*> uploading_;
@@ -184,6 +201,10 @@ private:
     QTimer tickTimer_;
     quint64 ticks_ = 0;
     TransferTotals totals_;
+    quint64 sent_ = 0;
     std::vector<std::shared_ptr<RestoreChunk>> restoreChunks_;
-    QList<DBManager::Upload> restorePending_; // records not yet shown
+    // The stored records are read a page per turn of the event loop.
+    DBManager::UploadCursor restoreCursor_;
+    bool restoreReading_ = false;
+    QTimer restoreTimer_;
 };

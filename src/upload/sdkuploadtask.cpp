@@ -96,6 +96,8 @@ void SDKUploadTask::SetStatus(UploadStatus status)
     if (status_ == status)
         return;
     status_ = status;
+    if (observer_)
+        observer_->TaskStatus(this);
     emit SignalStatus(int(status));
 }
 
@@ -207,10 +209,13 @@ bool SDKUploadTask::Create(DBManager::Upload& record, bool autoStart, const VidE
     if (!TakeHandle(record, exists, vidExists, prepared, &fileProblem))
         return false;
     record_ = record;
-    if (fileProblem)
+    if (fileProblem) {
         SetStatus(UploadStatus::FileError);
-    else
-        SetStatus(autoStart ? UploadStatus::Waiting : UploadStatus::Stopped);
+        return true;
+    }
+    // The file is checked; the handle is made again when the upload first runs.
+    DestroyHandle();
+    SetStatus(autoStart ? UploadStatus::Waiting : UploadStatus::Stopped);
     return true;
 }
 
@@ -231,15 +236,39 @@ bool SDKUploadTask::Complete(const DBManager::Upload& record, bool exists, Prepa
     record_ = checked;
     if (fileProblem)
         SetStatus(UploadStatus::FileError);
+    else
+        DestroyHandle();
     return true;
+}
+
+bool SDKUploadTask::EnsureHandle()
+{
+    if (handle_)
+        return true;
+    DBManager::Upload record = record_;
+    bool exists = false;
+    FillDefaults(record, &exists);
+    bool fileProblem = false;
+    // A file the library refuses now is treated as gone: the stored id stays
+    // so that the upload can still be deleted.
+    if (!TakeHandle(record, exists, nullptr, nullptr, &fileProblem))
+        TakeHandle(record, false, nullptr, nullptr, &fileProblem);
+    if (!fileProblem)
+        return true;
+    record_.totalBytes = record.totalBytes;
+    SetStatus(UploadStatus::FileError);
+    return false;
 }
 
 bool SDKUploadTask::Start(bool start)
 {
     if (!created_ || status_ == UploadStatus::FileError)
         return false;
+    if (start && !EnsureHandle())
+        return false;
     deleting_ = false;
-    const int rc = start ? ORVUploaderStart(handle_) : ORVUploaderPause(handle_);
+    // Without a handle nothing runs that a pause would have to stop.
+    const int rc = start ? ORVUploaderStart(handle_) : handle_ ? ORVUploaderPause(handle_) : 0;
     if (rc != 0) {
         qCritical().noquote() << "upload task"
                               << "error code:" << rc << ",error msg:" << SdkDescription(rc);
@@ -252,13 +281,14 @@ void SDKUploadTask::Pause(bool requeue)
 {
     if (!created_ || status_ == UploadStatus::FileError)
         return;
-    ORVUploaderPause(handle_);
+    if (handle_)
+        ORVUploaderPause(handle_);
     SetStatus(requeue ? UploadStatus::Waiting : UploadStatus::Paused);
 }
 
 void SDKUploadTask::PauseToWaiting()
 {
-    if (created_)
+    if (created_ && handle_)
         ORVUploaderPause(handle_);
     SetStatus(UploadStatus::Waiting);
 }
@@ -267,6 +297,9 @@ void SDKUploadTask::Delete(bool notify)
 {
     if (!created_ || deleting_)
         return;
+    // The upload may have begun in an earlier session: the library's delete
+    // also ends it on the server and forgets its resume state.
+    EnsureHandle();
     deleting_ = true;
     notify_ = notify;
     ORVUploaderDelete(handle_);
@@ -276,12 +309,15 @@ void SDKUploadTask::Detach()
 {
     created_ = false;
     notify_ = false;
+    observer_ = nullptr;
     DestroyHandle();
 }
 
 void SDKUploadTask::OnProgress(int increment, qlonglong uploadBytes, qlonglong totalBytes)
 {
     record_.uploadBytes = static_cast<quint64>(qMax<qlonglong>(0, uploadBytes));
+    if (observer_)
+        observer_->TaskProgress(this, increment);
     emit SignalProgress(increment, uploadBytes, totalBytes);
 }
 
@@ -337,9 +373,16 @@ void SDKUploadTask::OnResult(int code, const QString& desc)
     if (msg.isEmpty() && !success && !paused)
         msg = tr("unknown error:") + QString::number(code);
 
+    // The queue lets go of a released task at once; it is still told the rest.
+    Observer* const observer = observer_;
+    if (observer)
+        observer->TaskResult(this, success || paused, msg);
     emit SignalResult(success || paused, msg);
-    if (success)
+    if (success) {
+        if (observer)
+            observer->TaskRelease(this, true);
         emit SignalRelease(true, record_.vid);
+    }
 }
 
 void SDKUploadTask::OnDelete(int code, const QString& desc)
@@ -347,8 +390,14 @@ void SDKUploadTask::OnDelete(int code, const QString& desc)
     if (code != 0)
         qCritical().noquote() << "delete result error code:" << code << ",error msg:" << desc;
     const QString vid = record_.vid;
-    if (code == 0 && notify_)
+    Observer* const observer = observer_;
+    if (code == 0 && notify_) {
+        if (observer)
+            observer->TaskRelease(this, false);
         emit SignalRelease(false, vid);
+    }
+    if (observer)
+        observer->TaskDeleteResult(this, code == 0);
     emit SignalDeleteResult(code == 0, vid);
     deleting_ = false;
 }

@@ -1,7 +1,8 @@
 #pragma once
-// One upload: owns one uploader handle of the upload library and its record,
-// and turns the library's callbacks (on library threads) into slot calls and
-// signals on the interface thread.
+// One upload: owns its record and, from its first run on, one uploader handle
+// of the upload library, and turns the library's callbacks (on library
+// threads) into slot calls and signals on the interface thread. A queued
+// upload that has not run holds no handle: a long queue would hold thousands.
 
 #include "storage/dbmanager.h"
 #include "upload/uploadstatus.h"
@@ -36,6 +37,22 @@ public:
         ORVUploaderHandle handle = nullptr; // owned until Create takes it
         int rc = -1;                        // of ORVUploaderSetParam
         QString sdkVid;
+    };
+
+    // The queue's owner hears of every change before the signals go out,
+    // through a plain call instead of a connection per signal and task:
+    // a queue holds tens of thousands of tasks.
+    class Observer
+    {
+    public:
+        virtual void TaskStatus(SDKUploadTask* task) = 0;
+        virtual void TaskProgress(SDKUploadTask* task, int increment) = 0;
+        virtual void TaskResult(SDKUploadTask* task, bool success, const QString& desc) = 0;
+        virtual void TaskRelease(SDKUploadTask* task, bool uploadSuccess) = 0;
+        virtual void TaskDeleteResult(SDKUploadTask* task, bool result) = 0;
+
+    protected:
+        ~Observer() = default;
     };
 
     explicit SDKUploadTask(QObject* parent = nullptr);
@@ -79,6 +96,7 @@ public:
     void PauseToWaiting();
     // At exit: drops the handle without any further signal.
     void Detach();
+    void SetObserver(Observer* observer) { observer_ = observer; }
 
 signals:
     void SignalStatus(int status);
@@ -99,8 +117,12 @@ private:
     bool TakeHandle(DBManager::Upload& record, bool exists, const VidExists& vidExists, Prepared* prepared,
                     bool* fileProblem);
     void DestroyHandle();
+    // Makes the handle of a task that has none yet, checking the file again;
+    // false when the file turned out gone or changed (the task is FileError).
+    bool EnsureHandle();
     QString DescriptionMessage(const QString& desc) const;
 
+    Observer* observer_ = nullptr;
     bool created_ = false;
     bool deleting_ = false;
     bool notify_ = true;

@@ -5,50 +5,34 @@
 
 #include <QFileInfo>
 
-UploadActivity::UploadActivity(SDKManager* manager, QObject* parent) : QObject(parent), manager_(manager)
+UploadActivity::UploadActivity(SDKManager* manager, QObject* parent)
+    : QObject(parent), manager_(manager), sentBase_(manager->sentBytes())
 {
     tick_.setInterval(1000);
     connect(&tick_, &QTimer::timeout, this, &UploadActivity::OnTick);
-    connect(manager, &SDKManager::SignalAppendUpload, this,
-            [this](const SharedUploadTaskPtr& task, const DBManager::Upload&) {
-                Watch(task);
-                if (!tick_.isActive())
-                    tick_.start();
-                emit SignalWorkStarted();
-            });
-    connect(manager, &SDKManager::SignalRemoveUpload, this, &UploadActivity::CheckDrained);
-    connect(manager, &SDKManager::SignalRemoveAllUploads, this, &UploadActivity::CheckDrained);
-    for (const SharedUploadTaskPtr& task : manager->tasks())
-        Watch(task);
-    if (!manager->tasks().isEmpty())
-        tick_.start();
-}
-
-void UploadActivity::Watch(const SharedUploadTaskPtr& task)
-{
-    SDKUploadTask* raw = task.data();
-    connect(raw, &SDKUploadTask::SignalStatus, this, [this](int status) {
+    connect(manager, &SDKManager::SignalUploadsAppended, this, [this] {
+        if (!tick_.isActive())
+            tick_.start();
+        emit SignalWorkStarted();
+    });
+    connect(manager, &SDKManager::SignalTaskStatusChanged, this, [this](const QString&, int status) {
         const auto s = static_cast<UploadStatus>(status);
         if (s == UploadStatus::Waiting || s == UploadStatus::Uploading)
             emit SignalWorkStarted();
         CheckDrained();
     });
-    connect(raw, &SDKUploadTask::SignalProgress, this, [this](int increment, qlonglong, qlonglong) {
-        transferred_ += static_cast<quint64>(qMax(0, increment));
-    });
-    connect(raw, &SDKUploadTask::SignalResult, this, [this, raw](bool success, const QString& desc) {
-        if (success)
-            return; // a pause, or a success that SignalRelease reports
+    connect(manager, &SDKManager::SignalUploadFailed, this, [this](const QString& vid, const QString& desc) {
         ++failed_;
-        const DBManager::Upload& r = raw->record();
+        const SharedUploadTaskPtr task = manager_->task(vid);
+        const DBManager::Upload r = task ? task->record() : DBManager::Upload();
         emit SignalUploadFailed(r.titleName.isEmpty() ? QFileInfo(r.fileName).fileName() : r.titleName, desc);
         CheckDrained();
     });
-    connect(raw, &SDKUploadTask::SignalRelease, this, [this](bool uploadSuccess, const QString&) {
-        if (uploadSuccess)
-            ++succeeded_;
-        CheckDrained();
-    });
+    connect(manager, &SDKManager::SignalUploadSucceeded, this, [this] { ++succeeded_; });
+    connect(manager, &SDKManager::SignalRemoveUpload, this, &UploadActivity::CheckDrained);
+    connect(manager, &SDKManager::SignalRemoveAllUploads, this, &UploadActivity::CheckDrained);
+    if (!manager->tasks().isEmpty())
+        tick_.start();
 }
 
 // Deferred to the event loop: the queue starts the next upload in reaction to
@@ -70,7 +54,7 @@ void UploadActivity::CheckDrained()
         if (tasks.isEmpty()) {
             tick_.stop();
             speed_.Reset();
-            transferred_ = 0;
+            sentBase_ = manager_->sentBytes();
             emit SignalTotalsChanged();
         }
         if (succeeded_ + failed_ == 0)
@@ -84,7 +68,7 @@ void UploadActivity::CheckDrained()
 
 void UploadActivity::OnTick()
 {
-    speed_.Tick(transferred_);
+    speed_.Tick(manager_->sentBytes() - sentBase_);
     emit SignalTotalsChanged();
 }
 

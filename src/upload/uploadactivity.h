@@ -2,7 +2,7 @@
 // What the desktop shell (tray, notifications, post-upload action) needs to
 // know about the upload queue: overall progress and speed, each upload that
 // failed, and the moment the queue has drained. Built on the public signals
-// of SDKManager and SDKUploadTask only, so this is the one place to adapt
+// of SDKManager only (none per task), so this is the one place to adapt
 // when the queue reports its figures differently.
 
 #include "upload/sdkuploadtask.h"
@@ -43,14 +43,13 @@ signals:
     void SignalQueueDrained(int succeeded, int failed);
 
 private:
-    void Watch(const SharedUploadTaskPtr& task);
     void CheckDrained();
     void OnTick();
 
     SDKManager* manager_;
     QTimer tick_;
     SpeedWindow speed_;
-    quint64 transferred_ = 0; // bytes sent since start, for the speed window
+    quint64 sentBase_ = 0; // the manager's sent bytes when the speed window last started
     int succeeded_ = 0;
     int failed_ = 0;
     bool checkPending_ = false;

@@ -77,7 +77,7 @@ RawHttpServer::RawHttpServer()
             // Deep copies only: no byte array is shared between the threads.
             Reply reply;
             {
-                QMutexLocker lock(&mutex_);
+                std::lock_guard<std::mutex> lock(mutex_);
                 requests_.append(DeepCopy(data));
                 reply.bytes = DeepCopy(reply_.bytes);
                 reply.delayMs = reply_.delayMs;
@@ -124,7 +124,7 @@ QByteArray RawHttpServer::Url() const
 
 void RawHttpServer::SetReply(const Reply& reply)
 {
-    QMutexLocker lock(&mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     reply_ = reply;
     reply_.bytes = DeepCopy(reply.bytes);
 }
@@ -138,7 +138,7 @@ QByteArray RawHttpServer::JsonReply(int status, const QByteArray& body)
 
 QList<QByteArray> RawHttpServer::Requests() const
 {
-    QMutexLocker lock(&mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     QList<QByteArray> copies;
     for (const QByteArray& request : requests_)
         copies.append(DeepCopy(request));

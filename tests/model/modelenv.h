@@ -1,23 +1,12 @@
 #pragma once
-// What the category model needs around it in tests and benchmarks: the
-// platform server on loopback HTTPS, a settings file pointing at it, the
-// database and a logged-in account manager, all in a temporary folder.
+// What the models need around them in tests and benchmarks: the client
+// environment of the upload tests (data folder, settings, database, platform
+// server on loopback HTTPS) and an account manager to log in with.
 
-#include "account/accountmanager.h"
-#include "app/config.h"
-#include "serverfixture.h"
-#include "storage/dbmanager.h"
-#include "upload/sdkmanager.h"
+#include "../upload/testenv.h"
 
-#include <QFile>
 #include <QList>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QVariant>
-
-#include <curl/curl.h>
-
-#include <memory>
 
 namespace orvtest {
 
@@ -50,35 +39,15 @@ private:
     QList<QVariantList> calls_;
 };
 
-class ModelEnv
+class ModelEnv : public ClientEnv
 {
 public:
     ~ModelEnv() { Stop(); }
 
     bool Start(QString* error)
     {
-        if (!dir_.isValid()) {
-            *error = QStringLiteral("no temporary folder");
+        if (!ClientEnv::Start(error))
             return false;
-        }
-        qputenv("XDG_DATA_HOME", QFile::encodeName(dir_.filePath(QStringLiteral("data"))));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir_.filePath(QStringLiteral("config"))));
-        curl_global_init(CURL_GLOBAL_ALL);
-        server_ = std::make_unique<ServerFixture>();
-        if (!server_->Start()) {
-            *error = server_->Error();
-            return false;
-        }
-        config_ = std::make_unique<Config>(dir_.filePath(QStringLiteral("global.ini")));
-        config_->RegisterDefaults();
-        Config::SetGlobal(config_.get());
-        config_->setValue(QStringLiteral("Custom"), QStringLiteral("apiUrl"), server_->BaseUrl());
-        config_->setValue(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert"),
-                          server_->CaFile());
-        if (!DBManager::instance()->Open(dir_.filePath(QStringLiteral("client.db")))) {
-            *error = QStringLiteral("database did not open");
-            return false;
-        }
         account_ = std::make_unique<AccountManager>();
         return true;
     }
@@ -97,23 +66,12 @@ public:
     void Stop()
     {
         account_.reset();
-        SDKManager::Destroy();
-        DBManager::Close();
-        if (server_)
-            server_->Stop();
-        server_.reset();
-        if (config_ && Config::Global() == config_.get())
-            Config::SetGlobal(nullptr);
-        config_.reset();
+        ClientEnv::Stop();
     }
 
-    orvsrv::PlatformServer& server() { return server_->Server(); }
     AccountManager& account() { return *account_; }
 
 private:
-    QTemporaryDir dir_;
-    std::unique_ptr<ServerFixture> server_;
-    std::unique_ptr<Config> config_;
     std::unique_ptr<AccountManager> account_;
 };
 

@@ -1,6 +1,6 @@
 // The category tree model against the local platform server: loading,
 // skipping unchanged trees, add/rename/move with their in-place updates,
-// refusals, failures, the recursive filter and the shutdown wait.
+// refusals, failures and the shutdown wait.
 
 #include "modelenv.h"
 
@@ -8,7 +8,6 @@
 #include "model/bmptextvalidator.h"
 #include "model/categorytreemodel.h"
 #include "model/categorytreemodelworker.h"
-#include "model/recursivefilterproxymodel.h"
 #include <QAbstractItemModelTester>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -294,44 +293,6 @@ private slots:
         // The next refresh brings the whole tree back in line with the server.
         QVERIFY(Refresh());
         CompareTree(model_->index(0, 0), ServerTree());
-    }
-
-    void proxyKeepsAncestorsOfDeepMatch()
-    {
-        RecursiveFilterProxyModel proxy;
-        QAbstractItemModelTester proxyTester(&proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        proxy.setSourceModel(model_.get());
-        proxy.setFilterFixedString("Gamma3rd");
-        QCOMPARE(proxy.rowCount(), 1);
-        // Every ancestor of the hit stays, nothing else does.
-        const QModelIndexList chain = model_->IndexesToTop(gamma_);
-        QModelIndex parent;
-        for (int i = chain.size() - 1; i >= 0; --i) {
-            QCOMPARE(proxy.rowCount(parent), 1);
-            const QModelIndex child = proxy.index(0, 0, parent);
-            QCOMPARE(child.data(CategoryTreeModel::CateId).toULongLong(),
-                     chain.at(i).data(CategoryTreeModel::CateId).toULongLong());
-            parent = child;
-        }
-        QCOMPARE(proxy.rowCount(parent), 0);
-
-        // match on a custom role searches the source and maps back.
-        const QModelIndexList hits =
-            proxy.match(proxy.index(0, 0), CategoryTreeModel::CateId, QVariant::fromValue<qulonglong>(gamma_),
-                        1, Qt::MatchExactly | Qt::MatchRecursive);
-        QCOMPARE(hits.size(), 1);
-        QCOMPARE(hits.first().data().toString(), QStringLiteral("Gamma3rd"));
-        QVERIFY(proxy
-                    .match(proxy.index(0, 0), CategoryTreeModel::CateId,
-                           QVariant::fromValue<qulonglong>(delta_), 1, Qt::MatchExactly | Qt::MatchRecursive)
-                    .isEmpty() == false); // Delta is an ancestor after the move
-        const QModelIndexList hidden = proxy.match(proxy.index(0, 0), CategoryTreeModel::CateId,
-                                                   QVariant::fromValue<qulonglong>(beta_ + 1000000), 1,
-                                                   Qt::MatchExactly | Qt::MatchRecursive);
-        QVERIFY(hidden.isEmpty());
-
-        proxy.setFilterFixedString(QString());
-        QCOMPARE(proxy.rowCount(), 1);
     }
 
     void serverErrorsReachFailureSignals()

@@ -5,6 +5,7 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QUrl>
 
@@ -40,46 +41,51 @@ struct CurlInit
 
 } // namespace
 
+QJsonValue JsonAt(QJsonValue value, const QString& path)
+{
+    for (const QString& key : path.split(QLatin1Char('.'))) {
+        bool index = false;
+        const int i = key.toInt(&index);
+        value = index ? value.toArray().at(i) : value.toObject().value(key);
+    }
+    return value;
+}
+
 QJsonObject HttpReply::Json() const
 {
     return QJsonDocument::fromJson(body).object();
 }
 
-HttpReply HttpClient::Perform(const QString& url, const QByteArray* body, const QByteArray& contentType,
-                              const QVector<MimePart>* parts, long timeoutMs) const
+HttpReply HttpClient::Perform(const QByteArray& method, const QString& path, QList<QByteArray> headers,
+                              const QByteArray* body, const QVector<MimePart>* parts) const
 {
     static CurlInit init;
     HttpReply r;
     std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> h(curl_easy_init(), curl_easy_cleanup);
-    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(nullptr, curl_slist_free_all);
+    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> list(nullptr, curl_slist_free_all);
     std::unique_ptr<curl_mime, decltype(&curl_mime_free)> mime(nullptr, curl_mime_free);
-    const QByteArray u = url.toUtf8();
+    const QByteArray u = (path.startsWith(QLatin1String("http")) ? path : m_base + path).toUtf8();
     const QByteArray ca = m_ca.toLocal8Bit();
     curl_easy_setopt(h.get(), CURLOPT_URL, u.constData());
     if (!m_ca.isEmpty())
         curl_easy_setopt(h.get(), CURLOPT_CAINFO, ca.constData());
     curl_easy_setopt(h.get(), CURLOPT_WRITEFUNCTION, WriteBody);
     curl_easy_setopt(h.get(), CURLOPT_WRITEDATA, &r.body);
-    curl_easy_setopt(h.get(), CURLOPT_TIMEOUT_MS, timeoutMs);
+    curl_easy_setopt(h.get(), CURLOPT_TIMEOUT_MS, 30000L);
     curl_easy_setopt(h.get(), CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(h.get(), CURLOPT_PROXY, "");
     curl_easy_setopt(h.get(), CURLOPT_HEADERFUNCTION, HeaderLine);
     curl_easy_setopt(h.get(), CURLOPT_HEADERDATA, &r.headers);
-    if (!m_method.isEmpty()) {
-        curl_easy_setopt(h.get(), CURLOPT_CUSTOMREQUEST, m_method.constData());
-        if (m_method == "HEAD")
-            curl_easy_setopt(h.get(), CURLOPT_NOBODY, 1L);
-    }
-    if (!m_headers.isEmpty() && !body) {
-        for (const QByteArray& line : m_headers)
-            headers.reset(curl_slist_append(headers.release(), line.constData()));
-        curl_easy_setopt(h.get(), CURLOPT_HTTPHEADER, headers.get());
-    }
+    if (method != "GET" && method != "POST")
+        curl_easy_setopt(h.get(), CURLOPT_CUSTOMREQUEST, method.constData());
+    if (method == "HEAD")
+        curl_easy_setopt(h.get(), CURLOPT_NOBODY, 1L);
     if (body) {
-        headers.reset(curl_slist_append(nullptr, ("Content-Type: " + contentType).constData()));
-        for (const QByteArray& line : m_headers)
-            headers.reset(curl_slist_append(headers.release(), line.constData()));
-        curl_easy_setopt(h.get(), CURLOPT_HTTPHEADER, headers.get());
+        const auto typed = std::find_if(headers.cbegin(), headers.cend(), [](const QByteArray& l) {
+            return l.toLower().startsWith("content-type:");
+        });
+        if (typed == headers.cend())
+            headers << "Content-Type: application/offset+octet-stream";
         curl_easy_setopt(h.get(), CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body->size()));
         curl_easy_setopt(h.get(), CURLOPT_POSTFIELDS, body->constData());
     } else if (parts) {
@@ -93,6 +99,9 @@ HttpReply HttpClient::Perform(const QString& url, const QByteArray* body, const 
         }
         curl_easy_setopt(h.get(), CURLOPT_MIMEPOST, mime.get());
     }
+    for (const QByteArray& line : headers)
+        list.reset(curl_slist_append(list.release(), line.constData()));
+    curl_easy_setopt(h.get(), CURLOPT_HTTPHEADER, list.get());
     QElapsedTimer timer;
     timer.start();
     r.curlCode = curl_easy_perform(h.get());
@@ -107,44 +116,21 @@ HttpReply HttpClient::Perform(const QString& url, const QByteArray* body, const 
     return r;
 }
 
-HttpReply HttpClient::Get(const QString& pathAndQuery, long timeoutMs) const
+HttpReply HttpClient::Post(const QString& path, const QByteArray& body, const QByteArray& contentType) const
 {
-    return Perform(m_base + pathAndQuery, nullptr, QByteArray(), nullptr, timeoutMs);
-}
-
-HttpReply HttpClient::Post(const QString& path, const QByteArray& body, const QByteArray& contentType,
-                           long timeoutMs) const
-{
-    return Perform(m_base + path, &body, contentType, nullptr, timeoutMs);
+    return Perform("POST", path, {"Content-Type: " + contentType}, &body, nullptr);
 }
 
 HttpReply HttpClient::PostMultipart(const QString& path, const QVector<MimePart>& parts) const
 {
-    return Perform(m_base + path, nullptr, QByteArray(), &parts, 30000);
+    return Perform("POST", path, {}, nullptr, &parts);
 }
 
 HttpReply HttpClient::Send(const QByteArray& method, const QString& path, const QList<QByteArray>& headers,
                            const QByteArray& body) const
 {
-    HttpClient c(*this);
-    c.m_method = method;
-    c.m_headers = headers;
-    if (body.isEmpty() && method != "POST" && method != "PATCH")
-        return c.Perform(m_base + path, nullptr, QByteArray(), nullptr, 15000);
-    QByteArray type = "application/offset+octet-stream";
-    for (const QByteArray& line : headers)
-        if (line.toLower().startsWith("content-type:"))
-            type = line.mid(13).trimmed();
-    c.m_headers.erase(
-        std::remove_if(c.m_headers.begin(), c.m_headers.end(),
-                       [](const QByteArray& l) { return l.toLower().startsWith("content-type:"); }),
-        c.m_headers.end());
-    return c.Perform(m_base + path, &body, type, nullptr, 15000);
-}
-
-HttpReply HttpClient::Url(const QString& absoluteUrl) const
-{
-    return Perform(absoluteUrl, nullptr, QByteArray(), nullptr, 15000);
+    const bool withBody = !body.isEmpty() || method == "POST" || method == "PATCH";
+    return Perform(method, path, headers, withBody ? &body : nullptr, nullptr);
 }
 
 QString PasswordDigest(const QString& password)
@@ -217,6 +203,14 @@ ParamMap ApiSession::Signed(ParamMap params, qint64 timestampShiftMs) const
                   QString::number(QDateTime::currentMSecsSinceEpoch() + timestampShiftMs));
     params.insert(QStringLiteral("sign"), SignParams(secret, params));
     return params;
+}
+
+QList<QByteArray> ApiSession::TusHeaders() const
+{
+    const ParamMap p = Signed({});
+    return {"Tus-Resumable: 1.0.0", "Orv-App-Id: " + appId.toUtf8(),
+            "Orv-Timestamp: " + p.value(QStringLiteral("timestamp")).toUtf8(),
+            "Orv-Sign: " + p.value(QStringLiteral("sign")).toUtf8()};
 }
 
 HttpReply ApiSession::Get(const QString& path, ParamMap params, qint64 timestampShiftMs) const

@@ -11,6 +11,9 @@
 
 namespace orvtest {
 
+// The value at a dotted path ("data.contents.0.vid"); numbers index arrays.
+QJsonValue JsonAt(QJsonValue value, const QString& path);
+
 struct HttpReply
 {
     int curlCode = 0; // CURLcode
@@ -21,6 +24,8 @@ struct HttpReply
     double seconds = 0;
     QMap<QByteArray, QByteArray> headers; // lower-case names
     QJsonObject Json() const;
+    QJsonValue At(const QString& path) const { return JsonAt(Json(), path); }
+    int ErrCode() const { return At(QStringLiteral("error.code")).toInt(); } // the API's own error code
     bool Ok() const { return curlCode == 0; }
 };
 
@@ -35,24 +40,22 @@ class HttpClient
 {
 public:
     HttpClient(QString baseUrl, QString caFile) : m_base(std::move(baseUrl)), m_ca(std::move(caFile)) {}
-    HttpReply Get(const QString& pathAndQuery, long timeoutMs = 15000) const;
+    // Paths are relative to the base URL unless they are whole URLs.
+    HttpReply Get(const QString& path) const { return Send("GET", path, {}); }
     HttpReply Post(const QString& path, const QByteArray& body,
-                   const QByteArray& contentType = "application/x-www-form-urlencoded",
-                   long timeoutMs = 15000) const;
+                   const QByteArray& contentType = "application/x-www-form-urlencoded") const;
     HttpReply PostMultipart(const QString& path, const QVector<MimePart>& parts) const;
-    HttpReply Url(const QString& absoluteUrl) const;
-    // Any method with extra header lines ("Name: value") and an optional body.
+    // Any method with extra header lines ("Name: value"); POST and PATCH send
+    // the body, as application/offset+octet-stream unless a header says otherwise.
     HttpReply Send(const QByteArray& method, const QString& path, const QList<QByteArray>& headers,
                    const QByteArray& body = QByteArray()) const;
     QString BaseUrl() const { return m_base; }
 
 private:
-    HttpReply Perform(const QString& url, const QByteArray* body, const QByteArray& contentType,
-                      const QVector<MimePart>* parts, long timeoutMs) const;
+    HttpReply Perform(const QByteArray& method, const QString& path, QList<QByteArray> headers,
+                      const QByteArray* body, const QVector<MimePart>* parts) const;
     QString m_base;
     QString m_ca;
-    QByteArray m_method;
-    QList<QByteArray> m_headers;
 };
 
 using ParamMap = QMap<QString, QString>;
@@ -73,6 +76,8 @@ public:
     HttpReply Post(const QString& path, ParamMap params) const;
     // Adds appId, timestamp and sign.
     ParamMap Signed(ParamMap params, qint64 timestampShiftMs = 0) const;
+    // The upload endpoint's signed header lines.
+    QList<QByteArray> TusHeaders() const;
 
     QString appId;
     QString secret;

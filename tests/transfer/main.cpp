@@ -1,5 +1,5 @@
 // One executable for the transfer interface: a single platform server and
-// login serve both groups of cases.
+// login serve every case.
 #include "transferenv.h"
 #include "tst_transfer.h"
 
@@ -18,14 +18,6 @@ int main(int argc, char** argv)
         qCritical() << "test environment failed:" << error;
         return 1;
     }
-    int failures = 0;
-    {
-        UploadDialogTest dialogs(env);
-        failures += QTest::qExec(&dialogs, argc, argv);
-    }
-    {
-        TransferPageTest page(env);
-        failures += QTest::qExec(&page, argc, argv);
-    }
-    return failures;
+    TransferTest test(env);
+    return QTest::qExec(&test, argc, argv);
 }

@@ -1,6 +1,6 @@
 #pragma once
 #include <QObject>
-#include <QPointer>
+#include <QVariant>
 
 namespace transfertest {
 class ClientEnv;
@@ -9,21 +9,22 @@ class CategoryTreeModel;
 class QStackedWidget;
 class TransferListWidget;
 
-// The upload dialog and the upload-mode edit dialog.
-class UploadDialogTest : public QObject
+// The transfer page against real uploads, the upload dialog and the
+// upload-mode edit dialog.
+class TransferTest : public QObject
 {
     Q_OBJECT
 public:
-    explicit UploadDialogTest(transfertest::ClientEnv& env) : env_(env) {}
+    explicit TransferTest(transfertest::ClientEnv& env) : env_(env) {}
 
 private slots:
     void initTestCase();
     void cleanup();
     void cleanupTestCase();
+
+    // tst_uploaddialog.cpp
     void acceptsMediaAndRefusesOthers();
     void duplicatePathBlinks();
-    void emojiTitleTurnsRowRed();
-    void optimiseSwitchQueuesLuping();
     void twoFilesQueueSwitchAndClose();
     void editDialogLimits();
     void editButtonWritesBack();
@@ -31,32 +32,21 @@ private slots:
     void fileDialogStartsInExistingFolder_data();
     void fileDialogStartsInExistingFolder();
 
-private:
-    transfertest::ClientEnv& env_;
-    CategoryTreeModel* categories_ = nullptr;
-};
-
-// The transfer page against real uploads.
-class TransferPageTest : public QObject
-{
-    Q_OBJECT
-public:
-    explicit TransferPageTest(transfertest::ClientEnv& env) : env_(env) {}
-
-private slots:
-    void initTestCase();
-    void cleanup();
-    void cleanupTestCase();
-    void emptyPage();
+    // tst_transferpage.cpp
     void uploadsRunIntoHistory();
     void pauseResumeStartAllSuspendAll();
+    void deleteAsksFirst_data();
     void deleteAsksFirst();
-    void cancelAll();
-    void failedUploadRetries();
+    void failedUploadFreesSlotAndRetries();
     void historyPaging();
     void cleanUpAndClearAll();
 
 private:
+    // Queues new files of `size` bytes in the top category; returns their vids.
+    QStringList Queue(const QString& name, int count, qint64 size);
+    // A role of the row of `vid` in the page's queue model (by default in the status column).
+    QVariant Role(const QString& vid, int role, int column = 3) const;
+
     transfertest::ClientEnv& env_;
     CategoryTreeModel* categories_ = nullptr;
     QStackedWidget* stack_ = nullptr;

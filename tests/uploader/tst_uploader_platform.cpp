@@ -2,148 +2,17 @@
 // server: real HTTPS with the server's own CA, a real login for the account's
 // credentials, the server's storage and its fault switches.
 
+#include "httpclient.h"
 #include "orv_uploader.h"
 #include "serverfixture.h"
+#include "testsupport.h"
+#include "uploadkit.h"
 
-#include <orvane/shared_constants.h>
-
-#include <QCryptographicHash>
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QUrl>
 
-#include <httplib.h>
-#include <openssl/evp.h>
-
-#include <condition_variable>
-#include <memory>
-#include <mutex>
-#include <vector>
-
-namespace {
-
-struct Recorder
-{
-    std::mutex mutex;
-    std::condition_variable cv;
-    std::vector<int> results;
-    std::vector<int> deletes;
-    qint64 uploaded = 0;
-    size_t consumed = 0;
-
-    static void OnProgress(int, int64_t up, int64_t, void* user)
-    {
-        auto* r = static_cast<Recorder*>(user);
-        std::lock_guard<std::mutex> lock(r->mutex);
-        r->uploaded = up;
-    }
-    static void OnResult(int code, const char*, void* user)
-    {
-        auto* r = static_cast<Recorder*>(user);
-        std::lock_guard<std::mutex> lock(r->mutex);
-        r->results.push_back(code);
-        r->cv.notify_all();
-    }
-    static void OnDelete(int code, const char*, void* user)
-    {
-        auto* r = static_cast<Recorder*>(user);
-        std::lock_guard<std::mutex> lock(r->mutex);
-        r->deletes.push_back(code);
-        r->cv.notify_all();
-    }
-    int WaitResult(int timeoutMs = 60000)
-    {
-        std::unique_lock<std::mutex> lock(mutex);
-        if (!cv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                         [&] { return results.size() > consumed; }))
-            return -1;
-        return results[consumed++];
-    }
-    int WaitDelete()
-    {
-        std::unique_lock<std::mutex> lock(mutex);
-        if (!cv.wait_for(lock, std::chrono::seconds(30), [&] { return !deletes.empty(); }))
-            return -1;
-        return deletes.back();
-    }
-    qint64 Uploaded()
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        return uploaded;
-    }
-};
-
-struct Upload
-{
-    ORVUploaderHandle h = ORVUploaderCreate();
-    Recorder rec;
-    QByteArray path;
-    ~Upload() { ORVUploaderDestroy(h); }
-    int Start(const QString& file, qint64 cateId)
-    {
-        path = file.toUtf8();
-        ORVUploaderParam p{};
-        p.filePath = path.constData();
-        p.title = "platform test";
-        p.description = "";
-        p.tags = "";
-        p.cateId = cateId;
-        const int rc = ORVUploaderSetParam(h, &p);
-        if (rc != 0)
-            return rc;
-        ORVUploaderSetDeleteHandler(h, &Recorder::OnDelete, &rec);
-        ORVUploaderSetResultHandler(h, &Recorder::OnResult, &rec);
-        ORVUploaderSetProgressHandler(h, &Recorder::OnProgress, &rec);
-        return ORVUploaderStart(h);
-    }
-};
-
-QString DecryptSecret(const QString& base64, const QString& appId, const QString& nonce)
-{
-    const QByteArray material =
-        QByteArray::fromStdString(orvane::AppSecretKeyMaterial()) + appId.toUtf8() + nonce.toUtf8();
-    const QByteArray hex = QCryptographicHash::hash(material, QCryptographicHash::Md5).toHex();
-    const QByteArray key = hex.left(16), iv = hex.mid(16, 16);
-    const QByteArray cipher = QByteArray::fromBase64(base64.toLatin1());
-    QByteArray out(cipher.size() + 32, '\0');
-    std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> ctx(EVP_CIPHER_CTX_new(),
-                                                                        EVP_CIPHER_CTX_free);
-    int n1 = 0, n2 = 0;
-    if (EVP_DecryptInit_ex(ctx.get(), EVP_aes_128_cbc(), nullptr,
-                           reinterpret_cast<const unsigned char*>(key.constData()),
-                           reinterpret_cast<const unsigned char*>(iv.constData())) != 1 ||
-        EVP_DecryptUpdate(ctx.get(), reinterpret_cast<unsigned char*>(out.data()), &n1,
-                          reinterpret_cast<const unsigned char*>(cipher.constData()), cipher.size()) != 1 ||
-        EVP_DecryptFinal_ex(ctx.get(), reinterpret_cast<unsigned char*>(out.data()) + n1, &n2) != 1)
-        return QString();
-    out.truncate(n1 + n2);
-    return QString::fromUtf8(out);
-}
-
-void MakeFile(const QString& path, qint64 size, quint32 seed)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QByteArray block(1 << 20, Qt::Uninitialized);
-    quint32 x = seed * 2654435761u + 1;
-    for (char& c : block) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        c = static_cast<char>(x);
-    }
-    for (qint64 done = 0, i = 0; done < size; ++i) {
-        memcpy(block.data(), &i, sizeof i);
-        const qint64 n = std::min<qint64>(block.size(), size - done);
-        f.write(block.constData(), n);
-        done += n;
-    }
-}
-
-} // namespace
+using orvtest::Handle;
 
 class UploaderPlatformTest : public QObject
 {
@@ -159,39 +28,22 @@ private:
     QString NewFile(qint64 size)
     {
         const QString path = tmp_.filePath(QStringLiteral("f%1.bin").arg(seed_));
-        MakeFile(path, size, seed_++);
-        return path;
+        return orvtest::WriteRandomFile(path, size, seed_++);
     }
 
 private slots:
     void initTestCase()
     {
         QVERIFY2(server_.Start(), qPrintable(server_.Error()));
-        // Log in like the client does to learn the account's credentials; the
-        // password travels as the first 20 digits of its SHA-1.
-        const QString digest = QString::fromLatin1(
-            QCryptographicHash::hash(QByteArray(orvsrv::kDemoPassword), QCryptographicHash::Sha1)
-                .toHex()
-                .toUpper()
-                .left(20));
-        httplib::SSLClient login("127.0.0.1", server_->Port());
-        login.set_ca_cert_path(server_.CaFile().toUtf8().constData());
-        login.enable_server_certificate_verification(true);
-        const auto res =
-            login.Post("/v3/front/login-client",
-                       QStringLiteral("email=%1&password=%2")
-                           .arg(QString::fromLatin1(QUrl::toPercentEncoding(orvsrv::kDemoMainEmail)), digest)
-                           .toStdString(),
-                       "application/x-www-form-urlencoded");
-        QVERIFY(res);
-        QVERIFY2(res->status == 200, res->body.c_str());
-        const QJsonObject data =
-            QJsonDocument::fromJson(QByteArray::fromStdString(res->body)).object().value("data").toObject();
-        userId_ = data.value("userId").toString();
-        appId_ = data.value("appId").toString();
-        cateId_ = static_cast<qint64>(data.value("cateId").toDouble());
-        appSecret_ =
-            DecryptSecret(data.value("appSecret").toString(), appId_, data.value("nonce").toString());
+        // Log in like the client does to learn the account's credentials.
+        orvtest::HttpClient http(server_.BaseUrl(), server_.CaFile());
+        orvtest::ApiSession api(http);
+        const orvtest::HttpReply reply = api.Login(orvsrv::kDemoMainEmail, orvsrv::kDemoPassword);
+        QVERIFY2(reply.status == 200, reply.body.constData());
+        userId_ = api.loginData.value("userId").toString();
+        appId_ = api.appId;
+        appSecret_ = api.secret;
+        cateId_ = static_cast<qint64>(api.topCateId);
         QVERIFY(!userId_.isEmpty() && !appId_.isEmpty() && !appSecret_.isEmpty());
 
         QCOMPARE(ORVSetSdkLogFile(tmp_.filePath("sdk.log").toUtf8().constData()), 0);
@@ -222,11 +74,11 @@ private slots:
     void uploadThenSecondPass()
     {
         const QString path = NewFile(24 * 1024 * 1024 + 11);
-        Upload a;
-        QCOMPARE(a.Start(path, cateId_), 0);
+        Handle a;
+        QCOMPARE(a.Start(path, "platform test", cateId_), 0);
         QCOMPARE(a.rec.WaitResult(), 0);
-        Upload b;
-        QCOMPARE(b.Start(path, cateId_), 0);
+        Handle b;
+        QCOMPARE(b.Start(path, "platform test", cateId_), 0);
         QCOMPARE(b.rec.WaitResult(), static_cast<int>(ORV_OK_ALREADY_STORED));
     }
 
@@ -234,12 +86,13 @@ private slots:
     {
         const QString path = NewFile(3 * 1024 * 1024);
         server_->FlipByteOfNextCompletedUpload();
-        Upload a;
-        QCOMPARE(a.Start(path, cateId_), 0);
+        Handle a;
+        QCOMPARE(a.Start(path, "platform test", cateId_), 0);
         QCOMPARE(a.rec.WaitResult(), static_cast<int>(ORV_ERR_CRC64_MISMATCH));
+        QVERIFY(!QFile::exists(tmp_.filePath("cache/" + a.Vid() + ".orvup")));
         // Nothing was stored: the next attempt uploads again and succeeds.
-        Upload b;
-        QCOMPARE(b.Start(path, cateId_), 0);
+        Handle b;
+        QCOMPARE(b.Start(path, "platform test", cateId_), 0);
         QCOMPARE(b.rec.WaitResult(), 0);
     }
 
@@ -251,8 +104,8 @@ private slots:
         drop.dropCount = 2;
         server_->AddFault(drop);
         const QString path = NewFile(16 * 1024 * 1024);
-        Upload a;
-        QCOMPARE(a.Start(path, cateId_), 0);
+        Handle a;
+        QCOMPARE(a.Start(path, "platform test", cateId_), 0);
         QCOMPARE(a.rec.WaitResult(), 0);
 
         server_->ClearFaults();
@@ -263,31 +116,9 @@ private slots:
         busy.jsonEnvelope = false;
         server_->AddFault(busy);
         const QString other = NewFile(1024 * 1024);
-        Upload b;
-        QCOMPARE(b.Start(other, cateId_), 0);
+        Handle b;
+        QCOMPARE(b.Start(other, "platform test", cateId_), 0);
         QCOMPARE(b.rec.WaitResult(), 0);
-    }
-
-    void pauseResumeAndDelete()
-    {
-        const QString path = NewFile(12 * 1024 * 1024);
-        ORVSetSdkTrafficLimit(4 * 1024, 0);
-        Upload a;
-        QCOMPARE(a.Start(path, cateId_), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(a.rec.Uploaded() > 1024 * 1024, 20000);
-        QCOMPARE(ORVUploaderPause(a.h), 0);
-        QCOMPARE(a.rec.WaitResult(5000), static_cast<int>(ORV_ERR_PAUSED));
-        ORVSetSdkTrafficLimit(0, 0);
-        QCOMPARE(ORVUploaderStart(a.h), 0);
-        QCOMPARE(a.rec.WaitResult(), 0);
-
-        const QString other = NewFile(12 * 1024 * 1024);
-        ORVSetSdkTrafficLimit(2 * 1024, 0);
-        Upload d;
-        QCOMPARE(d.Start(other, cateId_), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(d.rec.Uploaded() > 512 * 1024, 20000);
-        QCOMPARE(ORVUploaderDelete(d.h), 0);
-        QCOMPARE(d.rec.WaitDelete(), 0);
     }
 };
 

@@ -5,7 +5,9 @@
  * C interface. All texts are UTF-8, NUL-terminated. Every function may be
  * called from any thread unless noted otherwise. Handlers are called on the
  * library's own threads, never on the caller's thread, and never after
- * ORVUploaderDestroy (or ORVReleaseSdkLibrary) has returned.
+ * ORVUploaderDestroy (or ORVReleaseSdkLibrary) has returned. No function
+ * throws: any function with an int result may return ORV_ERR_OUT_OF_MEMORY or
+ * ORV_ERR_SYSTEM_RESOURCE, and a run that meets either ends with it.
  *
  * Call order:
  *   1. ORVSetSdkLogFile, ORVSetSdkLogLevel, ORVSetSdkCachePath,
@@ -65,6 +67,8 @@ enum ORVUploaderResult
     ORV_ERR_CRC64_MISMATCH = 19,   /* the stored file's CRC-64 differs            */
     ORV_ERR_CACHE = 20,            /* the cache path cannot be used               */
     ORV_ERR_LOG_FILE = 21,         /* the log file cannot be opened               */
+    ORV_ERR_OUT_OF_MEMORY = 22,    /* memory ran out                              */
+    ORV_ERR_SYSTEM_RESOURCE = 23,  /* the system refused a thread or a lock       */
     ORV_ERR_NO_SPACE = 102,        /* not enough storage space ("CapacityOverLimit") */
     ORV_OK_ALREADY_STORED = 112,   /* success, nothing transferred (second pass)  */
     /* A platform error code E is reported as E + ORV_PLATFORM_CODE_BASE,
@@ -101,32 +105,37 @@ typedef void(ORV_CALL* ORVDeleteHandler)(int code, const char* desc, void* userD
 
 /* Opens (appends to) the log file. Returns 0 or ORV_ERR_LOG_FILE. */
 ORV_UPLOADER_API int ORV_CALL ORVSetSdkLogFile(const char* path);
-/* 0 = off, 1 = errors, 2 = errors, warnings and info, 3 = everything. */
+/* Sets what goes into the log: 0 = nothing, 1 = errors, 2 = errors, warnings
+ * and info, 3 = everything. */
 ORV_UPLOADER_API int ORV_CALL ORVSetSdkLogLevel(int level);
-/* Folder for the per-upload state files that make uploads resumable across
- * process restarts. Created when missing. */
+/* Sets the folder for the per-upload state files that make uploads resumable
+ * across process restarts, creating it when missing. */
 ORV_UPLOADER_API int ORV_CALL ORVSetSdkCachePath(const char* path);
-/* Ours: the platform's base address, e.g. "https://127.0.0.1:8443" (the same
- * as for the REST API). Uploads go to <baseUrl>/tus/files/. Call before
+/* Sets the platform's base address, e.g. "https://127.0.0.1:8443" (the same
+ * as for the REST API); uploads go to <baseUrl>/tus/files/. Only http and
+ * https addresses are taken (else ORV_ERR_INVALID_ARGUMENT). Call before
  * ORVInitSdkLibrary. */
 ORV_UPLOADER_API int ORV_CALL ORVSetSdkServiceUrl(const char* baseUrl);
-/* The account: uploads are signed with appSecret, which is never sent or
+/* Sets the account: uploads are signed with appSecret, which is never sent or
  * logged. Returns 0 when ready. May be called again after a release. */
 ORV_UPLOADER_API int ORV_CALL ORVInitSdkLibrary(const char* userId, const char* appId, const char* appSecret);
-/* HTTP mode: 1 = HTTP/1.0, 2 = HTTP/1.1, 3 = HTTP/2 when offered, else 1.1. */
+/* Chooses the HTTP version: 1 = HTTP/1.0, 2 = HTTP/1.1, 3 = HTTP/2 when the
+ * server offers it, else 1.1. */
 ORV_UPLOADER_API int ORV_CALL ORVSetSdkHttpRequest(int mode);
-/* CA bundle (PEM) that replaces the default one. Peer and host verification
- * are always on. */
+/* Verifies servers with the CA bundle (PEM) at path instead of the default
+ * one; an empty path restores the default. Peer and host verification are
+ * always on. */
 ORV_UPLOADER_API int ORV_CALL ORVSetSdkCacertFile(const char* path);
-/* type 0 removes the proxy (other arguments ignored); 1 sets an HTTP proxy.
- * user/password may be null or empty. */
+/* Sets or removes the proxy: type 0 removes it (other arguments ignored),
+ * 1 sets an HTTP proxy; user/password may be null or empty. */
 ORV_UPLOADER_API int ORV_CALL ORVSetSdkProxy(int type, const char* host, int port, const char* user,
                                              const char* password);
-/* Ours: total upload limit in KB/s (1 KB = 1024 bytes) shared fairly by all
- * running uploads, 0 = unlimited. The second argument is reserved (pass 0).
- * Takes effect within a second, also on running uploads. */
+/* Limits the total upload rate to totalKBps KB/s (1 KB = 1024 bytes), shared
+ * fairly by all running uploads; 0 = unlimited. The second argument is
+ * reserved (pass 0). Takes effect within a second, also on running uploads. */
 ORV_UPLOADER_API int ORV_CALL ORVSetSdkTrafficLimit(int totalKBps, int reserved);
-/* Library-owned texts, valid until the library is unloaded. */
+/* The library's version, and the description of a result code: library-owned
+ * texts, valid until the library is unloaded. */
 ORV_UPLOADER_API const char* ORV_CALL ORVGetSdkVersion(void);
 ORV_UPLOADER_API const char* ORV_CALL ORVGetSdkErrorDescription(int code);
 /* Stops every upload still running (without callbacks) and forgets the
@@ -135,6 +144,7 @@ ORV_UPLOADER_API void ORV_CALL ORVReleaseSdkLibrary(void);
 
 /* ---- Per upload ---------------------------------------------------------- */
 
+/* A new handle, or null when memory or a lock cannot be had. */
 ORV_UPLOADER_API ORVUploaderHandle ORV_CALL ORVUploaderCreate(void);
 /* Stops the run (no result callback), waits for the handle's threads, frees
  * the handle. The upload stays resumable. */
@@ -150,7 +160,8 @@ ORV_UPLOADER_API const char* ORV_CALL ORVUploaderGetVID(ORVUploaderHandle handle
 ORV_UPLOADER_API int ORV_CALL ORVUploaderSetVID(ORVUploaderHandle handle, const char* vid);
 /* Stops any run (no result callback) and unbinds the current vid. */
 ORV_UPLOADER_API int ORV_CALL ORVUploaderRelease(ORVUploaderHandle handle);
-/* Starts or resumes the upload on a library thread. Returns at once. */
+/* Starts or resumes the upload on a library thread. Returns at once;
+ * ORV_ERR_SYSTEM_RESOURCE when the handle's thread cannot be started. */
 ORV_UPLOADER_API int ORV_CALL ORVUploaderStart(ORVUploaderHandle handle);
 /* Pauses: the running run ends with result 5 within 200 ms. */
 ORV_UPLOADER_API int ORV_CALL ORVUploaderPause(ORVUploaderHandle handle);
@@ -158,8 +169,10 @@ ORV_UPLOADER_API int ORV_CALL ORVUploaderPause(ORVUploaderHandle handle);
 ORV_UPLOADER_API int ORV_CALL ORVUploaderStop(ORVUploaderHandle handle);
 /* Asynchronous: stops the run (its result handler is not called), terminates
  * the upload on the server, removes the saved state, then calls the delete
- * handler. */
+ * handler. ORV_ERR_SYSTEM_RESOURCE when the handle's thread cannot be
+ * started (then nothing was stopped). */
 ORV_UPLOADER_API int ORV_CALL ORVUploaderDelete(ORVUploaderHandle handle);
+/* Set the handler (null: none) and the userData passed to it with each call. */
 ORV_UPLOADER_API int ORV_CALL ORVUploaderSetProgressHandler(ORVUploaderHandle handle,
                                                             ORVProgressHandler handler, void* userData);
 ORV_UPLOADER_API int ORV_CALL ORVUploaderSetResultHandler(ORVUploaderHandle handle, ORVResultHandler handler,

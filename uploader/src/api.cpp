@@ -1,6 +1,8 @@
 // The exported C interface. Each handle owns one worker thread that runs its
 // uploads and deletes one after the other; the caller's threads only queue
-// commands and set the stop flag, so no call blocks on the network.
+// commands and set the stop flag, so no call blocks on the network. No
+// exception leaves an exported function or a worker thread: running out of
+// memory or of threads becomes a result code.
 
 #include "orv_uploader.h"
 
@@ -12,10 +14,10 @@
 
 #include <condition_variable>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
-#include <sys/stat.h>
 #include <thread>
 
 using namespace orvup;
@@ -44,6 +46,25 @@ std::set<ORVUploader*>& Registry()
 std::string Text(const char* s)
 {
     return s ? std::string(s) : std::string();
+}
+
+// Runs the body of an exported function; what it throws becomes a code.
+template <typename Body> int Guarded(Body&& body) noexcept
+{
+    try {
+        return body();
+    } catch (...) {
+        return CurrentExceptionCode();
+    }
+}
+
+// For the functions without a result: the failure is swallowed.
+template <typename Body> void GuardedVoid(Body&& body) noexcept
+{
+    try {
+        body();
+    } catch (...) {
+    }
 }
 
 } // namespace
@@ -91,7 +112,6 @@ struct ORVUploader
     {
         for (;;) {
             Command cmd;
-            UploadParams p;
             {
                 std::unique_lock<std::mutex> lock(mutex);
                 cv.wait(lock, [this] { return !queue.empty(); });
@@ -103,12 +123,22 @@ struct ORVUploader
                 current = cmd;
                 ending = false;
                 stop.store(kRunOn);
-                p = params;
             }
-            if (cmd == Command::Run)
-                DoRun(p);
-            else
-                DoDelete(p.vid);
+            try {
+                UploadParams p;
+                {
+                    // Stable while busy: SetParam refuses, SetVID and Release wait.
+                    std::lock_guard<std::mutex> lock(mutex);
+                    p = params;
+                }
+                if (cmd == Command::Run)
+                    DoRun(p);
+                else
+                    DoDelete(p.vid);
+            } catch (...) {
+                // Copying the parameters or a handler's bookkeeping failed (the
+                // run itself reports its failures); the worker stays usable.
+            }
             {
                 std::lock_guard<std::mutex> lock(mutex);
                 busy = false;
@@ -181,13 +211,47 @@ struct ORVUploader
     }
 };
 
+namespace {
+
+// Drops queued runs and asks the running one, if any, to end with `how`.
+int EndRun(ORVUploaderHandle h, int how)
+{
+    if (!h)
+        return ORV_ERR_INVALID_ARGUMENT;
+    return Guarded([&]() -> int {
+        std::lock_guard<std::mutex> lock(h->mutex);
+        for (auto it = h->queue.begin(); it != h->queue.end();)
+            it = *it == Command::Run ? h->queue.erase(it) : it + 1;
+        int expected = kRunOn;
+        if (h->busy && h->current == Command::Run)
+            h->stop.compare_exchange_strong(expected, how);
+        return ORV_OK;
+    });
+}
+
+// The handlers are plain stores under the handle's lock.
+template <typename Fn>
+int SetHandler(ORVUploaderHandle h, Fn ORVUploader::*slot, void* ORVUploader::*data, Fn fn, void* userData)
+{
+    if (!h)
+        return ORV_ERR_INVALID_ARGUMENT;
+    return Guarded([&]() -> int {
+        std::lock_guard<std::mutex> lock(h->mutex);
+        h->*slot = fn;
+        h->*data = userData;
+        return ORV_OK;
+    });
+}
+
+} // namespace
+
 extern "C" {
 
 int ORVSetSdkLogFile(const char* path)
 {
     if (!path || !*path)
         return ORV_ERR_INVALID_ARGUMENT;
-    return Log::Instance().Open(path) ? ORV_OK : ORV_ERR_LOG_FILE;
+    return Guarded([&]() -> int { return Log::Instance().Open(path) ? ORV_OK : ORV_ERR_LOG_FILE; });
 }
 
 int ORVSetSdkLogLevel(int level)
@@ -202,74 +266,76 @@ int ORVSetSdkCachePath(const char* path)
 {
     if (!path || !*path)
         return ORV_ERR_INVALID_ARGUMENT;
-    std::string dir(path);
-    while (dir.size() > 1 && dir.back() == '/')
-        dir.pop_back();
-    // Create the folder and its parents when missing.
-    for (size_t pos = 1; pos <= dir.size(); ++pos) {
-        if (pos == dir.size() || dir[pos] == '/')
-            ::mkdir(dir.substr(0, pos).c_str(), 0700);
-    }
-    struct stat st
-    {
-    };
-    if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        LogError("cache path unusable: " + dir);
-        return ORV_ERR_CACHE;
-    }
-    Settings::Instance().SetCacheDir(dir);
-    return ORV_OK;
+    return Guarded([&]() -> int {
+        const std::string dir = TrimSeparators(path);
+        if (!MakeFolders(dir)) {
+            LogError("cache path unusable: " + dir);
+            return ORV_ERR_CACHE;
+        }
+        Settings::Instance().SetCacheDir(dir);
+        return ORV_OK;
+    });
 }
 
 int ORVSetSdkServiceUrl(const char* baseUrl)
 {
-    const std::string url = Text(baseUrl);
-    if (url.compare(0, 8, "https://") != 0 && url.compare(0, 7, "http://") != 0)
-        return ORV_ERR_INVALID_ARGUMENT;
-    Settings::Instance().SetServiceUrl(url);
-    LogInfo("upload service " + url);
-    return ORV_OK;
+    return Guarded([&]() -> int {
+        const std::string url = Text(baseUrl);
+        if (url.compare(0, 8, "https://") != 0 && url.compare(0, 7, "http://") != 0)
+            return ORV_ERR_INVALID_ARGUMENT;
+        Settings::Instance().SetServiceUrl(url);
+        LogInfo("upload service " + url);
+        return ORV_OK;
+    });
 }
 
 int ORVInitSdkLibrary(const char* userId, const char* appId, const char* appSecret)
 {
     if (!userId || !*userId || !appId || !*appId || !appSecret || !*appSecret)
         return ORV_ERR_INVALID_ARGUMENT;
-    static std::once_flag curlInit;
-    std::call_once(curlInit, [] { curl_global_init(CURL_GLOBAL_ALL); });
-    Settings::Instance().SetAccount(userId, appId, appSecret);
-    LogInfo(std::string("initialised for user ") + userId + ", app " + appId + ", version " +
-            ORVGetSdkVersion());
-    return ORV_OK;
+    return Guarded([&]() -> int {
+        static std::once_flag curlInit;
+        std::call_once(curlInit, [] { curl_global_init(CURL_GLOBAL_ALL); });
+        Settings::Instance().SetAccount(userId, appId, appSecret);
+        LogInfo(std::string("initialised for user ") + userId + ", app " + appId + ", version " +
+                ORVGetSdkVersion());
+        return ORV_OK;
+    });
 }
 
 int ORVSetSdkHttpRequest(int mode)
 {
     if (mode < 0 || mode > 3)
         return ORV_ERR_INVALID_ARGUMENT;
-    Settings::Instance().SetHttpMode(mode);
-    return ORV_OK;
+    return Guarded([&]() -> int {
+        Settings::Instance().SetHttpMode(mode);
+        return ORV_OK;
+    });
 }
 
 int ORVSetSdkCacertFile(const char* path)
 {
-    Settings::Instance().SetCaFile(Text(path));
-    LogInfo("CA file " + Text(path));
-    return ORV_OK;
+    return Guarded([&]() -> int {
+        Settings::Instance().SetCaFile(Text(path));
+        LogInfo("CA file " + Text(path));
+        return ORV_OK;
+    });
 }
 
 int ORVSetSdkProxy(int type, const char* host, int port, const char* user, const char* password)
 {
-    if (type == 0) {
-        Settings::Instance().SetProxy(0, std::string(), 0, std::string(), std::string());
-        LogInfo("proxy off");
-        return ORV_OK;
-    }
-    if (type != 1 || !host || !*host || port < 0 || port > 65535)
+    if (type != 0 && (type != 1 || !host || !*host || port < 0 || port > 65535))
         return ORV_ERR_INVALID_ARGUMENT;
-    Settings::Instance().SetProxy(1, host, port, Text(user), Text(password));
-    LogInfo("proxy http://" + Text(host) + ":" + std::to_string(port));
-    return ORV_OK;
+    return Guarded([&]() -> int {
+        if (type == 0) {
+            Settings::Instance().SetProxy(0, std::string(), 0, std::string(), std::string());
+            LogInfo("proxy off");
+            return ORV_OK;
+        }
+        Settings::Instance().SetProxy(1, host, port, Text(user), Text(password));
+        LogInfo("proxy http://" + Text(host) + ":" + std::to_string(port));
+        return ORV_OK;
+    });
 }
 
 int ORVSetSdkTrafficLimit(int totalKBps, int reserved)
@@ -277,9 +343,11 @@ int ORVSetSdkTrafficLimit(int totalKBps, int reserved)
     (void)reserved;
     if (totalKBps < 0)
         return ORV_ERR_INVALID_ARGUMENT;
-    TrafficLimiter::Instance().SetLimit(static_cast<int64_t>(totalKBps) * 1024);
-    LogInfo("traffic limit " + std::to_string(totalKBps) + " KB/s");
-    return ORV_OK;
+    return Guarded([&]() -> int {
+        TrafficLimiter::Instance().SetLimit(static_cast<int64_t>(totalKBps) * 1024);
+        LogInfo("traffic limit " + std::to_string(totalKBps) + " KB/s");
+        return ORV_OK;
+    });
 }
 
 const char* ORVGetSdkVersion(void)
@@ -294,137 +362,144 @@ const char* ORVGetSdkErrorDescription(int code)
 
 void ORVReleaseSdkLibrary(void)
 {
-    std::set<ORVUploader*> handles;
-    {
-        std::lock_guard<std::mutex> lock(RegistryMutex());
-        handles = Registry();
-    }
-    for (ORVUploader* h : handles)
-        h->Shutdown();
-    Settings::Instance().ClearAccount();
-    LogInfo("released");
+    GuardedVoid([] {
+        std::set<ORVUploader*> handles;
+        {
+            std::lock_guard<std::mutex> lock(RegistryMutex());
+            handles = Registry();
+        }
+        for (ORVUploader* h : handles)
+            h->Shutdown();
+        Settings::Instance().ClearAccount();
+        LogInfo("released");
+    });
 }
 
 ORVUploaderHandle ORVUploaderCreate(void)
 {
-    auto* h = new ORVUploader;
-    std::lock_guard<std::mutex> lock(RegistryMutex());
-    Registry().insert(h);
-    return h;
+    ORVUploaderHandle created = nullptr;
+    GuardedVoid([&] {
+        auto h = std::make_unique<ORVUploader>();
+        std::lock_guard<std::mutex> lock(RegistryMutex());
+        Registry().insert(h.get());
+        created = h.release();
+    });
+    return created;
 }
 
 void ORVUploaderDestroy(ORVUploaderHandle h)
 {
     if (!h)
         return;
-    {
-        std::lock_guard<std::mutex> lock(RegistryMutex());
-        Registry().erase(h);
-    }
-    const bool self = h->OnWorker();
-    h->Shutdown();
-    if (!self)
-        delete h;
-    // From a handler the handle must outlive its own thread; it is leaked
-    // rather than freed under the running callback.
+    GuardedVoid([&] {
+        {
+            std::lock_guard<std::mutex> lock(RegistryMutex());
+            Registry().erase(h);
+        }
+        const bool self = h->OnWorker();
+        h->Shutdown();
+        if (!self)
+            delete h;
+        // From a handler the handle must outlive its own thread; it is leaked
+        // rather than freed under the running callback.
+    });
 }
 
 int ORVUploaderSetParam(ORVUploaderHandle h, const ORVUploaderParam* param)
 {
     if (!h || !param || !param->filePath || !*param->filePath)
         return ORV_ERR_INVALID_ARGUMENT;
-    const SettingsSnapshot s = Settings::Instance().Snapshot();
-    if (!s.initialized)
-        return ORV_ERR_NOT_INITIALIZED;
-    UploadParams p;
-    p.hasFile = true;
-    p.path = param->filePath;
-    p.title = Text(param->title);
-    p.description = Text(param->description);
-    p.tags = Text(param->tags);
-    p.cateId = param->cateId;
-    p.luping = param->luping;
-    p.keepSource = param->keepSource;
-    FileIdentity id;
-    const int rc = ComputeVid(s.userId, p.path, &p.vid, &id);
-    if (rc == ORV_ERR_FILE_NOT_EXIST)
-        return rc;
-    // An unreadable file still gets a handle: its run reports the error.
-    std::unique_lock<std::mutex> lock(h->mutex);
-    if (h->busy)
-        return ORV_ERR_BUSY;
-    h->params = p;
-    h->vid = p.vid;
-    return ORV_OK;
+    return Guarded([&]() -> int {
+        const SettingsSnapshot s = Settings::Instance().Snapshot();
+        if (!s.initialized)
+            return ORV_ERR_NOT_INITIALIZED;
+        UploadParams p;
+        p.hasFile = true;
+        p.path = param->filePath;
+        p.title = Text(param->title);
+        p.description = Text(param->description);
+        p.tags = Text(param->tags);
+        p.cateId = param->cateId;
+        p.luping = param->luping;
+        p.keepSource = param->keepSource;
+        FileIdentity id;
+        const int rc = ComputeVid(s.userId, p.path, &p.vid, &id);
+        if (rc == ORV_ERR_FILE_NOT_EXIST)
+            return rc;
+        // An unreadable file still gets a handle: its run reports the error.
+        std::unique_lock<std::mutex> lock(h->mutex);
+        if (h->busy)
+            return ORV_ERR_BUSY;
+        std::string vid = p.vid;
+        h->params = std::move(p);
+        h->vid = std::move(vid);
+        return ORV_OK;
+    });
 }
 
 const char* ORVUploaderGetVID(ORVUploaderHandle h)
 {
-    if (!h)
-        return "";
-    std::lock_guard<std::mutex> lock(h->mutex);
-    return h->vid.c_str();
+    const char* vid = "";
+    if (h) {
+        GuardedVoid([&] {
+            std::lock_guard<std::mutex> lock(h->mutex);
+            vid = h->vid.c_str();
+        });
+    }
+    return vid;
 }
 
 int ORVUploaderSetVID(ORVUploaderHandle h, const char* vid)
 {
     if (!h || !vid || !IsWellFormedVid(vid))
         return ORV_ERR_INVALID_ARGUMENT;
-    std::unique_lock<std::mutex> lock(h->mutex);
-    h->Quiesce(lock, kStopSilent);
-    h->params.vid = vid;
-    h->vid = vid;
-    return ORV_OK;
+    return Guarded([&]() -> int {
+        std::unique_lock<std::mutex> lock(h->mutex);
+        h->Quiesce(lock, kStopSilent);
+        h->params.vid = vid;
+        h->vid = vid;
+        return ORV_OK;
+    });
 }
 
 int ORVUploaderRelease(ORVUploaderHandle h)
 {
     if (!h)
         return ORV_ERR_INVALID_ARGUMENT;
-    std::unique_lock<std::mutex> lock(h->mutex);
-    h->Quiesce(lock, kStopSilent);
-    h->params.vid.clear();
-    h->vid.clear();
-    return ORV_OK;
+    return Guarded([&]() -> int {
+        std::unique_lock<std::mutex> lock(h->mutex);
+        h->Quiesce(lock, kStopSilent);
+        h->params.vid.clear();
+        h->vid.clear();
+        return ORV_OK;
+    });
 }
 
 int ORVUploaderStart(ORVUploaderHandle h)
 {
     if (!h)
         return ORV_ERR_INVALID_ARGUMENT;
-    if (!Settings::Instance().Snapshot().initialized)
-        return ORV_ERR_NOT_INITIALIZED;
-    std::lock_guard<std::mutex> lock(h->mutex);
-    if (h->params.vid.empty())
-        return ORV_ERR_INVALID_ARGUMENT;
-    for (Command c : h->queue) {
-        if (c == Command::Delete)
+    return Guarded([&]() -> int {
+        if (!Settings::Instance().Snapshot().initialized)
+            return ORV_ERR_NOT_INITIALIZED;
+        std::lock_guard<std::mutex> lock(h->mutex);
+        if (h->params.vid.empty())
+            return ORV_ERR_INVALID_ARGUMENT;
+        for (Command c : h->queue) {
+            if (c == Command::Delete)
+                return ORV_ERR_BUSY;
+            if (c == Command::Run)
+                return ORV_OK; // already queued
+        }
+        if (h->busy && h->current == Command::Delete && !h->ending)
             return ORV_ERR_BUSY;
-        if (c == Command::Run)
-            return ORV_OK; // already queued
-    }
-    if (h->busy && h->current == Command::Delete && !h->ending)
-        return ORV_ERR_BUSY;
-    if (h->busy && h->stop.load() == kRunOn && !h->ending)
-        return ORV_OK; // already running
-    h->EnsureWorker();
-    h->queue.push_back(Command::Run);
-    h->cv.notify_all();
-    return ORV_OK;
-}
-
-// Drops queued runs and asks the running one, if any, to end with `how`.
-static int EndRun(ORVUploaderHandle h, int how)
-{
-    if (!h)
-        return ORV_ERR_INVALID_ARGUMENT;
-    std::lock_guard<std::mutex> lock(h->mutex);
-    for (auto it = h->queue.begin(); it != h->queue.end();)
-        it = *it == Command::Run ? h->queue.erase(it) : it + 1;
-    int expected = kRunOn;
-    if (h->busy && h->current == Command::Run)
-        h->stop.compare_exchange_strong(expected, how);
-    return ORV_OK;
+        if (h->busy && h->stop.load() == kRunOn && !h->ending)
+            return ORV_OK; // already running
+        h->EnsureWorker();
+        h->queue.push_back(Command::Run);
+        h->cv.notify_all();
+        return ORV_OK;
+    });
 }
 
 int ORVUploaderPause(ORVUploaderHandle h)
@@ -441,48 +516,35 @@ int ORVUploaderDelete(ORVUploaderHandle h)
 {
     if (!h)
         return ORV_ERR_INVALID_ARGUMENT;
-    std::lock_guard<std::mutex> lock(h->mutex);
-    for (Command c : h->queue) {
-        if (c == Command::Delete)
-            return ORV_OK; // one delete is enough
-    }
-    h->queue.clear();
-    if (h->busy && h->current == Command::Run)
-        h->stop.store(kStopDelete);
-    h->EnsureWorker();
-    h->queue.push_back(Command::Delete);
-    h->cv.notify_all();
-    return ORV_OK;
+    return Guarded([&]() -> int {
+        std::lock_guard<std::mutex> lock(h->mutex);
+        for (Command c : h->queue) {
+            if (c == Command::Delete)
+                return ORV_OK; // one delete is enough
+        }
+        h->EnsureWorker(); // first: without a thread nothing may change
+        h->queue.clear();
+        if (h->busy && h->current == Command::Run)
+            h->stop.store(kStopDelete);
+        h->queue.push_back(Command::Delete);
+        h->cv.notify_all();
+        return ORV_OK;
+    });
 }
 
 int ORVUploaderSetProgressHandler(ORVUploaderHandle h, ORVProgressHandler handler, void* userData)
 {
-    if (!h)
-        return ORV_ERR_INVALID_ARGUMENT;
-    std::lock_guard<std::mutex> lock(h->mutex);
-    h->onProgress = handler;
-    h->progressData = userData;
-    return ORV_OK;
+    return SetHandler(h, &ORVUploader::onProgress, &ORVUploader::progressData, handler, userData);
 }
 
 int ORVUploaderSetResultHandler(ORVUploaderHandle h, ORVResultHandler handler, void* userData)
 {
-    if (!h)
-        return ORV_ERR_INVALID_ARGUMENT;
-    std::lock_guard<std::mutex> lock(h->mutex);
-    h->onResult = handler;
-    h->resultData = userData;
-    return ORV_OK;
+    return SetHandler(h, &ORVUploader::onResult, &ORVUploader::resultData, handler, userData);
 }
 
 int ORVUploaderSetDeleteHandler(ORVUploaderHandle h, ORVDeleteHandler handler, void* userData)
 {
-    if (!h)
-        return ORV_ERR_INVALID_ARGUMENT;
-    std::lock_guard<std::mutex> lock(h->mutex);
-    h->onDelete = handler;
-    h->deleteData = userData;
-    return ORV_OK;
+    return SetHandler(h, &ORVUploader::onDelete, &ORVUploader::deleteData, handler, userData);
 }
 
 } // extern "C"

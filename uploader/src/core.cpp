@@ -3,10 +3,13 @@
 #include <openssl/evp.h>
 #include <openssl/md5.h>
 
+#include "orv_uploader.h"
+#include "os.h"
+
 #include <algorithm>
 #include <chrono>
-#include <ctime>
-#include <sys/time.h>
+#include <new>
+#include <system_error>
 #include <thread>
 
 namespace orvup {
@@ -19,7 +22,7 @@ Log& Log::Instance()
 
 bool Log::Open(const std::string& path)
 {
-    std::FILE* f = std::fopen(path.c_str(), "a");
+    std::FILE* f = OpenForAppend(path);
     std::lock_guard<std::mutex> lock(mutex_);
     if (file_)
         std::fclose(file_);
@@ -39,19 +42,13 @@ void Log::Write(LogLevel level, const std::string& message)
 {
     if (!Enabled(level))
         return;
-    timeval tv{};
-    gettimeofday(&tv, nullptr);
-    tm local{};
-    localtime_r(&tv.tv_sec, &local);
-    char stamp[40];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+    const std::string stamp = LocalTimeStamp();
     const char* tag = level == LogLevel::Error ? "E" : level == LogLevel::Info ? "I" : "D";
     const auto tid = std::hash<std::thread::id>()(std::this_thread::get_id()) % 100000;
     std::lock_guard<std::mutex> lock(mutex_);
     if (!file_)
         return;
-    std::fprintf(file_, "%s.%03ld [%s] [%05zu] %s\n", stamp, static_cast<long>(tv.tv_usec / 1000), tag, tid,
-                 ClipForLog(message, 4096).c_str());
+    std::fprintf(file_, "%s [%s] [%05zu] %s\n", stamp.c_str(), tag, tid, ClipForLog(message, 4096).c_str());
     std::fflush(file_);
 }
 
@@ -208,6 +205,19 @@ int64_t MonotonicNs()
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
+}
+
+int CurrentExceptionCode() noexcept
+{
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        return ORV_ERR_OUT_OF_MEMORY;
+    } catch (const std::system_error&) {
+        return ORV_ERR_SYSTEM_RESOURCE; // a thread or a lock the system refused
+    } catch (...) {
+        return ORV_ERR_INTERNAL;
+    }
 }
 
 std::string ToHex(const unsigned char* data, size_t size)

@@ -120,6 +120,9 @@ private:
 };
 
 int64_t MonotonicNs();
+// Inside a catch block: the result code for the exception being handled
+// (ORV_ERR_OUT_OF_MEMORY, ORV_ERR_SYSTEM_RESOURCE, else ORV_ERR_INTERNAL).
+int CurrentExceptionCode() noexcept;
 std::string ToHex(const unsigned char* data, size_t size);
 std::string Base64(const std::string& data);
 std::string Md5HexUpper(const std::string& data);

@@ -5,30 +5,14 @@
 
 #include <openssl/evp.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
+#include <cctype>
 #include <memory>
 #include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <stdexcept>
 
 namespace orvup {
 
 namespace {
-
-struct Fd
-{
-    int fd = -1;
-    explicit Fd(int f) : fd(f) {}
-    ~Fd()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-};
 
 struct MdCtx
 {
@@ -39,36 +23,10 @@ struct MdCtx
     MdCtx& operator=(const MdCtx&) = delete;
 };
 
-bool ReadFully(int fd, char* buf, size_t size, int64_t offset)
-{
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n =
-            ::pread(fd, buf + done, size - done, static_cast<off_t>(offset + static_cast<int64_t>(done)));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
+// A resume state is a few hundred bytes; anything far larger is not one.
+constexpr size_t kMaxStateBytes = 1 << 20;
 
 } // namespace
-
-int StatFile(const std::string& path, FileIdentity* id)
-{
-    struct stat st
-    {
-    };
-    if (::stat(path.c_str(), &st) != 0)
-        return (errno == ENOENT || errno == ENOTDIR) ? ORV_ERR_FILE_NOT_EXIST : ORV_ERR_FILE_READ;
-    if (!S_ISREG(st.st_mode))
-        return ORV_ERR_FILE_READ;
-    id->size = static_cast<int64_t>(st.st_size);
-    id->mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
-    return 0;
-}
 
 int ComputeVid(const std::string& userId, const std::string& path, std::string* vid, FileIdentity* id)
 {
@@ -82,8 +40,8 @@ int ComputeVid(const std::string& userId, const std::string& path, std::string* 
     const std::string h = head.str();
     EVP_DigestUpdate(md.ctx, h.data(), h.size());
     if (rc == 0) {
-        Fd f(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-        if (f.fd < 0) {
+        ReadOnlyFile f;
+        if (f.Open(path) != 0) {
             rc = ORV_ERR_FILE_READ;
         } else {
             // 16 windows of 4 KiB spread evenly, first and last included:
@@ -96,7 +54,7 @@ int ComputeVid(const std::string& userId, const std::string& path, std::string* 
             if (id->size <= kWindow * kWindows) {
                 for (int64_t off = 0; off < id->size && rc == 0; off += kWindow) {
                     const size_t n = static_cast<size_t>(std::min(kWindow, id->size - off));
-                    if (!ReadFully(f.fd, buf.get(), n, off))
+                    if (!f.ReadFully(buf.get(), n, off))
                         rc = ORV_ERR_FILE_READ;
                     else
                         EVP_DigestUpdate(md.ctx, buf.get(), n);
@@ -104,7 +62,7 @@ int ComputeVid(const std::string& userId, const std::string& path, std::string* 
             } else {
                 for (int i = 0; i < kWindows && rc == 0; ++i) {
                     const int64_t off = (id->size - kWindow) * i / (kWindows - 1);
-                    if (!ReadFully(f.fd, buf.get(), kWindow, off))
+                    if (!f.ReadFully(buf.get(), kWindow, off))
                         rc = ORV_ERR_FILE_READ;
                     else
                         EVP_DigestUpdate(md.ctx, buf.get(), kWindow);
@@ -147,15 +105,14 @@ bool LoadState(const std::string& cacheDir, const std::string& vid, UploadState*
 {
     if (cacheDir.empty() || !IsWellFormedVid(vid))
         return false;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(StatePath(cacheDir, vid).c_str(), "r"),
-                                                      &std::fclose);
-    if (!f)
+    std::string text;
+    if (!ReadSmallFile(StatePath(cacheDir, vid), kMaxStateBytes, &text))
         return false;
     UploadState s;
-    char line[4096];
+    std::istringstream lines(text);
+    std::string l;
     bool header = false;
-    while (std::fgets(line, sizeof line, f.get())) {
-        std::string l(line);
+    while (std::getline(lines, l)) {
         while (!l.empty() && (l.back() == '\n' || l.back() == '\r'))
             l.pop_back();
         if (!header) {
@@ -191,8 +148,8 @@ bool LoadState(const std::string& cacheDir, const std::string& vid, UploadState*
                 s.checkpoints.emplace_back(std::stoll(value.substr(0, comma)),
                                            std::stoull(value.substr(comma + 1), nullptr, 16));
             }
-        } catch (...) {
-            return false; // a damaged file is treated as absent
+        } catch (const std::logic_error&) {
+            return false; // a damaged number: the file is treated as absent
         }
     }
     if (!header || s.vid != vid)
@@ -205,8 +162,6 @@ bool SaveState(const std::string& cacheDir, const UploadState& state)
 {
     if (cacheDir.empty())
         return false;
-    const std::string path = StatePath(cacheDir, state.vid);
-    const std::string tmp = path + ".tmp";
     std::ostringstream out;
     out << "orvup-state 1\n"
         << "vid=" << state.vid << '\n'
@@ -218,30 +173,13 @@ bool SaveState(const std::string& cacheDir, const UploadState& state)
         << "platform=" << state.platform << '\n';
     for (const auto& cp : state.checkpoints)
         out << "cp=" << cp.first << ',' << std::hex << cp.second << std::dec << '\n';
-    const std::string text = out.str();
-    {
-        Fd f(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-        if (f.fd < 0)
-            return false;
-        size_t done = 0;
-        while (done < text.size()) {
-            const ssize_t n = ::write(f.fd, text.data() + done, text.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            done += static_cast<size_t>(n);
-        }
-        if (::fdatasync(f.fd) != 0)
-            return false;
-    }
-    return ::rename(tmp.c_str(), path.c_str()) == 0;
+    return WriteFileAtomically(StatePath(cacheDir, state.vid), out.str());
 }
 
 void RemoveState(const std::string& cacheDir, const std::string& vid)
 {
     if (!cacheDir.empty() && IsWellFormedVid(vid))
-        ::unlink(StatePath(cacheDir, vid).c_str());
+        RemoveFile(StatePath(cacheDir, vid));
 }
 
 } // namespace orvup

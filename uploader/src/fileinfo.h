@@ -1,23 +1,14 @@
 #pragma once
 // File identity and the video id (vid) derived from it.
 
+#include "os.h"
+
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace orvup {
-
-struct FileIdentity
-{
-    int64_t size = 0;
-    int64_t mtimeNs = 0;
-    bool operator==(const FileIdentity& o) const { return size == o.size && mtimeNs == o.mtimeNs; }
-    bool operator!=(const FileIdentity& o) const { return !(*this == o); }
-};
-
-// 0, ORV_ERR_FILE_NOT_EXIST or ORV_ERR_FILE_READ (not a regular file).
-int StatFile(const std::string& path, FileIdentity* id);
 
 // The vid: 32 hex digits of a digest over the user id, the size, the
 // modification time and a fixed sample of the content (at most 1 MiB read,

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <exception>
 #include <memory>
+#include <optional>
 
 namespace orvup {
 
@@ -14,7 +16,25 @@ struct HttpClient::Transfer
     bool paused = false;
     bool headerEnded = false; // the blank line after the last header block arrived
     const std::atomic<int>* stop = nullptr;
+    // An exception must not unwind through libcurl: a callback keeps it here,
+    // ends the transfer, and Perform throws it again once libcurl returned.
+    std::exception_ptr failure;
 };
+
+namespace {
+
+// Keeps the easy handle in the multi handle for one request, whatever happens.
+struct MultiMember
+{
+    CURLM* multi;
+    CURL* easy;
+    MultiMember(CURLM* m, CURL* e) : multi(m), easy(e) { curl_multi_add_handle(multi, easy); }
+    ~MultiMember() { curl_multi_remove_handle(multi, easy); }
+    MultiMember(const MultiMember&) = delete;
+    MultiMember& operator=(const MultiMember&) = delete;
+};
+
+} // namespace
 
 std::string HttpResponse::Header(const std::string& lowerName) const
 {
@@ -48,7 +68,13 @@ size_t HttpClient::OnRead(char* buf, size_t size, size_t n, void* user)
             return CURL_READFUNC_PAUSE;
         }
     }
-    const long got = t->request->read(buf, want);
+    long got = -1;
+    try {
+        got = t->request->read(buf, want);
+    } catch (...) {
+        t->failure = std::current_exception();
+        return CURL_READFUNC_ABORT;
+    }
     if (got < 0) {
         t->response->readFailed = true;
         return CURL_READFUNC_ABORT;
@@ -86,7 +112,12 @@ void TakeHeaderLine(const char* buf, size_t len, HttpResponse* response, bool* e
 size_t HttpClient::OnHeader(char* buf, size_t size, size_t n, void* user)
 {
     auto* t = static_cast<Transfer*>(user);
-    TakeHeaderLine(buf, size * n, t->response, &t->headerEnded);
+    try {
+        TakeHeaderLine(buf, size * n, t->response, &t->headerEnded);
+    } catch (...) {
+        t->failure = std::current_exception();
+        return 0; // ends the transfer
+    }
     return size * n;
 }
 
@@ -95,8 +126,13 @@ size_t HttpClient::OnWrite(char* buf, size_t size, size_t n, void* user)
     auto* t = static_cast<Transfer*>(user);
     const size_t len = size * n;
     std::string& body = t->response->body;
-    if (body.size() < 65536)
-        body.append(buf, std::min(len, 65536 - body.size()));
+    try {
+        if (body.size() < 65536)
+            body.append(buf, std::min(len, 65536 - body.size()));
+    } catch (...) {
+        t->failure = std::current_exception();
+        return 0; // ends the transfer
+    }
     return len;
 }
 
@@ -191,7 +227,7 @@ HttpResponse HttpClient::Perform(HttpRequest& request)
     curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &HttpClient::OnWrite);
     curl_easy_setopt(easy_, CURLOPT_WRITEDATA, &t);
 
-    curl_multi_add_handle(multi_, easy_);
+    std::optional<MultiMember> member(std::in_place, multi_, easy_);
     bool done = false;
     while (!done) {
         int running = 0;
@@ -221,7 +257,9 @@ HttpResponse HttpClient::Perform(HttpRequest& request)
         }
         curl_multi_poll(multi_, nullptr, 0, t.paused ? 10 : 50, nullptr);
     }
-    curl_multi_remove_handle(multi_, easy_);
+    member.reset();
+    if (t.failure)
+        std::rethrow_exception(t.failure);
     if (stop_.load() != 0 && response.curl != CURLE_OK)
         response.stopped = true;
     if (response.curl == CURLE_OK && !t.headerEnded) {

@@ -9,14 +9,11 @@
 #include <openssl/evp.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <fcntl.h>
-#include <memory>
-#include <sstream>
+#include <optional>
 #include <thread>
-#include <unistd.h>
+#include <vector>
 
 namespace orvup {
 
@@ -31,30 +28,11 @@ constexpr int64_t kChecksumBodyMax = 4 * 1024 * 1024;
 constexpr int kMaxRestarts = 3;
 constexpr int kMaxChecksumResends = 5;
 
-struct Fd
-{
-    int fd = -1;
-    Fd() = default;
-    ~Fd()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-};
-
 std::string Crc64Hex(uint64_t crc)
 {
     char buf[17];
     std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(crc));
     return buf;
-}
-
-std::string BaseName(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 int RetryLimitSeconds()
@@ -68,11 +46,84 @@ int RetryLimitSeconds()
     return 300;
 }
 
-enum class Verdict
+// The platform's signature over appId and a time stamp; empty without an account.
+std::vector<std::string> SignedHeaders(const SettingsSnapshot& settings)
 {
-    Ok,
-    Retry,
-    Fail
+    std::vector<std::string> h;
+    if (settings.appId.empty())
+        return h;
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::system_clock::now().time_since_epoch())
+                        .count();
+    const std::string ts = std::to_string(ms);
+    h.push_back("Orv-App-Id: " + settings.appId);
+    h.push_back("Orv-Timestamp: " + ts);
+    h.push_back("Orv-Sign: " + Md5HexUpper(settings.appSecret + "appId" + settings.appId + "timestamp" + ts +
+                                           settings.appSecret));
+    return h;
+}
+
+// How the run takes an answer: go on, retry after a wait, or end with `error`.
+struct Verdict
+{
+    enum Kind
+    {
+        Ok,
+        Retry,
+        Fail
+    } kind = Ok;
+    Outcome error;
+};
+
+// What a request about the upload's offset (HEAD or PATCH) found out.
+struct OffsetResult
+{
+    enum Kind
+    {
+        Reached,          // the server holds the file up to `offset`
+        NoProgress,       // accepted or refused (409) without the offset moving
+        ChecksumRejected, // 460: the body arrived damaged; send it again
+        Gone,             // the server lost the upload or holds another file
+        Retry,            // a transport error or a passing server failure
+        Fail,             // ends the run with `error`
+    } kind = Fail;
+    int64_t offset = 0;
+    Outcome error;
+
+    static OffsetResult At(int64_t offset) { return {Reached, offset, Outcome()}; }
+    static OffsetResult Of(Kind kind, Outcome error = Outcome()) { return {kind, 0, std::move(error)}; }
+};
+
+// The steps of a run. Each request state ends in a Transition.
+enum class State
+{
+    Discover,   // OPTIONS: protocol version, extensions, size limit
+    PreCheck,   // the platform's "already stored?" question
+    Create,     // POST: a new upload URL
+    ReadOffset, // where the server stands (asked with HEAD unless known)
+    Send,       // PATCH from that offset
+    Complete,   // every byte is there: verify and finish
+};
+
+struct Transition
+{
+    enum Kind
+    {
+        Go,    // on to `next` at once
+        Retry, // on to `next` after a backoff; `outcome` says why
+        End,   // the run ends with `outcome`
+    } kind;
+    State next;
+    Outcome outcome;
+
+    static Transition To(State s) { return {Go, s, Outcome()}; }
+    static Transition Again(State s, Outcome why) { return {Retry, s, std::move(why)}; }
+    static Transition Finish(Outcome o) { return {End, State::Complete, std::move(o)}; }
+    // A request that did not succeed: retried in `retryIn`, or the end.
+    static Transition After(const Verdict& v, State retryIn)
+    {
+        return v.kind == Verdict::Retry ? Again(retryIn, v.error) : Finish(v.error);
+    }
 };
 
 class Run
@@ -88,14 +139,20 @@ public:
 
 private:
     Outcome Prepare();
-    Verdict Options(Outcome* out);
-    Verdict PreCheck(Outcome* out, bool* stored);
-    Verdict Create(Outcome* out);
-    Verdict Head(Outcome* out, int64_t* offset);
-    Verdict Patch(int64_t offset, Outcome* out, int64_t* newOffset);
-    Verdict Finalize(Outcome* out);
+    Transition Enter(State state);
+    Transition Discover();
+    Transition PreCheck();
+    Transition Create();
+    Transition ReadOffset();
+    Transition Send();
+    Transition Complete();
+    Transition Restart();
+
+    OffsetResult Head();
+    OffsetResult Patch(int64_t offset);
+    Verdict Finalize();
     void Terminate();
-    Verdict Classify(const HttpResponse& r, const char* what, Outcome* out);
+    Verdict Classify(const HttpResponse& r, const char* what);
     bool Backoff();
     void NoteServerOffset(int64_t offset);
     bool EnsureCrcAt(int64_t offset, Outcome* out);
@@ -103,9 +160,8 @@ private:
     void SaveNow();
     void Report(int64_t uploaded, bool force);
     int FileGoneCode();
-    std::vector<std::string> AuthHeaders() const;
     std::string Metadata() const;
-    Outcome Stopped() const;
+    static Outcome Stopped() { return {ORV_ERR_PAUSED, std::string()}; }
 
     const UploadParams& p_;
     const std::atomic<int>& stop_;
@@ -114,7 +170,7 @@ private:
     HttpClient http_;
     std::string base_;
     FileIdentity file_;
-    Fd fd_;
+    ReadOnlyFile in_;
     UploadState state_;
     bool checksumCrc64_ = false;
     bool checksumSha1_ = false;
@@ -130,41 +186,63 @@ private:
     int64_t lastStatNs_ = 0;
     int readFailCode_ = 0;
     int attempt_ = 0;
+    int restarts_ = 0;
+    int resends_ = 0;
     int64_t lastProgressNs_ = 0;
     // The highest offset the server acknowledged for the current upload URL;
     // only its growth counts as progress.
     int64_t serverOffset_ = 0;
-    Outcome lastTransient_;
+    // The server's offset when it is known without asking (a fresh upload, a
+    // read-back after a failed PATCH); unset means ask with a HEAD.
+    std::optional<int64_t> knownOffset_;
+    int64_t offset_ = 0; // where the next PATCH starts
 };
 
-Outcome Run::Stopped() const
+Outcome Run::Execute()
 {
-    return {ORV_ERR_PAUSED, std::string()};
+    const Outcome prepared = Prepare();
+    if (prepared.code != 0)
+        return prepared;
+    lastProgressNs_ = MonotonicNs();
+    State state = State::Discover;
+    for (;;) {
+        if (stop_.load() != kRunOn)
+            return Stopped();
+        const Transition t = Enter(state);
+        if (t.kind == Transition::End)
+            return t.outcome;
+        if (t.kind == Transition::Retry && !Backoff()) {
+            LogError("giving up on " + p_.vid + ": " + t.outcome.desc);
+            return t.outcome;
+        }
+        state = t.next;
+    }
 }
 
-std::vector<std::string> Run::AuthHeaders() const
+Transition Run::Enter(State state)
 {
-    std::vector<std::string> h;
-    if (settings_.appId.empty())
-        return h;
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        std::chrono::system_clock::now().time_since_epoch())
-                        .count();
-    const std::string ts = std::to_string(ms);
-    // The API signing rule over the parameters appId and timestamp.
-    const std::string sign =
-        Md5HexUpper(settings_.appSecret + "appId" + settings_.appId + "timestamp" + ts + settings_.appSecret);
-    h.push_back("Orv-App-Id: " + settings_.appId);
-    h.push_back("Orv-Timestamp: " + ts);
-    h.push_back("Orv-Sign: " + sign);
-    return h;
+    switch (state) {
+    case State::Discover:
+        return Discover();
+    case State::PreCheck:
+        return PreCheck();
+    case State::Create:
+        return Create();
+    case State::ReadOffset:
+        return ReadOffset();
+    case State::Send:
+        return Send();
+    case State::Complete:
+        return Complete();
+    }
+    return Transition::Finish({ORV_ERR_INTERNAL, DescribeCode(ORV_ERR_INTERNAL)});
 }
 
 std::string Run::Metadata() const
 {
     const std::pair<const char*, std::string> items[] = {
         {"vid", p_.vid},
-        {"filename", BaseName(p_.path)},
+        {"filename", FileName(p_.path)},
         {"title", p_.title},
         {"description", p_.description},
         {"tags", p_.tags},
@@ -259,77 +337,68 @@ bool Run::EnsureCrcAt(int64_t offset, Outcome* out)
                cps_.end());
     crcPos_ = pos;
     crcVal_ = crc;
-    std::unique_ptr<char[]> buf(new char[1 << 20]);
+    std::vector<char> buf(1 << 20);
     while (crcPos_ < offset) {
         if (stop_.load() != kRunOn) {
             *out = Stopped();
             return false;
         }
         const size_t want = static_cast<size_t>(std::min<int64_t>(1 << 20, offset - crcPos_));
-        const ssize_t n = ::pread(fd_.fd, buf.get(), want, static_cast<off_t>(crcPos_));
-        if (n < 0 && errno == EINTR)
-            continue;
+        const int64_t n = in_.ReadAt(buf.data(), want, crcPos_);
         if (n <= 0) {
             *out = {ORV_ERR_FILE_READ, "OpenFileError: cannot read the file"};
             return false;
         }
-        AdvanceCrc(buf.get(), static_cast<size_t>(n));
+        AdvanceCrc(buf.data(), static_cast<size_t>(n));
     }
     return true;
 }
 
-Verdict Run::Classify(const HttpResponse& r, const char* what, Outcome* out)
+Verdict Run::Classify(const HttpResponse& r, const char* what)
 {
-    if (r.stopped) {
-        *out = Stopped();
-        return Verdict::Fail;
-    }
+    if (r.stopped)
+        return {Verdict::Fail, Stopped()};
     if (r.curl != CURLE_OK) {
         LogInfo(std::string(what) + " failed: " + r.error);
         switch (r.curl) {
         case CURLE_COULDNT_RESOLVE_HOST:
         case CURLE_COULDNT_RESOLVE_PROXY:
         case CURLE_COULDNT_CONNECT:
-            *out = {ORV_ERR_CONNECTION, "ConnectionTimeout: " + r.error};
-            return Verdict::Retry;
+            return {Verdict::Retry, {ORV_ERR_CONNECTION, "ConnectionTimeout: " + r.error}};
         case CURLE_OPERATION_TIMEDOUT:
-            *out = {ORV_ERR_TIMEOUT, "RequestTimeout: " + r.error};
-            return Verdict::Retry;
+            return {Verdict::Retry, {ORV_ERR_TIMEOUT, "RequestTimeout: " + r.error}};
         case CURLE_PEER_FAILED_VERIFICATION:
         case CURLE_SSL_CACERT_BADFILE:
         case CURLE_SSL_CERTPROBLEM:
         case CURLE_UNSUPPORTED_PROTOCOL:
         case CURLE_URL_MALFORMAT:
-            *out = {ORV_ERR_CONNECTION, r.error};
-            return Verdict::Fail;
+            return {Verdict::Fail, {ORV_ERR_CONNECTION, r.error}};
         default:
-            *out = {ORV_ERR_TIMEOUT, "SocketTimeout: " + r.error};
-            return Verdict::Retry;
+            return {Verdict::Retry, {ORV_ERR_TIMEOUT, "SocketTimeout: " + r.error}};
         }
     }
     if (r.status >= 200 && r.status < 300)
-        return Verdict::Ok;
+        return {};
     LogInfo(std::string(what) + " answered HTTP " + std::to_string(r.status));
+    Outcome platform;
     if (r.status >= 500 || r.status == 423) {
-        Outcome platform;
-        if (r.status >= 500 && PlatformError(r, &platform) && platform.code != ORV_ERR_ACCESS_DENIED) {
-            *out = platform;
-            return Verdict::Fail;
-        }
-        *out = {ORV_ERR_SERVER, "InternalError: the server answered " + std::to_string(r.status)};
-        return Verdict::Retry;
+        if (r.status >= 500 && PlatformError(r, &platform) && platform.code != ORV_ERR_ACCESS_DENIED)
+            return {Verdict::Fail, platform};
+        return {Verdict::Retry,
+                {ORV_ERR_SERVER, "InternalError: the server answered " + std::to_string(r.status)}};
     }
-    if (PlatformError(r, out))
-        return Verdict::Fail;
+    if (PlatformError(r, &platform))
+        return {Verdict::Fail, platform};
     if (r.status == 401 || r.status == 403)
-        *out = {ORV_ERR_ACCESS_DENIED,
-                "AccessDenied: the server refused the request (" + std::to_string(r.status) + ")"};
-    else if (r.status == 413)
-        *out = {ORV_ERR_NO_SPACE, "CapacityOverLimit: the file is larger than the server accepts"};
-    else
-        *out = {ORV_ERR_PROTOCOL, std::string("http response parse error: unexpected answer ") +
-                                      std::to_string(r.status) + " to " + what};
-    return Verdict::Fail;
+        return {Verdict::Fail,
+                {ORV_ERR_ACCESS_DENIED,
+                 "AccessDenied: the server refused the request (" + std::to_string(r.status) + ")"}};
+    if (r.status == 413)
+        return {Verdict::Fail,
+                {ORV_ERR_NO_SPACE, "CapacityOverLimit: the file is larger than the server accepts"}};
+    return {Verdict::Fail,
+            {ORV_ERR_PROTOCOL, std::string("http response parse error: unexpected answer ") +
+                                   std::to_string(r.status) + " to " + what}};
 }
 
 void Run::NoteServerOffset(int64_t offset)
@@ -353,7 +422,7 @@ bool Run::Backoff()
     const int64_t until = now + static_cast<int64_t>(delay) * 1000000000LL;
     while (MonotonicNs() < until) {
         if (stop_.load() != kRunOn)
-            return true; // the caller sees the stop at its next step
+            return true; // the run sees the stop before its next state
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return true;
@@ -372,10 +441,9 @@ Outcome Run::Prepare()
         return {rc, DescribeCode(rc)};
     if (file_.size == 0)
         return {ORV_ERR_FILE_EMPTY, DescribeCode(ORV_ERR_FILE_EMPTY)};
-    fd_.fd = ::open(p_.path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_.fd < 0)
-        return {errno == ENOENT ? ORV_ERR_FILE_NOT_EXIST : ORV_ERR_FILE_READ,
-                DescribeCode(errno == ENOENT ? ORV_ERR_FILE_NOT_EXIST : ORV_ERR_FILE_READ)};
+    rc = in_.Open(p_.path);
+    if (rc != 0)
+        return {rc, DescribeCode(rc)};
     // The vid names one version of the file; a changed file must not continue
     // an upload begun with other content.
     std::string nowVid;
@@ -405,7 +473,7 @@ Outcome Run::Prepare()
     return {0, std::string()};
 }
 
-Verdict Run::Options(Outcome* out)
+Transition Run::Discover()
 {
     HttpRequest req;
     req.method = "OPTIONS";
@@ -415,16 +483,15 @@ Verdict Run::Options(Outcome* out)
     if (r.curl == CURLE_OK && (r.status == 404 || r.status == 405)) {
         // Servers need not answer OPTIONS: assume the core and creation only.
         termination_ = false;
-        return Verdict::Ok;
+        return Transition::To(State::PreCheck);
     }
-    const Verdict v = Classify(r, "OPTIONS", out);
-    if (v != Verdict::Ok)
-        return v;
+    const Verdict v = Classify(r, "OPTIONS");
+    if (v.kind != Verdict::Ok)
+        return Transition::After(v, State::Discover);
     const std::string versions = r.Header("tus-version");
-    if (!versions.empty() && !ListContains(versions, "1.0.0")) {
-        *out = {ORV_ERR_PROTOCOL, "http response parse error: the server does not speak tus 1.0.0"};
-        return Verdict::Fail;
-    }
+    if (!versions.empty() && !ListContains(versions, "1.0.0"))
+        return Transition::Finish(
+            {ORV_ERR_PROTOCOL, "http response parse error: the server does not speak tus 1.0.0"});
     const std::string ext = r.Header("tus-extension");
     termination_ = ListContains(ext, "termination");
     if (ListContains(ext, "checksum")) {
@@ -433,110 +500,208 @@ Verdict Run::Options(Outcome* out)
         checksumSha1_ = ListContains(algs, "sha1");
     }
     int64_t maxSize = 0;
-    if (ParseInt64(r.Header("tus-max-size"), &maxSize) && maxSize > 0 && file_.size > maxSize) {
-        *out = {ORV_ERR_NO_SPACE, "CapacityOverLimit: the file is larger than the server accepts"};
-        return Verdict::Fail;
-    }
-    return Verdict::Ok;
+    if (ParseInt64(r.Header("tus-max-size"), &maxSize) && maxSize > 0 && file_.size > maxSize)
+        return Transition::Finish(
+            {ORV_ERR_NO_SPACE, "CapacityOverLimit: the file is larger than the server accepts"});
+    return Transition::To(State::PreCheck);
 }
 
-Verdict Run::PreCheck(Outcome* out, bool* stored)
+Transition Run::PreCheck()
 {
-    *stored = false;
     HttpRequest req;
     req.method = "GET";
     req.url = base_ + "precheck?vid=" + p_.vid + "&size=" + std::to_string(file_.size) +
               "&cateId=" + std::to_string(p_.cateId);
-    req.headers = AuthHeaders();
+    req.headers = SignedHeaders(settings_);
     req.timeoutSeconds = 30;
     const HttpResponse r = http_.Perform(req);
+    const State next = state_.uploadUrl.empty() ? State::Create : State::ReadOffset;
     if (r.curl == CURLE_OK && (r.status == 404 || r.status == 405 || r.status == 501)) {
         // A plain tus server: no platform additions.
         if (state_.platform != 0)
             LogInfo("the server has no platform additions; uploading without them");
         state_.platform = 0;
-        return Verdict::Ok;
+        return Transition::To(next);
     }
-    const Verdict v = Classify(r, "pre-check", out);
-    if (v != Verdict::Ok)
-        return v;
+    const Verdict v = Classify(r, "pre-check");
+    if (v.kind != Verdict::Ok)
+        return Transition::After(v, State::PreCheck);
     state_.platform = 1;
-    *stored = r.Header("orv-already-stored") == "1";
-    return Verdict::Ok;
+    if (r.Header("orv-already-stored") != "1")
+        return Transition::To(next);
+    LogInfo(p_.vid + " is already stored on the server");
+    Terminate();
+    RemoveState(settings_.cacheDir, p_.vid);
+    reported_ = -1;
+    Report(0, true);
+    Report(file_.size, true);
+    return Transition::Finish({ORV_OK_ALREADY_STORED, std::string()});
 }
 
-Verdict Run::Create(Outcome* out)
+Transition Run::Create()
 {
     HttpRequest req;
     req.method = "POST";
     req.url = base_;
-    req.headers = AuthHeaders();
+    req.headers = SignedHeaders(settings_);
     req.headers.push_back("Upload-Length: " + std::to_string(file_.size));
     req.headers.push_back("Upload-Metadata: " + Metadata());
     req.timeoutSeconds = 60;
     const HttpResponse r = http_.Perform(req);
-    const Verdict v = Classify(r, "POST", out);
-    if (v != Verdict::Ok)
-        return v;
+    const Verdict v = Classify(r, "POST");
+    if (v.kind != Verdict::Ok)
+        return Transition::After(v, State::Create);
     const std::string location = r.Header("location");
     const std::string url = location.empty() ? std::string() : HttpClient::ResolveUrl(base_, location);
-    if (r.status != 201 || url.empty()) {
-        *out = {ORV_ERR_PROTOCOL, "http response parse error: the creation answer has no usable Location"};
-        return Verdict::Fail;
-    }
+    if (r.status != 201 || url.empty())
+        return Transition::Finish(
+            {ORV_ERR_PROTOCOL, "http response parse error: the creation answer has no usable Location"});
     if (!HttpClient::SameOrigin(url, base_)) {
         // The file goes to the configured service only, never where an answer points.
-        *out = {ORV_ERR_PROTOCOL,
-                "http response parse error: the creation answer points to another server (" +
-                    ClipForLog(url, 256) + ")"};
-        return Verdict::Fail;
+        return Transition::Finish(
+            {ORV_ERR_PROTOCOL, "http response parse error: the creation answer points to another server (" +
+                                   ClipForLog(url, 256) + ")"});
     }
     state_.uploadUrl = url;
     serverOffset_ = 0;
+    knownOffset_ = 0;
     cps_.clear();
     crcPos_ = 0;
     crcVal_ = 0;
     cps_.emplace_back(0, 0);
     LogInfo("created upload " + url + " for " + p_.vid + ", " + std::to_string(file_.size) + " bytes");
     SaveNow();
-    return Verdict::Ok;
+    return Transition::To(State::ReadOffset);
 }
 
-Verdict Run::Head(Outcome* out, int64_t* offset)
+Transition Run::ReadOffset()
+{
+    OffsetResult r = knownOffset_ ? OffsetResult::At(*knownOffset_) : Head();
+    knownOffset_.reset();
+    if (r.kind == OffsetResult::Gone)
+        return Restart();
+    if (r.kind == OffsetResult::Retry)
+        return Transition::Again(State::ReadOffset, r.error);
+    if (r.kind != OffsetResult::Reached)
+        return Transition::Finish(r.error);
+    NoteServerOffset(r.offset);
+    Outcome failed;
+    if (!EnsureCrcAt(r.offset, &failed))
+        return Transition::Finish(failed);
+    Report(r.offset, true);
+    offset_ = r.offset;
+    return Transition::To(r.offset < file_.size ? State::Send : State::Complete);
+}
+
+Transition Run::Send()
+{
+    const OffsetResult r = Patch(offset_);
+    switch (r.kind) {
+    case OffsetResult::Reached:
+        // Confirmed with a HEAD before the next step, as after any PATCH.
+        NoteServerOffset(r.offset);
+        resends_ = 0;
+        Report(r.offset, true);
+        return Transition::To(State::ReadOffset);
+    case OffsetResult::NoProgress:
+        // Lack of progress is a failure like any other: wait, then ask again.
+        return Transition::Again(State::ReadOffset, r.error);
+    case OffsetResult::ChecksumRejected:
+        if (++resends_ > kMaxChecksumResends)
+            return Transition::Finish(
+                {ORV_ERR_INVALID_DIGEST, "InvalidDigest: the server kept rejecting the checksum"});
+        return Transition::To(State::ReadOffset);
+    case OffsetResult::Gone:
+        return Restart();
+    case OffsetResult::Retry: {
+        // Part of the body may have been stored before the failure: ask, so
+        // that bytes that arrived count as progress.
+        const OffsetResult now = Head();
+        if (now.kind == OffsetResult::Reached) {
+            NoteServerOffset(now.offset);
+            knownOffset_ = now.offset;
+        }
+        return Transition::Again(State::ReadOffset, r.error);
+    }
+    case OffsetResult::Fail:
+        break;
+    }
+    return Transition::Finish(r.error);
+}
+
+Transition Run::Complete()
+{
+    // Every byte is on the server. Make sure they are still the file's bytes
+    // before the upload becomes a video.
+    std::string nowVid;
+    FileIdentity id;
+    const int rc = ComputeVid(settings_.userId, p_.path, &nowVid, &id);
+    if (rc != 0)
+        return Transition::Finish({rc, DescribeCode(rc)});
+    if (nowVid != p_.vid || id != file_) {
+        Terminate();
+        RemoveState(settings_.cacheDir, p_.vid);
+        return Transition::Finish(
+            {ORV_ERR_CRC64_MISMATCH, "fileContentError: the file changed during the upload"});
+    }
+    if (state_.platform == 1) {
+        const Verdict v = Finalize();
+        if (v.kind == Verdict::Fail && v.error.code == ORV_ERR_CRC64_MISMATCH)
+            RemoveState(settings_.cacheDir, p_.vid);
+        if (v.kind != Verdict::Ok)
+            return Transition::After(v, State::ReadOffset);
+    }
+    RemoveState(settings_.cacheDir, p_.vid);
+    Report(file_.size, true);
+    LogInfo("upload of " + p_.vid + " complete, CRC-64 " + Crc64Hex(crcVal_));
+    return Transition::Finish({ORV_OK, std::string()});
+}
+
+// The server lost the upload: start a new one, a few times at most.
+Transition Run::Restart()
+{
+    if (++restarts_ > kMaxRestarts)
+        return Transition::Finish(
+            {ORV_ERR_UPLOAD_NOT_EXIST, "UploadFileNotExist: the server keeps losing the upload"});
+    state_.uploadUrl.clear();
+    knownOffset_.reset();
+    RemoveState(settings_.cacheDir, p_.vid);
+    return Transition::To(State::Create);
+}
+
+OffsetResult Run::Head()
 {
     HttpRequest req;
     req.method = "HEAD";
     req.url = state_.uploadUrl;
-    req.headers = AuthHeaders();
+    req.headers = SignedHeaders(settings_);
     req.timeoutSeconds = 30;
     const HttpResponse r = http_.Perform(req);
-    if (r.curl == CURLE_OK && (r.status == 404 || r.status == 410 || r.status == 403)) {
-        *offset = -1; // gone: start a new upload
-        return Verdict::Ok;
-    }
-    const Verdict v = Classify(r, "HEAD", out);
-    if (v != Verdict::Ok)
-        return v;
+    if (r.curl == CURLE_OK && (r.status == 404 || r.status == 410 || r.status == 403))
+        return OffsetResult::Of(OffsetResult::Gone);
+    const Verdict v = Classify(r, "HEAD");
+    if (v.kind != Verdict::Ok)
+        return OffsetResult::Of(v.kind == Verdict::Retry ? OffsetResult::Retry : OffsetResult::Fail, v.error);
+    int64_t offset = 0;
     int64_t length = 0;
-    if (!ParseInt64(r.Header("upload-offset"), offset)) {
-        *out = {ORV_ERR_PROTOCOL, "http response parse error: HEAD without Upload-Offset"};
-        return Verdict::Fail;
-    }
-    if ((ParseInt64(r.Header("upload-length"), &length) && length != file_.size) || *offset > file_.size) {
+    if (!ParseInt64(r.Header("upload-offset"), &offset))
+        return OffsetResult::Of(OffsetResult::Fail,
+                                {ORV_ERR_PROTOCOL, "http response parse error: HEAD without Upload-Offset"});
+    if ((ParseInt64(r.Header("upload-length"), &length) && length != file_.size) || offset > file_.size) {
         LogError("the server's upload " + state_.uploadUrl + " does not match the file; starting anew");
         Terminate();
-        *offset = -1;
+        return OffsetResult::Of(OffsetResult::Gone);
     }
-    return Verdict::Ok;
+    return OffsetResult::At(offset);
 }
 
-Verdict Run::Patch(int64_t offset, Outcome* out, int64_t* newOffset)
+OffsetResult Run::Patch(int64_t offset)
 {
     const int64_t length = file_.size - offset;
     HttpRequest req;
     req.method = "PATCH";
     req.url = state_.uploadUrl;
-    req.headers = AuthHeaders();
+    req.headers = SignedHeaders(settings_);
     req.headers.push_back("Upload-Offset: " + std::to_string(offset));
     req.headers.push_back("Content-Type: application/offset+octet-stream");
     req.hasBody = true;
@@ -547,18 +712,10 @@ Verdict Run::Patch(int64_t offset, Outcome* out, int64_t* newOffset)
     int64_t readPos = offset;
     if (length <= kChecksumBodyMax && (checksumCrc64_ || checksumSha1_)) {
         memory.resize(static_cast<size_t>(length));
-        size_t done = 0;
-        while (done < memory.size()) {
-            const ssize_t n = ::pread(fd_.fd, &memory[done], memory.size() - done,
-                                      static_cast<off_t>(offset + static_cast<int64_t>(done)));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                const int gone = FileGoneCode();
-                *out = {gone ? gone : ORV_ERR_FILE_READ, DescribeCode(gone ? gone : ORV_ERR_FILE_READ)};
-                return Verdict::Fail;
-            }
-            done += static_cast<size_t>(n);
+        if (!in_.ReadFully(&memory[0], memory.size(), offset)) {
+            const int gone = FileGoneCode();
+            const int code = gone ? gone : ORV_ERR_FILE_READ;
+            return OffsetResult::Of(OffsetResult::Fail, {code, DescribeCode(code)});
         }
         AdvanceCrc(memory.data(), memory.size());
         if (checksumCrc64_) {
@@ -586,20 +743,16 @@ Verdict Run::Patch(int64_t offset, Outcome* out, int64_t* newOffset)
                 return -1;
             const size_t want =
                 static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size), file_.size - readPos));
-            for (;;) {
-                const ssize_t n = ::pread(fd_.fd, buf, want, static_cast<off_t>(readPos));
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n <= 0 && want > 0) {
-                    // Truncated or unreadable: never send a short file.
-                    const int gone = FileGoneCode();
-                    readFailCode_ = gone ? gone : ORV_ERR_FILE_READ;
-                    return -1;
-                }
-                AdvanceCrc(buf, static_cast<size_t>(n));
-                readPos += n;
-                return static_cast<long>(n);
+            const int64_t n = want == 0 ? 0 : in_.ReadAt(buf, want, readPos);
+            if (n <= 0 && want > 0) {
+                // Truncated or unreadable: never send a short file.
+                const int gone = FileGoneCode();
+                readFailCode_ = gone ? gone : ORV_ERR_FILE_READ;
+                return -1;
             }
+            AdvanceCrc(buf, static_cast<size_t>(n));
+            readPos += n;
+            return static_cast<long>(n);
         };
     }
     req.tick = [&](int64_t sent) {
@@ -621,40 +774,39 @@ Verdict Run::Patch(int64_t offset, Outcome* out, int64_t* newOffset)
     SaveNow();
     if (r.readFailed || readFailCode_ != 0) {
         const int code = readFailCode_ ? readFailCode_ : ORV_ERR_FILE_READ;
-        *out = {code, DescribeCode(code)};
-        return Verdict::Fail;
+        return OffsetResult::Of(OffsetResult::Fail, {code, DescribeCode(code)});
     }
     if (r.curl == CURLE_OK && r.status == 409) {
-        // The offsets disagree; the next round reads the server's offset. A
-        // server that keeps answering this is retried like a failing one.
-        *out = {ORV_ERR_SERVER, "InternalError: the server keeps refusing the upload offset (409)"};
-        return Verdict::Retry;
+        // The offsets disagree; the next round reads the server's offset.
+        return OffsetResult::Of(
+            OffsetResult::NoProgress,
+            {ORV_ERR_SERVER, "InternalError: the server keeps refusing the upload offset (409)"});
     }
-    if (r.curl == CURLE_OK && (r.status == 460 || r.status == 404 || r.status == 410)) {
-        *newOffset = -r.status; // the caller decides
-        return Verdict::Ok;
-    }
-    const Verdict v = Classify(r, "PATCH", out);
-    if (v != Verdict::Ok)
-        return v;
-    if (!ParseInt64(r.Header("upload-offset"), newOffset) || *newOffset < offset || *newOffset > file_.size) {
-        *out = {ORV_ERR_PROTOCOL, "http response parse error: PATCH answer without a valid Upload-Offset"};
-        return Verdict::Fail;
-    }
-    if (*newOffset == offset) {
-        // Accepted, yet nothing stored: no progress, so wait and retry.
-        *out = {ORV_ERR_SERVER, "InternalError: the server accepts the data but its offset does not move"};
-        return Verdict::Retry;
-    }
-    return Verdict::Ok;
+    if (r.curl == CURLE_OK && r.status == 460)
+        return OffsetResult::Of(OffsetResult::ChecksumRejected);
+    if (r.curl == CURLE_OK && (r.status == 404 || r.status == 410))
+        return OffsetResult::Of(OffsetResult::Gone);
+    const Verdict v = Classify(r, "PATCH");
+    if (v.kind != Verdict::Ok)
+        return OffsetResult::Of(v.kind == Verdict::Retry ? OffsetResult::Retry : OffsetResult::Fail, v.error);
+    int64_t reached = 0;
+    if (!ParseInt64(r.Header("upload-offset"), &reached) || reached < offset || reached > file_.size)
+        return OffsetResult::Of(OffsetResult::Fail,
+                                {ORV_ERR_PROTOCOL, "http response parse error: PATCH "
+                                                   "answer without a valid Upload-Offset"});
+    if (reached == offset)
+        return OffsetResult::Of(OffsetResult::NoProgress,
+                                {ORV_ERR_SERVER, "InternalError: the server accepts the data but its offset "
+                                                 "does not move"});
+    return OffsetResult::At(reached);
 }
 
-Verdict Run::Finalize(Outcome* out)
+Verdict Run::Finalize()
 {
     HttpRequest req;
     req.method = "PATCH";
     req.url = state_.uploadUrl;
-    req.headers = AuthHeaders();
+    req.headers = SignedHeaders(settings_);
     req.headers.push_back("Upload-Offset: " + std::to_string(file_.size));
     req.headers.push_back("Content-Type: application/offset+octet-stream");
     req.headers.push_back("Orv-File-Crc64: " + Crc64Hex(crcVal_));
@@ -663,7 +815,7 @@ Verdict Run::Finalize(Outcome* out)
     req.read = [](char*, size_t) -> long { return 0; };
     req.timeoutSeconds = 600; // the server reads the whole file once
     const HttpResponse r = http_.Perform(req);
-    return Classify(r, "completion", out);
+    return Classify(r, "completion");
 }
 
 void Run::Terminate()
@@ -673,148 +825,14 @@ void Run::Terminate()
     HttpRequest req;
     req.method = "DELETE";
     req.url = state_.uploadUrl;
-    req.headers = AuthHeaders();
+    req.headers = SignedHeaders(settings_);
     req.timeoutSeconds = 15;
     const HttpResponse r = http_.Perform(req);
     LogInfo("terminated " + state_.uploadUrl + ": " +
             (r.curl == CURLE_OK ? std::to_string(r.status) : r.error));
 }
 
-Outcome Run::Execute()
-{
-    Outcome out = Prepare();
-    if (out.code != 0)
-        return out;
-    lastProgressNs_ = MonotonicNs();
-    int restarts = 0;
-    int resends = 0;
-    bool optionsDone = false;
-    bool precheckDone = false;
-    bool fresh = false;    // just created: the offset is 0 without asking
-    int64_t readBack = -1; // the server's offset read after a failed PATCH
-    for (;;) {
-        if (stop_.load() != kRunOn)
-            return Stopped();
-        Verdict v = Verdict::Ok;
-        int64_t offset = 0;
-        if (!optionsDone) {
-            v = Options(&out);
-            optionsDone = v == Verdict::Ok;
-        } else if (!precheckDone) {
-            bool stored = false;
-            v = PreCheck(&out, &stored);
-            precheckDone = v == Verdict::Ok;
-            if (precheckDone && stored) {
-                LogInfo(p_.vid + " is already stored on the server");
-                Terminate();
-                RemoveState(settings_.cacheDir, p_.vid);
-                reported_ = -1;
-                Report(0, true);
-                Report(file_.size, true);
-                return {ORV_OK_ALREADY_STORED, std::string()};
-            }
-        } else if (state_.uploadUrl.empty()) {
-            v = Create(&out);
-            fresh = v == Verdict::Ok;
-        } else {
-            if (fresh)
-                offset = 0;
-            else if (readBack >= 0)
-                offset = readBack;
-            else
-                v = Head(&out, &offset);
-            fresh = false;
-            readBack = -1;
-            if (v == Verdict::Ok && offset >= 0)
-                NoteServerOffset(offset);
-            if (v == Verdict::Ok && offset < 0) {
-                if (++restarts > kMaxRestarts)
-                    return {ORV_ERR_UPLOAD_NOT_EXIST,
-                            "UploadFileNotExist: the server keeps losing the upload"};
-                state_.uploadUrl.clear();
-                RemoveState(settings_.cacheDir, p_.vid);
-                continue;
-            }
-            if (v == Verdict::Ok && !EnsureCrcAt(offset, &out))
-                return out;
-            if (v == Verdict::Ok)
-                Report(offset, true);
-            if (v == Verdict::Ok && offset < file_.size) {
-                int64_t newOffset = 0;
-                v = Patch(offset, &out, &newOffset);
-                if (v == Verdict::Ok) {
-                    if (newOffset == -460) {
-                        if (++resends > kMaxChecksumResends)
-                            return {ORV_ERR_INVALID_DIGEST,
-                                    "InvalidDigest: the server kept rejecting the checksum"};
-                        continue;
-                    }
-                    if (newOffset == -404 || newOffset == -410) {
-                        if (++restarts > kMaxRestarts)
-                            return {ORV_ERR_UPLOAD_NOT_EXIST,
-                                    "UploadFileNotExist: the server keeps losing the upload"};
-                        state_.uploadUrl.clear();
-                        RemoveState(settings_.cacheDir, p_.vid);
-                        continue;
-                    }
-                    NoteServerOffset(newOffset);
-                    resends = 0;
-                    Report(newOffset, true);
-                    continue;
-                }
-                if (v == Verdict::Retry) {
-                    // Part of the body may have been stored before the failure:
-                    // ask, so that bytes that arrived count as progress.
-                    Outcome ignored;
-                    int64_t now = -1;
-                    if (Head(&ignored, &now) == Verdict::Ok && now >= 0) {
-                        NoteServerOffset(now);
-                        readBack = now;
-                    }
-                }
-            } else if (v == Verdict::Ok) {
-                // Every byte is on the server. Make sure they are still the
-                // file's bytes before the upload becomes a video.
-                std::string nowVid;
-                FileIdentity id;
-                const int rc = ComputeVid(settings_.userId, p_.path, &nowVid, &id);
-                if (rc != 0)
-                    return {rc, DescribeCode(rc)};
-                if (nowVid != p_.vid || id != file_) {
-                    Terminate();
-                    RemoveState(settings_.cacheDir, p_.vid);
-                    return {ORV_ERR_CRC64_MISMATCH, "fileContentError: the file changed during the upload"};
-                }
-                if (state_.platform == 1) {
-                    v = Finalize(&out);
-                    if (v == Verdict::Fail && out.code == ORV_ERR_CRC64_MISMATCH) {
-                        RemoveState(settings_.cacheDir, p_.vid);
-                        return out;
-                    }
-                }
-                if (v == Verdict::Ok) {
-                    RemoveState(settings_.cacheDir, p_.vid);
-                    Report(file_.size, true);
-                    LogInfo("upload of " + p_.vid + " complete, CRC-64 " + Crc64Hex(crcVal_));
-                    return {ORV_OK, std::string()};
-                }
-            }
-        }
-        if (v == Verdict::Fail)
-            return out;
-        if (v == Verdict::Retry) {
-            lastTransient_ = out;
-            if (!Backoff()) {
-                LogError("giving up on " + p_.vid + ": " + out.desc);
-                return out;
-            }
-        }
-    }
-}
-
-} // namespace
-
-Outcome RunUpload(const UploadParams& params, const std::atomic<int>& stop, const ProgressFn& progress)
+Outcome RunUploadOrThrow(const UploadParams& params, const std::atomic<int>& stop, const ProgressFn& progress)
 {
     LogInfo("start " + params.vid + " (" + params.path + ")");
     Run run(params, stop, progress);
@@ -825,7 +843,7 @@ Outcome RunUpload(const UploadParams& params, const std::atomic<int>& stop, cons
     return out;
 }
 
-Outcome DeleteUpload(const std::string& vid, const std::atomic<int>& stop)
+Outcome DeleteUploadOrThrow(const std::string& vid, const std::atomic<int>& stop)
 {
     const SettingsSnapshot settings = Settings::Instance().Snapshot();
     UploadState state;
@@ -846,16 +864,7 @@ Outcome DeleteUpload(const std::string& vid, const std::atomic<int>& stop)
         HttpRequest req;
         req.method = "DELETE";
         req.url = state.uploadUrl;
-        if (!settings.appId.empty()) {
-            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                std::chrono::system_clock::now().time_since_epoch())
-                                .count();
-            const std::string ts = std::to_string(ms);
-            req.headers.push_back("Orv-App-Id: " + settings.appId);
-            req.headers.push_back("Orv-Timestamp: " + ts);
-            req.headers.push_back("Orv-Sign: " + Md5HexUpper(settings.appSecret + "appId" + settings.appId +
-                                                             "timestamp" + ts + settings.appSecret));
-        }
+        req.headers = SignedHeaders(settings);
         req.timeoutSeconds = 15;
         const HttpResponse r = http.Perform(req);
         if (r.stopped)
@@ -876,6 +885,27 @@ Outcome DeleteUpload(const std::string& vid, const std::atomic<int>& stop)
     }
     LogError("delete of " + vid + " failed: " + out.desc);
     return out;
+}
+
+} // namespace
+
+Outcome RunUpload(const UploadParams& params, const std::atomic<int>& stop,
+                  const ProgressFn& progress) noexcept
+{
+    try {
+        return RunUploadOrThrow(params, stop, progress);
+    } catch (...) {
+        return {CurrentExceptionCode(), std::string()};
+    }
+}
+
+Outcome DeleteUpload(const std::string& vid, const std::atomic<int>& stop) noexcept
+{
+    try {
+        return DeleteUploadOrThrow(vid, stop);
+    } catch (...) {
+        return {CurrentExceptionCode(), std::string()};
+    }
 }
 
 const char* DescribeCode(int code)
@@ -925,6 +955,10 @@ const char* DescribeCode(int code)
         return "the cache folder cannot be used";
     case ORV_ERR_LOG_FILE:
         return "the log file cannot be opened";
+    case ORV_ERR_OUT_OF_MEMORY:
+        return "InternalError: the upload library ran out of memory";
+    case ORV_ERR_SYSTEM_RESOURCE:
+        return "InternalError: the system refused the upload library a thread or a lock";
     case ORV_ERR_NO_SPACE:
         return "CapacityOverLimit: not enough storage space";
     case ORV_OK_ALREADY_STORED:

@@ -43,11 +43,13 @@ struct Outcome
 using ProgressFn = std::function<void(int increment, int64_t uploaded, int64_t total)>;
 
 // Runs the upload to its end; returns the result code. Progress is reported
-// through `progress` on the calling thread.
-Outcome RunUpload(const UploadParams& params, const std::atomic<int>& stop, const ProgressFn& progress);
+// through `progress` on the calling thread. Running out of memory or of
+// system resources is a result like any other.
+Outcome RunUpload(const UploadParams& params, const std::atomic<int>& stop,
+                  const ProgressFn& progress) noexcept;
 
 // Terminates the upload on the server and forgets its saved state.
-Outcome DeleteUpload(const std::string& vid, const std::atomic<int>& stop);
+Outcome DeleteUpload(const std::string& vid, const std::atomic<int>& stop) noexcept;
 
 // The error description that goes with a result code.
 const char* DescribeCode(int code);

@@ -76,7 +76,9 @@ QString Header(const httplib::Request& req, const char* name)
 
 QString HttpDate(qint64 secs)
 {
-    return QLocale::c().toString(QDateTime::fromSecsSinceEpoch(secs).toUTC(),
+    // Straight to UTC: a detour through local time calls mktime, whose time
+    // zone state the connection threads would share.
+    return QLocale::c().toString(QDateTime::fromSecsSinceEpoch(secs, Qt::UTC),
                                  QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'"));
 }
 
@@ -214,7 +216,7 @@ struct TusService::Impl
 
     void Sweep()
     {
-        std::vector<std::shared_ptr<Upload>> doomed;
+        std::vector<std::pair<QString, bool>> doomed; // id, completed (read under the upload's lock)
         {
             std::lock_guard<std::mutex> lock(mapMutex);
             const qint64 now = Now();
@@ -226,18 +228,18 @@ struct TusService::Impl
                 std::unique_lock<std::mutex> ul(u->mutex, std::try_to_lock);
                 if (ul.owns_lock() && !u->busy && now - u->lastActivity > config.expirySeconds) {
                     expired.insert(it->first);
-                    doomed.push_back(u);
+                    doomed.emplace_back(u->id, u->completed);
                     it = uploads.erase(it);
                 } else {
                     ++it;
                 }
             }
         }
-        for (const auto& u : doomed) {
+        for (const auto& [id, completed] : doomed) {
             // A completed upload's file belongs to the platform now.
-            if (!u->completed)
-                QFile::remove(DataPath(u->id));
-            QFile::remove(InfoPath(u->id));
+            if (!completed)
+                QFile::remove(DataPath(id));
+            QFile::remove(InfoPath(id));
         }
     }
 
@@ -384,7 +386,9 @@ struct TusService::Impl
             return;
         }
         data.close();
-        u->lastActivity = Now();
+        // Everything is set before the upload is published: from then on the
+        // sweeper reads it under its lock only.
+        Touch(*u, res);
         Save(*u);
         {
             std::lock_guard<std::mutex> lock(mapMutex);
@@ -392,7 +396,6 @@ struct TusService::Impl
         }
         res.status = 201;
         res.set_header("Location", (QString::fromLatin1(kTusBasePath) + u->id).toStdString());
-        Touch(*u, res);
     }
 
     void HandleHead(const httplib::Request& req, httplib::Response& res)
