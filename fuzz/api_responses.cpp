@@ -20,10 +20,9 @@ enum Parser
     UpdateParser,
 };
 
-template <typename Result> void Run(RequestError (*parse)(const QByteArray&, Result&), const QByteArray& body)
+template <typename Record> void Run(Result<Record> (*parse)(const QByteArray&), const QByteArray& body)
 {
-    Result result;
-    parse(body, result);
+    parse(body);
 }
 
 } // namespace

@@ -33,22 +33,19 @@ bool Fail(const char* what)
 QList<QUrl> Thumbnails(quint64 root, int count)
 {
     QList<QUrl> urls;
-    QByteArray response;
-    if (ListVideoRequest(QUuid::createUuid(), root, QString(), true, 1, count, NoSort, response, nullptr) !=
-        NoError)
-        return urls;
-    ListVideoResult list;
-    if (ParseListVideoResponse(response, list) != NoError)
+    const Result<ListVideoResult> list =
+        Parsed(ListVideoRequest(QUuid::createUuid(), root, QString(), true, 1, count, NoSort, nullptr),
+               ParseListVideoResponse);
+    if (!list)
         return urls;
     QStringList vids;
-    for (const QJsonValue& v : qAsConst(list.contents))
+    for (const QJsonValue& v : qAsConst(list->contents))
         vids << v.toObject().value(QStringLiteral("vid")).toString();
-    if (GetVideoInfoRequest(QUuid::createUuid(), vids, Basic, response, nullptr) != NoError)
+    const Result<VideoInfosResult> infos =
+        Parsed(GetVideoInfoRequest(QUuid::createUuid(), vids, Basic, nullptr), ParseGetVideoInfoResponse);
+    if (!infos)
         return urls;
-    VideoInfosResult infos;
-    if (ParseGetVideoInfoResponse(response, infos) != NoError)
-        return urls;
-    for (const VideoInfo& info : qAsConst(infos.infos))
+    for (const VideoInfo& info : qAsConst(infos->infos))
         urls << info.thumbnailURL;
     return urls;
 }
@@ -93,15 +90,14 @@ bool Main()
     config.setValue(QStringLiteral("Custom"), QStringLiteral("apiUrl"), server.BaseUrl());
     config.setValue(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert"), server.CaFile());
 
-    QByteArray response;
-    LoginResult login;
-    if (LoginClientRequest(QUuid::createUuid(), email, QString::fromLatin1(orvsrv::kDemoPassword), response,
-                           nullptr) != NoError ||
-        ParseLoginClientResponse(response, login) != NoError)
+    const Result<LoginResult> login = Parsed(
+        LoginClientRequest(QUuid::createUuid(), email, QString::fromLatin1(orvsrv::kDemoPassword), nullptr),
+        ParseLoginClientResponse);
+    if (!login)
         return Fail("login failed");
-    SetAccountCredentials(login.appId, login.appSecret);
+    SetAccountCredentials(login->appId, login->appSecret);
 
-    const QList<QUrl> urls = Thumbnails(login.cateId, kCount);
+    const QList<QUrl> urls = Thumbnails(login->cateId, kCount);
     if (urls.size() != kCount)
         return Fail("not enough thumbnails");
 

@@ -181,12 +181,11 @@ int main(int argc, char** argv)
     std::printf("unchanged refresh: median %.1f ms, rebuild: no (rows removed: 0)\n", Median(unchanged));
 
     // Item building alone, from the parsed answer.
-    QByteArray response;
-    ApiCollection::CateTreeResult result;
-    if (ApiCollection::GetCateTreeRequest(QUuid::createUuid(), env.account().cateId(), response, nullptr) !=
-            ApiCollection::NoError ||
-        ApiCollection::ParseGetCateTreeResponse(response, result) != ApiCollection::NoError)
+    const ApiCollection::Result<QByteArray> answer =
+        ApiCollection::GetCateTreeRequest(QUuid::createUuid(), env.account().cateId(), nullptr);
+    if (!answer || !ApiCollection::ParseGetCateTreeResponse(answer.value()))
         return 1;
+    const QByteArray& response = answer.value();
     std::printf("answer size: %.1f KiB\n", response.size() / 1024.0);
     // Each step of a rebuild once the answer is in, measured alone on this
     // thread: wall time and thread CPU time.
@@ -204,15 +203,16 @@ int main(int argc, char** argv)
 
         t.restart();
         cpu = ThreadCpuMs();
-        ApiCollection::CateTreeResult parsed;
-        if (ApiCollection::ParseGetCateTreeResponse(response, parsed) != ApiCollection::NoError)
+        const ApiCollection::Result<ApiCollection::CateTreeResult> parsed =
+            ApiCollection::ParseGetCateTreeResponse(response);
+        if (!parsed)
             return 1;
         parse.push_back(Ms(t.nsecsElapsed()));
         parseCpu.push_back(ThreadCpuMs() - cpu);
 
         t.restart();
         cpu = ThreadCpuMs();
-        const CategoryList list = CategoryTreeModelWorker::ParseTree(parsed.data);
+        const CategoryList list = CategoryTreeModelWorker::ParseTree(parsed->data);
         QStringList names;
         for (const CategoryEntry& e : list)
             names.append(e.name);

@@ -151,7 +151,7 @@ bool StoreUploads(transfertest::ClientEnv& env, int count)
         SDKUploadTask::FillDefaults(r, &exists);
         r.vid = SDKUploadTask::Prepare(r).sdkVid;
     });
-    return DBManager::instance()->InsertUploads(records.toList());
+    return DBManager::instance()->InsertUploads(records.toList()).ok();
 }
 } // namespace
 

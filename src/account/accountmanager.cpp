@@ -14,7 +14,7 @@ AccountManager* AccountManager::current_ = nullptr;
 AccountManager::AccountManager(QObject* parent) : QObject(parent)
 {
     qRegisterMetaType<ApiCollection::RequestError>("ApiCollection::RequestError");
-    connect(&watcher_, &QFutureWatcher<ApiCollection::RequestError>::finished, this,
+    connect(&watcher_, &QFutureWatcher<ApiCollection::Result<QByteArray>>::finished, this,
             &AccountManager::OnLoginFinished);
     current_ = this;
 }
@@ -28,7 +28,7 @@ AccountManager::~AccountManager()
         attempt_->abort = true;
     watcher_.disconnect(this);
     watcher_.waitForFinished();
-    for (QFuture<ApiCollection::RequestError>& f : pending_)
+    for (QFuture<ApiCollection::Result<QByteArray>>& f : pending_)
         f.waitForFinished();
 }
 
@@ -62,7 +62,7 @@ void AccountManager::Login(const QString& account, const QString& password, bool
     attempt_ = attempt;
     watcher_.setFuture(QtConcurrent::run([attempt]() {
         return ApiCollection::LoginClientRequest(attempt->uuid, attempt->account, attempt->password,
-                                                 attempt->response, &attempt->abort, &attempt->errorText);
+                                                 &attempt->abort);
     }));
 }
 
@@ -90,39 +90,32 @@ void AccountManager::OnLoginFinished()
     loggingIn_ = false;
 }
 
-void AccountManager::Finish(const Attempt& attempt, ApiCollection::RequestError code)
+void AccountManager::Finish(const Attempt& attempt, const ApiCollection::Result<QByteArray>& answer)
 {
     using namespace ApiCollection;
-    if (code != NoError) {
-        const QString text = RequestErrorToString(code);
-        qWarning().noquote() << RequestErrorName(code) << text << attempt.errorText;
+    if (!answer) {
+        const QString text = RequestErrorToString(answer.code());
+        qWarning().noquote() << RequestErrorName(answer.code()) << text << answer.message();
         emit SignalLoginFailed(text);
         return;
     }
 
-    LoginResult result;
-    result.remainLoginChange = -1;
-    const RequestError parseCode = ParseLoginClientResponse(attempt.response, result);
-    if (parseCode != NoError) {
-        QString text = RequestErrorToString(parseCode);
-        if (parseCode == ApiReturnFailed) {
-            const QString serverText = ErrorCodeToString(result.errorCode);
-            // A code without a message of its own still needs some text.
-            if (!serverText.isEmpty())
-                text = serverText;
-            if (result.errorCode != ACCOUNT_LOCKED) {
-                if (result.remainLoginChange == 0)
-                    text += tr(", ") + ErrorCodeToString(ACCOUNT_LOCKED);
-                else if (result.remainLoginChange > 0 && result.remainLoginChange < 5)
-                    text += tr(", %1 attempts remaining").arg(result.remainLoginChange);
-                // -1: the server sent no count, so there is nothing to tell.
-            }
+    const Result<LoginResult> result = ParseLoginClientResponse(answer.value());
+    if (!result) {
+        const Failure& failure = result.error();
+        QString text = ErrorMessage(failure);
+        if (failure.code == ApiReturnFailed && failure.envelope.errorCode != ACCOUNT_LOCKED) {
+            if (failure.remainLoginChange == 0)
+                text += tr(", ") + ErrorCodeToString(ACCOUNT_LOCKED);
+            else if (failure.remainLoginChange > 0 && failure.remainLoginChange < 5)
+                text += tr(", %1 attempts remaining").arg(failure.remainLoginChange);
+            // -1: the server sent no count, so there is nothing to tell.
         }
-        qWarning().noquote() << RequestErrorName(parseCode) << text;
+        qWarning().noquote() << RequestErrorName(failure.code) << text;
         emit SignalLoginFailed(text);
         return;
     }
-    FinishSuccess(attempt, result);
+    FinishSuccess(attempt, result.value());
 }
 
 void AccountManager::FinishSuccess(const Attempt& attempt, const ApiCollection::LoginResult& r)

@@ -106,12 +106,10 @@ private:
         QUuid uuid;
         QString account;
         QString password;
-        QByteArray response;
-        QString errorText;
         ApiCollection::AbortFlag abort{false};
     };
 
-    void Finish(const Attempt& attempt, ApiCollection::RequestError code);
+    void Finish(const Attempt& attempt, const ApiCollection::Result<QByteArray>& answer);
     void FinishSuccess(const Attempt& attempt, const ApiCollection::LoginResult& result);
 
     static AccountManager* current_;
@@ -121,8 +119,8 @@ private:
     bool remember_ = false;
     bool loggingIn_ = false;
     std::shared_ptr<Attempt> attempt_;
-    QFutureWatcher<ApiCollection::RequestError> watcher_;
-    QList<QFuture<ApiCollection::RequestError>> pending_; // abandoned attempts still running
+    QFutureWatcher<ApiCollection::Result<QByteArray>> watcher_;
+    QList<QFuture<ApiCollection::Result<QByteArray>>> pending_; // abandoned attempts still running
     AccountInfo info_;
     bool exclusive_ = false;
     AccountLock lock_;

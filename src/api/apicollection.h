@@ -1,10 +1,13 @@
 #pragma once
 // Every call to the platform's REST API and to the update service.
 //
-// Each call is a blocking request function, run on a worker thread, that fills
-// a byte buffer with the response body, and a parser that turns the body into a
-// result record. Both return a RequestError; callers parse only after the
-// request returned NoError. Nothing here throws or shows anything.
+// Each call is a blocking request function, run on a worker thread, that
+// returns the response body, and a parser that turns the body into a result
+// record. Both return a Result: the value, or a Failure whose code is a
+// RequestError; callers parse only the body of a successful request (Parsed).
+// Nothing here throws or shows anything.
+
+#include "base/result.h"
 
 #include <QByteArray>
 #include <QFileInfo>
@@ -175,6 +178,27 @@ struct ApiResult
     int errorCode = 0;
     QString errorDesc;
 };
+
+// Why a call failed: the client-side code, what libcurl or the server said,
+// and the answer's envelope when one was read (its errorCode names a refusal).
+struct Failure : orvane::Failure<RequestError>
+{
+    ApiResult envelope;
+    int remainLoginChange = -1; // a refused login: the attempts left, -1 when not said
+};
+
+template <typename T> using Result = orvane::Result<T, Failure>;
+
+Failure MakeFailure(RequestError code, const QString& message = QString(),
+                    const ApiResult& envelope = ApiResult());
+
+// A request's body run through its parser, or the request's failure as it is.
+template <typename T> Result<T> Parsed(const Result<QByteArray>& body, Result<T> (*parse)(const QByteArray&))
+{
+    if (!body)
+        return body.error();
+    return parse(body.value());
+}
 
 struct LoginResult : ApiResult
 {
@@ -354,75 +378,67 @@ QString ErrorCodeToString(int errorCode);
 QString RequestErrorToString(RequestError error);
 // The text to show after a failed call: the platform's message for ApiReturnFailed
 // when there is one, otherwise the client-side text.
-QString ErrorMessage(RequestError error, const ApiResult& result);
+QString ErrorMessage(const Failure& failure);
 // Enum member names for logs ("CurlPerformTimeout", "CATANAME_BLANK").
 QString RequestErrorName(RequestError error);
 QString ErrorCodeName(int errorCode);
 
 // ---- Login ----------------------------------------------------------------
 
-RequestError LoginClientRequest(const QUuid& uuid, const QString& email, const QString& password,
-                                QByteArray& response, const AbortFlag* abortFlag,
-                                QString* errorText = nullptr);
-RequestError ParseLoginClientResponse(const QByteArray& response, LoginResult& result);
+Result<QByteArray> LoginClientRequest(const QUuid& uuid, const QString& email, const QString& password,
+                                      const AbortFlag* abortFlag);
+Result<LoginResult> ParseLoginClientResponse(const QByteArray& response);
 // First 20 upper-case hex digits of SHA-1 over the password's UTF-8 bytes.
 QString LoginPasswordDigest(const QString& password);
 
 // ---- Categories -----------------------------------------------------------
 
-RequestError GetCateTreeRequest(const QUuid& uuid, quint64 cateId, QByteArray& response,
-                                const AbortFlag* abortFlag, QString* errorText = nullptr);
-RequestError ParseGetCateTreeResponse(const QByteArray& response, CateTreeResult& result);
+Result<QByteArray> GetCateTreeRequest(const QUuid& uuid, quint64 cateId, const AbortFlag* abortFlag);
+Result<CateTreeResult> ParseGetCateTreeResponse(const QByteArray& response);
 
-RequestError AddCategoryRequest(const QUuid& uuid, quint64 parentId, const QString& name,
-                                QByteArray& response, const AbortFlag* abortFlag,
-                                QString* errorText = nullptr);
-RequestError ParseAddCategoryResponse(const QByteArray& response, AddCategoryResult& result);
+Result<QByteArray> AddCategoryRequest(const QUuid& uuid, quint64 parentId, const QString& name,
+                                      const AbortFlag* abortFlag);
+Result<AddCategoryResult> ParseAddCategoryResponse(const QByteArray& response);
 
-RequestError RenameCategoryRequest(const QUuid& uuid, quint64 cateId, const QString& cateName,
-                                   QByteArray& response, const AbortFlag* abortFlag,
-                                   QString* errorText = nullptr);
-RequestError ParseRenameCategoryResponse(const QByteArray& response, ApiResult& result);
+Result<QByteArray> RenameCategoryRequest(const QUuid& uuid, quint64 cateId, const QString& cateName,
+                                         const AbortFlag* abortFlag);
+Result<ApiResult> ParseRenameCategoryResponse(const QByteArray& response);
 
-RequestError MoveCategoryRequest(const QUuid& uuid, quint64 cateId, quint64 destCateId, QByteArray& response,
-                                 const AbortFlag* abortFlag, QString* errorText = nullptr);
-RequestError ParseMoveCategoryResponse(const QByteArray& response, ApiResult& result);
+Result<QByteArray> MoveCategoryRequest(const QUuid& uuid, quint64 cateId, quint64 destCateId,
+                                       const AbortFlag* abortFlag);
+Result<ApiResult> ParseMoveCategoryResponse(const QByteArray& response);
 
 // ---- Videos ---------------------------------------------------------------
 
-RequestError ListVideoRequest(const QUuid& uuid, quint64 cateId, const QString& title, bool containSubCate,
-                              int page, int pageSize, int sort, QByteArray& response,
-                              const AbortFlag* abortFlag, QString* errorText = nullptr);
-RequestError ParseListVideoResponse(const QByteArray& response, ListVideoResult& result);
+Result<QByteArray> ListVideoRequest(const QUuid& uuid, quint64 cateId, const QString& title,
+                                    bool containSubCate, int page, int pageSize, int sort,
+                                    const AbortFlag* abortFlag);
+Result<ListVideoResult> ParseListVideoResponse(const QByteArray& response);
 
-RequestError GetVideoInfoRequest(const QUuid& uuid, const QStringList& vids, int infoType,
-                                 QByteArray& response, const AbortFlag* abortFlag,
-                                 QString* errorText = nullptr);
-RequestError ParseGetVideoInfoResponse(const QByteArray& response, VideoInfosResult& result);
+Result<QByteArray> GetVideoInfoRequest(const QUuid& uuid, const QStringList& vids, int infoType,
+                                       const AbortFlag* abortFlag);
+Result<VideoInfosResult> ParseGetVideoInfoResponse(const QByteArray& response);
 
 // A null tags or description text leaves that parameter out; an empty one sends it empty.
-RequestError UpdateVideoInfoRequest(const QUuid& uuid, const QString& vid, const QString& title,
-                                    const QString& tags, const QString& description, QByteArray& response,
-                                    const AbortFlag* abortFlag, QString* errorText = nullptr);
-RequestError ParseUpdateVideoInfoResponse(const QByteArray& response, ApiResult& result);
+Result<QByteArray> UpdateVideoInfoRequest(const QUuid& uuid, const QString& vid, const QString& title,
+                                          const QString& tags, const QString& description,
+                                          const AbortFlag* abortFlag);
+Result<ApiResult> ParseUpdateVideoInfoResponse(const QByteArray& response);
 
-RequestError MoveVideoRequest(const QUuid& uuid, const QStringList& vids, quint64 cateId,
-                              QByteArray& response, const AbortFlag* abortFlag, QString* errorText = nullptr);
-RequestError ParseMoveVideoResponse(const QByteArray& response, ApiResult& result);
+Result<QByteArray> MoveVideoRequest(const QUuid& uuid, const QStringList& vids, quint64 cateId,
+                                    const AbortFlag* abortFlag);
+Result<ApiResult> ParseMoveVideoResponse(const QByteArray& response);
 
-RequestError DeleteVideoRequest(const QUuid& uuid, const QString& vid, QByteArray& response,
-                                const AbortFlag* abortFlag, QString* errorText = nullptr);
-RequestError ParseDeleteVideoResponse(const QByteArray& response, ApiResult& result);
+Result<QByteArray> DeleteVideoRequest(const QUuid& uuid, const QString& vid, const AbortFlag* abortFlag);
+Result<ApiResult> ParseDeleteVideoResponse(const QByteArray& response);
 
-RequestError ChangeVideoCoverRequest(const QUuid& uuid, const QString& vid, const QUrl& imgUrl,
-                                     QByteArray& response, const AbortFlag* abortFlag,
-                                     QString* errorText = nullptr);
-RequestError ParseChangeVideoCoverResponse(const QByteArray& response, CoverResult& result);
+Result<QByteArray> ChangeVideoCoverRequest(const QUuid& uuid, const QString& vid, const QUrl& imgUrl,
+                                           const AbortFlag* abortFlag);
+Result<CoverResult> ParseChangeVideoCoverResponse(const QByteArray& response);
 
-RequestError UploadVideoCoverRequest(const QUuid& uuid, const QStringList& vids, const QString& imagePath,
-                                     QByteArray& response, const AbortFlag* abortFlag,
-                                     QString* errorText = nullptr);
-RequestError ParseUploadVideoCoverResponse(const QByteArray& response, CoverResult& result);
+Result<QByteArray> UploadVideoCoverRequest(const QUuid& uuid, const QStringList& vids,
+                                           const QString& imagePath, const AbortFlag* abortFlag);
+Result<CoverResult> ParseUploadVideoCoverResponse(const QByteArray& response);
 
 // ---- Parallel download ----------------------------------------------------
 
@@ -434,9 +450,8 @@ RequestError MultiDownload(const QUuid& uuid, const QList<DownloadInfo*>& items,
 // ---- Update check ---------------------------------------------------------
 
 void SignUpdateParams(ParamMap& params);
-RequestError CheckClientUpdateRequest(const QUuid& uuid, QByteArray& response, const AbortFlag* abortFlag,
-                                      QString* errorText = nullptr);
-RequestError ParseCheckClientUpdateResponse(const QByteArray& response, ClientUpdateInfo& info);
+Result<QByteArray> CheckClientUpdateRequest(const QUuid& uuid, const AbortFlag* abortFlag);
+Result<ClientUpdateInfo> ParseCheckClientUpdateResponse(const QByteArray& response);
 
 } // namespace ApiCollection
 

@@ -217,27 +217,56 @@ bool StrictJsonCheck(const QByteArray& json, QString* error)
     return false;
 }
 
-RequestError ParseEnvelope(const char* tag, const QByteArray& response, ApiResult& result, QJsonObject* root)
+Result<Envelope> ParseEnvelope(const char* tag, const QByteArray& response)
 {
     QString strictError;
     if (!StrictJsonCheck(response, &strictError)) {
         qCCritical(apiLog).noquote() << tag << "ParseJsonError:" << ClipForLog(strictError, 200);
-        return ParseJsonFailed;
+        return MakeFailure(ParseJsonFailed, strictError);
     }
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(response, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
         qCCritical(apiLog).noquote() << tag << "ParseJsonError:" << parseError.errorString();
-        return ParseJsonFailed;
+        return MakeFailure(ParseJsonFailed, parseError.errorString());
     }
     if (!doc.isObject()) {
         // A bare array or scalar has no envelope at all.
         qCCritical(apiLog).noquote() << tag << "ParseJsonError:"
                                      << "top level is not an object";
-        return ParseJsonFailed;
+        return MakeFailure(ParseJsonFailed, QStringLiteral("top level is not an object"));
     }
-    *root = doc.object();
-    return CheckApiResult(*root, result);
+    Envelope envelope;
+    envelope.root = doc.object();
+    const RequestError checked = CheckApiResult(envelope.root, envelope.fields);
+    if (checked != NoError)
+        return MakeFailure(
+            checked, QStringLiteral("%1(%2)").arg(envelope.fields.errorDesc).arg(envelope.fields.errorCode),
+            envelope.fields);
+    return envelope;
+}
+
+Result<ApiResult> EnvelopeOnly(const char* tag, const QByteArray& response)
+{
+    const Result<Envelope> envelope = ParseEnvelope(tag, response);
+    if (!envelope)
+        return envelope.error();
+    return envelope->fields;
+}
+
+Failure DataShapeFailure(const char* tag, const ApiResult& envelope, const char* what)
+{
+    qCCritical(apiLog).noquote() << tag << "ApiError:" << what << ClipForLog(envelope.requestId);
+    return MakeFailure(ApiError, QString::fromLatin1(what), envelope);
+}
+
+Failure MakeFailure(RequestError code, const QString& message, const ApiResult& envelope)
+{
+    Failure failure;
+    failure.code = code;
+    failure.message = message;
+    failure.envelope = envelope;
+    return failure;
 }
 
 QString ErrorCodeToString(int errorCode)
@@ -254,10 +283,11 @@ QString RequestErrorToString(RequestError error)
     return QCoreApplication::translate(kTrContext, key);
 }
 
-QString ErrorMessage(RequestError error, const ApiResult& result)
+QString ErrorMessage(const Failure& failure)
 {
+    const RequestError error = failure.code;
     if (error == ApiReturnFailed) {
-        const QString message = ErrorCodeToString(result.errorCode);
+        const QString message = ErrorCodeToString(failure.envelope.errorCode);
         if (!message.isEmpty())
             return message;
     }

@@ -13,81 +13,74 @@ const char kMoveTag[] = "move-category:";
 
 } // namespace
 
-RequestError GetCateTreeRequest(const QUuid& uuid, quint64 cateId, QByteArray& response,
-                                const AbortFlag* abortFlag, QString* errorText)
+Result<QByteArray> GetCateTreeRequest(const QUuid& uuid, quint64 cateId, const AbortFlag* abortFlag)
 {
     ParamMap params;
     params.insert(QStringLiteral("cateId"), QString::number(cateId));
     return ExecuteSignedRequest(uuid, kTreeTag, HttpMethod::Get, "/v3/category/get-cate-tree?", params, 60,
-                                response, abortFlag, errorText);
+                                abortFlag);
 }
 
-RequestError ParseGetCateTreeResponse(const QByteArray& response, CateTreeResult& result)
+Result<CateTreeResult> ParseGetCateTreeResponse(const QByteArray& response)
 {
-    QJsonObject root;
-    const RequestError envelope = ParseEnvelope(kTreeTag, response, result, &root);
-    if (envelope != NoError)
-        return envelope;
-    const QJsonValue data = root.value(QLatin1String("data"));
-    if (!data.isObject()) {
-        qCCritical(apiLog).noquote() << kTreeTag << "ApiError:"
-                                     << "data field is not object in request" << ClipForLog(result.requestId);
-        return ApiError;
-    }
+    const Result<Envelope> envelope = ParseEnvelope(kTreeTag, response);
+    if (!envelope)
+        return envelope.error();
+    const QJsonValue data = envelope->root.value(QLatin1String("data"));
+    if (!data.isObject())
+        return DataShapeFailure(kTreeTag, envelope->fields, "data field is not object in request");
+    auto result = RecordOf<CateTreeResult>(envelope.value());
     result.data = data.toObject();
-    return NoError;
+    return result;
 }
 
-RequestError AddCategoryRequest(const QUuid& uuid, quint64 parentId, const QString& name,
-                                QByteArray& response, const AbortFlag* abortFlag, QString* errorText)
+Result<QByteArray> AddCategoryRequest(const QUuid& uuid, quint64 parentId, const QString& name,
+                                      const AbortFlag* abortFlag)
 {
     ParamMap params;
     params.insert(QStringLiteral("name"), name);
     params.insert(QStringLiteral("parentId"), QString::number(parentId));
-    return ExecuteSignedRequest(uuid, kAddTag, HttpMethod::Post, "/v3/category/add", params, 15, response,
-                                abortFlag, errorText);
+    return ExecuteSignedRequest(uuid, kAddTag, HttpMethod::Post, "/v3/category/add", params, 15, abortFlag);
 }
 
-RequestError ParseAddCategoryResponse(const QByteArray& response, AddCategoryResult& result)
+Result<AddCategoryResult> ParseAddCategoryResponse(const QByteArray& response)
 {
-    QJsonObject root;
-    const RequestError envelope = ParseEnvelope(kAddTag, response, result, &root);
-    if (envelope != NoError)
-        return envelope;
-    result.cateId = root.value(QLatin1String("data")).toVariant().toULongLong();
-    return NoError;
+    const Result<Envelope> envelope = ParseEnvelope(kAddTag, response);
+    if (!envelope)
+        return envelope.error();
+    auto result = RecordOf<AddCategoryResult>(envelope.value());
+    result.cateId = envelope->root.value(QLatin1String("data")).toVariant().toULongLong();
+    return result;
 }
 
-RequestError RenameCategoryRequest(const QUuid& uuid, quint64 cateId, const QString& cateName,
-                                   QByteArray& response, const AbortFlag* abortFlag, QString* errorText)
+Result<QByteArray> RenameCategoryRequest(const QUuid& uuid, quint64 cateId, const QString& cateName,
+                                         const AbortFlag* abortFlag)
 {
     ParamMap params;
     params.insert(QStringLiteral("cateId"), QString::number(cateId));
     params.insert(QStringLiteral("cateName"), cateName);
     return ExecuteSignedRequest(uuid, kRenameTag, HttpMethod::Post, "/v3/category/update-info", params, 15,
-                                response, abortFlag, errorText);
+                                abortFlag);
 }
 
-RequestError ParseRenameCategoryResponse(const QByteArray& response, ApiResult& result)
+Result<ApiResult> ParseRenameCategoryResponse(const QByteArray& response)
 {
-    QJsonObject root;
-    return ParseEnvelope(kRenameTag, response, result, &root);
+    return EnvelopeOnly(kRenameTag, response);
 }
 
-RequestError MoveCategoryRequest(const QUuid& uuid, quint64 cateId, quint64 destCateId, QByteArray& response,
-                                 const AbortFlag* abortFlag, QString* errorText)
+Result<QByteArray> MoveCategoryRequest(const QUuid& uuid, quint64 cateId, quint64 destCateId,
+                                       const AbortFlag* abortFlag)
 {
     ParamMap params;
     params.insert(QStringLiteral("cateId"), QString::number(cateId));
     params.insert(QStringLiteral("destCateId"), QString::number(destCateId));
     return ExecuteSignedRequest(uuid, kMoveTag, HttpMethod::Post, "/v3/category/update-cate", params, 15,
-                                response, abortFlag, errorText);
+                                abortFlag);
 }
 
-RequestError ParseMoveCategoryResponse(const QByteArray& response, ApiResult& result)
+Result<ApiResult> ParseMoveCategoryResponse(const QByteArray& response)
 {
-    QJsonObject root;
-    return ParseEnvelope(kMoveTag, response, result, &root);
+    return EnvelopeOnly(kMoveTag, response);
 }
 
 } // namespace ApiCollection

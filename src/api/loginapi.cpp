@@ -7,6 +7,7 @@
 #include <orvane/shared_constants.h>
 
 #include <QCryptographicHash>
+#include <QJsonDocument>
 
 namespace ApiCollection {
 
@@ -33,40 +34,41 @@ QString LoginPasswordDigest(const QString& password)
     return QString::fromLatin1(hex.left(20));
 }
 
-RequestError LoginClientRequest(const QUuid& uuid, const QString& email, const QString& password,
-                                QByteArray& response, const AbortFlag* abortFlag, QString* errorText)
+Result<QByteArray> LoginClientRequest(const QUuid& uuid, const QString& email, const QString& password,
+                                      const AbortFlag* abortFlag)
 {
     // No appId, timestamp or sign: the account's secret is what this call obtains.
     ParamMap params;
     params.insert(QStringLiteral("email"), email);
     params.insert(QStringLiteral("password"), LoginPasswordDigest(password));
     return ExecuteRequest(uuid, kLoginTag, HttpMethod::Post,
-                          ApiBaseUrl() + QStringLiteral("/v3/front/login-client"), params, 15, response,
-                          abortFlag, errorText);
+                          ApiBaseUrl() + QStringLiteral("/v3/front/login-client"), params, 15, abortFlag);
 }
 
-RequestError ParseLoginClientResponse(const QByteArray& response, LoginResult& result)
+Result<LoginResult> ParseLoginClientResponse(const QByteArray& response)
 {
-    QJsonObject root;
-    const RequestError envelope = ParseEnvelope(kLoginTag, response, result, &root);
-    const QJsonValue dataValue = root.value(QLatin1String("data"));
-    if (envelope == ApiReturnFailed) {
-        if (dataValue.isObject())
-            result.remainLoginChange = dataValue.toObject().value(QLatin1String("remainLoginChange")).toInt();
+    const Result<Envelope> envelope = ParseEnvelope(kLoginTag, response);
+    if (!envelope) {
+        Failure failure = envelope.error();
+        if (failure.code != ApiReturnFailed)
+            return failure;
+        // A refusal may tell how many attempts are left.
+        const QJsonValue refusalData =
+            QJsonDocument::fromJson(response).object().value(QLatin1String("data"));
+        if (refusalData.isObject())
+            failure.remainLoginChange =
+                refusalData.toObject().value(QLatin1String("remainLoginChange")).toInt();
         else
             qCCritical(apiLog).noquote()
                 << kLoginTag << "ApiError:"
-                << "data field is not object in request" << ClipForLog(result.requestId);
-        return ApiReturnFailed;
+                << "data field is not object in request" << ClipForLog(failure.envelope.requestId);
+        return failure;
     }
-    if (envelope != NoError)
-        return envelope;
-    if (!dataValue.isObject()) {
-        qCCritical(apiLog).noquote() << kLoginTag << "ApiError:"
-                                     << "data field is not object in request" << ClipForLog(result.requestId);
-        return ApiError;
-    }
+    const QJsonValue dataValue = envelope->root.value(QLatin1String("data"));
+    if (!dataValue.isObject())
+        return DataShapeFailure(kLoginTag, envelope->fields, "data field is not object in request");
 
+    auto result = RecordOf<LoginResult>(envelope.value());
     const QJsonObject data = dataValue.toObject();
     auto value = [&data](const char* key) { return data.value(QLatin1String(key)); };
     result.userId = value("userId").toString();
@@ -117,7 +119,7 @@ RequestError ParseLoginClientResponse(const QByteArray& response, LoginResult& r
         QByteArray::fromBase64Encoding(result.appSecret.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded || result.appSecret.isEmpty()) {
         qCCritical(apiLog).noquote() << kLoginTag << "Base64Decoding failed";
-        return Base64DecodingFailed;
+        return MakeFailure(Base64DecodingFailed, QStringLiteral("Base64Decoding failed"), result);
     }
     bool ok = false;
     const QByteArray plain = AesCbcDecrypt(decoded.decoded, key, iv, &ok);
@@ -125,10 +127,10 @@ RequestError ParseLoginClientResponse(const QByteArray& response, LoginResult& r
         // Wrong block length or padding: the secret would sign every call wrongly.
         qCCritical(apiLog).noquote() << kLoginTag << "Base64Decoding failed"
                                      << "(appSecret does not decrypt)";
-        return Base64DecodingFailed;
+        return MakeFailure(Base64DecodingFailed, QStringLiteral("appSecret does not decrypt"), result);
     }
     result.appSecret = QString::fromUtf8(plain);
-    return NoError;
+    return result;
 }
 
 } // namespace ApiCollection

@@ -261,32 +261,30 @@ RequestError Perform(CURL* handle, CURLcode* code, QString* errorText)
     return CurlPerformFailed;
 }
 
-bool EscapeParam(CURL* handle, const QString& source, QString* escaped, QString* errorText)
+Result<QString> EscapeParam(CURL* handle, const QString& source)
 {
     const QByteArray bytes = source.toUtf8();
     char* out = curl_easy_escape(handle, bytes.constData(), bytes.size());
     if (!out) {
-        if (errorText)
-            *errorText = QStringLiteral("curl_easy_escape failed");
         qCCritical(apiLog) << "curl_easy_escape() failed,"
                            << "src:" << source << "src bytes:" << bytes.size();
-        return false;
+        return MakeFailure(CurlEscapeFailed, QStringLiteral("curl_easy_escape failed"));
     }
-    if (escaped)
-        *escaped = QString::fromLatin1(out);
+    const QString escaped = QString::fromLatin1(out);
     curl_free(out);
-    return true;
+    return escaped;
 }
 
-RequestError BuildQueryItems(CURL* handle, const ParamMap& params, QStringList* items, QString* errorText)
+Result<QStringList> BuildQueryItems(CURL* handle, const ParamMap& params)
 {
+    QStringList items;
     for (auto it = params.cbegin(); it != params.cend(); ++it) {
-        QString value;
-        if (!EscapeParam(handle, it.value(), &value, errorText))
-            return CurlEscapeFailed;
-        items->append(QStringLiteral("%1=%2").arg(it.key(), value));
+        const Result<QString> value = EscapeParam(handle, it.value());
+        if (!value)
+            return value.error();
+        items.append(QStringLiteral("%1=%2").arg(it.key(), value.value()));
     }
-    return NoError;
+    return items;
 }
 
 size_t WriteCallback(char* data, size_t size, size_t count, void* userData)
@@ -337,11 +335,10 @@ int XferInfoCallback(void* userData, curl_off_t dlTotal, curl_off_t dlNow, curl_
     return 0;
 }
 
-RequestError ExecuteRequest(const QUuid& uuid, const char* tag, HttpMethod method, const QString& url,
-                            const ParamMap& params, long timeoutSeconds, QByteArray& response,
-                            const AbortFlag* abortFlag, QString* errorText)
+Result<QByteArray> ExecuteRequest(const QUuid& uuid, const char* tag, HttpMethod method, const QString& url,
+                                  const ParamMap& params, long timeoutSeconds, const AbortFlag* abortFlag)
 {
-    response.clear();
+    QByteArray response;
     RequestContext context;
     context.uuid = uuid;
     context.abortFlag = abortFlag;
@@ -349,21 +346,15 @@ RequestError ExecuteRequest(const QUuid& uuid, const char* tag, HttpMethod metho
 
     CurlEasyPtr handle(curl_easy_init());
     if (!handle) {
-        if (errorText)
-            *errorText = QStringLiteral("curl_easy_init failed");
         qCCritical(apiLog).noquote() << tag << uuid.toString() << "curl_easy_init() failed";
-        return CurlPerformFailed;
+        return MakeFailure(CurlPerformFailed, QStringLiteral("curl_easy_init failed"));
     }
     curl_easy_setopt(handle.get(), CURLOPT_PRIVATE, static_cast<RequestIdentity*>(&context));
 
-    QStringList items;
-    QString escapeError;
-    if (BuildQueryItems(handle.get(), params, &items, &escapeError) != NoError) {
-        if (errorText)
-            *errorText = escapeError;
-        return CurlEscapeFailed;
-    }
-    const QByteArray query = items.join(QLatin1Char('&')).toUtf8();
+    const Result<QStringList> items = BuildQueryItems(handle.get(), params);
+    if (!items)
+        return items.error();
+    const QByteArray query = items->join(QLatin1Char('&')).toUtf8();
 
     QByteArray fullUrl = url.toUtf8();
     CurlSlistPtr headers;
@@ -384,32 +375,33 @@ RequestError ExecuteRequest(const QUuid& uuid, const char* tag, HttpMethod metho
     curl_easy_setopt(handle.get(), CURLOPT_WRITEDATA, &context);
     curl_easy_setopt(handle.get(), CURLOPT_TIMEOUT, timeoutSeconds);
 
-    const RequestError result = PerformLogged(handle.get(), tag, uuid, errorText);
-    return result;
+    const Result<void> performed = PerformLogged(handle.get(), tag, uuid);
+    if (!performed)
+        return performed.error();
+    return response;
 }
 
-RequestError PerformLogged(CURL* handle, const char* tag, const QUuid& uuid, QString* errorText)
+Result<void> PerformLogged(CURL* handle, const char* tag, const QUuid& uuid)
 {
     SetCommonOptions(handle);
     CURLcode code = CURLE_OK;
     QString text;
     const RequestError result = Perform(handle, &code, &text);
-    if (errorText)
-        *errorText = text;
-    if (result != NoError)
-        qCCritical(apiLog).noquote()
-            << tag << uuid.toString()
-            << QStringLiteral("curl_easy_perform() failed(%1): %2").arg(static_cast<int>(code)).arg(text);
-    return result;
+    if (result == NoError)
+        return {};
+    qCCritical(apiLog).noquote()
+        << tag << uuid.toString()
+        << QStringLiteral("curl_easy_perform() failed(%1): %2").arg(static_cast<int>(code)).arg(text);
+    return MakeFailure(result, text);
 }
 
-RequestError ExecuteSignedRequest(const QUuid& uuid, const char* tag, HttpMethod method, const char* path,
-                                  ParamMap params, long timeoutSeconds, QByteArray& response,
-                                  const AbortFlag* abortFlag, QString* errorText)
+Result<QByteArray> ExecuteSignedRequest(const QUuid& uuid, const char* tag, HttpMethod method,
+                                        const char* path, ParamMap params, long timeoutSeconds,
+                                        const AbortFlag* abortFlag)
 {
     AddCommonParamsAndSign(params);
     return ExecuteRequest(uuid, tag, method, ApiBaseUrl() + QLatin1String(path), params, timeoutSeconds,
-                          response, abortFlag, errorText);
+                          abortFlag);
 }
 
 QByteArray CoverFilePathForCurl(const QString& absolutePath, bool curlUnicode, bool localIsUtf8,

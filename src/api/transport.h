@@ -83,11 +83,10 @@ QStringList HeaderLines(const QUuid& uuid, BodyType body, bool expectNothing);
 void SetCommonOptions(CURL* handle);
 RequestError Perform(CURL* handle, CURLcode* code, QString* errorText = nullptr);
 // SetCommonOptions, then Perform; a failure is logged with the call's tag and uuid.
-RequestError PerformLogged(CURL* handle, const char* tag, const QUuid& uuid, QString* errorText);
-bool EscapeParam(CURL* handle, const QString& source, QString* escaped, QString* errorText = nullptr);
+Result<void> PerformLogged(CURL* handle, const char* tag, const QUuid& uuid);
+Result<QString> EscapeParam(CURL* handle, const QString& source);
 // One "name=escaped value" per parameter, in map order.
-RequestError BuildQueryItems(CURL* handle, const ParamMap& params, QStringList* items,
-                             QString* errorText = nullptr);
+Result<QStringList> BuildQueryItems(CURL* handle, const ParamMap& params);
 
 // No real API answer comes near this; a larger one is refused before it is
 // parsed (downloads of files do not go through WriteCallback).
@@ -114,16 +113,15 @@ enum class HttpMethod
 // The request skeleton for a signed or unsigned form/GET call: escapes the
 // parameters, sets method, URL, headers, write callback and total time-out,
 // then SetCommonOptions and Perform, and logs a failure with the tag.
-// `path` is appended to the base URL; GET paths end with "?".
-RequestError ExecuteRequest(const QUuid& uuid, const char* tag, HttpMethod method, const QString& url,
-                            const ParamMap& params, long timeoutSeconds, QByteArray& response,
-                            const AbortFlag* abortFlag, QString* errorText);
+// Returns the response body.
+Result<QByteArray> ExecuteRequest(const QUuid& uuid, const char* tag, HttpMethod method, const QString& url,
+                                  const ParamMap& params, long timeoutSeconds, const AbortFlag* abortFlag);
 
 // Adds appId and timestamp, signs with the account's secret and runs
-// ExecuteRequest on the base URL followed by `path`.
-RequestError ExecuteSignedRequest(const QUuid& uuid, const char* tag, HttpMethod method, const char* path,
-                                  ParamMap params, long timeoutSeconds, QByteArray& response,
-                                  const AbortFlag* abortFlag, QString* errorText);
+// ExecuteRequest on the base URL followed by `path` (GET paths end with "?").
+Result<QByteArray> ExecuteSignedRequest(const QUuid& uuid, const char* tag, HttpMethod method,
+                                        const char* path, ParamMap params, long timeoutSeconds,
+                                        const AbortFlag* abortFlag);
 
 // The path libcurl is given for a cover file. When libcurl cannot open
 // non-ASCII paths (`curlUnicode` false and the local encoding not UTF-8) a
@@ -136,8 +134,25 @@ QByteArray CoverFilePathForCurl(const QString& absolutePath, bool curlUnicode, b
 // parser sees it: that parser keeps the first of two nested values under one
 // name allocated for good, so a hostile answer could grow memory at will.
 bool StrictJsonCheck(const QByteArray& json, QString* error);
-// Parses a response body as the JSON envelope; logs with the tag. On NoError
-// `root` holds the top-level object.
-RequestError ParseEnvelope(const char* tag, const QByteArray& response, ApiResult& result, QJsonObject* root);
+// A response body read as the JSON envelope: its fields and the top-level object.
+struct Envelope
+{
+    ApiResult fields;
+    QJsonObject root;
+};
+// Logs with the tag; a failure carries the envelope fields read so far.
+Result<Envelope> ParseEnvelope(const char* tag, const QByteArray& response);
+// An answer whose "data" is not shaped as expected: logged with the tag and the
+// requestId, then ApiError with the envelope.
+Failure DataShapeFailure(const char* tag, const ApiResult& envelope, const char* what);
+// The parser of an endpoint without data fields of its own.
+Result<ApiResult> EnvelopeOnly(const char* tag, const QByteArray& response);
+// The envelope fields at the head of an endpoint's record.
+template <typename Record> Record RecordOf(const Envelope& envelope)
+{
+    Record record;
+    static_cast<ApiResult&>(record) = envelope.fields;
+    return record;
+}
 
 } // namespace ApiCollection

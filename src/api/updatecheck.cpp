@@ -40,10 +40,8 @@ void SignUpdateParams(ParamMap& params)
             .toUpper());
 }
 
-RequestError CheckClientUpdateRequest(const QUuid& uuid, QByteArray& response, const AbortFlag* abortFlag,
-                                      QString* errorText)
+Result<QByteArray> CheckClientUpdateRequest(const QUuid& uuid, const AbortFlag* abortFlag)
 {
-    response.clear();
     Config* config = Config::Global();
     QString userId =
         config ? config->value(QStringLiteral("Custom"), QStringLiteral("userId")).toString() : QString();
@@ -65,6 +63,7 @@ RequestError CheckClientUpdateRequest(const QUuid& uuid, QByteArray& response, c
         pairs << JsonString(it.key()) + QLatin1Char(':') + JsonString(it.value());
     const QByteArray body = QStringLiteral("{%1}").arg(pairs.join(QLatin1Char(','))).toUtf8();
 
+    QByteArray response;
     RequestContext context;
     context.uuid = uuid;
     context.abortFlag = abortFlag;
@@ -73,7 +72,7 @@ RequestError CheckClientUpdateRequest(const QUuid& uuid, QByteArray& response, c
     CurlEasyPtr handle(curl_easy_init());
     if (!handle) {
         qCCritical(apiLog).noquote() << kUpdateTag << uuid.toString() << "curl_easy_init() failed";
-        return CurlPerformFailed;
+        return MakeFailure(CurlPerformFailed, QStringLiteral("curl_easy_init failed"));
     }
     curl_easy_setopt(handle.get(), CURLOPT_PRIVATE, static_cast<RequestIdentity*>(&context));
 
@@ -97,27 +96,29 @@ RequestError CheckClientUpdateRequest(const QUuid& uuid, QByteArray& response, c
     curl_easy_setopt(handle.get(), CURLOPT_XFERINFODATA, &progress);
     curl_easy_setopt(handle.get(), CURLOPT_NOPROGRESS, 0L);
 
-    const RequestError result = PerformLogged(handle.get(), kUpdateTag, uuid, errorText);
-    return result;
+    const Result<void> performed = PerformLogged(handle.get(), kUpdateTag, uuid);
+    if (!performed)
+        return performed.error();
+    return response;
 }
 
-RequestError ParseCheckClientUpdateResponse(const QByteArray& response, ClientUpdateInfo& info)
+Result<ClientUpdateInfo> ParseCheckClientUpdateResponse(const QByteArray& response)
 {
     QString strictError;
     if (!StrictJsonCheck(response, &strictError)) {
         qCCritical(apiLog).noquote() << kUpdateTag << "ParseJsonError:" << ClipForLog(strictError, 200);
-        return ParseJsonFailed;
+        return MakeFailure(ParseJsonFailed, strictError);
     }
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(response, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
         qCCritical(apiLog).noquote() << kUpdateTag << "ParseJsonError:" << parseError.errorString();
-        return ParseJsonFailed;
+        return MakeFailure(ParseJsonFailed, parseError.errorString());
     }
     if (!doc.isObject()) {
         qCCritical(apiLog).noquote() << kUpdateTag << "ApiError:"
                                      << "resp is not object in request";
-        return ApiError;
+        return MakeFailure(ApiError, QStringLiteral("resp is not object in request"));
     }
     const QJsonObject root = doc.object();
     const QJsonValue code = root.value(QLatin1String("code"));
@@ -126,13 +127,14 @@ RequestError ParseCheckClientUpdateResponse(const QByteArray& response, ClientUp
                         !code.isDouble() || code.toDouble() != 200.0 || !message.isString() ||
                         message.toString() != QLatin1String("success");
     if (failed) {
-        info.code = code.toInt();
-        info.message = message.toString();
-        info.success = root.value(QLatin1String("success")).toBool();
         qCWarning(apiLog).noquote() << kUpdateTag
                                     << "ApiReturnFailed:" << ClipForLog(QString::fromUtf8(response));
-        return ApiReturnFailed;
+        ApiResult envelope;
+        envelope.code = code.toInt();
+        envelope.status = root.value(QLatin1String("status")).toString();
+        return MakeFailure(ApiReturnFailed, message.toString(), envelope);
     }
+    ClientUpdateInfo info;
     info.status = true;
     info.code = code.toInt();
     info.forceInstall = root.value(QLatin1String("force_install")).toBool();
@@ -143,7 +145,7 @@ RequestError ParseCheckClientUpdateResponse(const QByteArray& response, ClientUp
     info.projectVersion = root.value(QLatin1String("project_version")).toString();
     info.silenceInstall = root.value(QLatin1String("silence_install")).toBool();
     info.success = root.value(QLatin1String("success")).toBool();
-    return NoError;
+    return info;
 }
 
 } // namespace ApiCollection

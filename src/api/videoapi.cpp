@@ -69,29 +69,26 @@ bool ReadUrlList(const QJsonValue& value, QList<QUrl>* urls)
 }
 
 // Parses the cover answer shared by both cover calls.
-RequestError ParseCover(const char* tag, const QByteArray& response, CoverResult& result)
+Result<CoverResult> ParseCover(const char* tag, const QByteArray& response)
 {
-    QJsonObject root;
-    const RequestError envelope = ParseEnvelope(tag, response, result, &root);
-    if (envelope != NoError)
-        return envelope;
-    const QJsonValue data = root.value(QLatin1String("data"));
-    if (!data.isObject()) {
-        qCCritical(apiLog).noquote() << tag << "ApiError:"
-                                     << "data field is not object in request" << ClipForLog(result.requestId);
-        return ApiError;
-    }
+    const Result<Envelope> envelope = ParseEnvelope(tag, response);
+    if (!envelope)
+        return envelope.error();
+    const QJsonValue data = envelope->root.value(QLatin1String("data"));
+    if (!data.isObject())
+        return DataShapeFailure(tag, envelope->fields, "data field is not object in request");
     const QJsonObject object = data.toObject();
+    auto result = RecordOf<CoverResult>(envelope.value());
     result.imageUrlBig = Url(object, "imageUrlBig");
     result.imageUrlSmall = Url(object, "imageUrlSmall");
-    return NoError;
+    return result;
 }
 
 } // namespace
 
-RequestError ListVideoRequest(const QUuid& uuid, quint64 cateId, const QString& title, bool containSubCate,
-                              int page, int pageSize, int sort, QByteArray& response,
-                              const AbortFlag* abortFlag, QString* errorText)
+Result<QByteArray> ListVideoRequest(const QUuid& uuid, quint64 cateId, const QString& title,
+                                    bool containSubCate, int page, int pageSize, int sort,
+                                    const AbortFlag* abortFlag)
 {
     ParamMap params;
     params.insert(QStringLiteral("cateId"), QString::number(cateId));
@@ -105,39 +102,32 @@ RequestError ListVideoRequest(const QUuid& uuid, quint64 cateId, const QString& 
     if (!sortName.isEmpty())
         params.insert(QStringLiteral("sort"), sortName);
     return ExecuteSignedRequest(uuid, kListTag, HttpMethod::Get, "/v3/video/list-video?", params, 15,
-                                response, abortFlag, errorText);
+                                abortFlag);
 }
 
-RequestError ParseListVideoResponse(const QByteArray& response, ListVideoResult& result)
+Result<ListVideoResult> ParseListVideoResponse(const QByteArray& response)
 {
-    QJsonObject root;
-    const RequestError envelope = ParseEnvelope(kListTag, response, result, &root);
-    if (envelope != NoError)
-        return envelope;
-    const QJsonValue dataValue = root.value(QLatin1String("data"));
-    if (!dataValue.isObject()) {
-        qCCritical(apiLog).noquote() << kListTag << "ApiError:"
-                                     << "data field is not object in request" << ClipForLog(result.requestId);
-        return ApiError;
-    }
+    const Result<Envelope> envelope = ParseEnvelope(kListTag, response);
+    if (!envelope)
+        return envelope.error();
+    const QJsonValue dataValue = envelope->root.value(QLatin1String("data"));
+    if (!dataValue.isObject())
+        return DataShapeFailure(kListTag, envelope->fields, "data field is not object in request");
     const QJsonObject data = dataValue.toObject();
     const QJsonValue contents = data.value(QLatin1String("contents"));
-    if (!contents.isArray()) {
-        qCCritical(apiLog).noquote() << kListTag << "ApiError:"
-                                     << "data.contents is not array in request"
-                                     << ClipForLog(result.requestId);
-        return ApiError;
-    }
+    if (!contents.isArray())
+        return DataShapeFailure(kListTag, envelope->fields, "data.contents is not array in request");
+    auto result = RecordOf<ListVideoResult>(envelope.value());
     result.pageNumber = U64(data, "pageNumber");
     result.totalPages = U64(data, "totalPages");
     result.pageSize = U64(data, "pageSize");
     result.totalItems = U64(data, "totalItems");
     result.contents = contents.toArray();
-    return NoError;
+    return result;
 }
 
-RequestError GetVideoInfoRequest(const QUuid& uuid, const QStringList& vids, int infoType,
-                                 QByteArray& response, const AbortFlag* abortFlag, QString* errorText)
+Result<QByteArray> GetVideoInfoRequest(const QUuid& uuid, const QStringList& vids, int infoType,
+                                       const AbortFlag* abortFlag)
 {
     QStringList sections;
     if (infoType & Snapshot)
@@ -152,21 +142,20 @@ RequestError GetVideoInfoRequest(const QUuid& uuid, const QStringList& vids, int
     params.insert(QStringLiteral("vids"), vids.join(QLatin1Char(',')));
     params.insert(QStringLiteral("filter"), sections.join(QLatin1Char(',')));
     return ExecuteSignedRequest(uuid, kInfoTag, HttpMethod::Get, "/v3/video/get-video-info?", params, 15,
-                                response, abortFlag, errorText);
+                                abortFlag);
 }
 
-RequestError ParseGetVideoInfoResponse(const QByteArray& response, VideoInfosResult& result)
+Result<VideoInfosResult> ParseGetVideoInfoResponse(const QByteArray& response)
 {
-    QJsonObject root;
-    const RequestError envelope = ParseEnvelope(kInfoTag, response, result, &root);
-    if (envelope != NoError)
-        return envelope;
-    const QJsonValue dataValue = root.value(QLatin1String("data"));
-    if (!dataValue.isArray()) {
-        qCCritical(apiLog).noquote() << kInfoTag << "ApiError:"
-                                     << "data field is not array in request" << ClipForLog(result.requestId);
-        return ApiError;
-    }
+    const Result<Envelope> envelope = ParseEnvelope(kInfoTag, response);
+    if (!envelope)
+        return envelope.error();
+    const QJsonValue dataValue = envelope->root.value(QLatin1String("data"));
+    if (!dataValue.isArray())
+        return DataShapeFailure(kInfoTag, envelope->fields, "data field is not array in request");
+    auto result = RecordOf<VideoInfosResult>(envelope.value());
+    // A section of the wrong shape fails the call without a log line of its own.
+    const Failure misshapen = MakeFailure(ApiError, QStringLiteral("misshapen video info"), result);
 
     const QJsonArray data = dataValue.toArray();
     for (const QJsonValue& elementValue : data) {
@@ -178,7 +167,7 @@ RequestError ParseGetVideoInfoResponse(const QByteArray& response, VideoInfosRes
             result.sections |= Basic;
             const QJsonValue value = element.value(QLatin1String("basicInfo"));
             if (!value.isObject())
-                return ApiError;
+                return misshapen;
             const QJsonObject basic = value.toObject();
             info.title = Str(basic, "title");
             info.description = Str(basic, "description");
@@ -201,22 +190,22 @@ RequestError ParseGetVideoInfoResponse(const QByteArray& response, VideoInfosRes
             result.sections |= Snapshot;
             const QJsonValue value = element.value(QLatin1String("snapshotInfo"));
             if (!value.isObject())
-                return ApiError;
+                return misshapen;
             const QJsonObject snapshot = value.toObject();
             if (!ReadUrlList(snapshot.value(QLatin1String("imageUrl")), &info.imageUrls) ||
                 !ReadUrlList(snapshot.value(QLatin1String("bigImageUrl")), &info.bigImageUrls))
-                return ApiError;
+                return misshapen;
         }
 
         if (element.contains(QLatin1String("transcodeInfos"))) {
             result.sections |= Transcode;
             const QJsonValue value = element.value(QLatin1String("transcodeInfos"));
             if (!value.isArray())
-                return ApiError;
+                return misshapen;
             const QJsonArray transcodes = value.toArray();
             for (const QJsonValue& t : transcodes) {
                 if (!t.isObject())
-                    return ApiError;
+                    return misshapen;
                 const QJsonObject o = t.toObject();
                 TranscodeInfo ti;
                 ti.playUrl = Url(o, "playUrl");
@@ -237,7 +226,7 @@ RequestError ParseGetVideoInfoResponse(const QByteArray& response, VideoInfosRes
             result.sections |= Metadata;
             const QJsonValue value = element.value(QLatin1String("metaData"));
             if (!value.isObject())
-                return ApiError;
+                return misshapen;
             const QJsonObject m = value.toObject();
             info.metaData.size = U64(m, "size");
             info.metaData.format = Str(m, "format");
@@ -251,12 +240,12 @@ RequestError ParseGetVideoInfoResponse(const QByteArray& response, VideoInfosRes
 
         result.infos.append(info);
     }
-    return NoError;
+    return result;
 }
 
-RequestError UpdateVideoInfoRequest(const QUuid& uuid, const QString& vid, const QString& title,
-                                    const QString& tags, const QString& description, QByteArray& response,
-                                    const AbortFlag* abortFlag, QString* errorText)
+Result<QByteArray> UpdateVideoInfoRequest(const QUuid& uuid, const QString& vid, const QString& title,
+                                          const QString& tags, const QString& description,
+                                          const AbortFlag* abortFlag)
 {
     ParamMap params;
     params.insert(QStringLiteral("vid"), vid);
@@ -266,71 +255,64 @@ RequestError UpdateVideoInfoRequest(const QUuid& uuid, const QString& vid, const
     if (!description.isNull())
         params.insert(QStringLiteral("describ"), description);
     return ExecuteSignedRequest(uuid, kUpdateTag, HttpMethod::Post, "/v3/video/update-info", params, 15,
-                                response, abortFlag, errorText);
+                                abortFlag);
 }
 
-RequestError ParseUpdateVideoInfoResponse(const QByteArray& response, ApiResult& result)
+Result<ApiResult> ParseUpdateVideoInfoResponse(const QByteArray& response)
 {
-    QJsonObject root;
-    return ParseEnvelope(kUpdateTag, response, result, &root);
+    return EnvelopeOnly(kUpdateTag, response);
 }
 
-RequestError MoveVideoRequest(const QUuid& uuid, const QStringList& vids, quint64 cateId,
-                              QByteArray& response, const AbortFlag* abortFlag, QString* errorText)
+Result<QByteArray> MoveVideoRequest(const QUuid& uuid, const QStringList& vids, quint64 cateId,
+                                    const AbortFlag* abortFlag)
 {
     ParamMap params;
     params.insert(QStringLiteral("vids"), vids.join(QLatin1Char(',')));
     params.insert(QStringLiteral("cateId"), QString::number(cateId));
     return ExecuteSignedRequest(uuid, kMoveTag, HttpMethod::Post, "/v3/video/update-category", params, 15,
-                                response, abortFlag, errorText);
+                                abortFlag);
 }
 
-RequestError ParseMoveVideoResponse(const QByteArray& response, ApiResult& result)
+Result<ApiResult> ParseMoveVideoResponse(const QByteArray& response)
 {
-    QJsonObject root;
-    return ParseEnvelope(kMoveTag, response, result, &root);
+    return EnvelopeOnly(kMoveTag, response);
 }
 
-RequestError DeleteVideoRequest(const QUuid& uuid, const QString& vid, QByteArray& response,
-                                const AbortFlag* abortFlag, QString* errorText)
+Result<QByteArray> DeleteVideoRequest(const QUuid& uuid, const QString& vid, const AbortFlag* abortFlag)
 {
     ParamMap params;
     params.insert(QStringLiteral("vid"), vid);
     return ExecuteSignedRequest(uuid, kDeleteTag, HttpMethod::Post, "/v3/video/delete-video", params, 15,
-                                response, abortFlag, errorText);
+                                abortFlag);
 }
 
-RequestError ParseDeleteVideoResponse(const QByteArray& response, ApiResult& result)
+Result<ApiResult> ParseDeleteVideoResponse(const QByteArray& response)
 {
-    QJsonObject root;
-    return ParseEnvelope(kDeleteTag, response, result, &root);
+    return EnvelopeOnly(kDeleteTag, response);
 }
 
-RequestError ChangeVideoCoverRequest(const QUuid& uuid, const QString& vid, const QUrl& imgUrl,
-                                     QByteArray& response, const AbortFlag* abortFlag, QString* errorText)
+Result<QByteArray> ChangeVideoCoverRequest(const QUuid& uuid, const QString& vid, const QUrl& imgUrl,
+                                           const AbortFlag* abortFlag)
 {
     ParamMap params;
     params.insert(QStringLiteral("vid"), vid);
     params.insert(QStringLiteral("imgUrl"), imgUrl.toString());
     return ExecuteSignedRequest(uuid, kChangeCoverTag, HttpMethod::Post, "/v3/video/change-cover-image",
-                                params, 15, response, abortFlag, errorText);
+                                params, 15, abortFlag);
 }
 
-RequestError ParseChangeVideoCoverResponse(const QByteArray& response, CoverResult& result)
+Result<CoverResult> ParseChangeVideoCoverResponse(const QByteArray& response)
 {
-    return ParseCover(kChangeCoverTag, response, result);
+    return ParseCover(kChangeCoverTag, response);
 }
 
-RequestError UploadVideoCoverRequest(const QUuid& uuid, const QStringList& vids, const QString& imagePath,
-                                     QByteArray& response, const AbortFlag* abortFlag, QString* errorText)
+Result<QByteArray> UploadVideoCoverRequest(const QUuid& uuid, const QStringList& vids,
+                                           const QString& imagePath, const AbortFlag* abortFlag)
 {
-    response.clear();
-    if (errorText)
-        errorText->clear();
     const QFileInfo image(imagePath);
     if (!image.exists() || !image.isFile()) {
         qCWarning(apiLog) << "UploadVideoCoverRequest: Cover file does not exist:" << imagePath;
-        return FileIsNotExist;
+        return MakeFailure(FileIsNotExist, imagePath);
     }
 
     // libcurl opens the file itself; give it a path it can open. The temporary
@@ -342,6 +324,7 @@ RequestError UploadVideoCoverRequest(const QUuid& uuid, const QStringList& vids,
     const QByteArray filePath =
         CoverFilePathForCurl(image.absoluteFilePath(), curlUnicode, localIsUtf8, &tempDir);
 
+    QByteArray response;
     RequestContext context;
     context.uuid = uuid;
     context.abortFlag = abortFlag;
@@ -350,7 +333,7 @@ RequestError UploadVideoCoverRequest(const QUuid& uuid, const QStringList& vids,
     CurlEasyPtr handle(curl_easy_init());
     if (!handle) {
         qCCritical(apiLog).noquote() << kUploadCoverTag << uuid.toString() << "curl_easy_init() failed";
-        return CurlPerformFailed;
+        return MakeFailure(CurlPerformFailed, QStringLiteral("curl_easy_init failed"));
     }
     curl_easy_setopt(handle.get(), CURLOPT_PRIVATE, static_cast<RequestIdentity*>(&context));
 
@@ -361,7 +344,7 @@ RequestError UploadVideoCoverRequest(const QUuid& uuid, const QStringList& vids,
     CurlMimePtr mime(curl_mime_init(handle.get()));
     if (!mime) {
         qCCritical(apiLog).noquote() << kUploadCoverTag << uuid.toString() << "curl_mime_init() failed";
-        return CurlPerformFailed;
+        return MakeFailure(CurlPerformFailed, QStringLiteral("curl_mime_init failed"));
     }
     const char* const partOrder[] = {"vids", "appId", "timestamp", "sign"};
     for (const char* name : partOrder) {
@@ -374,7 +357,7 @@ RequestError UploadVideoCoverRequest(const QUuid& uuid, const QStringList& vids,
     curl_mime_name(filePart, "imageFile");
     if (curl_mime_filedata(filePart, filePath.constData()) != CURLE_OK) {
         qCWarning(apiLog) << "UploadVideoCoverRequest: Cover file does not exist:" << imagePath;
-        return FileIsNotExist;
+        return MakeFailure(FileIsNotExist, imagePath);
     }
 
     ProgressRecord progress;
@@ -395,15 +378,17 @@ RequestError UploadVideoCoverRequest(const QUuid& uuid, const QStringList& vids,
     curl_easy_setopt(handle.get(), CURLOPT_XFERINFODATA, &progress);
     curl_easy_setopt(handle.get(), CURLOPT_NOPROGRESS, 0L);
 
-    const RequestError result = PerformLogged(handle.get(), kUploadCoverTag, uuid, errorText);
+    const Result<void> performed = PerformLogged(handle.get(), kUploadCoverTag, uuid);
     // The form may only go once the handle that used it is gone.
     handle.reset();
-    return result;
+    if (!performed)
+        return performed.error();
+    return response;
 }
 
-RequestError ParseUploadVideoCoverResponse(const QByteArray& response, CoverResult& result)
+Result<CoverResult> ParseUploadVideoCoverResponse(const QByteArray& response)
 {
-    return ParseCover(kUploadCoverTag, response, result);
+    return ParseCover(kUploadCoverTag, response);
 }
 
 } // namespace ApiCollection

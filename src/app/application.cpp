@@ -153,7 +153,7 @@ bool Application::StoreLegacyUser(const QString& account, const QString& passwor
     user.password = password;
     user.rememberPassword = rememberPassword;
     user.updateTS = QDateTime::currentSecsSinceEpoch();
-    return services_.database->InsertUser(user);
+    return services_.database->InsertUser(user).ok();
 }
 
 void Application::OnAboutToAppStop()

@@ -369,22 +369,19 @@ int UploadCli::Delete()
         const bool queued = run_->DeleteQueued(vid);
         if (interrupted_)
             return ExitInterrupted;
-        QByteArray response;
         ApiCollection::AbortFlag abort{false};
-        ApiCollection::ApiResult result;
-        ApiCollection::RequestError rc =
-            ApiCollection::DeleteVideoRequest(QUuid::createUuid(), vid, response, &abort);
-        if (rc == ApiCollection::NoError)
-            rc = ApiCollection::ParseDeleteVideoResponse(response, result);
+        const ApiCollection::Result<ApiCollection::ApiResult> result =
+            ApiCollection::Parsed(ApiCollection::DeleteVideoRequest(QUuid::createUuid(), vid, &abort),
+                                  ApiCollection::ParseDeleteVideoResponse);
         // An unfinished upload has no video on the platform yet.
-        const bool notThere =
-            rc == ApiCollection::ApiReturnFailed && result.errorCode == ApiCollection::VIDEO_NOT_EXIST;
-        if (rc == ApiCollection::NoError || (queued && notThere)) {
+        const bool notThere = result.code() == ApiCollection::ApiReturnFailed &&
+                              result.error().envelope.errorCode == ApiCollection::VIDEO_NOT_EXIST;
+        if (result || (queued && notThere)) {
             reporter_->Event(QStringLiteral("deleted"), {{QStringLiteral("vid"), vid}},
                              tr("Deleted %1.").arg(vid));
         } else {
             ++failed;
-            const QString reason = ApiCollection::ErrorMessage(rc, result);
+            const QString reason = ApiCollection::ErrorMessage(result.error());
             reporter_->Event(QStringLiteral("failed"),
                              {{QStringLiteral("vid"), vid}, {QStringLiteral("reason"), reason}},
                              tr("Failed: %1: %2").arg(vid, reason), true);

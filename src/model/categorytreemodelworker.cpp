@@ -126,10 +126,10 @@ QString CategoryTreeModelWorker::TaskTypeName(int type) const
     return key ? QString::fromLatin1(key) : QString::number(type);
 }
 
-QString CategoryTreeModelWorker::Failure(TaskInfo* task, RequestError error, const ApiResult& result)
+QString CategoryTreeModelWorker::Failure(TaskInfo* task, const ApiCollection::Failure& failure)
 {
-    const QString text = ErrorMessage(error, result);
-    qCWarning(lcWorker).noquote() << TaskTypeName(task->type()) << "failed:" << RequestErrorName(error)
+    const QString text = ErrorMessage(failure);
+    qCWarning(lcWorker).noquote() << TaskTypeName(task->type()) << "failed:" << RequestErrorName(failure.code)
                                   << text;
     if (task->status() != TaskInfo::Abort)
         ThrowExceptionTask(task);
@@ -155,15 +155,14 @@ void CategoryTreeModelWorker::RefreshWork(TaskInfo* task)
     emit SignalCategoryAvailable(false);
 
     qCDebug(lcWorker).noquote() << Now() << "get-cate-tree start require";
-    QByteArray response;
-    CateTreeResult result;
-    RequestError error =
-        GetCateTreeRequest(task->uuid(), task->param(kTopCateId).toULongLong(), response, &refreshAbort_);
-    if (error == NoError) {
+    const Result<QByteArray> response =
+        GetCateTreeRequest(task->uuid(), task->param(kTopCateId).toULongLong(), &refreshAbort_);
+    ApiCollection::Failure failure = response.error();
+    if (response) {
         qCDebug(lcWorker).noquote() << Now() << "get-cate-tree start check json(raw byte array) is same";
         // Compared by content: a requestId of any length, or members in
         // another order, cannot hide a change or fake one.
-        QJsonObject comparable = ComparableTree(response);
+        QJsonObject comparable = ComparableTree(response.value());
         if (!comparable.isEmpty() && comparable == lastTree_) {
             qCDebug(lcWorker).noquote() << Now() << "get-cate-tree no need update";
             emit SignalRefreshCategorySucceed();
@@ -172,11 +171,12 @@ void CategoryTreeModelWorker::RefreshWork(TaskInfo* task)
             return;
         }
         qCDebug(lcWorker).noquote() << Now() << "get-cate-tree start parse json";
-        error = ParseGetCateTreeResponse(response, result);
-        if (error == NoError) {
+        const Result<CateTreeResult> result = ParseGetCateTreeResponse(response.value());
+        failure = result.error();
+        if (result) {
             qCDebug(lcWorker).noquote() << Now() << "get-cate-tree start parse cate tree";
             qCDebug(lcWorker).noquote() << "addChildren start" << Now();
-            CategoryList tree = ParseTree(result.data);
+            CategoryList tree = ParseTree(result->data);
             qCDebug(lcWorker).noquote() << "addChildren end" << Now();
             emit SignalTreeLoaded(std::move(tree));
             // Remembered only once it is what the model shows: a failed parse
@@ -189,7 +189,7 @@ void CategoryTreeModelWorker::RefreshWork(TaskInfo* task)
             return;
         }
     }
-    const QString text = Failure(task, error, result);
+    const QString text = Failure(task, failure);
     emit SignalRefreshCategoryFailed(text);
     emit SignalCategoryAvailable(true);
     emit SignalRefreshCategoryDone();
@@ -234,30 +234,25 @@ void CategoryTreeModelWorker::AddWork(TaskInfo* task)
 {
     const qulonglong parentId = task->param(kParentCateId).toULongLong();
     const QString name = task->param(kName).toString();
-    QByteArray response;
-    AddCategoryResult result;
-    RequestError error = AddCategoryRequest(task->uuid(), parentId, name, response, &addAbort_);
-    if (error == NoError)
-        error = ParseAddCategoryResponse(response, result);
-    if (error != NoError) {
-        emit SignalAddCategoryFailed(Failure(task, error, result));
+    const Result<AddCategoryResult> result =
+        Parsed(AddCategoryRequest(task->uuid(), parentId, name, &addAbort_), ParseAddCategoryResponse);
+    if (!result) {
+        emit SignalAddCategoryFailed(Failure(task, result.error()));
         return;
     }
-    emit SignalCategoryAdded(result.cateId, parentId, name);
+    emit SignalCategoryAdded(result->cateId, parentId, name);
 }
 
 // ---- Move -------------------------------------------------------------------
 
 void CategoryTreeModelWorker::MoveWork(TaskInfo* task)
 {
-    QByteArray response;
-    ApiResult result;
-    RequestError error = MoveCategoryRequest(task->uuid(), task->param(kCateId).toULongLong(),
-                                             task->param(kDstCateId).toULongLong(), response, &moveAbort_);
-    if (error == NoError)
-        error = ParseMoveCategoryResponse(response, result);
-    if (error != NoError) {
-        emit SignalMoveCategoryFailed(Failure(task, error, result));
+    const Result<ApiResult> result =
+        Parsed(MoveCategoryRequest(task->uuid(), task->param(kCateId).toULongLong(),
+                                   task->param(kDstCateId).toULongLong(), &moveAbort_),
+               ParseMoveCategoryResponse);
+    if (!result) {
+        emit SignalMoveCategoryFailed(Failure(task, result.error()));
         return;
     }
     emit SignalMoveCategoryReady();
@@ -268,14 +263,12 @@ void CategoryTreeModelWorker::MoveWork(TaskInfo* task)
 
 void CategoryTreeModelWorker::RenameWork(TaskInfo* task)
 {
-    QByteArray response;
-    ApiResult result;
-    RequestError error = RenameCategoryRequest(task->uuid(), task->param(kCateId).toULongLong(),
-                                               task->param(kName).toString(), response, &renameAbort_);
-    if (error == NoError)
-        error = ParseRenameCategoryResponse(response, result);
-    if (error != NoError) {
-        emit SignalRenameCategoryFailed(Failure(task, error, result));
+    const Result<ApiResult> result =
+        Parsed(RenameCategoryRequest(task->uuid(), task->param(kCateId).toULongLong(),
+                                     task->param(kName).toString(), &renameAbort_),
+               ParseRenameCategoryResponse);
+    if (!result) {
+        emit SignalRenameCategoryFailed(Failure(task, result.error()));
         return;
     }
     emit SignalCategoryRenamed(task->param(kCateId).toULongLong(), task->param(kName).toString());

@@ -81,8 +81,7 @@ private:
     void MoveWork(TaskInfo* task);
     void RenameWork(TaskInfo* task);
     // Logs a failed operation, marks the task, returns the text for the user.
-    QString Failure(TaskInfo* task, ApiCollection::RequestError error,
-                    const ApiCollection::ApiResult& result);
+    QString Failure(TaskInfo* task, const ApiCollection::Failure& failure);
 
     ApiCollection::AbortFlag refreshAbort_{false};
     ApiCollection::AbortFlag addAbort_{false};

@@ -300,10 +300,10 @@ QString VideoTableModelWorker::TaskTypeName(int type) const
     return key ? QString::fromLatin1(key) : QString::number(type);
 }
 
-QString VideoTableModelWorker::Failure(TaskInfo* task, RequestError error, const ApiResult& result)
+QString VideoTableModelWorker::Failure(TaskInfo* task, const ApiCollection::Failure& failure)
 {
-    const QString text = ErrorMessage(error, result);
-    qCWarning(lcWorker).noquote() << TaskTypeName(task->type()) << "failed:" << RequestErrorName(error)
+    const QString text = ErrorMessage(failure);
+    qCWarning(lcWorker).noquote() << TaskTypeName(task->type()) << "failed:" << RequestErrorName(failure.code)
                                   << text;
     if (task->status() != TaskInfo::Abort)
         ThrowExceptionTask(task);
@@ -328,19 +328,17 @@ void VideoTableModelWorker::RefreshWork(TaskInfo* task)
     emit model_->SignalRefreshVideoListAboutToDo();
     emit model_->SignalVideoListAvailable(false);
 
-    QByteArray response;
-    ListVideoResult result;
-    RequestError error;
+    Result<QByteArray> response;
     {
         AbortScope abort(task);
-        error = ListVideoRequest(task->uuid(), task->param(kCateId).toULongLong(),
-                                 task->param(kTitleFilter).toString(), task->param(kContainSubCate).toBool(),
-                                 task->param(kPage).toInt(), task->param(kPageSize).toInt(),
-                                 task->param(kSort).toInt(), response, abort.flag());
+        response = ListVideoRequest(task->uuid(), task->param(kCateId).toULongLong(),
+                                    task->param(kTitleFilter).toString(),
+                                    task->param(kContainSubCate).toBool(), task->param(kPage).toInt(),
+                                    task->param(kPageSize).toInt(), task->param(kSort).toInt(), abort.flag());
     }
-    if (error == NoError)
-        error = ParseListVideoResponse(response, result);
-    if (error == NoError) {
+    const Result<ListVideoResult> parsed = Parsed(response, ParseListVideoResponse);
+    if (parsed) {
+        const ListVideoResult& result = parsed.value();
         // Parsed here rather than on the interface thread, which only swaps rows.
         QList<VideoListRecord> records;
         records.reserve(result.contents.size());
@@ -356,11 +354,12 @@ void VideoTableModelWorker::RefreshWork(TaskInfo* task)
         return;
     }
     if (task->status() == TaskInfo::Abort) {
-        qCInfo(lcWorker).noquote() << TaskTypeName(task->type()) << "aborted:" << RequestErrorName(error);
+        qCInfo(lcWorker).noquote() << TaskTypeName(task->type())
+                                   << "aborted:" << RequestErrorName(parsed.code());
         EmitListAbort(task);
         return;
     }
-    const QString text = Failure(task, error, result);
+    const QString text = Failure(task, parsed.error());
     task->setParam(kListEnded, true);
     emit model_->SignalRefreshVideoListFailed(text);
     emit model_->SignalVideoListAvailable(true);
@@ -460,7 +459,7 @@ void VideoTableModelWorker::ThumbsWork(TaskInfo* task)
             items.append(downloads[i].get());
         }
         AbortScope abort(task);
-        const RequestError result = MultiDownload(
+        const RequestError downloaded = MultiDownload(
             uuid, items,
             [this, uuid](DownloadInfo* item, bool success) {
                 if (!success)
@@ -474,8 +473,8 @@ void VideoTableModelWorker::ThumbsWork(TaskInfo* task)
                 emit SignalThumbImageReady(*static_cast<const QString*>(item->userData), image, uuid);
             },
             abort.flag());
-        if (result != NoError)
-            qCWarning(lcWorker).noquote() << "MultiDownload result:" << RequestErrorName(result);
+        if (downloaded != NoError)
+            qCWarning(lcWorker).noquote() << "MultiDownload result:" << RequestErrorName(downloaded);
     }
     emit SignalThumbsPassDone();
 }
@@ -505,29 +504,26 @@ void VideoTableModelWorker::InfoWork(TaskInfo* task)
         emit model_->SignalRefreshVideoListAboutToDo();
         emit model_->SignalVideoListAvailable(false);
     }
-    QByteArray response;
-    VideoInfosResult result;
-    RequestError error;
+    Result<QByteArray> response;
     {
         AbortScope abort(task);
-        error = GetVideoInfoRequest(task->uuid(), task->param(kVids).toStringList(),
-                                    task->param(kInfoType).toInt(), response, abort.flag());
+        response = GetVideoInfoRequest(task->uuid(), task->param(kVids).toStringList(),
+                                       task->param(kInfoType).toInt(), abort.flag());
     }
-    if (error == NoError)
-        error = ParseGetVideoInfoResponse(response, result);
-    if (error == NoError) {
-        task->setParam(kResult, QVariant::fromValue(result));
+    const Result<VideoInfosResult> result = Parsed(response, ParseGetVideoInfoResponse);
+    if (result) {
+        task->setParam(kResult, QVariant::fromValue(result.value()));
         return;
     }
     if (!showInTable) {
-        emit model_->SignalGetVideosInfoFailed(Failure(task, error, result));
+        emit model_->SignalGetVideosInfoFailed(Failure(task, result.error()));
         return;
     }
     if (task->status() == TaskInfo::Abort) {
         EmitListAbort(task);
         return;
     }
-    const QString text = Failure(task, error, result);
+    const QString text = Failure(task, result.error());
     task->setParam(kListEnded, true);
     emit model_->SignalRefreshVideoListFailed(text);
     emit model_->SignalVideoListAvailable(true);
@@ -560,17 +556,14 @@ void VideoTableModelWorker::MoveWork(TaskInfo* task)
 {
     const QStringList vids = task->param(kVids).toStringList();
     const qulonglong dst = task->param(kDstCateId).toULongLong();
-    QByteArray response;
-    ApiResult result;
-    RequestError error;
+    Result<QByteArray> response;
     {
         AbortScope abort(task);
-        error = MoveVideoRequest(task->uuid(), vids, dst, response, abort.flag());
+        response = MoveVideoRequest(task->uuid(), vids, dst, abort.flag());
     }
-    if (error == NoError)
-        error = ParseMoveVideoResponse(response, result);
-    if (error != NoError) {
-        emit model_->SignalMoveVideoFailed(Failure(task, error, result));
+    const Result<ApiResult> result = Parsed(response, ParseMoveVideoResponse);
+    if (!result) {
+        emit model_->SignalMoveVideoFailed(Failure(task, result.error()));
         return;
     }
     emit model_->SignalMoveVideoSucceed(vids, dst);
@@ -614,15 +607,12 @@ void VideoTableModelWorker::DeleteWork(TaskInfo* task)
             errors.append({vid, text});
             continue;
         }
-        QByteArray response;
-        ApiResult result;
-        RequestError error = DeleteVideoRequest(task->uuid(), vid, response, abort.flag());
-        if (error == NoError)
-            error = ParseDeleteVideoResponse(response, result);
-        if (error != NoError) {
-            const QString text = ErrorMessage(error, result);
+        const Result<ApiResult> result =
+            Parsed(DeleteVideoRequest(task->uuid(), vid, abort.flag()), ParseDeleteVideoResponse);
+        if (!result) {
+            const QString text = ErrorMessage(result.error());
             qCWarning(lcWorker).noquote()
-                << "DeleteVideo" << vid << "failed:" << RequestErrorName(error) << text;
+                << "DeleteVideo" << vid << "failed:" << RequestErrorName(result.code()) << text;
             errors.append({vid, text});
         }
     }
@@ -646,17 +636,14 @@ void VideoTableModelWorker::UpdateWork(TaskInfo* task)
     const QString title = task->param(kTitle).toString();
     const QString tags = task->param(kTags).toString();
     const QString desc = task->param(kDesc).toString();
-    QByteArray response;
-    ApiResult result;
-    RequestError error;
+    Result<QByteArray> response;
     {
         AbortScope abort(task);
-        error = UpdateVideoInfoRequest(task->uuid(), vid, title, tags, desc, response, abort.flag());
+        response = UpdateVideoInfoRequest(task->uuid(), vid, title, tags, desc, abort.flag());
     }
-    if (error == NoError)
-        error = ParseUpdateVideoInfoResponse(response, result);
-    if (error != NoError) {
-        emit model_->SignalUpdateVideoInfoFailed(Failure(task, error, result));
+    const Result<ApiResult> result = Parsed(response, ParseUpdateVideoInfoResponse);
+    if (!result) {
+        emit model_->SignalUpdateVideoInfoFailed(Failure(task, result.error()));
         return;
     }
     // The row shows the new texts without a reload of the page.
@@ -679,29 +666,25 @@ void VideoTableModelWorker::CoverWork(TaskInfo* task, bool upload)
 {
     const QString vid = task->param(kVid).toString();
     const QFileInfo fileinfo = task->param(kFileInfo).value<QFileInfo>();
-    QByteArray response;
-    CoverResult result;
-    RequestError error;
+    Result<QByteArray> response;
     {
         AbortScope abort(task);
-        error = upload ? UploadVideoCoverRequest(task->uuid(), {vid}, fileinfo.absoluteFilePath(), response,
-                                                 abort.flag())
-                       : ChangeVideoCoverRequest(task->uuid(), vid, task->param(kUrl).toUrl(), response,
-                                                 abort.flag());
+        response =
+            upload ? UploadVideoCoverRequest(task->uuid(), {vid}, fileinfo.absoluteFilePath(), abort.flag())
+                   : ChangeVideoCoverRequest(task->uuid(), vid, task->param(kUrl).toUrl(), abort.flag());
     }
-    if (error == NoError)
-        error = upload ? ParseUploadVideoCoverResponse(response, result)
-                       : ParseChangeVideoCoverResponse(response, result);
-    if (error != NoError) {
-        const QString text = Failure(task, error, result);
+    const Result<CoverResult> result =
+        Parsed(response, upload ? ParseUploadVideoCoverResponse : ParseChangeVideoCoverResponse);
+    if (!result) {
+        const QString text = Failure(task, result.error());
         if (upload)
             emit model_->SignalUploadVideoCoverFailed(text);
         else
             emit model_->SignalChangeVideoCoverFailed(text);
         return;
     }
-    const QUrl cover = result.imageUrlBig;
-    const QUrl thumbs = result.imageUrlSmall;
+    const QUrl cover = result->imageUrlBig;
+    const QUrl thumbs = result->imageUrlSmall;
     // The row takes the new pictures; the thumbnail pass fetches the new one.
     QMetaObject::invokeMethod(
         this,

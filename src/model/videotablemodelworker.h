@@ -80,8 +80,7 @@ private:
     QImage LoadThumbImage(const QString& path) const;
     // Logs a failed operation, marks the task unless it was aborted, returns
     // the text for the user.
-    QString Failure(TaskInfo* task, ApiCollection::RequestError error,
-                    const ApiCollection::ApiResult& result);
+    QString Failure(TaskInfo* task, const ApiCollection::Failure& failure);
     // Emits the end of a list load that ended without filling the table.
     void EmitListAbort(TaskInfo* task);
 

@@ -169,13 +169,14 @@ void DBManager::Close()
         QSqlDatabase::removeDatabase(name);
 }
 
-bool DBManager::Open(const QString& path)
+DBManager::Result<void> DBManager::Open(const QString& path)
 {
     database_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
     database_.setDatabaseName(path);
     if (!database_.open()) {
-        qWarning().noquote() << "failed to open the db, last error:" << database_.lastError().text();
-        return false;
+        const QString text = database_.lastError().text();
+        qWarning().noquote() << "failed to open the db, last error:" << text;
+        return Failure{StorageError::OpenFailed, text};
     }
     const QStringList tables = database_.tables(QSql::Tables);
     if (!tables.contains(QStringLiteral("ORVUser"))) {
@@ -196,10 +197,10 @@ bool DBManager::Open(const QString& path)
             Exec(qi, QString::fromLatin1(kIndexHistory));
         }
     }
-    return true;
+    return {};
 }
 
-bool DBManager::Exec(QSqlQuery& query, const QString& sql, const QVariantList& values)
+DBManager::Result<void> DBManager::Exec(QSqlQuery& query, const QString& sql, const QVariantList& values)
 {
     bool ok;
     if (values.isEmpty()) {
@@ -212,26 +213,27 @@ bool DBManager::Exec(QSqlQuery& query, const QString& sql, const QVariantList& v
             ok = query.exec();
         }
     }
-    if (!ok) {
-        qWarning().noquote() << "failed to exec sql:" << sql << ", last error:" << query.lastError().text();
-    }
-    return ok;
+    if (ok)
+        return {};
+    const QString text = query.lastError().text();
+    qWarning().noquote() << "failed to exec sql:" << sql << ", last error:" << text;
+    return Failure{StorageError::StatementFailed, text};
 }
 
-bool DBManager::InsertUser(const User& user)
+DBManager::Result<void> DBManager::InsertUser(const User& user)
 {
     QSqlQuery q(database_);
     return Exec(q, QStringLiteral("INSERT OR REPLACE INTO ORVUser VALUES(?,?,?,?);"),
                 {user.account, EncryptPassword(user.password), user.rememberPassword ? 1 : 0, user.updateTS});
 }
 
-bool DBManager::DeleteUser(const QString& account)
+DBManager::Result<void> DBManager::DeleteUser(const QString& account)
 {
     QSqlQuery q(database_);
     return Exec(q, QStringLiteral("DELETE FROM ORVUser WHERE [account] = ?;"), {account});
 }
 
-bool DBManager::DeleteAllUsers()
+DBManager::Result<void> DBManager::DeleteAllUsers()
 {
     QSqlQuery q(database_);
     return Exec(q, QStringLiteral("DELETE FROM ORVUser;"));
@@ -254,7 +256,7 @@ QList<DBManager::User> DBManager::SelectUsers()
     return users;
 }
 
-bool DBManager::InsertUpload(const Upload& u)
+DBManager::Result<void> DBManager::InsertUpload(const Upload& u)
 {
     QSqlQuery q(database_);
     return Exec(q,
@@ -263,30 +265,34 @@ bool DBManager::InsertUpload(const Upload& u)
                  u.keepSource, U64(u.totalBytes), U64(u.uploadBytes), U64(u.updateTS)});
 }
 
-bool DBManager::InsertUploads(const QList<Upload>& uploads)
+DBManager::Result<void> DBManager::InsertUploads(const QList<Upload>& uploads)
 {
     if (uploads.isEmpty())
-        return true;
+        return {};
     const bool batch = database_.transaction();
-    bool ok = true;
-    for (const Upload& u : uploads)
-        ok = InsertUpload(u) && ok;
-    if (batch && !database_.commit()) {
-        qWarning() << "storing upload progress failed:" << database_.lastError().text();
-        database_.rollback();
-        return false;
+    Result<void> first; // the first failed statement, if any
+    for (const Upload& u : uploads) {
+        Result<void> stored = InsertUpload(u);
+        if (first && !stored)
+            first = std::move(stored);
     }
-    return ok;
+    if (batch && !database_.commit()) {
+        const QString text = database_.lastError().text();
+        qWarning() << "storing upload progress failed:" << text;
+        database_.rollback();
+        return Failure{StorageError::CommitFailed, text};
+    }
+    return first;
 }
 
-bool DBManager::DeleteUpload(const QString& vid)
+DBManager::Result<void> DBManager::DeleteUpload(const QString& vid)
 {
     QSqlQuery q(database_);
     return Exec(q, QStringLiteral("DELETE FROM ORVUploadRecord WHERE [account] = ? AND [vid] = ?;"),
                 {account_, vid});
 }
 
-bool DBManager::DeleteUploads()
+DBManager::Result<void> DBManager::DeleteUploads()
 {
     QSqlQuery q(database_);
     return Exec(q, QStringLiteral("DELETE FROM ORVUploadRecord WHERE [account] = ?;"), {account_});
@@ -326,31 +332,34 @@ QList<DBManager::Upload> DBManager::SelectUploads(UploadCursor* cursor, int limi
     return uploads;
 }
 
-bool DBManager::InsertHistory(const History& h, bool notify)
+DBManager::Result<void> DBManager::InsertHistory(const History& h, bool notify)
 {
     QSqlQuery q(database_);
-    const bool ok = Exec(q, QStringLiteral("INSERT OR REPLACE INTO ORVHistoryRecord VALUES(?,?,?,?,?,?,?);"),
-                         {account_, h.vid, h.fileName, h.titleName, QString::number(h.fileSize), h.fileStatus,
-                          U64(h.updateTS)});
+    Result<void> ok =
+        Exec(q, QStringLiteral("INSERT OR REPLACE INTO ORVHistoryRecord VALUES(?,?,?,?,?,?,?);"),
+             {account_, h.vid, h.fileName, h.titleName, QString::number(h.fileSize), h.fileStatus,
+              U64(h.updateTS)});
     if (ok && notify)
         emit SignalAppendHistory(h);
     return ok;
 }
 
-bool DBManager::DeleteHistory(const QString& vid, bool notify)
+DBManager::Result<void> DBManager::DeleteHistory(const QString& vid, bool notify)
 {
     QSqlQuery q(database_);
-    const bool ok = Exec(q, QStringLiteral("DELETE FROM ORVHistoryRecord WHERE [account] = ? AND [vid] = ?;"),
-                         {account_, vid});
+    Result<void> ok =
+        Exec(q, QStringLiteral("DELETE FROM ORVHistoryRecord WHERE [account] = ? AND [vid] = ?;"),
+             {account_, vid});
     if (ok && notify)
         emit SignalRemoveHistory(vid);
     return ok;
 }
 
-bool DBManager::DeleteHistories(bool notify)
+DBManager::Result<void> DBManager::DeleteHistories(bool notify)
 {
     QSqlQuery q(database_);
-    const bool ok = Exec(q, QStringLiteral("DELETE FROM ORVHistoryRecord WHERE [account] = ?;"), {account_});
+    Result<void> ok =
+        Exec(q, QStringLiteral("DELETE FROM ORVHistoryRecord WHERE [account] = ?;"), {account_});
     if (ok && notify)
         emit SignalRemoveAllHistories();
     return ok;

@@ -3,6 +3,8 @@
 // upload history. Owned by the interface thread; the connection must not be
 // used from worker threads.
 
+#include "base/result.h"
+
 #include <QList>
 #include <QMetaType>
 #include <QObject>
@@ -11,6 +13,14 @@
 #include <QVariantList>
 
 class QSqlQuery;
+
+enum class StorageError
+{
+    NoError = 0,
+    OpenFailed,      // the database file cannot be opened
+    StatementFailed, // the driver refused a statement
+    CommitFailed,    // a batch could not be committed and was rolled back
+};
 
 class DBManager : public QObject
 {
@@ -51,26 +61,30 @@ public:
         quint64 updateTS = 0;
     };
 
+    // A failure carries the driver's text; it has been logged already.
+    using Failure = orvane::Failure<StorageError>;
+    template <typename T> using Result = orvane::Result<T, Failure>;
+
     static DBManager* instance();
     // Closes the connection, deletes the singleton and removes the connection.
     static void Close();
 
-    bool Open(const QString& path);
+    Result<void> Open(const QString& path);
 
     // The logged-in account; every upload and history operation is limited to it.
     QString account() const { return account_; }
     void setAccount(const QString& account) { account_ = account; }
 
-    bool InsertUser(const User& user);
-    bool DeleteUser(const QString& account);
-    bool DeleteAllUsers();
+    Result<void> InsertUser(const User& user);
+    Result<void> DeleteUser(const QString& account);
+    Result<void> DeleteAllUsers();
     QList<User> SelectUsers();
 
-    bool InsertUpload(const Upload& upload);
+    Result<void> InsertUpload(const Upload& upload);
     // Stores many records in one transaction (one disk sync for all of them).
-    bool InsertUploads(const QList<Upload>& uploads);
-    bool DeleteUpload(const QString& vid);
-    bool DeleteUploads();
+    Result<void> InsertUploads(const QList<Upload>& uploads);
+    Result<void> DeleteUpload(const QString& vid);
+    Result<void> DeleteUploads();
     // Every stored upload of the account, newest first.
     QList<Upload> SelectUploads();
     // Where a paged read of the stored uploads stands; a fresh one starts at the newest.
@@ -85,9 +99,9 @@ public:
     // when it sorts before the cursor.
     QList<Upload> SelectUploads(UploadCursor* cursor, int limit);
 
-    bool InsertHistory(const History& history, bool notify);
-    bool DeleteHistory(const QString& vid, bool notify);
-    bool DeleteHistories(bool notify);
+    Result<void> InsertHistory(const History& history, bool notify);
+    Result<void> DeleteHistory(const QString& vid, bool notify);
+    Result<void> DeleteHistories(bool notify);
     QList<History> SelectHistories(int page, int pageSize);
     int CountHistories();
 
@@ -104,7 +118,7 @@ private:
     ~DBManager() override;
 
     // Runs one statement; with values it is prepared and bound positionally.
-    bool Exec(QSqlQuery& query, const QString& sql, const QVariantList& values = {});
+    Result<void> Exec(QSqlQuery& query, const QString& sql, const QVariantList& values = {});
 
     static DBManager* instance_;
     QString account_;

@@ -8,10 +8,27 @@
 #include <QMutexLocker>
 
 namespace {
+std::vector<ApiTestFactory>& Registry()
+{
+    static std::vector<ApiTestFactory> tests;
+    return tests;
+}
+
 QMutex g_logMutex;
 QStringList g_logLines;
 LogCapture* g_capture = nullptr;
 } // namespace
+
+bool RegisterApiTest(ApiTestFactory factory)
+{
+    Registry().push_back(factory);
+    return true;
+}
+
+const std::vector<ApiTestFactory>& ApiTests()
+{
+    return Registry();
+}
 
 ScopedConfig::ScopedConfig() : config_(std::make_unique<Config>(dir_.path() + QStringLiteral("/global.ini")))
 {

@@ -1,15 +1,38 @@
 #pragma once
 // Shared bits of the API tests: a settings store on a temporary global.ini,
-// and helpers to build the encrypted appSecret and capture log lines.
+// helpers to build the encrypted appSecret and capture log lines, and the
+// list of test classes that main runs.
 
 #include "api/apicollection.h"
 #include "base/config.h"
 
 #include <QMutex>
+#include <QObject>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QUuid>
 
 #include <memory>
+#include <vector>
+
+// Each test class registers itself with REGISTER_API_TEST; main runs them all.
+using ApiTestFactory = std::unique_ptr<QObject> (*)();
+bool RegisterApiTest(ApiTestFactory factory);
+const std::vector<ApiTestFactory>& ApiTests();
+#define REGISTER_API_TEST(Class)                                                                             \
+    [[maybe_unused]] static const bool Class##Registered =                                                   \
+        RegisterApiTest([]() -> std::unique_ptr<QObject> { return std::make_unique<Class>(); })
+
+inline QUuid Id()
+{
+    return QUuid::createUuid();
+}
+
+// The platform's error code of a refused call, -1 for any other outcome.
+template <typename T> int Refusal(const ApiCollection::Result<T>& result)
+{
+    return result.code() == ApiCollection::ApiReturnFailed ? result.error().envelope.errorCode : -1;
+}
 
 // Installs a fresh Config as the process's settings store for one test.
 class ScopedConfig

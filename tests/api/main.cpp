@@ -3,17 +3,13 @@
 // Test function names given on the command line run only in the class that
 // has them.
 
-#include "tst_apiclient.h"
-#ifdef ORVANE_HAVE_PLATFORM_SERVER
-#include "tst_apihostile.h"
-#include "tst_apiserver.h"
-#endif
+#include "apitestutil.h"
+
+#include "api/transport.h"
 
 #include <QCoreApplication>
 #include <QMetaMethod>
 #include <QTest>
-
-#include "api/transport.h"
 
 #include <curl/curl.h>
 
@@ -34,28 +30,19 @@ bool HasAnyFunction(const QObject& test, const QStringList& names)
     return false;
 }
 
-int Run(QObject& test, const QStringList& functions, int argc, char** argv)
-{
-    if (!functions.isEmpty() && !HasAnyFunction(test, functions))
-        return 0;
-    return QTest::qExec(&test, argc, argv);
-}
-
-} // namespace
-
 // Child mode for the diagnostic environment variables, which are read before
 // main: one GET to the given URL, then the result code on stdout.
 int RunChildRequest(const QString& url)
 {
     curl_global_init(CURL_GLOBAL_ALL);
-    QByteArray response;
-    const ApiCollection::RequestError error =
-        ApiCollection::ExecuteRequest(QUuid::createUuid(), "child:", ApiCollection::HttpMethod::Get, url, {},
-                                      5, response, nullptr, nullptr);
-    std::printf("CHILD_RESULT=%d\n", static_cast<int>(error));
+    const auto answer =
+        ApiCollection::ExecuteRequest(Id(), "child:", ApiCollection::HttpMethod::Get, url, {}, 5, nullptr);
+    std::printf("CHILD_RESULT=%d\n", static_cast<int>(answer.code()));
     curl_global_cleanup();
     return 0;
 }
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -69,20 +56,11 @@ int main(int argc, char** argv)
     }
     curl_global_init(CURL_GLOBAL_ALL);
     int status = 0;
-    {
-        ApiClientTest client;
-        status |= Run(client, functions, argc, argv);
+    for (ApiTestFactory factory : ApiTests()) {
+        const std::unique_ptr<QObject> test = factory();
+        if (functions.isEmpty() || HasAnyFunction(*test, functions))
+            status |= QTest::qExec(test.get(), argc, argv);
     }
-#ifdef ORVANE_HAVE_PLATFORM_SERVER
-    {
-        ApiServerTest server;
-        status |= Run(server, functions, argc, argv);
-    }
-    {
-        ApiHostileTest hostile;
-        status |= Run(hostile, functions, argc, argv);
-    }
-#endif
     curl_global_cleanup();
     return status;
 }

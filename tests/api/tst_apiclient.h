@@ -1,9 +1,12 @@
 #pragma once
+// Declared apart from its tests: moc cannot read their raw JSON texts.
+
+#include "apitestutil.h"
+#include "rawhttpserver.h"
+
 #include <QObject>
 
 #include <memory>
-
-#include "apitestutil.h"
 
 class ApiClientTest : public QObject
 {
@@ -19,8 +22,8 @@ private slots:
     void enumNamesForLogs();
     void caCertPathAndBaseUrls();
     void aesRoundTripAndPadding();
-    void loginPasswordDigest();
     void loginParsing();
+    void loginBadSecret_data();
     void loginBadSecret();
     void loginSecretEncryptedElsewhere();
     void videoInfoParsing();
@@ -31,10 +34,13 @@ private slots:
     void wireUpdateCheckBody();
     void wireCoverUploadMultipart();
     void coverPathCopiedForNarrowCurl();
-    void transportErrorsOnTheWire();
     void diagnosticEnvironmentVariables();
-    void proxyUserOnlyCredentials();
+    void proxySettings_data();
+    void proxySettings();
 
 private:
+    // A raw listener answering kOk (or `reply`), set as the API's base URL.
+    std::unique_ptr<RawHttpServer> Listener(const QByteArray& reply = QByteArray());
+
     std::unique_ptr<ScopedConfig> config_;
 };

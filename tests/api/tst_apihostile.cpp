@@ -1,16 +1,18 @@
-#include "tst_apihostile.h"
+// The web API client and the upload library against a platform server that
+// answers garbage or presents a broken certificate.
 
 #include "apitestutil.h"
 
 #include "api/transport.h"
 #include "orv_uploader.h"
 
+#include <orvsrv/platform_server.h>
+
 #include <QDir>
 #include <QFile>
 #include <QTest>
 
 #include <condition_variable>
-#include <functional>
 #include <mutex>
 
 using namespace ApiCollection;
@@ -62,15 +64,24 @@ struct UploadRun
     }
 };
 
-bool Login(LoginResult* account, QString* errorText = nullptr)
+// A call's outcome: its code, the size of the body kept, the transport's text.
+struct Outcome
 {
-    QByteArray response;
-    RequestError e =
-        LoginClientRequest(QUuid::createUuid(), QString::fromLatin1(orvsrv::kDemoMainEmail),
-                           QString::fromLatin1(orvsrv::kDemoPassword), response, nullptr, errorText);
-    if (e == NoError)
-        e = ParseLoginClientResponse(response, *account);
-    return e == NoError;
+    RequestError code;
+    qint64 size;
+    QString message;
+};
+
+template <typename T> Outcome Call(const Result<QByteArray>& body, Result<T> (*parse)(const QByteArray&))
+{
+    return {Parsed(body, parse).code(), body.valueOr({}).size(), body.message()};
+}
+
+Result<LoginResult> Login()
+{
+    return Parsed(LoginClientRequest(Id(), QString::fromLatin1(orvsrv::kDemoMainEmail),
+                                     QString::fromLatin1(orvsrv::kDemoPassword), nullptr),
+                  ParseLoginClientResponse);
 }
 
 void PointAt(ScopedConfig& config, const orvsrv::PlatformServer& server)
@@ -83,143 +94,136 @@ void PointAt(ScopedConfig& config, const orvsrv::PlatformServer& server)
 
 } // namespace
 
-void ApiHostileTest::initTestCase()
+class ApiHostileTest : public QObject
 {
-    QVERIFY(dir_.isValid());
-    orvsrv::ServerOptions options;
-    options.dataDir = dir_.filePath(QStringLiteral("server"));
-    options.seed = QStringLiteral("demo");
-    server_ = std::make_unique<orvsrv::PlatformServer>(options);
-    QString error;
-    QVERIFY2(server_->Start(&error), qPrintable(error));
-    config_ = std::make_unique<ScopedConfig>();
-    PointAt(*config_, *server_);
-    QVERIFY(QDir().mkpath(dir_.filePath(QStringLiteral("sdk-cache"))));
-}
+    Q_OBJECT
 
-void ApiHostileTest::cleanupTestCase()
-{
-    ORVReleaseSdkLibrary();
-    config_.reset();
-    server_.reset();
-    SetAccountCredentials(QString(), QString());
-}
+    QTemporaryDir dir_;
+    std::unique_ptr<orvsrv::PlatformServer> server_;
+    std::unique_ptr<ScopedConfig> config_;
 
-void ApiHostileTest::cleanup()
-{
-    server_->ClearFaults();
-}
-
-// Every call ends with an error and goes on: no crash, no answer kept above
-// the size limit, no log line longer than a few KB; uploads the server does
-// not hold never end as done.
-void ApiHostileTest::garbageAnswers_data()
-{
-    QTest::addColumn<QString>("kind");
-    for (const QString& kind : orvsrv::GarbageKinds())
-        QTest::newRow(qPrintable(kind)) << kind;
-}
-
-void ApiHostileTest::garbageAnswers()
-{
-    QFETCH(QString, kind);
-    LoginResult account;
-    QVERIFY(Login(&account));
-    SetAccountCredentials(account.appId, account.appSecret);
-    orvsrv::FaultRule rule;
-    rule.garbage = kind;
-    server_->AddFault(rule);
-
-    LogCapture log;
-    QByteArray response;
-    QString errorText;
-    LoginResult again;
-    CateTreeResult tree;
-    ListVideoResult list;
-    ClientUpdateInfo update;
-    const QUuid id = QUuid::createUuid();
-    struct Call
+private slots:
+    void initTestCase()
     {
-        const char* name;
-        std::function<RequestError()> run;
-    };
-    const Call calls[] = {
-        {"login", [&] { return Login(&again, &errorText) ? NoError : ApiError; }},
-        {"tree",
-         [&] {
-             const RequestError e = GetCateTreeRequest(id, account.cateId, response, nullptr, &errorText);
-             return e != NoError ? e : ParseGetCateTreeResponse(response, tree);
-         }},
-        {"list",
-         [&] {
-             const RequestError e = ListVideoRequest(id, account.cateId, QString(), true, 1, 20,
-                                                     CreationTimeDesc, response, nullptr, &errorText);
-             return e != NoError ? e : ParseListVideoResponse(response, list);
-         }},
-        {"update",
-         [&] {
-             const RequestError e = CheckClientUpdateRequest(id, response, nullptr, &errorText);
-             return e != NoError ? e : ParseCheckClientUpdateResponse(response, update);
-         }},
-    };
-    const bool jsonGarbage =
-        !kind.contains(QLatin1String("location")) && !kind.contains(QLatin1String("offset"));
-    for (const Call& call : calls) {
-        const RequestError e = call.run();
-        if (jsonGarbage)
-            QVERIFY2(e != NoError, call.name);
-        QVERIFY(response.size() <= kMaxApiAnswerBytes);
+        QVERIFY(dir_.isValid());
+        orvsrv::ServerOptions options;
+        options.dataDir = dir_.filePath(QStringLiteral("server"));
+        options.seed = QStringLiteral("demo");
+        server_ = std::make_unique<orvsrv::PlatformServer>(options);
+        QString error;
+        QVERIFY2(server_->Start(&error), qPrintable(error));
+        config_ = std::make_unique<ScopedConfig>();
+        PointAt(*config_, *server_);
+        QVERIFY(QDir().mkpath(dir_.filePath(QStringLiteral("sdk-cache"))));
     }
-    if (kind == QLatin1String("huge-body"))
-        QVERIFY2(errorText.contains(QLatin1String("larger than")), qPrintable(errorText));
-    for (const QString& line : log.Lines())
-        QVERIFY2(line.size() < 8192, qPrintable(line.left(200)));
 
-    if (jsonGarbage)
-        return;
-    // The upload library: an error result, never "done" for a file the
-    // server does not hold.
-    UploadRun upload;
-    QVERIFY(upload.Run(dir_.path(), server_->BaseUrl(), server_->CaFile(), account));
-    QVERIFY2(upload.code != 0 && upload.code != ORV_OK_ALREADY_STORED, qPrintable(upload.desc));
-}
+    void cleanupTestCase()
+    {
+        ORVReleaseSdkLibrary();
+        config_.reset();
+        server_.reset();
+        SetAccountCredentials(QString(), QString());
+    }
 
-void ApiHostileTest::tlsRefusals_data()
-{
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("wrong host") << "wrong-host"
-                                << "subject name";
-    QTest::newRow("expired") << "expired"
-                             << "expired";
-    QTest::newRow("unknown CA") << "unknown-ca"
-                                << "certificate";
-}
+    void cleanup() { server_->ClearFaults(); }
 
-// A certificate that does not hold is refused by both clients at once, and
-// the error says why.
-void ApiHostileTest::tlsRefusals()
-{
-    QFETCH(QString, fault);
-    QFETCH(QString, reason);
-    orvsrv::ServerOptions options;
-    options.dataDir = dir_.filePath(fault);
-    options.seed = QStringLiteral("demo");
-    options.tlsFault = fault;
-    orvsrv::PlatformServer broken(options);
-    QString error;
-    QVERIFY2(broken.Start(&error), qPrintable(error));
-    ScopedConfig config;
-    PointAt(config, broken);
+    // Every call ends with an error and goes on: no crash, no answer kept
+    // above the size limit, no log line longer than a few KB; uploads the
+    // server does not hold never end as done.
+    void garbageAnswers_data()
+    {
+        QTest::addColumn<QString>("kind");
+        for (const QString& kind : orvsrv::GarbageKinds())
+            QTest::newRow(qPrintable(kind)) << kind;
+    }
 
-    LoginResult account;
-    QString errorText;
-    QVERIFY(!Login(&account, &errorText));
-    QVERIFY2(errorText.contains(reason, Qt::CaseInsensitive), qPrintable(errorText));
+    void garbageAnswers()
+    {
+        QFETCH(QString, kind);
+        const Result<LoginResult> account = Login();
+        QCOMPARE(account.code(), NoError);
+        SetAccountCredentials(account->appId, account->appSecret);
+        orvsrv::FaultRule rule;
+        rule.garbage = kind;
+        server_->AddFault(rule);
 
-    account.userId = account.appId = account.appSecret = QStringLiteral("x");
-    UploadRun upload;
-    QVERIFY(upload.Run(dir_.path(), broken.BaseUrl(), broken.CaFile(), account));
-    QCOMPARE(upload.code, int(ORV_ERR_CONNECTION));
-    QVERIFY2(upload.desc.contains(reason, Qt::CaseInsensitive), qPrintable(upload.desc));
-}
+        LogCapture log;
+        const QUuid id = Id();
+        const quint64 root = account->cateId;
+        const Outcome outcomes[] = {
+            Call(LoginClientRequest(id, QString::fromLatin1(orvsrv::kDemoMainEmail),
+                                    QString::fromLatin1(orvsrv::kDemoPassword), nullptr),
+                 ParseLoginClientResponse),
+            Call(GetCateTreeRequest(id, root, nullptr), ParseGetCateTreeResponse),
+            Call(ListVideoRequest(id, root, QString(), true, 1, 20, CreationTimeDesc, nullptr),
+                 ParseListVideoResponse),
+            Call(CheckClientUpdateRequest(id, nullptr), ParseCheckClientUpdateResponse),
+        };
+        const bool jsonGarbage =
+            !kind.contains(QLatin1String("location")) && !kind.contains(QLatin1String("offset"));
+        for (const Outcome& outcome : outcomes) {
+            if (jsonGarbage)
+                QVERIFY(outcome.code != NoError);
+            QVERIFY(outcome.size <= kMaxApiAnswerBytes);
+        }
+        if (kind == QLatin1String("huge-body"))
+            QVERIFY2(outcomes[3].message.contains(QLatin1String("larger than")),
+                     qPrintable(outcomes[3].message));
+        for (const QString& line : log.Lines())
+            QVERIFY2(line.size() < 8192, qPrintable(line.left(200)));
+
+        if (jsonGarbage)
+            return;
+        // The upload library: an error result, never "done" for a file the
+        // server does not hold.
+        UploadRun upload;
+        QVERIFY(upload.Run(dir_.path(), server_->BaseUrl(), server_->CaFile(), account.value()));
+        QVERIFY2(upload.code != 0 && upload.code != ORV_OK_ALREADY_STORED, qPrintable(upload.desc));
+    }
+
+    void tlsRefusals_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("wrong host") << "wrong-host"
+                                    << "subject name";
+        QTest::newRow("expired") << "expired"
+                                 << "expired";
+        QTest::newRow("unknown CA") << "unknown-ca"
+                                    << "certificate";
+    }
+
+    // A certificate that does not hold is refused by both clients at once,
+    // and the error says why.
+    void tlsRefusals()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, reason);
+        orvsrv::ServerOptions options;
+        options.dataDir = dir_.filePath(fault);
+        options.seed = QStringLiteral("demo");
+        options.tlsFault = fault;
+        orvsrv::PlatformServer broken(options);
+        QString error;
+        QVERIFY2(broken.Start(&error), qPrintable(error));
+        ScopedConfig config;
+        PointAt(config, broken);
+
+        LogCapture log;
+        const Result<LoginResult> refused = Login();
+        QCOMPARE(refused.code(), CurlPerformFailed);
+        QVERIFY2(refused.message().contains(reason, Qt::CaseInsensitive), qPrintable(refused.message()));
+        QVERIFY(refused.message().contains(QStringLiteral("curl failed detail: ")));
+        QVERIFY(log.Contains(QStringLiteral("curl_easy_perform() failed(60)")));
+
+        LoginResult account;
+        account.userId = account.appId = account.appSecret = QStringLiteral("x");
+        UploadRun upload;
+        QVERIFY(upload.Run(dir_.path(), broken.BaseUrl(), broken.CaFile(), account));
+        QCOMPARE(upload.code, int(ORV_ERR_CONNECTION));
+        QVERIFY2(upload.desc.contains(reason, Qt::CaseInsensitive), qPrintable(upload.desc));
+    }
+};
+
+REGISTER_API_TEST(ApiHostileTest);
+#include "tst_apihostile.moc"

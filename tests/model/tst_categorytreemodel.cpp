@@ -39,22 +39,16 @@ private:
 
     QJsonObject ServerTree()
     {
-        QByteArray response;
-        CateTreeResult result;
-        if (GetCateTreeRequest(QUuid::createUuid(), top_, response, nullptr) != NoError ||
-            ParseGetCateTreeResponse(response, result) != NoError)
-            return QJsonObject();
-        return result.data;
+        const Result<CateTreeResult> result =
+            Parsed(GetCateTreeRequest(QUuid::createUuid(), top_, nullptr), ParseGetCateTreeResponse);
+        return result ? result->data : QJsonObject();
     }
 
     qulonglong ServerAdd(qulonglong parent, const QString& name)
     {
-        QByteArray response;
-        AddCategoryResult result;
-        if (AddCategoryRequest(QUuid::createUuid(), parent, name, response, nullptr) != NoError ||
-            ParseAddCategoryResponse(response, result) != NoError)
-            return 0;
-        return result.cateId;
+        const Result<AddCategoryResult> result =
+            Parsed(AddCategoryRequest(QUuid::createUuid(), parent, name, nullptr), ParseAddCategoryResponse);
+        return result ? result->cateId : 0;
     }
 
     static const QJsonObject* FindCate(const QJsonObject& node, qulonglong id, QJsonObject* out)

@@ -65,13 +65,12 @@ private slots:
         QString error;
         QVERIFY2(env_.Start(&error), qPrintable(error));
         QCOMPARE(env_.Login(QString::fromLatin1(orvsrv::kDemoMainEmail)), QString());
-        QByteArray response;
-        AddCategoryResult added;
-        QCOMPARE(AddCategoryRequest(QUuid::createUuid(), env_.account().cateId(),
-                                    QStringLiteral("Model tests"), response, nullptr),
-                 NoError);
-        QCOMPARE(ParseAddCategoryResponse(response, added), NoError);
-        cate_ = added.cateId;
+        const Result<AddCategoryResult> added =
+            Parsed(AddCategoryRequest(QUuid::createUuid(), env_.account().cateId(),
+                                      QStringLiteral("Model tests"), nullptr),
+                   ParseAddCategoryResponse);
+        QCOMPARE(added.code(), NoError);
+        cate_ = added->cateId;
         Seed(QStringLiteral("A released"), 60, 3725);
         Seed(QStringLiteral("B auto censored"), 61, 10, QStringLiteral("editor"));
         Seed(QStringLiteral("C deleted"), -1);

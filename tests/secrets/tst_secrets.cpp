@@ -110,11 +110,10 @@ void TestSecrets::sessionLeavesNoSecretInFiles()
     QVERIFY(QTest::qWaitFor([&] { return sdk->tasks().isEmpty(); }, 60000));
     QCOMPARE(DBManager::instance()->CountHistories(), 2);
 
-    QByteArray response;
-    QCOMPARE(ApiCollection::CheckClientUpdateRequest(QUuid::createUuid(), response, nullptr),
+    QCOMPARE(ApiCollection::Parsed(ApiCollection::CheckClientUpdateRequest(QUuid::createUuid(), nullptr),
+                                   ApiCollection::ParseCheckClientUpdateResponse)
+                 .code(),
              ApiCollection::NoError);
-    ApiCollection::ClientUpdateInfo update;
-    QCOMPARE(ApiCollection::ParseCheckClientUpdateResponse(response, update), ApiCollection::NoError);
 
     const QByteArray appSecret = account.appSecret().toUtf8();
     const QStringList signs = env.server().ReceivedSigns();

@@ -22,7 +22,7 @@ private slots:
     void historyPagesAndSignals();
     void passwordEncryption();
     void corruptedPasswordReadsEmpty();
-    void closeAndReopenKeepsData();
+    void openFailureIsReported();
 
 private:
     QString DbPath() const { return dir_->filePath(QStringLiteral("orv-upload-client.db")); }
@@ -115,16 +115,22 @@ void TestDBManager::newFileGetsSchema()
 
 void TestDBManager::existingFileGetsNothingNew()
 {
-    // A user-made extra index on an existing table must survive, and no
-    // statement may fail or duplicate what is there.
+    // A dropped index of an existing table is not made again, no statement
+    // fails or duplicates what is there, and the rows stay.
+    DBManager::instance()->setAccount(QStringLiteral("a@x.test"));
+    QVERIFY(DBManager::instance()->InsertUpload(MakeUpload(QStringLiteral("keep"), 5)));
     {
         QSqlQuery q(QSqlDatabase::database());
         QVERIFY(q.exec(QStringLiteral("DROP INDEX idx_record;")));
     }
     const QStringList before = SchemaRows();
     DBManager::Close();
-    QVERIFY(DBManager::instance()->Open(DbPath()));
+    DBManager* again = DBManager::instance();
+    QVERIFY(again->account().isEmpty()); // a new singleton
+    QVERIFY(again->Open(DbPath()));
     QCOMPARE(SchemaRows(), before);
+    again->setAccount(QStringLiteral("a@x.test"));
+    QCOMPARE(again->SelectUploads().size(), 1);
 }
 
 void TestDBManager::uploadUpsertPerAccountAndVid()
@@ -248,12 +254,14 @@ void TestDBManager::historyPagesAndSignals()
     QCOMPARE(removeAll.count(), 1);
     QCOMPARE(db->CountHistories(), 0);
 
-    // A failing statement emits nothing.
+    // A failing statement emits nothing and says what the driver said.
     {
         QSqlQuery q(QSqlDatabase::database());
         QVERIFY(q.exec(QStringLiteral("DROP TABLE ORVHistoryRecord;")));
     }
-    QVERIFY(!db->InsertHistory({}, true));
+    const DBManager::Result<void> failed = db->InsertHistory({}, true);
+    QCOMPARE(failed.code(), StorageError::StatementFailed);
+    QVERIFY2(failed.message().contains(QLatin1String("ORVHistoryRecord")), qPrintable(failed.message()));
     QCOMPARE(append.count(), 1);
     QCOMPARE(db->CountHistories(), 0);
     QVERIFY(db->SelectHistories(0, 20).isEmpty());
@@ -261,6 +269,7 @@ void TestDBManager::historyPagesAndSignals()
 
 void TestDBManager::passwordEncryption()
 {
+    // A whole block of plaintext gets a whole block of padding.
     const QString sixteen = QStringLiteral("0123456789abcdef");
     const QString stored = DBManager::EncryptPassword(sixteen);
     QCOMPARE(stored.size(), 44);
@@ -313,17 +322,13 @@ void TestDBManager::corruptedPasswordReadsEmpty()
         QVERIFY(u.password.isEmpty());
 }
 
-void TestDBManager::closeAndReopenKeepsData()
+void TestDBManager::openFailureIsReported()
 {
-    DBManager* db = DBManager::instance();
-    db->setAccount(QStringLiteral("a@x.test"));
-    QVERIFY(db->InsertUpload(MakeUpload(QStringLiteral("keep"), 5)));
     DBManager::Close();
-    DBManager* again = DBManager::instance();
-    QVERIFY(again->account().isEmpty()); // a new singleton
-    QVERIFY(again->Open(DbPath()));
-    again->setAccount(QStringLiteral("a@x.test"));
-    QCOMPARE(again->SelectUploads().size(), 1);
+    const DBManager::Result<void> opened =
+        DBManager::instance()->Open(dir_->filePath(QStringLiteral("no/such/dir/client.db")));
+    QCOMPARE(opened.code(), StorageError::OpenFailed);
+    QVERIFY(!opened.message().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestDBManager)

@@ -60,7 +60,10 @@ public:
         return OpenDatabase();
     }
 
-    bool OpenDatabase() { return DBManager::instance()->Open(dir_.filePath(QStringLiteral("client.db"))); }
+    bool OpenDatabase()
+    {
+        return DBManager::instance()->Open(dir_.filePath(QStringLiteral("client.db"))).ok();
+    }
 
     void Stop()
     {

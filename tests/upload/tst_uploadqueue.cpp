@@ -150,13 +150,12 @@ void TestUploadQueue::initTestCase()
     appId_ = account.appId();
     appSecret_ = account.appSecret();
     cate_ = static_cast<qint64>(account.cateId());
-    QByteArray response;
-    QCOMPARE(ApiCollection::AddCategoryRequest(QUuid::createUuid(), account.cateId(),
-                                               QStringLiteral("queue-other"), response, nullptr, &error),
-             ApiCollection::NoError);
-    ApiCollection::AddCategoryResult added;
-    QCOMPARE(ApiCollection::ParseAddCategoryResponse(response, added), ApiCollection::NoError);
-    other_ = static_cast<qint64>(added.cateId);
+    const auto added =
+        ApiCollection::Parsed(ApiCollection::AddCategoryRequest(QUuid::createUuid(), account.cateId(),
+                                                                QStringLiteral("queue-other"), nullptr),
+                              ApiCollection::ParseAddCategoryResponse);
+    QCOMPARE(added.code(), ApiCollection::NoError);
+    other_ = static_cast<qint64>(added->cateId);
     QVERIFY(other_ != cate_ && other_ > 0);
     SDKManager::Destroy();
 }
@@ -218,16 +217,15 @@ QStringList TestUploadQueue::HistoryStatuses()
 
 bool TestUploadQueue::OnServer(const QStringList& vids, QString* error)
 {
-    QByteArray response;
-    const auto rc = ApiCollection::GetVideoInfoRequest(QUuid::createUuid(), vids, ApiCollection::Basic,
-                                                       response, nullptr, error);
-    if (rc != ApiCollection::NoError)
+    const auto result = ApiCollection::Parsed(
+        ApiCollection::GetVideoInfoRequest(QUuid::createUuid(), vids, ApiCollection::Basic, nullptr),
+        ApiCollection::ParseGetVideoInfoResponse);
+    if (!result) {
+        *error = result.message();
         return false;
-    ApiCollection::VideoInfosResult result;
-    if (ApiCollection::ParseGetVideoInfoResponse(response, result) != ApiCollection::NoError)
-        return false;
+    }
     QStringList found;
-    for (const auto& info : result.infos)
+    for (const auto& info : result->infos)
         found << info.vid;
     for (const QString& vid : vids) {
         if (!found.contains(vid)) {

@@ -106,19 +106,18 @@ signals:
 UpdateDialog::CheckVersionResult UpdateDialog::CheckVersion(const AbortFlag* abortFlag)
 {
     const QUuid uuid = QUuid::createUuid();
-    QByteArray response;
-    RequestError error = CheckClientUpdateRequest(uuid, response, abortFlag, nullptr);
-    ClientUpdateInfo result;
-    if (error == NoError) {
-        error = ParseCheckClientUpdateResponse(response, result);
+    const Result<QByteArray> response = CheckClientUpdateRequest(uuid, abortFlag);
+    const Result<ClientUpdateInfo> checked = Parsed(response, ParseCheckClientUpdateResponse);
+    if (response) {
         QMutexLocker lock(&g_infoMutex);
-        g_updateInfo = result;
+        g_updateInfo = checked.valueOr(ClientUpdateInfo());
     }
-    if (error != NoError) {
-        qWarning().noquote() << "CheckClientUpdate failed:" << RequestErrorName(error)
-                             << RequestErrorToString(error);
+    if (!checked) {
+        qWarning().noquote() << "CheckClientUpdate failed:" << RequestErrorName(checked.code())
+                             << RequestErrorToString(checked.code());
         return CheckFailed;
     }
+    const ClientUpdateInfo& result = checked.value();
     qDebug() << "result.code:" << result.code;
     qDebug() << "result.success:" << result.success;
     qDebug() << "result.message:" << result.message;
