@@ -9,7 +9,7 @@ ORVANE_PACKAGES=(
   libqt5sql5-sqlite qttranslations5-l10n qt5-image-formats-plugins
   libcurl4-openssl-dev libssl-dev libjansson-dev libcpp-httplib-dev liblzma-dev
   curl openssl tinyproxy xvfb xauth imagemagick fonts-noto-cjk xdotool
-  dbus trayer desktop-file-utils clang
+  dbus trayer desktop-file-utils clang chromium python3
 )
 
 log() { printf '==> %s\n' "$*" >&2; }
