@@ -1,6 +1,7 @@
 #include "model/categorytreemodelworker.h"
 
 #include "account/accountmanager.h"
+#include "model/taskfailure.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -128,12 +129,7 @@ QString CategoryTreeModelWorker::TaskTypeName(int type) const
 
 QString CategoryTreeModelWorker::Failure(TaskInfo* task, const ApiCollection::Failure& failure)
 {
-    const QString text = ErrorMessage(failure);
-    qCWarning(lcWorker).noquote() << TaskTypeName(task->type()) << "failed:" << RequestErrorName(failure.code)
-                                  << text;
-    if (task->status() != TaskInfo::Abort)
-        ThrowExceptionTask(task);
-    return text;
+    return FailTask(*this, task, TaskTypeName(task->type()), failure);
 }
 
 // ---- Refresh ----------------------------------------------------------------

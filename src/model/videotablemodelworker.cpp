@@ -1,6 +1,7 @@
 #include "model/videotablemodelworker.h"
 
 #include "account/accountmanager.h"
+#include "model/taskfailure.h"
 #include "base/paths.h"
 #include "upload/sdkmanager.h"
 
@@ -302,12 +303,7 @@ QString VideoTableModelWorker::TaskTypeName(int type) const
 
 QString VideoTableModelWorker::Failure(TaskInfo* task, const ApiCollection::Failure& failure)
 {
-    const QString text = ErrorMessage(failure);
-    qCWarning(lcWorker).noquote() << TaskTypeName(task->type()) << "failed:" << RequestErrorName(failure.code)
-                                  << text;
-    if (task->status() != TaskInfo::Abort)
-        ThrowExceptionTask(task);
-    return text;
+    return FailTask(*this, task, TaskTypeName(task->type()), failure);
 }
 
 void VideoTableModelWorker::EmitListAbort(TaskInfo* task)
