@@ -73,7 +73,7 @@ private:
     {
         config_->setValue(QStringLiteral("Custom"), QStringLiteral("updateUrl"),
                           server.BaseUrl() + kCheckPath);
-        UpdateDialog* dialog = UpdateDialog::ShowUpdateDialog(config_);
+        UpdateDialog* dialog = UpdateDialog::ShowUpdateDialog(config_, SDKManager::instance());
         if (dialog->State() != UpdateDialog::Checking)
             return nullptr;
         (void)QTest::qWaitFor([dialog] { return dialog->State() != UpdateDialog::Checking; }, 10000);
@@ -264,7 +264,7 @@ private slots:
         newer_->AddFault(slow);
         config_->setValue(QStringLiteral("Custom"), QStringLiteral("updateUrl"),
                           newer_.BaseUrl() + kCheckPath);
-        UpdateDialog dialog(config_);
+        UpdateDialog dialog(config_, SDKManager::instance());
         dialog.show();
         dialog.StartCheck();
         Child<QPushButton>(&dialog, "checkPageButton")->click();
