@@ -120,6 +120,10 @@ void TestSecrets::sessionLeavesNoSecretInFiles()
     SDKManager::Destroy();
     proxy.terminate();
     proxy.waitForFinished(3000);
+    // Both clients went through the proxy: a tunnel per login, per upload and for the update check.
+    QFile proxyLog(env.path(QStringLiteral("tinyproxy.log")));
+    QVERIFY(proxyLog.open(QIODevice::ReadOnly));
+    QVERIFY(proxyLog.readAll().count("): CONNECT 127.0.0.1:") >= 5);
     qInstallMessageHandler(previous);
     CloseLogFile();
     env.Stop(); // every file written and closed
