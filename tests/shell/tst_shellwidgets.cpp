@@ -217,8 +217,7 @@ private slots:
     }
 
     // A blank host is refused with a toast and nothing stored; a full proxy is
-    // stored trimmed and shown again by the next dialog. (Switching to no proxy
-    // is covered with the preferences in tst_shellupdate.)
+    // stored trimmed and shown again by the next dialog; no proxy removes it.
     void netSettingsApply_data()
     {
         QTest::addColumn<QString>("host");
@@ -265,6 +264,13 @@ private slots:
         NetSettingsDialog again(*config_, SDKManager::instance());
         QCOMPARE(Child<QComboBox>(&again, "proxyTypeComboBox")->currentIndex(), 1);
         QCOMPARE(Child<QLineEdit>(&again, "portLineedit")->text(), QStringLiteral("8888"));
+        // No proxy, applied, removes the details from the file.
+        Child<QComboBox>(&again, "proxyTypeComboBox")->setCurrentIndex(0);
+        QVERIFY(!Child<QLineEdit>(&again, "addressLineedit")->isEnabled());
+        again.OnApply();
+        QCOMPARE(config_->value(g, QStringLiteral("proxyType")).toInt(), 0);
+        for (const char* key : {"proxyHostName", "proxyPort", "proxyUser", "proxyPassword"})
+            QVERIFY2(!config_->contains(g, QString::fromLatin1(key)), key);
     }
 };
 
