@@ -18,7 +18,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTranslator>
 #include <QtTest>
 
 namespace {
@@ -95,12 +94,6 @@ private slots:
     void initTestCase()
     {
         InitOrvaneResources();
-        if (!qEnvironmentVariableIsEmpty("ORVANE_SCREENSHOT_DIR")) {
-            // Screenshots show the shipped texts.
-            auto* translator = new QTranslator(qApp);
-            if (translator->load(orvtest::BinDir() + QStringLiteral("/translations/zh_CN.qm")))
-                qApp->installTranslator(translator);
-        }
         QString error;
         QVERIFY2(env_.Start(&error), qPrintable(error));
         error = env_.Login(QString::fromLatin1(orvsrv::kDemoMainEmail));
@@ -255,13 +248,6 @@ private slots:
         QTest::keyClick(dialog.get(), Qt::Key_Escape);
         QVERIFY(toasts.Seen(QStringLiteral("VideoEditDialog.CloseWhenChanging!")));
         QTRY_VERIFY_WITH_TIMEOUT(toasts.Seen(QStringLiteral("VideoEditDialog.ChangeCoverSucceed")), 15000);
-        const QString shots = qEnvironmentVariable("ORVANE_SCREENSHOT_DIR");
-        if (!shots.isEmpty()) {
-            QTest::qWait(3000); // the toasts fade
-            QVERIFY(dialog->grab().save(shots + QStringLiteral("/video-edit-cover.png")));
-            dialog->ShowPage(0);
-            QVERIFY(dialog->grab().save(shots + QStringLiteral("/video-edit-basic.png")));
-        }
         QVERIFY(LoadPage());
         const QModelIndex cell = model_->index(model_->RowOfVid(vid), 0);
         QCOMPARE(cell.data(VideoTableModel::DataRole::ThumbnailURL).toUrl().fileName(),
