@@ -11,12 +11,10 @@
 #include "ui/resources.h"
 #include "ui/videolist/videoeditdialog.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
 
