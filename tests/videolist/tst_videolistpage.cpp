@@ -542,6 +542,11 @@ private slots:
         QCOMPARE(plain.split('\n').size(), 11);
         QVERIFY(plain.startsWith(
             QStringLiteral("<script src=\"//player.orvane.com/script/player.js\"></script>")));
+        // A deployment names its own player host in the settings.
+        env_.config().setValue(QStringLiteral("Custom"), QStringLiteral("playerHost"), "play.example.test");
+        const CopyCodeDialog custom(vid, &env_.config());
+        env_.config().remove(QStringLiteral("Custom"), QStringLiteral("playerHost"));
+        QVERIFY(custom.codeBrowser()->toPlainText().startsWith("<script src=\"//play.example.test/script/"));
     }
 
     void deleteFailures()
