@@ -5,7 +5,7 @@
 
 #include "api/transport.h"
 
-#include <orvsrv/platform_server.h>
+#include "serverfixture.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -72,8 +72,7 @@ class ApiServerTest : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir serverDir_;
-    std::unique_ptr<orvsrv::PlatformServer> server_;
+    orvtest::ServerFixture server_;
     std::unique_ptr<ScopedConfig> config_;
     quint64 root_ = 0; // the demo account's top category
 
@@ -114,25 +113,12 @@ class ApiServerTest : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(serverDir_.isValid());
-        orvsrv::ServerOptions options;
-        options.dataDir = serverDir_.path() + QStringLiteral("/server");
-        options.seed = QStringLiteral("demo");
-        server_ = std::make_unique<orvsrv::PlatformServer>(options);
-        QString error;
-        QVERIFY2(server_->Start(&error), qPrintable(error));
-    }
-
-    void cleanupTestCase() { server_.reset(); }
+    void initTestCase() { QVERIFY2(server_.Start(), qPrintable(server_.Error())); }
 
     void init()
     {
         config_ = std::make_unique<ScopedConfig>();
-        config_->Set(QStringLiteral("Custom"), QStringLiteral("apiUrl"), server_->BaseUrl());
-        config_->Set(QStringLiteral("Custom"), QStringLiteral("updateUrl"), server_->BaseUrl() + kUpdatePath);
-        config_->Set(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert"), server_->CaFile());
+        config_->PointAt(server_.BaseUrl(), server_.CaFile());
         server_->ClearFaults();
     }
 
@@ -253,7 +239,7 @@ private slots:
         QVERIFY(Refusal(move(kNoSuchId)) > 0);
 
         const QUrl image = infos->infos.at(0).thumbnailURL;
-        QVERIFY(image.toString().startsWith(server_->BaseUrl()));
+        QVERIFY(image.toString().startsWith(server_.BaseUrl()));
         auto change = [&image](const QString& target) {
             return Parsed(ChangeVideoCoverRequest(Id(), target, image, nullptr),
                           ParseChangeVideoCoverResponse);
@@ -387,7 +373,7 @@ private slots:
         const QList<QUrl> urls = ThumbnailUrls(2);
         QCOMPARE(urls.size(), 2);
         QTemporaryDir target;
-        const QUrl none(server_->BaseUrl() + QStringLiteral("/no/such/thumbnail.jpg"));
+        const QUrl none(server_.BaseUrl() + QStringLiteral("/no/such/thumbnail.jpg"));
         std::vector<DownloadInfo> items = Downloads({urls.at(0), none, urls.at(1), none}, target.path());
         DownloadInfo &good = items[0], &missing = items[1], &directory = items[2], &keeps = items[3];
         QVERIFY(QDir(target.path()).mkpath(QStringLiteral("sub/adir")));
