@@ -174,15 +174,17 @@ private slots:
 
         const Result<AddCategoryResult> target = add(name + QStringLiteral(" target"));
         QCOMPARE(target.code(), NoError);
-        QCOMPARE(
-            Parsed(RenameCategoryRequest(Id(), added->cateId, name + QStringLiteral(" renamed"), nullptr),
-                   ParseRenameCategoryResponse)
-                .code(),
-            NoError);
-        QCOMPARE(Parsed(MoveCategoryRequest(Id(), added->cateId, target->cateId, nullptr),
-                        ParseMoveCategoryResponse)
-                     .code(),
-                 NoError);
+        const quint64 id = added->cateId;
+        auto rename = [id](const QString& text) {
+            return Parsed(RenameCategoryRequest(Id(), id, text, nullptr), ParseRenameCategoryResponse);
+        };
+        auto move = [id](quint64 to) {
+            return Parsed(MoveCategoryRequest(Id(), id, to, nullptr), ParseMoveCategoryResponse);
+        };
+        QCOMPARE(rename(name + QStringLiteral(" renamed")).code(), NoError);
+        QVERIFY(Refusal(rename(QString())) > 0);
+        QCOMPARE(move(target->cateId).code(), NoError);
+        QVERIFY(Refusal(move(kNoSuchId)) > 0);
 
         // A wrong secret is refused as a bad signature.
         SetAccountCredentials(AccountAppId(), QStringLiteral("not the secret"));
