@@ -73,7 +73,8 @@ private slots:
                  QStringLiteral("ErrorCodeString.USER_NOT_EXIST"));
         QVERIFY(!ok);
         // Nothing was remembered for a failed login.
-        for (const DBManager::User& u : DBManager::instance()->SelectUsers())
+        const QList<DBManager::User> users = DBManager::instance()->SelectUsers().value();
+        for (const DBManager::User& u : users)
             QVERIFY(u.account != email);
     }
 
@@ -140,7 +141,7 @@ private slots:
             QVERIFY(LoginAndWait(manager, remember ? kMain : kSub, kPassword, remember, &ok).isNull());
             QVERIFY(ok);
         }
-        const QList<DBManager::User> users = DBManager::instance()->SelectUsers();
+        const QList<DBManager::User> users = DBManager::instance()->SelectUsers().value();
         QVERIFY(users.size() >= 2);
         QCOMPARE(users.at(0).account, kSub);
         QVERIFY(!users.at(0).rememberPassword);

@@ -143,8 +143,8 @@ void TransferTest::uploadsRunIntoHistory()
                              15000);
     QVERIFY(Role(vid, TransferRole::SpeedText).toString().endsWith(QStringLiteral("B/S")));
     QTRY_VERIFY_WITH_TIMEOUT(sdk->totals().uploaded > 0 && !sdk->totals().speedText.isEmpty(), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(DBManager::instance()->SelectUploads().value(0).uploadBytes > 0 ||
-                                 DBManager::instance()->SelectUploads().value(1).uploadBytes > 0,
+    QTRY_VERIFY_WITH_TIMEOUT(DBManager::instance()->SelectUploads()->value(0).uploadBytes > 0 ||
+                                 DBManager::instance()->SelectUploads()->value(1).uploadBytes > 0,
                              8000);
 
     // Every upload ends in the history, the newest at the top.
@@ -162,7 +162,7 @@ void TransferTest::uploadsRunIntoHistory()
     // The empty queue resets the page and the summary.
     QCOMPARE(content.last().first().toBool(), true);
     QCOMPARE(totals.last(), (QVariantList{qint64(0), qint64(0), QString()}));
-    QVERIFY(DBManager::instance()->SelectUploads().isEmpty());
+    QVERIFY(DBManager::instance()->SelectUploads()->isEmpty());
 }
 
 void TransferTest::pauseResumeStartAllSuspendAll()
@@ -228,7 +228,7 @@ void TransferTest::deleteAsksFirst()
     QVERIFY(ok.answered());
     QTRY_VERIFY_WITH_TIMEOUT(sdk->tasks().isEmpty(), 15000);
     QTRY_COMPARE(page_->queueModel()->rowCount(), 0);
-    QTRY_VERIFY(DBManager::instance()->SelectUploads().isEmpty());
+    QTRY_VERIFY(DBManager::instance()->SelectUploads()->isEmpty());
     QCOMPARE(page_->historyModel()->rowCount(), 0);
 }
 
@@ -256,7 +256,7 @@ void TransferTest::failedUploadFreesSlotAndRetries()
     sdk->SetTrafficLimit(0);
     QTRY_VERIFY_WITH_TIMEOUT(!sdk->contains(vids.at(1)), 30000);
     // The failed one keeps its record and is retried from its row.
-    QCOMPARE(DBManager::instance()->SelectUploads().size(), 1);
+    QCOMPARE(DBManager::instance()->SelectUploads()->size(), 1);
     QSignalSpy appended(DBManager::instance(), &DBManager::SignalAppendHistory);
     Click(page_->recordTable(), page_->queueModel()->RowOf(vid), Button::Retry);
     QVERIFY(!Role(vid, TransferRole::RetryShown).toBool());
@@ -326,7 +326,7 @@ void TransferTest::cleanUpAndClearAll()
     Click(page_->historyTable(), history->RowOf(victim), Button::Cleanup);
     QCOMPARE(history->count(), 4);
     QVERIFY(history->RowOf(victim) < 0);
-    QCOMPARE(db->CountHistories(), 4);
+    QCOMPARE(db->CountHistories().valueOr(-1), 4);
 
     {
         MsgBoxAnswer cancel(QDialogButtonBox::Cancel);
@@ -337,6 +337,6 @@ void TransferTest::cleanUpAndClearAll()
     page_->on_clearAllRecordButton_clicked();
     QVERIFY(ok.answered());
     QCOMPARE(history->count(), 0);
-    QCOMPARE(db->CountHistories(), 0);
+    QCOMPARE(db->CountHistories().valueOr(-1), 0);
     QCOMPARE(content.last().first().toBool(), true);
 }

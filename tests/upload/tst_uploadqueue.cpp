@@ -209,7 +209,7 @@ bool TestUploadQueue::WaitAllGone(int timeoutMs)
 QStringList TestUploadQueue::HistoryStatuses()
 {
     QStringList out;
-    for (const DBManager::History& h : DBManager::instance()->SelectHistories(0, 100))
+    for (const DBManager::History& h : DBManager::instance()->SelectHistories(0, 100).valueOr({}))
         out << h.vid + QLatin1Char(' ') + h.fileStatus;
     out.sort();
     return out;
@@ -262,7 +262,7 @@ void TestUploadQueue::fiveFilesRunThreeAtATime()
                              QStringLiteral("t"), QStringLiteral("root"), 0, 0));
     QCOMPARE(rec.appended.size(), 5);
     // New uploads are stored at once, with the vid the library computed.
-    QCOMPARE(DBManager::instance()->SelectUploads().size(), 5);
+    QCOMPARE(DBManager::instance()->SelectUploads()->size(), 5);
     // Three run; the two others wait for a slot.
     QCOMPARE(rec.started, rec.appended.mid(0, 3));
     QStringList waiting = rec.appended.mid(3);
@@ -276,13 +276,13 @@ void TestUploadQueue::fiveFilesRunThreeAtATime()
     // The waiting uploads started in vid order, each after a slot was freed.
     QCOMPARE(rec.started.mid(3), waiting);
     QCOMPARE(rec.removed.size(), 5);
-    QVERIFY(DBManager::instance()->SelectUploads().isEmpty());
+    QVERIFY(DBManager::instance()->SelectUploads()->isEmpty());
     QStringList expected;
     for (const QString& vid : rec.appended)
         expected << vid + QStringLiteral(" UploadSuccess");
     expected.sort();
     QCOMPARE(HistoryStatuses(), expected);
-    const QList<DBManager::History> histories = DBManager::instance()->SelectHistories(0, 10);
+    const QList<DBManager::History> histories = DBManager::instance()->SelectHistories(0, 10).value();
     QVERIFY(histories.first().titleName.startsWith(kTitlePrefix));
     // Sizes are kept in bytes.
     QVERIFY(histories.first().fileSize >= 300 * 1024 && histories.first().fileSize <= 304 * 1024);
@@ -308,7 +308,7 @@ void TestUploadQueue::restoreResumesInVidOrder()
     // A second restore adds nothing and keeps every stored record.
     QVERIFY(Restore(m));
     QCOMPARE(m->tasks().size(), 5);
-    QCOMPARE(DBManager::instance()->SelectUploads().size(), 5);
+    QCOMPARE(DBManager::instance()->SelectUploads()->size(), 5);
 
     // Lowering the limit to 1 sends the first two running tasks, in vid order, back to Waiting.
     m->setMaxConcurrent(1);
@@ -320,7 +320,7 @@ void TestUploadQueue::restoreResumesInVidOrder()
     m->setMaxConcurrent(3);
     QVERIFY(WaitAllGone(90000));
     QCOMPARE(HistoryStatuses().size(), 5);
-    QVERIFY(DBManager::instance()->SelectUploads().isEmpty());
+    QVERIFY(DBManager::instance()->SelectUploads()->isEmpty());
     QString error;
     QVERIFY2(OnServer(vids, &error), qPrintable(error));
 }
@@ -388,7 +388,7 @@ void TestUploadQueue::duplicatesRefused()
     QVERIFY(!m->AddUpload(other_, file, QString(), QString(), QString(), QString(), 0, 0));
     QCOMPARE(m->tasks().size(), 1);
     QCOMPARE(rec.appended.size(), 1);
-    QCOMPARE(DBManager::instance()->SelectUploads().size(), 1);
+    QCOMPARE(DBManager::instance()->SelectUploads()->size(), 1);
     QCOMPARE(m->task(vid)->record().titleName, QStringLiteral("first"));
 }
 
@@ -410,8 +410,8 @@ void TestUploadQueue::deleteConfirmedAndFailed()
     QCOMPARE(rec.deleteResults, QStringList{a + QStringLiteral(" 1")});
     QVERIFY(!m->contains(a));
     QCOMPARE(rec.removed, QStringList{a});
-    QCOMPARE(DBManager::instance()->SelectUploads().size(), 1);
-    QCOMPARE(DBManager::instance()->CountHistories(), 0);
+    QCOMPARE(DBManager::instance()->SelectUploads()->size(), 1);
+    QCOMPARE(DBManager::instance()->CountHistories().valueOr(-1), 0);
 
     // Failed: the server keeps refusing the termination; the task stays.
     m->StartOrPause(b, false);
@@ -427,13 +427,13 @@ void TestUploadQueue::deleteConfirmedAndFailed()
     QVERIFY(m->contains(b));
     QVERIFY(!m->task(b)->deleting());
     QCOMPARE(rec.removed.size(), 1);
-    QCOMPARE(DBManager::instance()->SelectUploads().size(), 1);
+    QCOMPARE(DBManager::instance()->SelectUploads()->size(), 1);
     // Once the server is back the delete goes through.
     env_.server().ClearFaults();
     m->DeleteTask(b);
     QVERIFY(QTest::qWaitFor([&] { return rec.deleteResults.size() == 3; }, 20000));
     QVERIFY(!m->contains(b));
-    QVERIFY(DBManager::instance()->SelectUploads().isEmpty());
+    QVERIFY(DBManager::instance()->SelectUploads()->isEmpty());
 }
 
 void TestUploadQueue::historyAndSecondPass()
@@ -496,7 +496,7 @@ void TestUploadQueue::changedAndMissingFiles()
     // But they can be deleted, which also clears the stored records.
     m->DeleteAllTasks();
     QVERIFY(WaitAllGone(20000));
-    QVERIFY(DBManager::instance()->SelectUploads().isEmpty());
+    QVERIFY(DBManager::instance()->SelectUploads()->isEmpty());
 
     // A new record whose file is gone is dropped at restore.
     DBManager::Upload orphan;
@@ -505,7 +505,7 @@ void TestUploadQueue::changedAndMissingFiles()
     QVERIFY(DBManager::instance()->InsertUpload(orphan));
     QVERIFY(Restore(m));
     QVERIFY(m->tasks().isEmpty());
-    QVERIFY(DBManager::instance()->SelectUploads().isEmpty());
+    QVERIFY(DBManager::instance()->SelectUploads()->isEmpty());
 
     // A queued upload's file is checked again when it first runs.
     const QString late = NewFile(64 * 1024);
@@ -540,7 +540,7 @@ void TestUploadQueue::restoreReadsPages()
     }
     QVERIFY(db->InsertUploads(records));
     QStringList stored;
-    for (const DBManager::Upload& r : db->SelectUploads())
+    for (const DBManager::Upload& r : db->SelectUploads().valueOr({}))
         stored << r.vid;
     SDKManager* m = SDKManager::instance();
     QList<QStringList> pages;
