@@ -369,7 +369,7 @@ private slots:
     }
 
     // The preferences store no proxy at once and keep the details (the network
-    // settings dialog removes them, see tst_shellwidgets).
+    // settings dialog removes them, see tst_shelllogin).
     void proxyTypeNoneKeepsTheDetails()
     {
         const QString group = QStringLiteral("NetWorkManager");
