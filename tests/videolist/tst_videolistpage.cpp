@@ -7,11 +7,11 @@
 // dialog: saving and its close guard, the cover page's pictures, cover change
 // and custom cover upload, with the requests counted on the server.
 
+#include "../shell/shelltest.h"
 #include "modelenv.h"
 #include "testsupport.h"
 
 #include "base/paths.h"
-
 #include "model/categorytreemodel.h"
 #include "model/videotablemodel.h"
 #include "ui/common/msgbox.h"
@@ -102,11 +102,6 @@ private:
     std::unique_ptr<VideoTableModel> model_; // the edit dialog's, without categories
     QString specialVid_, longVid_;
 
-    template <typename T> static T* Child(const QWidget* dialog, const char* name)
-    {
-        return dialog->findChild<T*>(QLatin1String(name));
-    }
-
     // The query of the last list request after `action`, once its answer arrived.
     QUrlQuery ListAfter(const std::function<void()>& action)
     {
@@ -141,21 +136,6 @@ private:
     }
 
     int CategoryRequests() { return env_.server().RequestCount(kCategory); }
-
-    // Answers the next question box with `button`, keeping its text and tooltip.
-    void Answer(QDialogButtonBox::StandardButton button, QString* text = nullptr, QString* tip = nullptr)
-    {
-        QTimer::singleShot(200, this, [=] {
-            auto* box = qobject_cast<MsgBox*>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            if (text)
-                *text = box->findChild<QLabel*>(QStringLiteral("textLabel"))->text();
-            if (tip)
-                *tip = box->toolTip();
-            box->buttonBox()->button(button)->click();
-        });
-    }
 
     bool Idle()
     {
@@ -551,12 +531,11 @@ private slots:
     {
         QVERIFY(Show({longVid_}));
         videos_->SetAllChecked(true);
-        QString text, tip;
-        Answer(QDialogButtonBox::Cancel, &text, &tip);
+        MsgBoxAnswer answer(QDialogButtonBox::Cancel);
         const int deletes = env_.server().RequestCount(kDelete);
         page_->DeleteChecked();
-        QVERIFY2(text.contains(QChar(0x2026)), qPrintable(text));
-        QCOMPARE(tip, videos_->RecordOf(longVid_)->title);
+        QVERIFY2(answer.text.contains(QChar(0x2026)), qPrintable(answer.text));
+        QCOMPARE(answer.tip, videos_->RecordOf(longVid_)->title);
         QVERIFY(Idle());
         QCOMPARE(env_.server().RequestCount(kDelete), deletes);
     }
@@ -876,7 +855,7 @@ private slots:
         refuse.failNextN = 1;
         env_.server().AddFault(refuse);
         videos_->SetAllChecked(true);
-        Answer(QDialogButtonBox::Ok);
+        MsgBoxAnswer confirm(QDialogButtonBox::Ok);
         const int deletes = env_.server().RequestCount(kDelete);
         page_->DeleteChecked();
         DeleteVideoFailedPromptDialog* failed = nullptr;
