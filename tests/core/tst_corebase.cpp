@@ -76,6 +76,9 @@ private slots:
     {
         QVERIFY(tmp_.isValid());
         QStandardPaths::setTestModeEnabled(true);
+        // QTest's own handler (which ignoreMessage needs), put back after the logging cases.
+        testHandler_ = qInstallMessageHandler(nullptr);
+        qInstallMessageHandler(testHandler_);
     }
 
     void init()
@@ -88,7 +91,7 @@ private slots:
     void cleanup()
     {
         CloseLogFile();
-        qInstallMessageHandler(nullptr);
+        qInstallMessageHandler(testHandler_);
     }
 
     void lineFormat_data()
@@ -143,7 +146,7 @@ private slots:
         qCDebug(lcWorker).noquote() << "line1\nline2";
         // Flushed per message: visible before the file is closed.
         const QStringList lines = ReadAll(logPath_).split(QLatin1Char('\n'));
-        qInstallMessageHandler(nullptr);
+        qInstallMessageHandler(testHandler_);
 
         QCOMPARE(lines.size(), 6); // the earlier line, four new ones and the rest after the last line feed
         QCOMPARE(lines[0], QStringLiteral("earlier"));
@@ -176,7 +179,7 @@ private slots:
             QVERIFY(th->wait(30000));
             delete th;
         }
-        qInstallMessageHandler(nullptr);
+        qInstallMessageHandler(testHandler_);
         CloseLogFile();
         const QStringList lines = ReadAll(logPath_).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), kThreads * kMessages * 2);
@@ -481,6 +484,7 @@ private:
     QTemporaryDir tmp_;
     QString logPath_;
     QString iniPath_;
+    QtMessageHandler testHandler_ = nullptr;
 };
 
 int main(int argc, char** argv)
