@@ -719,13 +719,11 @@ private slots:
         QFETCH(QString, content);
         QFETCH(int, count);
         QFETCH(QString, tip);
-        QTemporaryFile file;
-        QVERIFY(file.open());
-        file.write(content.toUtf8());
-        file.close();
+        const QString file = Write(QStringLiteral("import.txt"), content.toUtf8());
+        QVERIFY(!file.isEmpty());
         VidTextBrowser browser;
         orvtest::QueuedSpy done(&browser, &VidTextBrowser::SignalImportDone);
-        browser.ImportFiles({file.fileName()});
+        browser.ImportFiles({file});
         QVERIFY(done.wait(10000));
         QCOMPARE(browser.vids().size(), count);
         QCOMPARE(browser.lastTip(), tip);
@@ -740,10 +738,9 @@ private slots:
         QTest::addColumn<QByteArray>("dropped");
         QTest::addColumn<int>("count");
         QTest::addColumn<QString>("tip");
-        QFile file(dir_.filePath(QStringLiteral("vids.txt")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write((Vid(1) + '\n' + Vid(2) + '\n' + Vid(3) + '\n').toUtf8());
-        file.close();
+        const QString file =
+            Write(QStringLiteral("vids.txt"), (Vid(1) + '\n' + Vid(2) + '\n' + Vid(3) + '\n').toUtf8());
+        QVERIFY(!file.isEmpty());
         QTest::newRow("Enter") << Vid(1) << QString() << QByteArray() << 1 << QString();
         const QString refused = VidTextBrowser::tr("Input Correct Vid");
         QTest::newRow("33 characters") << Vid(1).left(33) << QString() << QByteArray() << 0 << refused;
@@ -754,9 +751,8 @@ private slots:
             << QString(32, 'a') + "_" << QString() << QByteArray() << 0 << refused;
         QTest::newRow("dropped text")
             << QString() << "text/plain" << (Vid(1) + " " + Vid(2)).toUtf8() << 2 << QString();
-        QTest::newRow("dropped file")
-            << QString() << "text/uri-list" << QUrl::fromLocalFile(file.fileName()).toEncoded() << 3
-            << VidTextBrowser::tr("Input some vids");
+        QTest::newRow("dropped file") << QString() << "text/uri-list" << QUrl::fromLocalFile(file).toEncoded()
+                                      << 3 << VidTextBrowser::tr("Input some vids");
         QTest::newRow("dropped picture")
             << QString() << "image/png" << QByteArray("png") << 0 << VidTextBrowser::tr("Drag File Error");
     }
