@@ -400,7 +400,7 @@ private slots:
                                  20000);
     }
 
-    // The page's cases see more videos than the edit dialog's.
+    // The extra videos come after the edit dialog's cases, which use the demo library's first page.
     void firstRequestIsPageOneUnsorted()
     {
         const QString email = QString::fromLatin1(orvsrv::kDemoMainEmail);
