@@ -129,11 +129,14 @@ private slots:
         delete categories_;
     }
 
-    void addFilesRefusesOthersAndBlinksDuplicates()
+    // Files in, refused, blinking, edited and deleted again.
+    void dialogRows()
     {
         const QString clip = env_.MakeFile(QStringLiteral("clip.MP4"), 1024, 1);
         const QString notes = env_.MakeFile(QStringLiteral("notes.txt"), 16, 2);
         auto dialog = OpenDialog();
+        dialog->resize(800, 500);
+        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
         auto* confirm = Child<QPushButton>(dialog.get(), "confirmButton");
         QVERIFY(!confirm->isEnabled());
         dialog->AddFiles({clip, notes});
@@ -164,6 +167,39 @@ private slots:
                      tick % 2 == 1 && tick < 11);
         }
         QVERIFY(!timer->isActive());
+
+        // The painted Edit button opens the edit dialog with the row's texts
+        // and writes back what was typed there.
+        bool edited = false;
+        QTimer::singleShot(100, [&edited] {
+            auto* editor = qobject_cast<VideoEditDialog*>(QApplication::activeModalWidget());
+            if (!editor)
+                return;
+            auto* title = Child<QLineEdit>(editor, "titleLineEdit");
+            QCOMPARE(title->text(), QStringLiteral("clip"));
+            title->setText(QStringLiteral("New title"));
+            Child<QLineEdit>(editor, "tagsLineEdit")->setText(QStringLiteral("a,b"));
+            Child<QPlainTextEdit>(editor, "descPlainTextEdit")->setPlainText(QStringLiteral("About"));
+            Child<QPushButton>(editor, "confirmButton")->click();
+            edited = true;
+        });
+        UploadTableView* view = dialog->tableView();
+        auto clickIn = [&](int column) {
+            const QRect cell = view->visualRect(model->index(0, column));
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                              UploadTableDelegate::ButtonRect(cell).center());
+        };
+        clickIn(UploadTableModel::EditColumn);
+        QTRY_VERIFY(edited);
+        QCOMPARE(model->index(0, 0).data(UploadTableModel::TitleRole).toString(),
+                 QStringLiteral("New title"));
+        QCOMPARE(model->index(0, 0).data(UploadTableModel::TagsRole).toString(), QStringLiteral("a,b"));
+        QCOMPARE(model->index(0, 0).data(UploadTableModel::DescRole).toString(), QStringLiteral("About"));
+        QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("New title"));
+        // The painted Delete button removes the row.
+        clickIn(UploadTableModel::DeleteColumn);
+        QCOMPARE(model->rowCount(), 0);
+        QVERIFY(!confirm->isEnabled());
     }
 
     // A title the platform cannot store holds the upload back; with the
@@ -175,11 +211,9 @@ private slots:
         const QString a = env_.MakeFile(QStringLiteral("first.mkv"), 10000, 8);
         const QString b = env_.MakeFile(QStringLiteral("second.wav"), 12000, 9);
         QStackedWidget stack;
-        auto* other = new QWidget;
+        stack.addWidget(new QWidget);
         TransferListWidget* page = NewPage(categories_);
-        stack.addWidget(other);
         stack.addWidget(page);
-        stack.setCurrentWidget(other);
         stack.resize(1000, 600);
         stack.show();
 
@@ -192,6 +226,7 @@ private slots:
         dialog->AddFiles({a, b});
         UploadTableModel* model = dialog->tableModel();
         model->setData(model->index(1, 0), QStringLiteral("holiday \U0001F600"), UploadTableModel::TitleRole);
+        QCOMPARE(stack.currentIndex(), 0);
         dialog->SlotConfirmUpload();
         QVERIFY(dialog && dialog->isVisible());
         QVERIFY(SDKManager::instance()->tasks().isEmpty());
@@ -261,44 +296,6 @@ private slots:
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(dialog.description(), QStringLiteral("nice"));
         QCOMPARE(dialog.title(), QString(200, QLatin1Char('a')));
-    }
-
-    void editButtonWritesBack()
-    {
-        auto dialog = OpenDialog();
-        dialog->resize(800, 500);
-        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
-        dialog->AddFiles({env_.MakeFile(QStringLiteral("edit-me.mp4"), 4096, 10)});
-        bool edited = false;
-        QTimer::singleShot(100, [&edited] {
-            auto* editor = qobject_cast<VideoEditDialog*>(QApplication::activeModalWidget());
-            if (!editor)
-                return;
-            auto* title = Child<QLineEdit>(editor, "titleLineEdit");
-            QCOMPARE(title->text(), QStringLiteral("edit-me"));
-            title->setText(QStringLiteral("New title"));
-            Child<QLineEdit>(editor, "tagsLineEdit")->setText(QStringLiteral("a,b"));
-            Child<QPlainTextEdit>(editor, "descPlainTextEdit")->setPlainText(QStringLiteral("About"));
-            Child<QPushButton>(editor, "confirmButton")->click();
-            edited = true;
-        });
-        UploadTableView* view = dialog->tableView();
-        auto clickIn = [&](int column) {
-            const QRect cell = view->visualRect(dialog->tableModel()->index(0, column));
-            QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
-                              UploadTableDelegate::ButtonRect(cell).center());
-        };
-        clickIn(UploadTableModel::EditColumn);
-        QTRY_VERIFY(edited);
-        const QModelIndex row = dialog->tableModel()->index(0, 0);
-        QCOMPARE(row.data(UploadTableModel::TitleRole).toString(), QStringLiteral("New title"));
-        QCOMPARE(row.data(UploadTableModel::TagsRole).toString(), QStringLiteral("a,b"));
-        QCOMPARE(row.data(UploadTableModel::DescRole).toString(), QStringLiteral("About"));
-        QCOMPARE(row.data().toString(), QStringLiteral("New title"));
-        // The painted Delete button removes the row.
-        clickIn(UploadTableModel::DeleteColumn);
-        QCOMPARE(dialog->tableModel()->rowCount(), 0);
-        QVERIFY(!Child<QPushButton>(dialog.get(), "confirmButton")->isEnabled());
     }
 
     void withoutTreeUsesAccountCategory()
@@ -405,14 +402,13 @@ private slots:
         QVERIFY(DBManager::instance()->SelectUploads().isEmpty());
     }
 
-    void pauseResumeStartAllSuspendAll()
+    // A row's buttons with the mouse, then the list's; deleting asks first.
+    void rowAndListOperations()
     {
         SDKManager::instance()->SetTrafficLimit(64);
         const QStringList vids = Queue(QStringLiteral("pause"), 2, 4 * 1024 * 1024);
         const QString vid = vids.first();
         QTRY_COMPARE(StatusOf(vid), int(UploadStatus::Uploading));
-
-        // The row's start/pause button, clicked with the mouse.
         const int row = page_->queueModel()->RowOf(vid);
         Click(page_->recordTable(), row, Button::Upload);
         QCOMPARE(Role(vid, TransferRole::Status).toInt(), int(UploadStatus::Paused));
@@ -434,36 +430,25 @@ private slots:
         QCOMPARE(all.last().first().toBool(), true);
         page_->OnAllOperation(false);
         QCOMPARE(Role(vids.at(1), TransferRole::StateText).toString(), QStringLiteral("Pause"));
-    }
 
-    void deleteAsksFirst_data()
-    {
-        QTest::addColumn<bool>("all");
-        QTest::newRow("one row") << false;
-        QTest::newRow("cancel all") << true;
-    }
-
-    void deleteAsksFirst()
-    {
-        QFETCH(bool, all);
-        SDKManager* sdk = SDKManager::instance();
-        sdk->SetTrafficLimit(64);
-        const QStringList vids =
-            Queue(QString::fromLatin1(all ? "cancel" : "delete"), all ? 4 : 1, 1024 * 1024);
-        for (auto answer : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
-            MsgBoxAnswer answered(answer);
-            if (all)
-                page_->on_cancelAllBtn_clicked();
-            else
-                Click(page_->recordTable(), 0, Button::Delete);
-            QVERIFY(answered.answered());
-            if (answer == QDialogButtonBox::Cancel) {
-                QTest::qWait(300);
-                QCOMPARE(page_->queueModel()->rowCount(), vids.size());
+        // A row's delete button, then cancel all: Cancel keeps the uploads.
+        for (bool cancelAll : {false, true}) {
+            for (auto answer : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
+                const int rows = page_->queueModel()->rowCount();
+                MsgBoxAnswer answered(answer);
+                if (cancelAll)
+                    page_->on_cancelAllBtn_clicked();
+                else
+                    Click(page_->recordTable(), 0, Button::Delete);
+                QVERIFY(answered.answered());
+                if (answer == QDialogButtonBox::Cancel) {
+                    QTest::qWait(300);
+                    QCOMPARE(page_->queueModel()->rowCount(), rows);
+                }
             }
+            QTRY_COMPARE(page_->queueModel()->rowCount(), cancelAll ? 0 : 1);
         }
-        QTRY_VERIFY_WITH_TIMEOUT(sdk->tasks().isEmpty(), 15000);
-        QTRY_COMPARE(page_->queueModel()->rowCount(), 0);
+        QTRY_VERIFY(SDKManager::instance()->tasks().isEmpty());
         QTRY_VERIFY(DBManager::instance()->SelectUploads().isEmpty());
         QCOMPARE(page_->historyModel()->rowCount(), 0);
     }

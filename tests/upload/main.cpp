@@ -7,20 +7,18 @@
 #include <memory>
 
 QObject* MakeTransferStatsTest();
-#ifdef ORVANE_HAVE_SERVER
 QObject* MakeUploadQueueTest();
-#endif
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    std::unique_ptr<QObject> tests[] = {std::unique_ptr<QObject>(MakeTransferStatsTest()),
-#ifdef ORVANE_HAVE_SERVER
-                                        std::unique_ptr<QObject>(MakeUploadQueueTest())
-#endif
-    };
     int failures = 0;
-    for (const auto& test : tests) {
+    for (auto make : {MakeTransferStatsTest,
+#ifdef ORVANE_HAVE_SERVER
+                      MakeUploadQueueTest
+#endif
+         }) {
+        const std::unique_ptr<QObject> test(make());
         bool selected = true; // options (starting with '-') apply to every class
         for (int i = 1; i < argc && selected; ++i)
             selected = argv[i][0] == '-' ||
