@@ -273,15 +273,24 @@ private slots:
         QCOMPARE(gate.finishedCallbacks.load(), 0);
     }
 
-    void waitForTasks()
+    void waitForTasksAndDestruction()
     {
+        auto joined = std::make_shared<std::atomic<int>>(0);
         {
-            TestManager empty;
+            TestManager manager;
             QElapsedTimer timer;
             timer.start();
-            empty.WaitForTasks();
+            manager.WaitForTasks();
             QVERIFY(timer.elapsed() < 1000);
+            // The destruction joins a running job.
+            auto* task = new TaskInfo(TypeA);
+            task->work = [joined](TaskInfo*) {
+                QThread::msleep(200);
+                ++*joined;
+            };
+            manager.AddTask(task);
         }
+        QCOMPARE(joined->load(), 1);
 
         TestManager manager;
         manager.SetMaxRunning(2);
@@ -314,21 +323,6 @@ private slots:
             QVERIFY(status == EndAborted || status == EndCanceled);
         }
         QVERIFY(!manager.HasTask());
-    }
-
-    void destructionJoinsRunningJobs()
-    {
-        auto returned = std::make_shared<std::atomic<int>>(0);
-        {
-            TestManager manager;
-            auto* task = new TaskInfo(TypeA);
-            task->work = [returned](TaskInfo*) {
-                QThread::msleep(200);
-                ++*returned;
-            };
-            manager.AddTask(task);
-        }
-        QCOMPARE(returned->load(), 1);
     }
 
     void paramsSharedWithWork()

@@ -27,6 +27,7 @@
 #include <QStackedWidget>
 
 using namespace transfertest;
+using orvtest::StatusOf;
 using Button = TransferDelegate::Button;
 
 namespace {
@@ -44,12 +45,6 @@ QString ToastTexts(QWidget* parent)
 template <class T> T* Child(QObject* parent, const char* name)
 {
     return parent->findChild<T*>(QLatin1String(name));
-}
-
-int StatusOf(const QString& vid)
-{
-    const SharedUploadTaskPtr task = SDKManager::instance()->task(vid);
-    return task ? int(task->status()) : -1;
 }
 
 // Clicks a painted button of a row with the mouse.
@@ -83,12 +78,12 @@ DBManager::History MakeHistory(int i)
 class TransferTest : public QObject
 {
     Q_OBJECT
-public:
-    explicit TransferTest(ClientEnv& env) : env_(env) {}
-
 private slots:
     void initTestCase()
     {
+        InitOrvaneResources();
+        QString error;
+        QVERIFY2(env_.Start(&error) && env_.Login(&error), qPrintable(error));
         categories_ = new CategoryTreeModel(this);
         QSignalSpy done(categories_, &CategoryTreeModel::SignalRefreshCategoryDone);
         categories_->RefreshCategory();
@@ -119,6 +114,7 @@ private slots:
                                QStringLiteral("optimizeCoursewareSwitch"), false);
         env_.server().ClearFaults();
         SDKManager::instance()->SetTrafficLimit(0);
+        SDKManager::instance()->setMaxConcurrent(3);
         QVERIFY(ResetQueue());
         QTRY_COMPARE(page_->queueModel()->rowCount(), 0);
     }
@@ -168,18 +164,42 @@ private slots:
         }
         QVERIFY(!timer->isActive());
 
-        // The painted Edit button opens the edit dialog with the row's texts
-        // and writes back what was typed there.
+        // The painted Edit button opens the edit dialog in its upload mode
+        // with the row's texts and size, and writes back what was typed there.
         bool edited = false;
         QTimer::singleShot(100, [&edited] {
             auto* editor = qobject_cast<VideoEditDialog*>(QApplication::activeModalWidget());
             if (!editor)
                 return;
             auto* title = Child<QLineEdit>(editor, "titleLineEdit");
+            auto* desc = Child<QPlainTextEdit>(editor, "descPlainTextEdit");
+            auto* titleCount = Child<QLabel>(editor, "titleCountLabel");
             QCOMPARE(title->text(), QStringLiteral("clip"));
+            QCOMPARE(titleCount->text(), QStringLiteral("4/200"));
+            QCOMPARE(Child<QLabel>(editor, "fileSizeLabel")->text(), QStringLiteral("1.00 KB"));
+            QVERIFY(Child<QLabel>(editor, "vidLabel")->isHidden());
+            QVERIFY(Child<QPushButton>(editor, "coverInfoButton")->isHidden());
+            title->clear();
+            title->setFocus();
+            QTest::keyClicks(title, QString(201, QLatin1Char('a')));
+            QCOMPARE(title->text().size(), 200);
+            QCOMPARE(titleCount->text(), QStringLiteral("200/200"));
+            // A long paste is cut to the first 1000 characters, cursor at the end.
+            QString paste;
+            for (int i = 0; i < 1500; ++i)
+                paste += QChar(QLatin1Char('a' + i % 26));
+            desc->insertPlainText(paste);
+            QCOMPARE(desc->toPlainText(), paste.left(1000));
+            QCOMPARE(Child<QLabel>(editor, "descCountLabel")->text(), QStringLiteral("1000/1000"));
+            QCOMPARE(desc->textCursor().position(), 1000);
+            // An emoji keeps the dialog open and marks the field.
+            desc->setPlainText(QStringLiteral("nice \U0001F600"));
+            Child<QPushButton>(editor, "confirmButton")->click();
+            QVERIFY(editor->isVisible());
+            QCOMPARE(desc->property("status").toString(), QStringLiteral("error"));
             title->setText(QStringLiteral("New title"));
             Child<QLineEdit>(editor, "tagsLineEdit")->setText(QStringLiteral("a,b"));
-            Child<QPlainTextEdit>(editor, "descPlainTextEdit")->setPlainText(QStringLiteral("About"));
+            desc->setPlainText(QStringLiteral("About"));
             Child<QPushButton>(editor, "confirmButton")->click();
             edited = true;
         });
@@ -256,63 +276,13 @@ private slots:
         QVERIFY(env_.config().value(QStringLiteral("UploadTaskManager"), key).toBool());
     }
 
-    void editDialogLimits()
-    {
-        VideoEditDialog dialog;
-        dialog.SetUploadMode(QStringLiteral("t"), QString(), QString(), 1536);
-        dialog.show();
-        auto* title = Child<QLineEdit>(&dialog, "titleLineEdit");
-        auto* desc = Child<QPlainTextEdit>(&dialog, "descPlainTextEdit");
-        auto* titleCount = Child<QLabel>(&dialog, "titleCountLabel");
-        QCOMPARE(Child<QLabel>(&dialog, "fileSizeLabel")->text(), QStringLiteral("1.50 KB"));
-        QVERIFY(Child<QLabel>(&dialog, "vidLabel")->isHidden());
-        QVERIFY(Child<QPushButton>(&dialog, "coverInfoButton")->isHidden());
-        QCOMPARE(titleCount->text(), QStringLiteral("1/200"));
-
-        title->clear();
-        title->setFocus();
-        QTest::keyClicks(title, QString(201, QLatin1Char('a')));
-        QCOMPARE(title->text().size(), 200);
-        QCOMPARE(titleCount->text(), QStringLiteral("200/200"));
-
-        // A long paste is cut to the first 1000 characters, cursor at the end.
-        QString paste;
-        for (int i = 0; i < 1500; ++i)
-            paste += QChar(QLatin1Char('a' + i % 26));
-        desc->insertPlainText(paste);
-        QCOMPARE(desc->toPlainText(), paste.left(1000));
-        QCOMPARE(Child<QLabel>(&dialog, "descCountLabel")->text(), QStringLiteral("1000/1000"));
-        QCOMPARE(desc->textCursor().position(), 1000);
-
-        // An emoji keeps the dialog open and marks the field.
-        desc->setPlainText(QStringLiteral("nice \U0001F600"));
-        Child<QPushButton>(&dialog, "confirmButton")->click();
-        QVERIFY(dialog.isVisible());
-        QCOMPARE(desc->property("status").toString(), QStringLiteral("error"));
-        QCOMPARE(dialog.result(), int(QDialog::Rejected));
-
-        desc->setPlainText(QStringLiteral("nice"));
-        Child<QPushButton>(&dialog, "confirmButton")->click();
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(dialog.description(), QStringLiteral("nice"));
-        QCOMPARE(dialog.title(), QString(200, QLatin1Char('a')));
-    }
-
+    // Until the category tree is there, files go to the account's own category.
     void withoutTreeUsesAccountCategory()
     {
-        orvsrv::FaultRule fail;
-        fail.pathPattern = QStringLiteral("^/v3/category/get-cate-tree");
-        fail.failNextN = 100;
-        env_.server().AddFault(fail);
-        CategoryTreeModel failed;
-        QSignalSpy refreshFailed(&failed, &CategoryTreeModel::SignalRefreshCategoryFailed);
-        failed.RefreshCategory();
-        QVERIFY(refreshFailed.wait(20000));
-        QCOMPARE(failed.rowCount(), 0);
-
+        CategoryTreeModel empty;
         const auto account = static_cast<qint64>(env_.accounts().cateId());
         QVERIFY(account > 0);
-        std::unique_ptr<TransferListWidget> page(NewPage(&failed));
+        std::unique_ptr<TransferListWidget> page(NewPage(&empty));
         page->SlotDrop({QUrl::fromLocalFile(env_.MakeFile(QStringLiteral("no-tree.mp4"), 4096, 21))});
         QPointer<UploadDialog> dialog = page->uploadDialog();
         QVERIFY(dialog);
@@ -356,50 +326,6 @@ private slots:
         qputenv("HOME", previousHome);
         QCOMPARE(shown, haveVideos ? home.filePath(QStringLiteral("Videos")) : home.path());
         QCOMPARE(typed, QString());
-    }
-
-    void uploadsRunIntoHistory()
-    {
-        SDKManager* sdk = SDKManager::instance();
-        sdk->SetTrafficLimit(768);
-        UploadQueueModel* queue = page_->queueModel();
-        QSignalSpy content(queue, &UploadQueueModel::SignalContentStatus);
-        const QStringList vids = Queue(QStringLiteral("run"), 3, 3 * 1024 * 1024);
-        QCOMPARE(queue->rowCount(), 3);
-        QCOMPARE(content.first().first().toBool(), false);
-        QCOMPARE(queue->index(0, UploadQueueModel::TitleColumn).data().toString(), QStringLiteral("run-0"));
-        QCOMPARE(queue->index(0, UploadQueueModel::SizeColumn).data().toString(), QStringLiteral("3.00 MB"));
-        QCOMPARE(queue->index(0, UploadQueueModel::DirColumn).data().toString(),
-                 categories_->index(0, 0).data().toString());
-
-        // Progress, speed, time and the list totals show up while the bytes
-        // move, and the progress is stored on the way.
-        const QString vid = vids.first();
-        QTRY_VERIFY_WITH_TIMEOUT(Role(vid, TransferRole::Percent).toInt() > 0 &&
-                                     !Role(vid, TransferRole::TimeText).toString().isEmpty(),
-                                 15000);
-        QVERIFY(Role(vid, TransferRole::SpeedText).toString().endsWith(QStringLiteral("B/S")));
-        QTRY_VERIFY_WITH_TIMEOUT(sdk->totals().uploaded > 0 && !sdk->totals().speedText.isEmpty(), 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(DBManager::instance()->SelectUploads().value(0).uploadBytes > 0 ||
-                                     DBManager::instance()->SelectUploads().value(1).uploadBytes > 0,
-                                 8000);
-
-        // Every upload ends in the history, the newest at the top.
-        QSignalSpy appended(DBManager::instance(), &DBManager::SignalAppendHistory);
-        QSignalSpy totals(sdk, &SDKManager::SignalTotals);
-        QTRY_VERIFY_WITH_TIMEOUT(queue->rowCount() == 0, 60000);
-        QCOMPARE(appended.count(), 3);
-        HistoryModel* history = page_->historyModel();
-        QCOMPARE(history->count(), 3);
-        const auto last = appended.last().first().value<DBManager::History>();
-        QCOMPARE(history->RowOf(last.vid), 0);
-        QCOMPARE(history->index(0, HistoryModel::StatusColumn).data().toString(), last.fileStatus);
-        QCOMPARE(history->index(0, HistoryModel::SizeColumn).data().toString(), QStringLiteral("3.00 MB"));
-
-        // The empty queue resets the page and the summary.
-        QCOMPARE(content.last().first().toBool(), true);
-        QCOMPARE(totals.last(), (QVariantList{qint64(0), qint64(0), QString()}));
-        QVERIFY(DBManager::instance()->SelectUploads().isEmpty());
     }
 
     // A row's buttons with the mouse, then the list's; deleting asks first.
@@ -449,13 +375,12 @@ private slots:
             QTRY_COMPARE(page_->queueModel()->rowCount(), cancelAll ? 0 : 1);
         }
         QTRY_VERIFY(SDKManager::instance()->tasks().isEmpty());
-        QTRY_VERIFY(DBManager::instance()->SelectUploads().isEmpty());
-        QCOMPARE(page_->historyModel()->rowCount(), 0);
     }
 
-    void failedUploadFreesSlotAndRetries()
+    // The first upload is refused and frees its slot at once; the others run
+    // one at a time into the history, and the refused one is retried from its row.
+    void uploadsRunFailAndRetry()
     {
-        // The first upload's requests are refused; the second waits for its slot.
         orvsrv::FaultRule refuse;
         refuse.pathPattern = QStringLiteral("^/tus/files");
         refuse.failNextN = 1;
@@ -464,28 +389,61 @@ private slots:
         env_.server().AddFault(refuse);
         SDKManager* sdk = SDKManager::instance();
         sdk->setMaxConcurrent(1);
-        sdk->SetTrafficLimit(64);
-        const QStringList vids = Queue(QStringLiteral("refused"), 2, 512 * 1024);
-        const QString vid = vids.first();
-        QCOMPARE(StatusOf(vids.at(1)), int(UploadStatus::Waiting));
-        QTRY_VERIFY_WITH_TIMEOUT(Role(vid, TransferRole::RetryShown).toBool(), 30000);
-        QVERIFY(!Role(vid, TransferRole::ErrorText).toString().isEmpty());
-        QCOMPARE(Role(vid, TransferRole::TimeText).toString(), QString());
-        QCOMPARE(StatusOf(vid), int(UploadStatus::Failed));
-        // As soon as the first fails, the second takes the slot.
-        QCOMPARE(StatusOf(vids.at(1)), int(UploadStatus::Uploading));
-        sdk->SetTrafficLimit(0);
-        QTRY_VERIFY_WITH_TIMEOUT(!sdk->contains(vids.at(1)), 30000);
-        // The failed one keeps its record and is retried from its row.
-        QCOMPARE(DBManager::instance()->SelectUploads().size(), 1);
+        sdk->SetTrafficLimit(768);
+        UploadQueueModel* queue = page_->queueModel();
+        QSignalSpy content(queue, &UploadQueueModel::SignalContentStatus);
         QSignalSpy appended(DBManager::instance(), &DBManager::SignalAppendHistory);
-        Click(page_->recordTable(), page_->queueModel()->RowOf(vid), Button::Retry);
-        QVERIFY(!Role(vid, TransferRole::RetryShown).toBool());
-        QCOMPARE(Role(vid, TransferRole::ErrorText).toString(), QString());
-        QTRY_VERIFY_WITH_TIMEOUT(!appended.isEmpty(), 30000);
-        QCOMPARE(appended.first().first().value<DBManager::History>().vid, vid);
-        QTRY_COMPARE(page_->queueModel()->rowCount(), 0);
-        sdk->setMaxConcurrent(3);
+        QSignalSpy totals(sdk, &SDKManager::SignalTotals);
+        const QStringList vids = Queue(QStringLiteral("run"), 3, 3 * 1024 * 1024);
+        QCOMPARE(queue->rowCount(), 3);
+        QCOMPARE(content.first().first().toBool(), false);
+        QCOMPARE(queue->index(0, UploadQueueModel::TitleColumn).data().toString(), QStringLiteral("run-0"));
+        QCOMPARE(queue->index(0, UploadQueueModel::SizeColumn).data().toString(), QStringLiteral("3.00 MB"));
+        QCOMPARE(queue->index(0, UploadQueueModel::DirColumn).data().toString(),
+                 categories_->index(0, 0).data().toString());
+        const QString refused = vids.first();
+        QCOMPARE(StatusOf(vids.at(1)), int(UploadStatus::Waiting));
+        QTRY_VERIFY_WITH_TIMEOUT(Role(refused, TransferRole::RetryShown).toBool(), 30000);
+        QVERIFY(!Role(refused, TransferRole::ErrorText).toString().isEmpty());
+        QCOMPARE(Role(refused, TransferRole::TimeText).toString(), QString());
+        QCOMPARE(StatusOf(refused), int(UploadStatus::Failed));
+        QCOMPARE(StatusOf(vids.at(1)), int(UploadStatus::Uploading));
+
+        // Progress, speed, time and the list totals show up while the bytes
+        // move, and the progress is stored on the way.
+        QTRY_VERIFY_WITH_TIMEOUT(Role(vids.at(1), TransferRole::Percent).toInt() > 0 &&
+                                     !Role(vids.at(1), TransferRole::TimeText).toString().isEmpty(),
+                                 15000);
+        QVERIFY(Role(vids.at(1), TransferRole::SpeedText).toString().endsWith(QStringLiteral("B/S")));
+        QTRY_VERIFY_WITH_TIMEOUT(sdk->totals().uploaded > 0 && !sdk->totals().speedText.isEmpty(), 5000);
+        auto storedBytes = [] {
+            quint64 bytes = 0;
+            for (const DBManager::Upload& r : DBManager::instance()->SelectUploads())
+                bytes += r.uploadBytes;
+            return bytes;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(storedBytes() > 0, 8000);
+
+        // The others end in the history, the newest at the top; the refused
+        // one keeps its record and is retried from its row.
+        QTRY_VERIFY_WITH_TIMEOUT(appended.count() == 2, 60000);
+        QCOMPARE(DBManager::instance()->SelectUploads().size(), 1);
+        HistoryModel* history = page_->historyModel();
+        const auto last = appended.last().first().value<DBManager::History>();
+        QCOMPARE(history->RowOf(last.vid), 0);
+        QCOMPARE(history->index(0, HistoryModel::StatusColumn).data().toString(), last.fileStatus);
+        QCOMPARE(history->index(0, HistoryModel::SizeColumn).data().toString(), QStringLiteral("3.00 MB"));
+        Click(page_->recordTable(), queue->RowOf(refused), Button::Retry);
+        QVERIFY(!Role(refused, TransferRole::RetryShown).toBool());
+        QCOMPARE(Role(refused, TransferRole::ErrorText).toString(), QString());
+        sdk->SetTrafficLimit(0);
+        QTRY_VERIFY_WITH_TIMEOUT(queue->rowCount() == 0, 30000);
+        QCOMPARE(history->count(), 3);
+        QCOMPARE(history->RowOf(refused), 0);
+
+        // The empty queue resets the page and the summary.
+        QCOMPARE(content.last().first().toBool(), true);
+        QCOMPARE(totals.last(), (QVariantList{qint64(0), qint64(0), QString()}));
     }
 
     void historyPaging()
@@ -599,24 +557,12 @@ private:
         return model->index(model->RowOf(vid), column).data(role);
     }
 
-    ClientEnv& env_;
+    ClientEnv env_;
     CategoryTreeModel* categories_ = nullptr;
     QStackedWidget* stack_ = nullptr;
     TransferListWidget* page_ = nullptr;
 };
 
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    InitOrvaneResources();
-    ClientEnv env;
-    QString error;
-    if (!env.Start(&error) || !env.Login(&error)) {
-        qCritical() << "test environment failed:" << error;
-        return 1;
-    }
-    TransferTest test(env);
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(TransferTest)
 
 #include "tst_transfer.moc"

@@ -39,6 +39,13 @@ inline QString LoginAndWait(AccountManager& manager, const QString& email, const
     return ok.isEmpty() ? QStringLiteral("timed out") : QString();
 }
 
+// The status of the queued upload `vid`, or -1 when it is not queued.
+inline int StatusOf(const QString& vid)
+{
+    const SharedUploadTaskPtr task = SDKManager::instance()->task(vid);
+    return task ? int(task->status()) : -1;
+}
+
 class ClientEnv
 {
 public:
