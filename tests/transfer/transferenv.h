@@ -15,8 +15,7 @@ namespace transfertest {
 
 using ClientEnv = orvtest::ClientEnv;
 
-// Answers the next modal message box with `button` once it shows up; gives
-// up after about four seconds.
+// Answers the next modal message box that shows up while it exists with `button`.
 class MsgBoxAnswer : public QObject
 {
 public:
@@ -24,10 +23,8 @@ public:
     {
         connect(&timer_, &QTimer::timeout, this, [this, button] {
             auto* box = qobject_cast<MsgBox*>(QApplication::activeModalWidget());
-            QAbstractButton* answer = box ? box->buttonBox()->button(button) : nullptr;
-            if (answer || ++tries_ > 200)
+            if (QAbstractButton* answer = box ? box->buttonBox()->button(button) : nullptr) {
                 timer_.stop();
-            if (answer) {
                 answered_ = true;
                 answer->click();
             }
@@ -38,7 +35,6 @@ public:
 
 private:
     QTimer timer_;
-    int tries_ = 0;
     bool answered_ = false;
 };
 

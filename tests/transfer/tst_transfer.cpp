@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QStackedWidget>
 
@@ -37,10 +38,9 @@ namespace {
 QString ToastTexts(QWidget* parent)
 {
     QStringList texts;
-    for (Toast* toast : parent->findChildren<Toast*>()) {
+    for (Toast* toast : parent->findChildren<Toast*>())
         for (QLabel* label : toast->findChildren<QLabel*>())
             texts << label->text();
-    }
     return texts.join(QLatin1Char('|'));
 }
 
@@ -66,14 +66,12 @@ void Click(RecordTableBase* view, int row, Button button)
 
 DBManager::History MakeHistory(int i)
 {
-    DBManager::History h;
-    h.vid = QStringLiteral("%1_h").arg(i, 32, 10, QLatin1Char('0'));
-    h.fileName = QStringLiteral("/tmp/history-%1.mp4").arg(i);
-    h.titleName = QStringLiteral("history %1").arg(i);
-    h.fileSize = 1024 * 1024;
-    h.fileStatus = QStringLiteral("UploadSuccess");
-    h.updateTS = static_cast<quint64>(1700000000 + i);
-    return h;
+    return {QStringLiteral("%1_h").arg(i, 32, 10, QLatin1Char('0')),
+            QStringLiteral("/tmp/history-%1.mp4").arg(i),
+            QStringLiteral("history %1").arg(i),
+            1024 * 1024,
+            QStringLiteral("UploadSuccess"),
+            static_cast<quint64>(1700000000 + i)};
 }
 } // namespace
 
@@ -173,6 +171,10 @@ private slots:
             auto* editor = qobject_cast<VideoEditDialog*>(QApplication::activeModalWidget());
             if (!editor)
                 return;
+            const auto closeOnFailure = qScopeGuard([editor] {
+                if (editor->isVisible())
+                    editor->reject();
+            });
             auto* title = Child<QLineEdit>(editor, "titleLineEdit");
             auto* desc = Child<QPlainTextEdit>(editor, "descPlainTextEdit");
             auto* titleCount = Child<QLabel>(editor, "titleCountLabel");
@@ -455,20 +457,21 @@ private slots:
         QCOMPARE(totals.last(), (QVariantList{qint64(0), qint64(0), QString()}));
     }
 
-    void historyPaging()
+    // Pages of 20 as the view needs them, newest first; then new records at
+    // the top, one cleaned up from its row and all cleared from the page.
+    void historyPagingAndCleanUp()
     {
         DBManager* db = DBManager::instance();
-        QVERIFY(db->DeleteHistories(true));
         for (int i = 0; i < 45; ++i)
             QVERIFY(db->InsertHistory(MakeHistory(i), false));
         HistoryModel model(db);
         QSignalSpy counts(&model, &HistoryModel::SignalCountChange);
+        QSignalSpy content(&model, &HistoryModel::SignalContentStatus);
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         HistoryTableWidget table(&model, db);
         table.resize(900, 400);
         table.show();
         QVERIFY(QTest::qWaitForWindowExposed(&table));
-        // The view asks for pages itself until it is filled; newest first.
         QTRY_VERIFY(model.rowCount() >= 20);
         QCOMPARE(model.rowCount() % 20, 0);
         QCOMPARE(counts.last().first().toInt(), 45);
@@ -490,36 +493,23 @@ private slots:
         }
         QCOMPARE(model.page(), 3);
         QCOMPARE(model.RowOf(MakeHistory(0).vid), 44);
-    }
 
-    void cleanUpAndClearAll()
-    {
-        DBManager* db = DBManager::instance();
-        for (int i = 0; i < 5; ++i) {
-            DBManager::History h = MakeHistory(100 + i);
-            h.updateTS = static_cast<quint64>(QDateTime::currentSecsSinceEpoch() + i);
-            QVERIFY(db->InsertHistory(h, true));
-        }
-        HistoryModel* history = page_->historyModel();
-        QSignalSpy content(history, &HistoryModel::SignalContentStatus);
-        QCOMPARE(history->rowCount(), 5);
-        QCOMPARE(history->RowOf(MakeHistory(104).vid), 0);
-        // A vid that is already listed is replaced and moves to the top.
-        QVERIFY(db->InsertHistory(MakeHistory(101), true));
-        QCOMPARE(history->rowCount(), 5);
-        QCOMPARE(history->RowOf(MakeHistory(101).vid), 0);
-
-        const QString victim = MakeHistory(103).vid;
-        Click(page_->historyTable(), history->RowOf(victim), Button::Cleanup);
-        QCOMPARE(history->count(), 4);
-        QVERIFY(history->RowOf(victim) < 0);
-        QCOMPARE(db->CountHistories(), 4);
-
+        // A new record goes to the top; one already listed is replaced and moves there.
+        QVERIFY(db->InsertHistory(MakeHistory(45), true));
+        QCOMPARE(model.RowOf(MakeHistory(45).vid), 0);
+        QVERIFY(db->InsertHistory(MakeHistory(3), true));
+        QCOMPARE(model.rowCount(), 46);
+        QCOMPARE(model.RowOf(MakeHistory(3).vid), 0);
+        const QString victim = MakeHistory(10).vid;
+        Click(&table, model.RowOf(victim), Button::Cleanup);
+        QCOMPARE(model.count(), 45);
+        QVERIFY(model.RowOf(victim) < 0);
+        QCOMPARE(db->CountHistories(), 45);
         for (auto answer : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
             MsgBoxAnswer answered(answer);
             page_->on_clearAllRecordButton_clicked();
             QVERIFY(answered.answered());
-            QCOMPARE(history->count(), answer == QDialogButtonBox::Ok ? 0 : 4);
+            QCOMPARE(model.count(), answer == QDialogButtonBox::Ok ? 0 : 45);
         }
         QCOMPARE(db->CountHistories(), 0);
         QCOMPARE(content.last().first().toBool(), true);

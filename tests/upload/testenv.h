@@ -8,13 +8,11 @@
 #include "storage/dbmanager.h"
 #include "upload/sdkmanager.h"
 
+#include "testsupport.h"
 #include <orvsrv/platform_server.h>
 
-#include "testsupport.h"
 #include <QDir>
 #include <QFile>
-
-#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
