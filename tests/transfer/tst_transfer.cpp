@@ -89,14 +89,14 @@ private slots:
         categories_->RefreshCategory();
         QVERIFY(done.wait(20000));
         QVERIFY(ResetQueue());
-        stack_ = new QStackedWidget;
+        stack_ = std::make_unique<QStackedWidget>();
         stack_->addWidget(new QWidget);
         page_ = NewPage(categories_);
         stack_->addWidget(page_);
         stack_->setCurrentWidget(page_);
         stack_->resize(1100, 640);
         stack_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(stack_));
+        QVERIFY(QTest::qWaitForWindowExposed(stack_.get()));
         // Every change of the two models is checked for consistency as it happens.
         using Tester = QAbstractItemModelTester;
         new Tester(page_->queueModel(), Tester::FailureReportingMode::QtTest, page_);
@@ -117,12 +117,6 @@ private slots:
         SDKManager::instance()->setMaxConcurrent(3);
         QVERIFY(ResetQueue());
         QTRY_COMPARE(page_->queueModel()->rowCount(), 0);
-    }
-
-    void cleanupTestCase()
-    {
-        delete stack_;
-        delete categories_;
     }
 
     // Files in, refused, blinking, edited and deleted again.
@@ -163,6 +157,24 @@ private slots:
                      tick % 2 == 1 && tick < 11);
         }
         QVERIFY(!timer->isActive());
+
+        // The title bar drags the frameless dialog; the rest of it does not.
+        auto drag = [](QWidget* area, const QPoint& by) {
+            const QPoint from = area->mapToGlobal(QPoint(5, 5));
+            QMouseEvent press(QEvent::MouseButtonPress, QPoint(5, 5), from, Qt::LeftButton, Qt::LeftButton,
+                              {});
+            QMouseEvent move(QEvent::MouseMove, QPoint(5, 5) + by, from + by, Qt::NoButton, Qt::LeftButton,
+                             {});
+            QMouseEvent release(QEvent::MouseButtonRelease, QPoint(5, 5) + by, from + by, Qt::LeftButton, {},
+                                {});
+            for (QMouseEvent* event : {&press, &move, &release})
+                QApplication::sendEvent(area, event);
+        };
+        const QPoint at = dialog->pos();
+        drag(Child<QWidget>(dialog.get(), "bottomWidget"), QPoint(30, 20));
+        QCOMPARE(dialog->pos(), at);
+        drag(Child<QWidget>(dialog.get(), "titleWidget"), QPoint(30, 20));
+        QTRY_COMPARE(dialog->pos(), at + QPoint(30, 20));
 
         // The painted Edit button opens the edit dialog in its upload mode
         // with the row's texts and size, and writes back what was typed there.
@@ -558,7 +570,7 @@ private:
 
     ClientEnv env_;
     CategoryTreeModel* categories_ = nullptr;
-    QStackedWidget* stack_ = nullptr;
+    std::unique_ptr<QStackedWidget> stack_; // holds the page; goes before the environment
     TransferListWidget* page_ = nullptr;
 };
 

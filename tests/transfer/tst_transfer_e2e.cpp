@@ -20,15 +20,6 @@
 
 using namespace transfertest;
 
-namespace {
-QByteArray Sha1Of(const QString& path)
-{
-    QFile file(path);
-    QCryptographicHash hash(QCryptographicHash::Sha1);
-    return file.open(QIODevice::ReadOnly) && hash.addData(&file) ? hash.result() : QByteArray();
-}
-} // namespace
-
 class TransferEndToEndTest : public QObject
 {
     Q_OBJECT
@@ -99,6 +90,11 @@ private slots:
         QVERIFY(DBManager::instance()->SelectUploads().isEmpty());
 
         // Every file arrived whole: the server keeps each one as a complete file.
+        auto Sha1Of = [](const QString& path) {
+            QFile file(path);
+            QCryptographicHash hash(QCryptographicHash::Sha1);
+            return file.open(QIODevice::ReadOnly) && hash.addData(&file) ? hash.result() : QByteArray();
+        };
         QSet<QByteArray> stored;
         QDirIterator it(env_.server().DataDir(), QDir::Files, QDirIterator::Subdirectories);
         while (it.hasNext())

@@ -100,12 +100,7 @@ private slots:
 
     void cleanupTestCase() { env_.Stop(); }
 
-    void init()
-    {
-        QVERIFY(InitLibrary());
-        SDKManager::instance()->setMaxConcurrent(3);
-        SDKManager::instance()->setAutoStart(true);
-    }
+    void init() { QVERIFY(InitLibrary()); } // a new manager, with three slots and auto-start
 
     void cleanup()
     {

@@ -93,7 +93,7 @@ void UploadDialog::BuildUi()
     // The shared title bar also drags the frameless dialog.
     titleWidget_ = new TitleBar(this);
     titleWidget_->setObjectName(QStringLiteral("titleWidget"));
-    titleWidget_->setFixedHeight(44);
+    titleWidget_->setFixedHeight(45);
     titleWidget_->titleLayout()->setContentsMargins(20, 0, 0, 0);
     titleWidget_->SetTitle(tr("UploadDialogTitle"));
     // This dialog's style sheet draws its own close image.
