@@ -5,6 +5,8 @@
 
 #include "../upload/testenv.h"
 
+#include "ui/shell/shellservices.h"
+
 #include <QList>
 #include <QVariant>
 
@@ -70,6 +72,19 @@ public:
     }
 
     AccountManager& account() { return *account_; }
+
+    // What the library windows are built with: this environment around the models.
+    ShellServices Services(CategoryTreeModel* categories, VideoTableModel* videos)
+    {
+        ShellServices services;
+        services.config = &config();
+        services.accounts = account_.get();
+        services.uploads = SDKManager::instance();
+        services.database = DBManager::instance();
+        services.categories = categories;
+        services.videos = videos;
+        return services;
+    }
 
 private:
     std::unique_ptr<AccountManager> account_;

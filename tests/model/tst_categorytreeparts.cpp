@@ -58,8 +58,6 @@ private slots:
             R"({"requestId":"x","data":{"cateId":1,"cateName":"a"},"code":200,"error":null})";
         const QByteArray shortIdB =
             R"({"requestId":"x","data":{"cateId":2,"cateName":"a"},"code":200,"error":null})";
-        QVERIFY(shortIdA.mid(shortIdA.indexOf("requestId\":") + 51) ==
-                shortIdB.mid(shortIdB.indexOf("requestId\":") + 51));
         QVERIFY(W::ComparableTree(shortIdA) != W::ComparableTree(shortIdB));
         // Without requestId the whole answer counts.
         const QByteArray noId = R"({"code":200,"data":{"cateId":1}})";

@@ -115,7 +115,7 @@ private slots:
     {
         QTest::addColumn<QString>("title");
         QTest::addColumn<int>("column");
-        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("pattern"); // the whole text
         const QString release = QCoreApplication::translate("VideoStatus", "Release");
         const QString unknown = VideoTableModel::tr("unknown");
         QTest::newRow("60") << "A released" << int(VideoTableModel::Status) << release;
@@ -127,35 +127,29 @@ private slots:
         QTest::newRow("empty uploader")
             << "A released" << int(VideoTableModel::Uploader) << VideoTableModel::tr("MainUploader");
         QTest::newRow("uploader") << "B auto censored" << int(VideoTableModel::Uploader) << "editor";
+        // Title, "size | hh:mm:ss", vid; the upload time with the date above the time.
+        QTest::newRow("display info")
+            << "A released" << int(VideoTableModel::DisplayInfo) << "A released\n[^\n]+ \\| 01:02:05\n{vid}";
+        QTest::newRow("date above time") << "A released" << int(VideoTableModel::UploadTime) << "\\S+\n\\S+";
     }
     void rowTexts()
     {
         QFETCH(QString, title);
         QFETCH(int, column);
-        QFETCH(QString, expected);
+        QFETCH(QString, pattern);
         if (model_->rowCount() == 0)
             QVERIFY(Load());
         const int row = RowOf(title);
         QVERIFY(row >= 0);
-        QCOMPARE(model_->index(row, column).data().toString(), expected);
-    }
-
-    void displayInfo()
-    {
-        QVERIFY(Load());
-        const int row = RowOf(QStringLiteral("A released"));
-        const QStringList lines =
-            model_->index(row, VideoTableModel::DisplayInfo).data().toString().split('\n');
-        QCOMPARE(lines.size(), 3);
-        QCOMPARE(lines[0], QStringLiteral("A released"));
-        QVERIFY2(lines[1].endsWith(QStringLiteral(" | 01:02:05")), qPrintable(lines[1]));
-        QCOMPARE(lines[2], vidOf_.value(QStringLiteral("A released")));
+        const QString text = model_->index(row, column).data().toString();
+        pattern.replace(QStringLiteral("{vid}"), QRegularExpression::escape(vidOf_.value(title)));
+        QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(pattern)).match(text).hasMatch(),
+                 qPrintable(text));
         // Every row's link is inactive: they are all in the shown category.
         QCOMPARE(model_->index(row, VideoTableModel::CategoryName)
                      .data(VideoTableModel::ButtonEnabledRole)
                      .toInt(),
                  0);
-        QVERIFY(!model_->index(row, VideoTableModel::UploadTime).data().toString().contains(' '));
     }
 
     void laterPageReplacesEarlierPage()
@@ -300,7 +294,8 @@ private slots:
             1);
     }
 
-    void edits()
+    // The row takes the new title and thumbnail without a reload.
+    void editsUpdateTheRow()
     {
         QVERIFY(Load());
         const QString vid = vidOf_.value(QStringLiteral("A released"));
@@ -311,17 +306,6 @@ private slots:
             return model_->RecordOf(vid) && model_->RecordOf(vid)->title == QLatin1String("A renamed");
         }));
 
-        orvtest::QueuedSpy infos(model_.get(), &VideoTableModel::SignalGetVideosInfoSucceed);
-        model_->GetVideosInfo({vid}, Snapshot);
-        QVERIFY(infos.wait(15000));
-        const VideoInfosResult result = infos.first().first().value<VideoInfosResult>();
-        QVERIFY(!result.infos.isEmpty() && !result.infos.first().bigImageUrls.isEmpty());
-
-        orvtest::QueuedSpy changed(model_.get(), &VideoTableModel::SignalChangeVideoCoverSucceed);
-        model_->ChangeVideoCover(vid, result.infos.first().bigImageUrls.first());
-        QVERIFY(changed.wait(15000));
-        QVERIFY(!changed.first().at(2).toUrl().isEmpty());
-
         const QString png = files_.filePath(QStringLiteral("cover.png"));
         QImage image(320, 180, QImage::Format_RGB32);
         image.fill(Qt::darkCyan);
@@ -331,15 +315,6 @@ private slots:
         QVERIFY(uploaded.wait(15000));
         QVERIFY(QTest::qWaitFor(
             [&] { return model_->RecordOf(vid)->thumbnailURL == uploaded.first().at(3).toUrl(); }));
-
-        orvtest::QueuedSpy moved(model_.get(), &VideoTableModel::SignalMoveVideoSucceed);
-        model_->MoveVideo({vid}, env_.account().cateId());
-        QVERIFY(moved.wait(15000));
-
-        orvtest::QueuedSpy failed(model_.get(), &VideoTableModel::SignalUpdateVideoInfoFailed);
-        model_->UpdateVideoInfo(QStringLiteral("no-such-vid"), QStringLiteral("t"), QString(), QString());
-        QVERIFY(failed.wait(15000));
-        QVERIFY(!failed.first().first().toString().isEmpty());
     }
 };
 

@@ -49,7 +49,7 @@ void MainWindow::Init()
     titleWidget_ = new MainWindowTitleWidget(titleBarWidget_);
     titleBarWidget_->layout()->addWidget(titleWidget_);
 
-    videoList_ = new VideoListWidget(services_.categories, services_.videos, stackedWidget_);
+    videoList_ = new VideoListWidget(services_, stackedWidget_);
     stackedWidget_->addWidget(videoList_);
     transferList_ = new TransferListWidget(services_.uploads, services_.database, services_.accounts,
                                            services_.config, stackedWidget_);

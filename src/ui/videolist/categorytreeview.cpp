@@ -44,14 +44,14 @@ private:
     CategoryTreeModel** model_;
 };
 
-bool Allowed(AccountManager::Permission permission)
+bool Allowed(const AccountManager* accounts, AccountManager::Permission permission)
 {
-    const AccountManager* accounts = AccountManager::Current();
     return accounts && accounts->HasPermission(permission);
 }
 } // namespace
 
-CategoryTreeView::CategoryTreeView(QWidget* parent) : QTreeView(parent)
+CategoryTreeView::CategoryTreeView(const AccountManager* accounts, QWidget* parent)
+    : QTreeView(parent), accounts_(accounts)
 {
     setObjectName(QStringLiteral("cateTreeView"));
     header()->hide();
@@ -104,13 +104,13 @@ QMenu* CategoryTreeView::BuildContextMenu(const QModelIndex& index)
     const QPersistentModelIndex at(index);
     QAction* add =
         menu->addAction(tr("CategoryTreeView.AddSubCategory"), this, [this, at] { SlotAddCategory(at); });
-    add->setEnabled(Allowed(AccountManager::CateAdd));
+    add->setEnabled(Allowed(accounts_, AccountManager::CateAdd));
     QAction* move =
         menu->addAction(tr("CategoryTreeView.MoveCategory"), this, [this, at] { SlotMoveCategory(at); });
-    move->setEnabled(!top && Allowed(AccountManager::CateMove));
+    move->setEnabled(!top && Allowed(accounts_, AccountManager::CateMove));
     QAction* rename =
         menu->addAction(tr("CategoryTreeView.RenameCategory"), this, [this, at] { SlotRenameCategory(at); });
-    rename->setEnabled(!top && Allowed(AccountManager::CateRename));
+    rename->setEnabled(!top && Allowed(accounts_, AccountManager::CateRename));
     return menu;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QTreeView>
 
+class AccountManager;
 class CategoryTreeModel;
 class QMenu;
 class RecursiveFilterProxyModel;
@@ -14,7 +15,8 @@ class CategoryTreeView : public QTreeView
 public:
     static constexpr int kMaxNameLength = 40;
 
-    explicit CategoryTreeView(QWidget* parent = nullptr);
+    // `accounts` decides which entries of the context menu are enabled.
+    explicit CategoryTreeView(const AccountManager* accounts, QWidget* parent = nullptr);
 
     void SetCategoryModel(CategoryTreeModel* model);
     RecursiveFilterProxyModel* proxy() const { return proxy_; }
@@ -40,6 +42,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    const AccountManager* accounts_;
     CategoryTreeModel* model_ = nullptr;
     RecursiveFilterProxyModel* proxy_ = nullptr;
 };

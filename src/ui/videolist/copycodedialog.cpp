@@ -66,9 +66,9 @@ QList<Run> Property(const QString& name, const char* color, const QString& value
 }
 
 // The snippet with the placeholder "{{vid}}".
-QString Template()
+QString Template(const QString& playerHost)
 {
-    const QString src = QStringLiteral("//%1/script/player.js").arg(CopyCodeDialog::PlayerHost());
+    const QString src = QStringLiteral("//%1/script/player.js").arg(playerHost);
     QList<Run> playsafe = Property(QStringLiteral("playsafe"), kString, QStringLiteral("\"\""));
     playsafe << Run{kPlain, QStringLiteral(" ")}
              << Run{kComment, QStringLiteral("// playsafe: the credential for playing encrypted videos, see "
@@ -99,18 +99,17 @@ QString Template()
 }
 } // namespace
 
-QString CopyCodeDialog::PlayerHost()
+QString CopyCodeDialog::PlayerHost(const Config* config)
 {
-    const Config* config = Config::Global();
     const QString host =
         config ? config->value(QStringLiteral("Custom"), QStringLiteral("playerHost")).toString().trimmed()
                : QString();
     return host.isEmpty() ? QString::fromLatin1(kDefaultPlayerHost) : host;
 }
 
-QString CopyCodeDialog::RichText(const QString& vid)
+QString CopyCodeDialog::RichText(const QString& vid, const QString& playerHost)
 {
-    QString html = Template();
+    QString html = Template(playerHost);
     const QStringList families = QFontDatabase().families();
     QString font;
     if (families.contains(QStringLiteral("Consolas")))
@@ -124,7 +123,8 @@ QString CopyCodeDialog::RichText(const QString& vid)
     return html.replace(QStringLiteral("{{vid}}"), vid.toHtmlEscaped());
 }
 
-CopyCodeDialog::CopyCodeDialog(const QString& vid, QWidget* parent) : QDialog(parent), vid_(vid)
+CopyCodeDialog::CopyCodeDialog(const QString& vid, const Config* config, QWidget* parent)
+    : QDialog(parent), vid_(vid)
 {
     setObjectName(QStringLiteral("CopyCodeDialog"));
     QVBoxLayout* body =
@@ -132,7 +132,7 @@ CopyCodeDialog::CopyCodeDialog(const QString& vid, QWidget* parent) : QDialog(pa
     codeBrowser_ = new QTextBrowser(this);
     codeBrowser_->setObjectName(QStringLiteral("codeBrowser"));
     codeBrowser_->setLineWrapMode(QTextEdit::NoWrap);
-    codeBrowser_->setHtml(RichText(vid));
+    codeBrowser_->setHtml(RichText(vid, PlayerHost(config)));
     body->addWidget(codeBrowser_, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);

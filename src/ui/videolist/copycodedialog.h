@@ -4,18 +4,20 @@
 
 #include <QDialog>
 
+class Config;
 class QTextBrowser;
 
 class CopyCodeDialog : public QDialog
 {
     Q_OBJECT
 public:
-    explicit CopyCodeDialog(const QString& vid, QWidget* parent = nullptr);
+    // `config` may name another player host; null keeps the platform's.
+    CopyCodeDialog(const QString& vid, const Config* config, QWidget* parent = nullptr);
 
     // The snippet's rich text with the vid filled in (HTML-escaped).
-    static QString RichText(const QString& vid);
+    static QString RichText(const QString& vid, const QString& playerHost);
     // Host of the player script: "Custom"/"playerHost", else the platform's.
-    static QString PlayerHost();
+    static QString PlayerHost(const Config* config);
     QString vid() const { return vid_; }
     QTextBrowser* codeBrowser() const { return codeBrowser_; }
 

@@ -85,8 +85,8 @@ QWidget* MakeLoadingPage(QWidget* parent, const char* name, QLabel** text, QMovi
 
 } // namespace
 
-VideoListWidget::VideoListWidget(CategoryTreeModel* categories, VideoTableModel* videos, QWidget* parent)
-    : QWidget(parent), categories_(categories), videos_(videos)
+VideoListWidget::VideoListWidget(const ShellServices& services, QWidget* parent)
+    : QWidget(parent), services_(services), categories_(services.categories), videos_(services.videos)
 {
     setObjectName(QStringLiteral("VideoListWidget"));
     setAttribute(Qt::WA_StyledBackground);
@@ -136,7 +136,7 @@ void VideoListWidget::BuildUi()
     cateTreeViewPage_->setObjectName(QStringLiteral("cateTreeViewPage"));
     auto* treeLayout = new QVBoxLayout(cateTreeViewPage_);
     treeLayout->setContentsMargins(0, 0, 0, 0);
-    cateTreeView_ = new CategoryTreeView(cateTreeViewPage_);
+    cateTreeView_ = new CategoryTreeView(services_.accounts, cateTreeViewPage_);
     if (categories_)
         cateTreeView_->SetCategoryModel(categories_);
     treeLayout->addWidget(cateTreeView_);
@@ -719,10 +719,10 @@ void VideoListWidget::DeleteChecked()
     } else {
         text += tr("Selected <span style=color:rgb(241,91,52);>%1</span> videos").arg(vids.size());
     }
-    SDKManager* uploads = SDKManager::instance();
     for (const QString& vid : vids) {
         const VideoListRecord* record = videos_->RecordOf(vid);
-        if (record && record->status == VideoTableModel::Uploading && uploads->contains(vid)) {
+        if (record && record->status == VideoTableModel::Uploading && services_.uploads &&
+            services_.uploads->contains(vid)) {
             text += QStringLiteral("<br><span style=color:rgb(241,91,52);>%1</span>")
                         .arg(tr("DeleteVideoContainsUploadTask"));
             break;
@@ -834,8 +834,8 @@ void VideoListWidget::OnEdit(const QModelIndex& index)
         return;
     qDebug().noquote() << "Edit vid:" << vid;
     // The cover pictures share the thumbnail cache of the logged-in account.
-    const AccountManager* account = AccountManager::Current();
-    auto* dialog = new VideoEditDialog(videos_, account ? account->userId() : QString(), index, this);
+    const QString userId = services_.accounts ? services_.accounts->userId() : QString();
+    auto* dialog = new VideoEditDialog(videos_, userId, index, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->open();
 }
@@ -845,7 +845,7 @@ void VideoListWidget::OnCodeGen(const QModelIndex& index)
     const QString vid =
         index.siblingAtColumn(VideoTableModel::Selected).data(VideoTableModel::DataRole::Vid).toString();
     qDebug().noquote() << "CodeGen vid:" << vid;
-    auto* dialog = new CopyCodeDialog(vid, this);
+    auto* dialog = new CopyCodeDialog(vid, services_.config, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
 }

@@ -5,6 +5,7 @@
 // their signals.
 
 #include "model/videotablemodel.h"
+#include "ui/shell/shellservices.h"
 
 #include <QPointer>
 #include <QUuid>
@@ -31,7 +32,9 @@ public:
     // Width of the box font that a single title may take in the delete question.
     static constexpr int kDeleteTitleWidth = 200;
 
-    VideoListWidget(CategoryTreeModel* categories, VideoTableModel* videos, QWidget* parent = nullptr);
+    // Uses the shared models, the account (rights, thumbnail cache), the upload
+    // manager (uploads of listed videos) and the settings of `services`.
+    explicit VideoListWidget(const ShellServices& services, QWidget* parent = nullptr);
 
     // Asks for the category tree (or takes the loaded one) and then the first page.
     void Init();
@@ -92,6 +95,7 @@ private:
     void OnSetContainSubCate(bool on);
     void ShowToast(const QString& text, bool error);
 
+    ShellServices services_;
     CategoryTreeModel* categories_;
     VideoTableModel* videos_;
 
