@@ -96,8 +96,9 @@ void UploadDialog::BuildUi()
     titleWidget_->setFixedHeight(45);
     titleWidget_->titleLayout()->setContentsMargins(20, 0, 0, 0);
     titleWidget_->SetTitle(tr("UploadDialogTitle"));
-    // This dialog's style sheet draws its own close image.
+    // This dialog's style sheet draws its own close image; the tooltip keeps its own text.
     titleWidget_->closeBtn()->setIcon(QIcon());
+    titleWidget_->closeBtn()->setToolTip(tr("Close"));
     root->addWidget(titleWidget_);
 
     auto* toolWidget = new QWidget(this);
