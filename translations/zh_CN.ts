@@ -2189,6 +2189,10 @@ Exit codes: 0 all uploaded, 1 some failed, 2 usage or login error, 130 interrupt
         <translation>没有记住 %1 的密码；请先运行 &quot;orvane-upload login&quot;</translation>
     </message>
     <message>
+        <source>cannot read the local database: %1</source>
+        <translation>无法读取本地数据库：%1</translation>
+    </message>
+    <message>
         <source>%1 uploaded, %2 failed.</source>
         <translation>%1 个已上传，%2 个失败。</translation>
     </message>

@@ -200,9 +200,9 @@ template <typename T> Result<T> Parsed(const Result<QByteArray>& body, Result<T>
     return parse(body.value());
 }
 
+// A refused login's attempts left travel in Failure::remainLoginChange.
 struct LoginResult : ApiResult
 {
-    int remainLoginChange = -1;
     QString userId;
     bool expired = true;
     qint64 remainBytes = 0;

@@ -235,9 +235,14 @@ int UploadCli::StartSession()
         Error(tr("not logged in; run \"orvane-upload login\" first"));
         return ExitUsage;
     }
+    const DBManager::Result<QList<DBManager::User>> users = DBManager::instance()->SelectUsers();
+    if (!users) {
+        Error(tr("cannot read the local database: %1").arg(users.message()));
+        return ExitFailed;
+    }
     QString password;
     bool found = false;
-    for (const DBManager::User& user : DBManager::instance()->SelectUsers()) {
+    for (const DBManager::User& user : users.value()) {
         if (user.account.compare(email, Qt::CaseInsensitive) == 0 && user.rememberPassword &&
             !user.password.isEmpty()) {
             password = user.password;
@@ -321,7 +326,16 @@ int UploadCli::List()
     }
     DBManager* db = DBManager::instance();
     db->setAccount(email);
-    const QList<DBManager::Upload> uploads = db->SelectUploads();
+    // An unreadable database is an error, not an empty queue.
+    const DBManager::Result<QList<DBManager::Upload>> queued = db->SelectUploads();
+    const DBManager::Result<int> count = db->CountHistories();
+    const DBManager::Result<QList<DBManager::History>> read =
+        count ? db->SelectHistories(0, qMax(1, count.value())) : count.error();
+    if (!queued || !read) {
+        Error(tr("cannot read the local database: %1").arg(queued ? read.message() : queued.message()));
+        return ExitFailed;
+    }
+    const QList<DBManager::Upload>& uploads = queued.value();
     reporter_->Event(QStringLiteral("list"), {{QStringLiteral("account"), email}},
                      tr("Queue of %1 (%2):").arg(email).arg(uploads.size()));
     for (const DBManager::Upload& u : uploads) {
@@ -334,7 +348,7 @@ int UploadCli::List()
                           {QStringLiteral("total"), static_cast<double>(u.totalBytes)}},
                          QStringLiteral("  %1  %2%  %3").arg(u.vid).arg(percent, 3).arg(u.fileName));
     }
-    const QList<DBManager::History> history = db->SelectHistories(0, qMax(1, db->CountHistories()));
+    const QList<DBManager::History>& history = read.value();
     reporter_->Event(QStringLiteral("list"), {}, tr("History (%1):").arg(history.size()));
     for (const DBManager::History& h : history) {
         const QString when = QDateTime::fromSecsSinceEpoch(static_cast<qint64>(h.updateTS))

@@ -26,7 +26,8 @@ int HistoryModel::columnCount(const QModelIndex& parent) const
 
 int HistoryModel::count() const
 {
-    return db_ ? db_->CountHistories() : 0;
+    // A failed count has been logged; the page then shows what it holds.
+    return db_ ? db_->CountHistories().valueOr(0) : 0;
 }
 
 int HistoryModel::RowOf(const QString& vid) const
@@ -94,7 +95,15 @@ void HistoryModel::fetchMore(const QModelIndex& parent)
 {
     if (!canFetchMore(parent))
         return;
-    const QList<DBManager::History> records = db_->SelectHistories(page_, kPageSize);
+    const DBManager::Result<QList<DBManager::History>> read = db_->SelectHistories(page_, kPageSize);
+    if (!read) {
+        // Logged by the database; stop asking, or the view would retry on every scroll.
+        hasMore_ = false;
+        if (rows_.isEmpty())
+            EmitChanges(true);
+        return;
+    }
+    const QList<DBManager::History>& records = read.value();
     ++page_;
     hasMore_ = records.size() >= kPageSize;
     const bool wasEmpty = rows_.isEmpty();

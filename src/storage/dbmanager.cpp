@@ -220,6 +220,17 @@ DBManager::Result<void> DBManager::Exec(QSqlQuery& query, const QString& sql, co
     return Failure{StorageError::StatementFailed, text};
 }
 
+DBManager::Result<void> DBManager::Finished(const QSqlQuery& query, const QString& sql)
+{
+    // next() answers false both at the end and on a failed step (a damaged
+    // page, a lock): only the error tells them apart.
+    if (query.lastError().type() == QSqlError::NoError)
+        return {};
+    const QString text = query.lastError().text();
+    qWarning().noquote() << "failed to read rows of sql:" << sql << ", last error:" << text;
+    return Failure{StorageError::StatementFailed, text};
+}
+
 DBManager::Result<void> DBManager::InsertUser(const User& user)
 {
     QSqlQuery q(database_);
@@ -239,12 +250,13 @@ DBManager::Result<void> DBManager::DeleteAllUsers()
     return Exec(q, QStringLiteral("DELETE FROM ORVUser;"));
 }
 
-QList<DBManager::User> DBManager::SelectUsers()
+DBManager::Result<QList<DBManager::User>> DBManager::SelectUsers()
 {
     QList<User> users;
     QSqlQuery q(database_);
-    if (!Exec(q, QStringLiteral("SELECT * FROM ORVUser ORDER BY [updateTS] DESC;")))
-        return users;
+    const QString sql = QStringLiteral("SELECT * FROM ORVUser ORDER BY [updateTS] DESC;");
+    if (Result<void> run = Exec(q, sql); !run)
+        return run.error();
     while (q.next()) {
         User u;
         u.account = q.value(0).toString();
@@ -253,6 +265,8 @@ QList<DBManager::User> DBManager::SelectUsers()
         u.updateTS = q.value(3).toLongLong();
         users.append(u);
     }
+    if (Result<void> read = Finished(q, sql); !read)
+        return read.error();
     return users;
 }
 
@@ -298,13 +312,13 @@ DBManager::Result<void> DBManager::DeleteUploads()
     return Exec(q, QStringLiteral("DELETE FROM ORVUploadRecord WHERE [account] = ?;"), {account_});
 }
 
-QList<DBManager::Upload> DBManager::SelectUploads()
+DBManager::Result<QList<DBManager::Upload>> DBManager::SelectUploads()
 {
     UploadCursor all;
     return SelectUploads(&all, -1);
 }
 
-QList<DBManager::Upload> DBManager::SelectUploads(UploadCursor* cursor, int limit)
+DBManager::Result<QList<DBManager::Upload>> DBManager::SelectUploads(UploadCursor* cursor, int limit)
 {
     // Keyset paging (time, then rowid) rather than an offset: a row deleted
     // between two pages must not shift an unread one out of the next page.
@@ -318,17 +332,21 @@ QList<DBManager::Upload> DBManager::SelectUploads(UploadCursor* cursor, int limi
         values << cursor->updateTS << cursor->updateTS << cursor->rowId;
     }
     values << limit;
-    if (!Exec(q,
-              QStringLiteral("SELECT *, rowid FROM ORVUploadRecord WHERE [account] = ?%1"
-                             " ORDER BY [updateTS] DESC, rowid ASC LIMIT ?;")
-                  .arg(after),
-              values))
-        return uploads;
+    const QString sql = QStringLiteral("SELECT *, rowid FROM ORVUploadRecord WHERE [account] = ?%1"
+                                       " ORDER BY [updateTS] DESC, rowid ASC LIMIT ?;")
+                            .arg(after);
+    if (Result<void> run = Exec(q, sql, values); !run)
+        return run.error();
+    UploadCursor next = *cursor;
     while (q.next()) {
         uploads.append(ReadUpload(q));
-        cursor->updateTS = q.value(12).toLongLong();
-        cursor->rowId = q.value(13).toLongLong();
+        next.updateTS = q.value(12).toLongLong();
+        next.rowId = q.value(13).toLongLong();
     }
+    // A failed page leaves the cursor where it was, so a retry reads it again.
+    if (Result<void> read = Finished(q, sql); !read)
+        return read.error();
+    *cursor = next;
     return uploads;
 }
 
@@ -365,28 +383,33 @@ DBManager::Result<void> DBManager::DeleteHistories(bool notify)
     return ok;
 }
 
-QList<DBManager::History> DBManager::SelectHistories(int page, int pageSize)
+DBManager::Result<QList<DBManager::History>> DBManager::SelectHistories(int page, int pageSize)
 {
     QList<History> histories;
     QSqlQuery q(database_);
     q.setForwardOnly(true);
-    if (!Exec(q,
-              QStringLiteral(
-                  "SELECT * FROM ORVHistoryRecord WHERE [account] = ? ORDER BY [updateTS] DESC LIMIT ? "
-                  "OFFSET ?;"),
-              {account_, pageSize, page * pageSize}))
-        return histories;
+    const QString sql = QStringLiteral(
+        "SELECT * FROM ORVHistoryRecord WHERE [account] = ? ORDER BY [updateTS] DESC LIMIT ? OFFSET ?;");
+    if (Result<void> run = Exec(q, sql, {account_, pageSize, page * pageSize}); !run)
+        return run.error();
     while (q.next())
         histories.append(ReadHistory(q));
+    if (Result<void> read = Finished(q, sql); !read)
+        return read.error();
     return histories;
 }
 
-int DBManager::CountHistories()
+DBManager::Result<int> DBManager::CountHistories()
 {
     QSqlQuery q(database_);
-    if (!Exec(q, QStringLiteral("SELECT COUNT(*) FROM ORVHistoryRecord WHERE [account] = ?;"), {account_}))
-        return 0;
-    return q.next() ? q.value(0).toInt() : 0;
+    const QString sql = QStringLiteral("SELECT COUNT(*) FROM ORVHistoryRecord WHERE [account] = ?;");
+    if (Result<void> run = Exec(q, sql, {account_}); !run)
+        return run.error();
+    if (q.next())
+        return q.value(0).toInt();
+    if (Result<void> read = Finished(q, sql); !read)
+        return read.error();
+    return 0;
 }
 
 QString DBManager::EncryptPassword(const QString& text)

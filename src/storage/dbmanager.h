@@ -61,7 +61,8 @@ public:
         quint64 updateTS = 0;
     };
 
-    // A failure carries the driver's text; it has been logged already.
+    // A failure carries the driver's text; it has been logged already. A read
+    // that fails is a failure, never an empty table.
     using Failure = orvane::Failure<StorageError>;
     template <typename T> using Result = orvane::Result<T, Failure>;
 
@@ -78,7 +79,7 @@ public:
     Result<void> InsertUser(const User& user);
     Result<void> DeleteUser(const QString& account);
     Result<void> DeleteAllUsers();
-    QList<User> SelectUsers();
+    Result<QList<User>> SelectUsers();
 
     Result<void> InsertUpload(const Upload& upload);
     // Stores many records in one transaction (one disk sync for all of them).
@@ -86,7 +87,7 @@ public:
     Result<void> DeleteUpload(const QString& vid);
     Result<void> DeleteUploads();
     // Every stored upload of the account, newest first.
-    QList<Upload> SelectUploads();
+    Result<QList<Upload>> SelectUploads();
     // Where a paged read of the stored uploads stands; a fresh one starts at the newest.
     struct UploadCursor
     {
@@ -97,13 +98,13 @@ public:
     // and moves the cursor past them. Records deleted meanwhile never make
     // another one be skipped; a record stored anew since is not read again
     // when it sorts before the cursor.
-    QList<Upload> SelectUploads(UploadCursor* cursor, int limit);
+    Result<QList<Upload>> SelectUploads(UploadCursor* cursor, int limit);
 
     Result<void> InsertHistory(const History& history, bool notify);
     Result<void> DeleteHistory(const QString& vid, bool notify);
     Result<void> DeleteHistories(bool notify);
-    QList<History> SelectHistories(int page, int pageSize);
-    int CountHistories();
+    Result<QList<History>> SelectHistories(int page, int pageSize);
+    Result<int> CountHistories();
 
     static QString EncryptPassword(const QString& text);
     static QString DecryptPassword(const QString& text);
@@ -119,6 +120,8 @@ private:
 
     // Runs one statement; with values it is prepared and bound positionally.
     Result<void> Exec(QSqlQuery& query, const QString& sql, const QVariantList& values = {});
+    // After the rows of a select: whether stepping through them stopped on an error.
+    static Result<void> Finished(const QSqlQuery& query, const QString& sql);
 
     static DBManager* instance_;
     QString account_;

@@ -495,7 +495,9 @@ void SDKManager::RestorePage()
 {
     if (!restoreReading_)
         return;
-    const QList<DBManager::Upload> page = DBManager::instance()->SelectUploads(&restoreCursor_, kRestorePage);
+    // A failed read has been logged and ends the restore like a last page.
+    const QList<DBManager::Upload> page =
+        DBManager::instance()->SelectUploads(&restoreCursor_, kRestorePage).valueOr({});
     // A short page is the last one.
     restoreReading_ = page.size() == kRestorePage;
     std::vector<RestoreJob> jobs;

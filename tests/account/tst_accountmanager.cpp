@@ -99,7 +99,8 @@ void TestAccountManager::wrongPasswordTexts()
              QStringLiteral("ErrorCodeString.USER_NOT_EXIST"));
     QVERIFY(!ok);
     // Nothing was remembered for a failed login.
-    for (const DBManager::User& u : DBManager::instance()->SelectUsers())
+    const QList<DBManager::User> users = DBManager::instance()->SelectUsers().value();
+    for (const DBManager::User& u : users)
         QVERIFY(u.account != email);
 }
 
@@ -179,7 +180,7 @@ void TestAccountManager::rememberOnAndOff()
         QVERIFY(LoginAndWait(manager, sub, password, false, &ok).isNull());
         QVERIFY(ok);
     }
-    const QList<DBManager::User> users = DBManager::instance()->SelectUsers();
+    const QList<DBManager::User> users = DBManager::instance()->SelectUsers().value();
     QVERIFY(users.size() >= 2);
     QCOMPARE(users.at(0).account, sub);
     QVERIFY(!users.at(0).rememberPassword);

@@ -40,6 +40,14 @@ ScopedConfig::~ScopedConfig()
     Config::SetGlobal(nullptr);
 }
 
+void ScopedConfig::PointAt(const QString& baseUrl, const QString& caFile)
+{
+    Set(QStringLiteral("Custom"), QStringLiteral("apiUrl"), baseUrl);
+    Set(QStringLiteral("Custom"), QStringLiteral("updateUrl"),
+        baseUrl + QStringLiteral("/api/app/package/version/check"));
+    Set(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert"), caFile);
+}
+
 LogCapture::LogCapture()
 {
     QMutexLocker lock(&g_logMutex);

@@ -46,6 +46,8 @@ public:
         config_->setValue(group, key, value);
     }
     QString Dir() const { return dir_.path(); }
+    // Sends the API calls and the update check to a platform server.
+    void PointAt(const QString& baseUrl, const QString& caFile);
 
 private:
     QTemporaryDir dir_;

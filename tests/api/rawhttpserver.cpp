@@ -3,7 +3,6 @@
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QThread>
 
 #include <condition_variable>
 #include <mutex>
@@ -75,33 +74,14 @@ RawHttpServer::RawHttpServer()
                     break;
             }
             // Deep copies only: no byte array is shared between the threads.
-            Reply reply;
+            QByteArray reply;
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 requests_.append(DeepCopy(data));
-                reply.bytes = DeepCopy(reply_.bytes);
-                reply.delayMs = reply_.delayMs;
-                reply.stallAfter = reply_.stallAfter;
-                reply.stallMs = reply_.stallMs;
+                reply = DeepCopy(reply_);
             }
-            if (reply.delayMs > 0)
-                QThread::msleep(static_cast<unsigned long>(reply.delayMs));
-            QByteArray out = reply.bytes;
-            if (reply.stallAfter >= 0)
-                out = out.left(reply.stallAfter);
-            socket->write(out);
+            socket->write(reply);
             socket->waitForBytesWritten(2000);
-            if (reply.stallAfter >= 0) {
-                QElapsedTimer stall;
-                stall.start();
-                while (!stop_.load() && stall.elapsed() < reply.stallMs &&
-                       socket->state() == QAbstractSocket::ConnectedState)
-                    socket->waitForReadyRead(20);
-                if (socket->state() == QAbstractSocket::ConnectedState) {
-                    socket->write(reply.bytes.mid(reply.stallAfter));
-                    socket->waitForBytesWritten(2000);
-                }
-            }
             socket->disconnectFromHost();
             if (socket->state() != QAbstractSocket::UnconnectedState)
                 socket->waitForDisconnected(500);
@@ -122,11 +102,10 @@ QByteArray RawHttpServer::Url() const
     return "http://127.0.0.1:" + QByteArray::number(port_.load());
 }
 
-void RawHttpServer::SetReply(const Reply& reply)
+void RawHttpServer::SetReply(const QByteArray& reply)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    reply_ = reply;
-    reply_.bytes = DeepCopy(reply.bytes);
+    reply_ = DeepCopy(reply);
 }
 
 QByteArray RawHttpServer::JsonReply(int status, const QByteArray& body)

@@ -13,14 +13,6 @@
 class RawHttpServer
 {
 public:
-    struct Reply
-    {
-        QByteArray bytes;    // full raw answer (status line, headers, body)
-        int delayMs = 0;     // wait before answering
-        int stallAfter = -1; // send this many bytes, wait stallMs, then the rest
-        int stallMs = 0;
-    };
-
     RawHttpServer();
     ~RawHttpServer();
     RawHttpServer(const RawHttpServer&) = delete;
@@ -28,7 +20,8 @@ public:
 
     quint16 Port() const { return port_; }
     QByteArray Url() const; // http://127.0.0.1:PORT
-    void SetReply(const Reply& reply);
+    // The full raw answer (status line, headers, body) to every request.
+    void SetReply(const QByteArray& reply);
     static QByteArray JsonReply(int status, const QByteArray& body);
 
     QList<QByteArray> Requests() const; // head + body of each request, in arrival order
@@ -43,7 +36,7 @@ private:
     // A std::mutex, not a QMutex: the race detector sees only locks taken in
     // instrumented code, and QMutex locks inside the uninstrumented Qt library.
     mutable std::mutex mutex_;
-    Reply reply_;
+    QByteArray reply_;
     QList<QByteArray> requests_;
     std::thread thread_;
 };

@@ -105,7 +105,7 @@ void ApiClientTest::cleanup()
 std::unique_ptr<RawHttpServer> ApiClientTest::Listener(const QByteArray& reply)
 {
     auto raw = std::make_unique<RawHttpServer>();
-    raw->SetReply({RawHttpServer::JsonReply(200, reply.isEmpty() ? kOk : reply)});
+    raw->SetReply(RawHttpServer::JsonReply(200, reply.isEmpty() ? kOk : reply));
     config_->Set(QStringLiteral("Custom"), QStringLiteral("apiUrl"), QString::fromLatin1(raw->Url()));
     return raw;
 }
@@ -672,7 +672,7 @@ void ApiClientTest::proxySettings()
     // The recorder plays the proxy: it answers 407 and keeps what it was sent.
     RawHttpServer proxy;
     proxy.SetReply(
-        {"HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"});
+        "HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
     config_->Set(QStringLiteral("Custom"), QStringLiteral("apiUrl"), QStringLiteral("https://127.0.0.1:9"));
     const QString group = QStringLiteral("NetWorkManager");
     config_->Set(group, QStringLiteral("proxyType"), 1);

@@ -4,65 +4,33 @@
 #include "apitestutil.h"
 
 #include "api/transport.h"
-#include "orv_uploader.h"
-
-#include <orvsrv/platform_server.h>
+#include "serverfixture.h"
+#include "testsupport.h"
+#include "uploadkit.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTest>
-
-#include <condition_variable>
-#include <mutex>
 
 using namespace ApiCollection;
 
 namespace {
 
-// One upload of a small file through the library; its result code and text.
-struct UploadRun
+// One upload of a small file through the library: its result code (-1 when
+// none came) and text.
+std::pair<int, QString> UploadOnce(const QString& dir, const orvtest::ServerFixture& server,
+                                   const LoginResult& account)
 {
-    std::mutex mutex;
-    std::condition_variable cv;
-    int code = -1;
-    QString desc;
-
-    static void OnResult(int code, const char* desc, void* user)
-    {
-        auto* r = static_cast<UploadRun*>(user);
-        std::lock_guard<std::mutex> lock(r->mutex);
-        r->code = code;
-        r->desc = QString::fromUtf8(desc ? desc : "");
-        r->cv.notify_all();
-    }
-
-    bool Run(const QString& dir, const QString& baseUrl, const QString& caFile, const LoginResult& account)
-    {
-        const QString path = dir + QStringLiteral("/clip.bin");
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(QByteArray(96 * 1024, 'v')) <= 0)
-            return false;
-        f.close();
-        ORVSetSdkCachePath((dir + QStringLiteral("/sdk-cache")).toUtf8().constData());
-        ORVSetSdkServiceUrl(baseUrl.toUtf8().constData());
-        ORVInitSdkLibrary(account.userId.toUtf8().constData(), account.appId.toUtf8().constData(),
-                          account.appSecret.toUtf8().constData());
-        ORVSetSdkCacertFile(caFile.toUtf8().constData());
-        ORVUploaderHandle h = ORVUploaderCreate();
-        const QByteArray file = path.toUtf8();
-        ORVUploaderParam p{};
-        p.filePath = file.constData();
-        p.title = "hostile";
-        ORVUploaderSetParam(h, &p);
-        ORVUploaderSetResultHandler(h, &UploadRun::OnResult, this);
-        ORVUploaderStart(h);
-        std::unique_lock<std::mutex> lock(mutex);
-        const bool ended = cv.wait_for(lock, std::chrono::seconds(30), [this] { return code >= 0; });
-        lock.unlock();
-        ORVUploaderDestroy(h);
-        return ended;
-    }
-};
+    const QString path = orvtest::WriteRandomFile(dir + QStringLiteral("/clip.bin"), 96 * 1024, 7);
+    ORVSetSdkCachePath((dir + QStringLiteral("/sdk-cache")).toUtf8().constData());
+    ORVSetSdkServiceUrl(server.BaseUrl().toUtf8().constData());
+    ORVInitSdkLibrary(account.userId.toUtf8().constData(), account.appId.toUtf8().constData(),
+                      account.appSecret.toUtf8().constData());
+    ORVSetSdkCacertFile(server.CaFile().toUtf8().constData());
+    orvtest::Handle h;
+    const int code = h.Start(path) == 0 ? h.rec.WaitResult(30000) : -1;
+    std::lock_guard<std::mutex> lock(h.rec.mutex);
+    return {code, h.rec.resultDescs.empty() ? QString() : h.rec.resultDescs.back()};
+}
 
 // A call's outcome: its code, the size of the body kept, the transport's text.
 struct Outcome
@@ -84,14 +52,6 @@ Result<LoginResult> Login()
                   ParseLoginClientResponse);
 }
 
-void PointAt(ScopedConfig& config, const orvsrv::PlatformServer& server)
-{
-    config.Set(QStringLiteral("Custom"), QStringLiteral("apiUrl"), server.BaseUrl());
-    config.Set(QStringLiteral("Custom"), QStringLiteral("updateUrl"),
-               server.BaseUrl() + QStringLiteral("/api/app/package/version/check"));
-    config.Set(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert"), server.CaFile());
-}
-
 } // namespace
 
 class ApiHostileTest : public QObject
@@ -99,21 +59,16 @@ class ApiHostileTest : public QObject
     Q_OBJECT
 
     QTemporaryDir dir_;
-    std::unique_ptr<orvsrv::PlatformServer> server_;
+    orvtest::ServerFixture server_;
     std::unique_ptr<ScopedConfig> config_;
 
 private slots:
     void initTestCase()
     {
         QVERIFY(dir_.isValid());
-        orvsrv::ServerOptions options;
-        options.dataDir = dir_.filePath(QStringLiteral("server"));
-        options.seed = QStringLiteral("demo");
-        server_ = std::make_unique<orvsrv::PlatformServer>(options);
-        QString error;
-        QVERIFY2(server_->Start(&error), qPrintable(error));
+        QVERIFY2(server_.Start(), qPrintable(server_.Error()));
         config_ = std::make_unique<ScopedConfig>();
-        PointAt(*config_, *server_);
+        config_->PointAt(server_.BaseUrl(), server_.CaFile());
         QVERIFY(QDir().mkpath(dir_.filePath(QStringLiteral("sdk-cache"))));
     }
 
@@ -121,7 +76,7 @@ private slots:
     {
         ORVReleaseSdkLibrary();
         config_.reset();
-        server_.reset();
+        server_.Stop();
         SetAccountCredentials(QString(), QString());
     }
 
@@ -176,9 +131,8 @@ private slots:
             return;
         // The upload library: an error result, never "done" for a file the
         // server does not hold.
-        UploadRun upload;
-        QVERIFY(upload.Run(dir_.path(), server_->BaseUrl(), server_->CaFile(), account.value()));
-        QVERIFY2(upload.code != 0 && upload.code != ORV_OK_ALREADY_STORED, qPrintable(upload.desc));
+        const auto [code, desc] = UploadOnce(dir_.path(), server_, account.value());
+        QVERIFY2(code > 0 && code != ORV_OK_ALREADY_STORED, qPrintable(desc));
     }
 
     void tlsRefusals_data()
@@ -199,15 +153,12 @@ private slots:
     {
         QFETCH(QString, fault);
         QFETCH(QString, reason);
-        orvsrv::ServerOptions options;
-        options.dataDir = dir_.filePath(fault);
-        options.seed = QStringLiteral("demo");
+        orvsrv::ServerOptions options = orvtest::ServerFixture::DemoOptions();
         options.tlsFault = fault;
-        orvsrv::PlatformServer broken(options);
-        QString error;
-        QVERIFY2(broken.Start(&error), qPrintable(error));
+        orvtest::ServerFixture broken(options);
+        QVERIFY2(broken.Start(), qPrintable(broken.Error()));
         ScopedConfig config;
-        PointAt(config, broken);
+        config.PointAt(broken.BaseUrl(), broken.CaFile());
 
         LogCapture log;
         const Result<LoginResult> refused = Login();
@@ -218,10 +169,9 @@ private slots:
 
         LoginResult account;
         account.userId = account.appId = account.appSecret = QStringLiteral("x");
-        UploadRun upload;
-        QVERIFY(upload.Run(dir_.path(), broken.BaseUrl(), broken.CaFile(), account));
-        QCOMPARE(upload.code, int(ORV_ERR_CONNECTION));
-        QVERIFY2(upload.desc.contains(reason, Qt::CaseInsensitive), qPrintable(upload.desc));
+        const auto [code, desc] = UploadOnce(dir_.path(), broken, account);
+        QCOMPARE(code, int(ORV_ERR_CONNECTION));
+        QVERIFY2(desc.contains(reason, Qt::CaseInsensitive), qPrintable(desc));
     }
 };
 

@@ -273,7 +273,8 @@ int main(int argc, char** argv)
                 qputenv(kChildEnv, "record");
                 QTimer::singleShot(0, [] { QCoreApplication::exit(Application::RestartExitCode); });
             } else if (child == "legacy") {
-                const QList<DBManager::User> users = DBManager::instance()->SelectUsers();
+                // An unreadable database (the broken home) lists nobody.
+                const QList<DBManager::User> users = DBManager::instance()->SelectUsers().valueOr({});
                 std::printf("users: %d\n", int(users.size()));
                 for (const DBManager::User& u : users)
                     std::printf("user: %s %s %d\n", qPrintable(u.account), qPrintable(u.password),

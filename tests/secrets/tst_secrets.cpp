@@ -108,7 +108,7 @@ void TestSecrets::sessionLeavesNoSecretInFiles()
                                env.MakeFile(QStringLiteral("secret%1.mp4").arg(i), 300 * 1024 + i, 77 + i),
                                QString(), QString(), QString(), QString(), 0, 0));
     QVERIFY(QTest::qWaitFor([&] { return sdk->tasks().isEmpty(); }, 60000));
-    QCOMPARE(DBManager::instance()->CountHistories(), 2);
+    QCOMPARE(DBManager::instance()->CountHistories().valueOr(-1), 2);
 
     QCOMPARE(ApiCollection::Parsed(ApiCollection::CheckClientUpdateRequest(QUuid::createUuid(), nullptr),
                                    ApiCollection::ParseCheckClientUpdateResponse)

@@ -85,7 +85,6 @@ private slots:
     void updateService();
     // Fault injection, as the client sees it, and robustness against malformed input.
     void cleanup();
-    void latency();
     void failureRules_data();
     void failureRules();
     void dropResponse();
@@ -594,20 +593,6 @@ void TestPlatformApi::updateService()
 void TestPlatformApi::cleanup()
 {
     m_server->Server().ClearFaults();
-}
-
-void TestPlatformApi::latency()
-{
-    orvsrv::FaultRule r;
-    r.pathPattern = "^/v3/category/";
-    r.latencyMs = 400;
-    r.latencyJitterMs = 100;
-    m_server->Server().AddFault(r);
-    const HttpReply slow = m_main->Get(kTree, {{"cateId", m_top}});
-    QCOMPARE(slow.status, 200L);
-    QVERIFY2(slow.seconds >= 0.4, qPrintable(QString::number(slow.seconds)));
-    // Other paths are not delayed by the rule; an answer within the latency proves it.
-    QCOMPARE(m_http->Get("/files/none/none.png").status, 404L);
 }
 
 void TestPlatformApi::failureRules_data()

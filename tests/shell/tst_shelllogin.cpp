@@ -290,12 +290,12 @@ private slots:
         rowWidget(0)->delBtn()->click();
         QCOMPARE(list->count(), 2);
         QCOMPARE(dialog->Accounts(), QStringList{QStringLiteral("one@orvane.test")});
-        QCOMPARE(db->SelectUsers().size(), 1);
+        QCOMPARE(db->SelectUsers()->size(), 1);
 
         rowWidget(0)->delBtn()->click();
         QCOMPARE(list->count(), 0);
         QVERIFY(dialog->Accounts().isEmpty());
-        QVERIFY(db->SelectUsers().isEmpty());
+        QVERIFY(db->SelectUsers()->isEmpty());
         QVERIFY(dialog->findChild<QComboBox*>(QStringLiteral("accountComboBox"))->currentText().isEmpty());
         QTRY_VERIFY(!dialog->findChild<AccountItemWidget*>(QStringLiteral("ClearAllAccount")));
     }
@@ -379,7 +379,7 @@ private slots:
         const QSize area = mainWindow_->screen()->availableGeometry().size();
         QCOMPARE(mainWindow_->size(), QSize(1020, 640).boundedTo(area).expandedTo(QSize(960, 500)));
         QCOMPARE(mainWindow_->stackedWidget()->currentWidget(), static_cast<QWidget*>(mainWindow_->videoListPage()));
-        QCOMPARE(db->SelectUsers().first().account, kMain);
+        QCOMPARE(db->SelectUsers()->first().account, kMain);
     }
 
     void accountMenuShowsExpiryAndStorage()

@@ -441,7 +441,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(sdk->totals().uploaded > 0 && !sdk->totals().speedText.isEmpty(), 5000);
         auto storedBytes = [] {
             quint64 bytes = 0;
-            for (const DBManager::Upload& r : DBManager::instance()->SelectUploads())
+            for (const DBManager::Upload& r : DBManager::instance()->SelectUploads().valueOr({}))
                 bytes += r.uploadBytes;
             return bytes;
         };
@@ -450,7 +450,7 @@ private slots:
         // The others end in the history, the newest at the top; the refused
         // one keeps its record and is retried from its row.
         QTRY_VERIFY_WITH_TIMEOUT(appended.count() == 2, 60000);
-        QCOMPARE(DBManager::instance()->SelectUploads().size(), 1);
+        QCOMPARE(DBManager::instance()->SelectUploads()->size(), 1);
         HistoryModel* history = page_->historyModel();
         const auto last = appended.last().first().value<DBManager::History>();
         QCOMPARE(history->RowOf(last.vid), 0);
@@ -516,14 +516,14 @@ private slots:
         Click(&table, model.RowOf(victim), Button::Cleanup);
         QCOMPARE(model.count(), 45);
         QVERIFY(model.RowOf(victim) < 0);
-        QCOMPARE(db->CountHistories(), 45);
+        QCOMPARE(db->CountHistories().valueOr(-1), 45);
         for (auto answer : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
             MsgBoxAnswer answered(answer);
             page_->on_clearAllRecordButton_clicked();
             QVERIFY(answered.answered());
             QCOMPARE(model.count(), answer == QDialogButtonBox::Ok ? 0 : 45);
         }
-        QCOMPARE(db->CountHistories(), 0);
+        QCOMPARE(db->CountHistories().valueOr(-1), 0);
         QCOMPARE(content.last().first().toBool(), true);
     }
 

@@ -87,7 +87,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(SDKManager::instance()->tasks().isEmpty(), 90000);
         QTRY_COMPARE(page->historyModel()->rowCount(), 3);
         QCOMPARE(page->historyModel()->RowOf(largeVid), 0);
-        QVERIFY(DBManager::instance()->SelectUploads().isEmpty());
+        QVERIFY(DBManager::instance()->SelectUploads()->isEmpty());
 
         // Every file arrived whole: the server keeps each one as a complete file.
         auto Sha1Of = [](const QString& path) {

@@ -69,7 +69,7 @@ bool WaitAllGone(int timeoutMs)
 QStringList HistoryStatuses()
 {
     QStringList out;
-    for (const DBManager::History& h : DBManager::instance()->SelectHistories(0, 100))
+    for (const DBManager::History& h : DBManager::instance()->SelectHistories(0, 100).valueOr({}))
         out << h.vid + QLatin1Char(' ') + h.fileStatus;
     out.sort();
     return out;
@@ -119,7 +119,7 @@ private slots:
             QVERIFY(Add(300 * 1024 + i * 1000));
         QCOMPARE(rec.appended.size(), 5);
         // New uploads are stored at once, with the vid the library computed.
-        QCOMPARE(DBManager::instance()->SelectUploads().size(), 5);
+        QCOMPARE(DBManager::instance()->SelectUploads()->size(), 5);
         // Three run; the two others wait for a slot.
         QCOMPARE(rec.started, rec.appended.mid(0, 3));
         QStringList waiting = rec.appended.mid(3);
@@ -133,13 +133,13 @@ private slots:
         // The waiting uploads started in vid order, each after a slot was freed.
         QCOMPARE(rec.started.mid(3), waiting);
         QCOMPARE(rec.removed.size(), 5);
-        QVERIFY(DBManager::instance()->SelectUploads().isEmpty());
+        QVERIFY(DBManager::instance()->SelectUploads()->isEmpty());
         QStringList expected;
         for (const QString& vid : rec.appended)
             expected << vid + QStringLiteral(" UploadSuccess");
         expected.sort();
         QCOMPARE(HistoryStatuses(), expected);
-        const DBManager::History first = DBManager::instance()->SelectHistories(0, 10).first();
+        const DBManager::History first = DBManager::instance()->SelectHistories(0, 10).value().value(0);
         QVERIFY(first.titleName.startsWith(kTitlePrefix));
         // Sizes are kept in bytes.
         QVERIFY(first.fileSize >= 300 * 1024 && first.fileSize <= 304 * 1024);
@@ -166,7 +166,7 @@ private slots:
         // A second restore adds nothing and keeps every stored record.
         QVERIFY(Restore(m));
         QCOMPARE(m->tasks().size(), 5);
-        QCOMPARE(DBManager::instance()->SelectUploads().size(), 5);
+        QCOMPARE(DBManager::instance()->SelectUploads()->size(), 5);
 
         // Lowering the limit to 1 sends the first two running tasks, in vid order, back to Waiting.
         m->setMaxConcurrent(1);
@@ -178,7 +178,7 @@ private slots:
         m->setMaxConcurrent(3);
         QVERIFY(WaitAllGone(90000));
         QCOMPARE(HistoryStatuses().size(), 5);
-        QVERIFY(DBManager::instance()->SelectUploads().isEmpty());
+        QVERIFY(DBManager::instance()->SelectUploads()->isEmpty());
         QVERIFY(OnServer(vids));
     }
 
@@ -259,8 +259,8 @@ private slots:
         QCOMPARE(rec.deleteResults, QStringList{a + QStringLiteral(" 1")});
         QVERIFY(!m->contains(a));
         QCOMPARE(rec.removed, QStringList{a});
-        QCOMPARE(DBManager::instance()->SelectUploads().size(), 1);
-        QCOMPARE(DBManager::instance()->CountHistories(), 0);
+        QCOMPARE(DBManager::instance()->SelectUploads()->size(), 1);
+        QCOMPARE(DBManager::instance()->CountHistories().valueOr(-1), 0);
 
         // Failed: the server keeps refusing the termination; the task stays.
         // A pause ends the run as a success without a text and keeps the status.
@@ -279,13 +279,13 @@ private slots:
         QVERIFY(m->contains(b));
         QVERIFY(!m->task(b)->deleting());
         QCOMPARE(rec.removed.size(), 1);
-        QCOMPARE(DBManager::instance()->SelectUploads().size(), 1);
+        QCOMPARE(DBManager::instance()->SelectUploads()->size(), 1);
         // Once the server is back the delete goes through.
         env_.server().ClearFaults();
         m->DeleteTask(b);
         QVERIFY(QTest::qWaitFor([&] { return rec.deleteResults.size() == 3; }, 20000));
         QVERIFY(!m->contains(b));
-        QVERIFY(DBManager::instance()->SelectUploads().isEmpty());
+        QVERIFY(DBManager::instance()->SelectUploads()->isEmpty());
     }
 
     void duplicatesAndSecondPass()
@@ -302,7 +302,7 @@ private slots:
         // Another category: the library computes the same vid, which is queued already.
         QVERIFY(!m->AddUpload(other_, file, QString(), QString(), QString(), QString(), 0, 0));
         QCOMPARE(m->tasks().size(), 1);
-        QCOMPARE(DBManager::instance()->SelectUploads().size(), 1);
+        QCOMPARE(DBManager::instance()->SelectUploads()->size(), 1);
         QCOMPARE(m->task(vid)->record().titleName, QStringLiteral("first"));
 
         m->SetTrafficLimit(0);
@@ -357,7 +357,7 @@ private slots:
         // But they can be deleted, which also clears the stored records.
         m->DeleteAllTasks();
         QVERIFY(WaitAllGone(20000));
-        QVERIFY(DBManager::instance()->SelectUploads().isEmpty());
+        QVERIFY(DBManager::instance()->SelectUploads()->isEmpty());
 
         // A new record whose file is gone is dropped at restore.
         DBManager::Upload orphan;
@@ -366,7 +366,7 @@ private slots:
         QVERIFY(DBManager::instance()->InsertUpload(orphan));
         QVERIFY(Restore(m));
         QVERIFY(m->tasks().isEmpty());
-        QVERIFY(DBManager::instance()->SelectUploads().isEmpty());
+        QVERIFY(DBManager::instance()->SelectUploads()->isEmpty());
     }
 
     void restoreReadsPages()
@@ -384,7 +384,7 @@ private slots:
         }
         QVERIFY(db->InsertUploads(records));
         QStringList stored;
-        for (const DBManager::Upload& r : db->SelectUploads())
+        for (const DBManager::Upload& r : db->SelectUploads().valueOr({}))
             stored << r.vid;
         SDKManager* m = SDKManager::instance();
         QList<QStringList> pages;

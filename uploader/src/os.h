@@ -1,7 +1,8 @@
 #pragma once
 // The operating-system calls of the library: file access, folders and the
-// local clock. One implementation per OS (os_unix.cpp, os_win.cpp), picked by
-// the build; paths are UTF-8 on every OS.
+// local clock. The primitives have one implementation per OS (os_unix.cpp,
+// os_win.cpp), picked by the build; what is built on them is shared (os.cpp).
+// Paths are UTF-8 on every OS.
 
 #include <cstdint>
 #include <cstdio>
@@ -20,6 +21,13 @@ struct FileIdentity
 
 // 0, ORV_ERR_FILE_NOT_EXIST, or ORV_ERR_FILE_READ (not a regular file).
 int StatFile(const std::string& path, FileIdentity* id);
+
+// Whether c separates path components on this OS.
+bool IsSeparator(char c);
+// Creates one folder, readable by the owner only; whether it exists afterwards
+// is asked with IsFolder.
+void MakeFolder(const std::string& path);
+bool IsFolder(const std::string& path);
 
 // A file opened for reading at any offset, closed when it goes.
 class ReadOnlyFile

@@ -51,31 +51,6 @@ int64_t ReadOnlyFile::ReadAt(char* buf, size_t size, int64_t offset) const
     }
 }
 
-bool ReadOnlyFile::ReadFully(char* buf, size_t size, int64_t offset) const
-{
-    size_t done = 0;
-    while (done < size) {
-        const int64_t n = ReadAt(buf + done, size - done, offset + static_cast<int64_t>(done));
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-bool ReadSmallFile(const std::string& path, size_t maxBytes, std::string* text)
-{
-    ReadOnlyFile f;
-    FileIdentity id;
-    if (StatFile(path, &id) != 0 || static_cast<uint64_t>(id.size) > maxBytes || f.Open(path) != 0)
-        return false;
-    std::string out(static_cast<size_t>(id.size), '\0');
-    if (!f.ReadFully(&out[0], out.size(), 0))
-        return false;
-    *text = std::move(out);
-    return true;
-}
-
 bool WriteFileAtomically(const std::string& path, const std::string& text)
 {
     const std::string tmp = path + ".tmp";
@@ -101,12 +76,18 @@ void RemoveFile(const std::string& path)
     ::unlink(path.c_str());
 }
 
-bool MakeFolders(const std::string& path)
+bool IsSeparator(char c)
 {
-    for (size_t pos = 1; pos <= path.size(); ++pos) {
-        if (pos == path.size() || path[pos] == '/')
-            ::mkdir(path.substr(0, pos).c_str(), 0700);
-    }
+    return c == '/';
+}
+
+void MakeFolder(const std::string& path)
+{
+    ::mkdir(path.c_str(), 0700);
+}
+
+bool IsFolder(const std::string& path)
+{
     struct stat st
     {
     };
@@ -115,15 +96,9 @@ bool MakeFolders(const std::string& path)
 
 std::string TrimSeparators(std::string path)
 {
-    while (path.size() > 1 && path.back() == '/')
+    while (path.size() > 1 && IsSeparator(path.back()))
         path.pop_back();
     return path;
-}
-
-std::string FileName(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 std::FILE* OpenForAppend(const std::string& path)

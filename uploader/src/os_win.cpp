@@ -20,11 +20,6 @@ std::wstring Wide(const std::string& utf8)
     return out;
 }
 
-bool IsSeparator(char c)
-{
-    return c == '/' || c == '\\';
-}
-
 struct Handle
 {
     HANDLE h;
@@ -91,31 +86,6 @@ int64_t ReadOnlyFile::ReadAt(char* buf, size_t size, int64_t offset) const
     return static_cast<int64_t>(got);
 }
 
-bool ReadOnlyFile::ReadFully(char* buf, size_t size, int64_t offset) const
-{
-    size_t done = 0;
-    while (done < size) {
-        const int64_t n = ReadAt(buf + done, size - done, offset + static_cast<int64_t>(done));
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-bool ReadSmallFile(const std::string& path, size_t maxBytes, std::string* text)
-{
-    ReadOnlyFile f;
-    FileIdentity id;
-    if (StatFile(path, &id) != 0 || static_cast<uint64_t>(id.size) > maxBytes || f.Open(path) != 0)
-        return false;
-    std::string out(static_cast<size_t>(id.size), '\0');
-    if (!f.ReadFully(&out[0], out.size(), 0))
-        return false;
-    *text = std::move(out);
-    return true;
-}
-
 bool WriteFileAtomically(const std::string& path, const std::string& text)
 {
     const std::wstring tmp = Wide(path + ".tmp");
@@ -144,13 +114,18 @@ void RemoveFile(const std::string& path)
     DeleteFileW(Wide(path).c_str());
 }
 
-bool MakeFolders(const std::string& path)
+bool IsSeparator(char c)
 {
-    // A drive ("C:") or share prefix cannot be created; only the end result counts.
-    for (size_t pos = 1; pos <= path.size(); ++pos) {
-        if (pos == path.size() || IsSeparator(path[pos]))
-            CreateDirectoryW(Wide(path.substr(0, pos)).c_str(), nullptr);
-    }
+    return c == '/' || c == '\\';
+}
+
+void MakeFolder(const std::string& path)
+{
+    CreateDirectoryW(Wide(path).c_str(), nullptr);
+}
+
+bool IsFolder(const std::string& path)
+{
     const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
@@ -160,12 +135,6 @@ std::string TrimSeparators(std::string path)
     while (path.size() > 1 && IsSeparator(path.back()) && !(path.size() == 3 && path[1] == ':'))
         path.pop_back();
     return path;
-}
-
-std::string FileName(const std::string& path)
-{
-    const auto slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 std::FILE* OpenForAppend(const std::string& path)

@@ -180,8 +180,7 @@ private slots:
         const QString empty = tmp_.filePath("empty.bin");
         QFile(empty).open(QIODevice::WriteOnly);
         Handle e;
-        QCOMPARE(e.Start(empty), 0);
-        QCOMPARE(e.rec.WaitResult(), static_cast<int>(ORV_ERR_FILE_EMPTY));
+        QCOMPARE(e.Run(empty), static_cast<int>(ORV_ERR_FILE_EMPTY));
 
         // Every code has a description; the keywords the client maps are there.
         for (int code : {0, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 19, 22, 23, 102, 112, 523, 9999})
@@ -204,8 +203,7 @@ private slots:
     {
         const QString path = NewFile(300 * 1024 + 5);
         Handle h;
-        QCOMPARE(h.Start(path, "Kleiner Film"), 0);
-        QCOMPARE(h.rec.WaitResult(), 0);
+        QCOMPARE(h.Run(path, 120000, "Kleiner Film"), 0);
         const orvsrv::TusUploadInfo info = LastCompleted();
         QCOMPARE(info.vid, h.Vid());
         QCOMPARE(info.title, QStringLiteral("Kleiner Film"));
@@ -228,8 +226,7 @@ private slots:
         // The same file again: already stored, nothing transferred.
         const qint64 before = server_->Service().BytesReceived();
         Handle again;
-        QCOMPARE(again.Start(path), 0);
-        QCOMPARE(again.rec.WaitResult(), static_cast<int>(ORV_OK_ALREADY_STORED));
+        QCOMPARE(again.Run(path), static_cast<int>(ORV_OK_ALREADY_STORED));
         QCOMPARE(server_->Service().BytesReceived(), before);
     }
 
@@ -368,8 +365,7 @@ private slots:
         const QString path = NewFile(600 * 1024);
         server_->FailNext(method.toStdString(), status, count);
         Handle h;
-        QCOMPARE(h.Start(path), 0);
-        QCOMPARE(h.rec.WaitResult(), 0);
+        QCOMPARE(h.Run(path), 0);
         QCOMPARE(server_->FaultsLeft(), 0);
         QVERIFY(SameContent(LastCompleted().storedFilePath, path));
     }
@@ -401,8 +397,7 @@ private slots:
             server_->Hooks().uploadAllowed = false;
         }
         Handle h;
-        QCOMPARE(h.Start(path), 0);
-        QCOMPARE(h.rec.WaitResult(), 410 + ORV_PLATFORM_CODE_BASE);
+        QCOMPARE(h.Run(path), 410 + ORV_PLATFORM_CODE_BASE);
         {
             std::lock_guard<std::mutex> lock(server_->Hooks().mutex);
             server_->Hooks().uploadAllowed = true;
@@ -417,8 +412,7 @@ private slots:
         // A wrong secret is refused, not retried forever.
         ORVInitSdkLibrary(kUserId, kAppId, "wrong-secret");
         Handle g;
-        QCOMPARE(g.Start(path), 0);
-        const int rc = g.rec.WaitResult();
+        const int rc = g.Run(path);
         ORVInitSdkLibrary(kUserId, kAppId, kAppSecret);
         QCOMPARE(rc, 104 + ORV_PLATFORM_CODE_BASE);
         QVERIFY(g.rec.resultDescs.back().contains("TokenError"));
@@ -468,8 +462,7 @@ private slots:
         });
         const QString path = NewFile(64 * 1024);
         Handle h;
-        QCOMPARE(h.Start(path), 0);
-        const int rc = h.rec.WaitResult(20000);
+        const int rc = h.Run(path, 20000);
         QCOMPARE(rc, code);
         if (mode == "down")
             QVERIFY(h.rec.resultDescs.back().contains("ConnectionTimeout"));
@@ -515,8 +508,7 @@ private slots:
         const QString path = NewFile(size);
         const qint64 before = server_->Service().BytesReceived();
         Handle h;
-        QCOMPARE(h.Start(path), 0);
-        QCOMPARE(h.rec.WaitResult(60000), 0);
+        QCOMPARE(h.Run(path, 60000), 0);
         QVERIFY2(relay.Drops() >= minDrops, qPrintable(QString::number(relay.Drops())));
         QVERIFY(SameContent(LastCompleted().storedFilePath, path));
         QVERIFY(server_->Service().BytesReceived() - before < size + 4 * 1024 * 1024);
@@ -551,8 +543,7 @@ private slots:
         QCOMPARE(ORVSetSdkProxy(1, "127.0.0.1", port, "someone", "pw"), 0);
         const QString path = NewFile(2 * 1024 * 1024);
         Handle h;
-        QCOMPARE(h.Start(path), 0);
-        const int rc = h.rec.WaitResult(60000);
+        const int rc = h.Run(path, 60000);
         ORVSetSdkProxy(0, nullptr, 0, nullptr, nullptr);
         proxy.terminate();
         proxy.waitForFinished(3000);
@@ -579,8 +570,7 @@ private slots:
         // The upload stays resumable on a new handle.
         ORVSetSdkTrafficLimit(0, 0);
         Handle again;
-        QCOMPARE(again.Start(path), 0);
-        QCOMPARE(again.rec.WaitResult(), 0);
+        QCOMPARE(again.Run(path), 0);
         QVERIFY(SameContent(LastCompleted().storedFilePath, path));
     }
 };

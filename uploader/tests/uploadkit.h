@@ -112,6 +112,12 @@ struct Handle
         const int rc = Bind(file, title, cateId);
         return rc != 0 ? rc : ORVUploaderStart(h);
     }
+    // Starts and waits for the run's result: the first failing code, or the result (-1: none came).
+    int Run(const QString& file, int timeoutMs = 120000, const char* title = "A title", qint64 cateId = 7)
+    {
+        const int rc = Start(file, title, cateId);
+        return rc != 0 ? rc : rec.WaitResult(timeoutMs);
+    }
     void Hook()
     {
         ORVUploaderSetDeleteHandler(h, &Recorder::OnDelete, &rec);

@@ -237,7 +237,8 @@ void LoginDialog::Retranslate()
 void LoginDialog::InitAccountList()
 {
     accounts_.clear();
-    for (const DBManager::User& user : services_.database->SelectUsers())
+    // A failed read has been logged; the list then starts empty.
+    for (const DBManager::User& user : services_.database->SelectUsers().valueOr({}))
         accounts_.append(user.account);
 
     accountList_ = new QListWidget(accountComboBox_);
@@ -337,7 +338,7 @@ void LoginDialog::OnAccountTextChanged(const QString& text)
 
     bool found = false;
     bool remember = false;
-    for (const DBManager::User& user : services_.database->SelectUsers()) {
+    for (const DBManager::User& user : services_.database->SelectUsers().valueOr({})) {
         if (user.account == text) {
             found = true;
             remember = user.rememberPassword;
