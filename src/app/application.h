@@ -9,7 +9,7 @@
 #include <atomic>
 #include <memory>
 
-#include "ui/shell/shellservices.h"
+#include "ui/common/shellservices.h"
 
 class Config;
 class CategoryTreeModel;

@@ -5,7 +5,7 @@
 
 #include "../upload/testenv.h"
 
-#include "ui/shell/shellservices.h"
+#include "ui/common/shellservices.h"
 
 #include <QList>
 #include <QVariant>

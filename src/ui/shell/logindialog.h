@@ -2,7 +2,7 @@
 #include <QDialog>
 #include <QStringList>
 
-#include "ui/shell/shellservices.h"
+#include "ui/common/shellservices.h"
 
 class QAction;
 class QCheckBox;

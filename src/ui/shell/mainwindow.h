@@ -3,7 +3,7 @@
 
 #include <functional>
 
-#include "ui/shell/shellservices.h"
+#include "ui/common/shellservices.h"
 
 class QStackedWidget;
 class MainWindowTitleWidget;

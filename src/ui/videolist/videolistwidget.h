@@ -5,7 +5,7 @@
 // their signals.
 
 #include "model/videotablemodel.h"
-#include "ui/shell/shellservices.h"
+#include "ui/common/shellservices.h"
 
 #include <QPointer>
 #include <QUuid>
