@@ -349,6 +349,10 @@ bool FaultInjector::Before(const httplib::Request& req, httplib::Response& res)
         res.set_header("Connection", "close");
         return true;
     }
+    // An answer that leaves a body unread ends the connection: the rest of
+    // the body must not be taken for the next request.
+    if ((stuck || fail) && declared != 0 && (declared > 0 || req.has_header("Transfer-Encoding")))
+        res.set_header("Connection", "close");
     if (stuck && !fail) {
         res.status = 204;
         res.set_header("Tus-Resumable", "1.0.0");
