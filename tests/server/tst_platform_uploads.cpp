@@ -258,7 +258,7 @@ QByteArray Meta(const QMap<QString, QString>& m)
 // The whole path through the server: signed tus requests, completion with the
 // file checksum and the new video in the library. The second pass and the
 // corrupting fault switch are covered through the upload library
-// (tests/uploader/tst_uploader_platform).
+// (uploader/tests).
 void TestPlatformUploads::uploadOverHttps()
 {
     orvtest::ServerFixture server;

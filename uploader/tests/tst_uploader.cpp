@@ -504,9 +504,11 @@ private slots:
         QTest::addColumn<int>("dropAfterMiB");
         QTest::addColumn<int>("sizeMiB");
         QTest::addColumn<int>("minDrops");
-        QTest::newRow("header block cut") << 0 << 0 << 0 << 1;
-        QTest::newRow("drops") << 3 << 5 << 24 << 2;
-        QTest::newRow("drops with progress") << 10 << 1 << 12 << 5;
+        QTest::addColumn<bool>("keep");
+        QTest::newRow("header block cut") << 0 << 0 << 0 << 1 << true;
+        QTest::newRow("drops") << 3 << 5 << 24 << 2 << true;
+        QTest::newRow("drops with progress") << 10 << 1 << 12 << 5 << true;
+        QTest::newRow("drops losing the body") << 2 << 3 << 16 << 2 << false;
     }
     void brokenConnections()
     {
@@ -514,6 +516,7 @@ private slots:
         QFETCH(int, dropAfterMiB);
         QFETCH(int, sizeMiB);
         QFETCH(int, minDrops);
+        QFETCH(bool, keep);
         FaultRule r = Rule(drops > 0 ? "PATCH" : "HEAD");
         if (drops == 0) {
             // A failed PATCH makes the library ask for the offset; that answer
@@ -525,7 +528,7 @@ private slots:
             r.dropHeadersAfterBytes = 40;
         } else {
             r.dropRequestAfterBytes = dropAfterMiB * 1024 * 1024;
-            r.keepDroppedBody = true;
+            r.keepDroppedBody = keep;
             r.dropCount = drops;
         }
         const int id = server_->AddFault(r);
@@ -537,6 +540,19 @@ private slots:
         QVERIFY2(server_->FaultHits(id) >= minDrops, qPrintable(QString::number(server_->FaultHits(id))));
         QVERIFY(SameContent(LastCompleted().storedFile, path));
         QVERIFY(server_->UploadBytesReceived() - before < size + 4 * 1024 * 1024);
+    }
+
+    // A stored file that differs from the local one ends the run with 19 and
+    // no saved state; nothing was stored, so the next attempt succeeds.
+    void flippedByteGives19()
+    {
+        const QString path = NewFile(3 * 1024 * 1024);
+        server_->FlipByteOfNextCompletedUpload();
+        Handle h;
+        QCOMPARE(h.Run(path), static_cast<int>(ORV_ERR_CRC64_MISMATCH));
+        QVERIFY(!StateSaved(h.Vid()));
+        Handle again;
+        QCOMPARE(again.Run(path), 0);
     }
 
     void throughProxy()
