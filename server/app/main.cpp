@@ -127,9 +127,10 @@ int main(int argc, char** argv)
         QStringLiteral("Serve a broken certificate: wrong-host, expired, unknown-ca."),
         QStringLiteral("KIND"));
     QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Print one line per request."));
-    parser.addOptions({listen, port, data, plain, seed, seedLarge, updateVersion, lockout, latency, jitter,
-                       failNext, failBare, html, dropRequest, dropKeep, dropHeaders, dropResponse, slow,
-                       garbage, method, plainTus, tlsFault, verbose});
+    parser.addOptions({listen,        port,        data,     plain,       seed,         seedLarge,
+                       updateVersion, lockout,     latency,  jitter,      failNext,     failBare,
+                       html,          dropRequest, dropKeep, dropHeaders, dropResponse, slow,
+                       garbage,       method,      plainTus, tlsFault,    verbose});
     parser.process(app);
 
     auto die = [](const QString& text) {

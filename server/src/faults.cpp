@@ -315,7 +315,10 @@ bool FaultInjector::Before(const httplib::Request& req, httplib::Response& res)
                 (!keep || declared < 0 || declared > e.rule.dropRequestAfterBytes)) {
                 --e.requestDropsLeft;
                 ++e.hits;
-                (keep ? t_bodyCut : dropRequestAfter) = e.rule.dropRequestAfterBytes;
+                if (keep)
+                    t_bodyCut = e.rule.dropRequestAfterBytes;
+                else
+                    dropRequestAfter = e.rule.dropRequestAfterBytes;
             }
         }
     }

@@ -277,7 +277,8 @@ bool PlatformServer::SetPermission(const QString& email, const QString& name, bo
     const int bit = PermissionNames().indexOf(name);
     if (bit < 0 || !d->storageOpen || !d->storage.AccountByEmail(email, &acc))
         return false;
-    return d->storage.SetPermissions(acc.id, on ? acc.permissions | (1u << bit) : acc.permissions & ~(1u << bit));
+    return d->storage.SetPermissions(acc.id,
+                                     on ? acc.permissions | (1u << bit) : acc.permissions & ~(1u << bit));
 }
 
 bool PlatformServer::SetRemainingSpace(const QString& email, qint64 bytes)

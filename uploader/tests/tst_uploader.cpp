@@ -304,7 +304,8 @@ private slots:
         const QStringList bins = Uploads(*server).entryList({"*.bin"}, QDir::Files);
         const QList<orvsrv::CompletedUpload> done = (*server)->CompletedUploads();
         QCOMPARE(platform ? done.size() : bins.size(), 1);
-        QVERIFY(SameContent(platform ? done.first().storedFile : Uploads(*server).filePath(bins.first()), path));
+        QVERIFY(
+            SameContent(platform ? done.first().storedFile : Uploads(*server).filePath(bins.first()), path));
         // Almost nothing sent twice, unless the upload had to start anew.
         const qint64 resent = (*server)->UploadBytesReceived() - size;
         QVERIFY2(expirySeconds < 3600 ? resent >= received : resent <= 1024 * 1024,

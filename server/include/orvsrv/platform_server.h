@@ -46,9 +46,9 @@ struct FaultRule
     int latencyJitterMs = 0; // plus a random delay in [0, jitter]
     int failNextN = 0;       // answer the next N matching requests with httpStatus
     int httpStatus = 500;
-    bool jsonEnvelope = true;           // failure with a JSON error envelope, else a bare body
-    bool htmlPage = false;              // answer an HTML error page instead of JSON
-    qint64 dropRequestAfterBytes = -1;  // close the connection after K bytes of the request body
+    bool jsonEnvelope = true;          // failure with a JSON error envelope, else a bare body
+    bool htmlPage = false;             // answer an HTML error page instead of JSON
+    qint64 dropRequestAfterBytes = -1; // close the connection after K bytes of the request body
     // On an upload PATCH: the endpoint stores the first dropRequestAfterBytes
     // body bytes before the cut, as a server does when the link breaks.
     bool keepDroppedBody = false;

@@ -574,7 +574,8 @@ struct TusService::Impl
         bool cut = false;
         const bool complete = reader([&](const char* data, size_t size) {
             if (cutAt >= 0 && written + static_cast<qint64>(buffer.size() + size) - start >= cutAt) {
-                size = static_cast<size_t>(qMax<qint64>(0, cutAt - (written + qint64(buffer.size()) - start)));
+                size =
+                    static_cast<size_t>(qMax<qint64>(0, cutAt - (written + qint64(buffer.size()) - start)));
                 cut = true;
             }
             if (written + static_cast<qint64>(buffer.size() + size) > limit) {
