@@ -173,7 +173,7 @@ void Application::OfferAutoUpdate()
     if (!services_.config->value(QStringLiteral("Application"), QStringLiteral("autoUpdate")).toBool())
         return;
     autoUpdateOffered_ = true;
-    UpdateDialog::ShowNewVersion(services_.config, mainWindow_);
+    UpdateDialog::ShowNewVersion(services_.config, services_.uploads, mainWindow_);
 }
 
 void Application::ShowPreferenceDialog()
@@ -191,7 +191,7 @@ void Application::ShowPreferenceDialog()
 
 void Application::ShowUpdateDialog()
 {
-    UpdateDialog::ShowUpdateDialog(services_.config, mainWindow_);
+    UpdateDialog::ShowUpdateDialog(services_.config, services_.uploads, mainWindow_);
 }
 
 void Application::OpenDatabase()

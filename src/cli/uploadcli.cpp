@@ -281,17 +281,26 @@ int UploadCli::RunUploads()
     return ExitFailed;
 }
 
-int UploadCli::Upload()
+int UploadCli::StartRun(AccountManager::PermissionFlags needed, const QString& refused, bool applyLimits)
 {
-    int code = StartSession();
+    const int code = StartSession();
     if (code != ExitOk)
         return code;
-    if (!account_->HasPermission(AccountManager::VideoUpload)) {
-        Error(tr("this account may not upload videos"));
+    if (!account_->HasPermission(needed)) {
+        Error(refused);
         return ExitUsage;
     }
     run_ = std::make_unique<UploadRun>(*reporter_);
-    run_->Configure(args_.parallel, args_.limitKBps);
+    if (applyLimits)
+        run_->Configure(args_.parallel, args_.limitKBps);
+    return ExitOk;
+}
+
+int UploadCli::Upload()
+{
+    const int code = StartRun(AccountManager::VideoUpload, tr("this account may not upload videos"));
+    if (code != ExitOk)
+        return code;
     for (const QString& file : qAsConst(args_.positional)) {
         if (interrupted_)
             break;
@@ -302,11 +311,9 @@ int UploadCli::Upload()
 
 int UploadCli::Resume()
 {
-    int code = StartSession();
+    const int code = StartRun({}, QString());
     if (code != ExitOk)
         return code;
-    run_ = std::make_unique<UploadRun>(*reporter_);
-    run_->Configure(args_.parallel, args_.limitKBps);
     // Resuming means running them, whatever the auto-start preference says.
     if (run_->Restore(true) == 0 && run_->failures().isEmpty()) {
         reporter_->Event(QStringLiteral("summary"),
@@ -368,15 +375,10 @@ int UploadCli::List()
 
 int UploadCli::Delete()
 {
-    int code = StartSession();
+    // The queue, without starting anything, to find unfinished uploads.
+    const int code = StartRun(AccountManager::VideoDelete, tr("this account may not delete videos"), false);
     if (code != ExitOk)
         return code;
-    if (!account_->HasPermission(AccountManager::VideoDelete)) {
-        Error(tr("this account may not delete videos"));
-        return ExitUsage;
-    }
-    // The queue, without starting anything, to find unfinished uploads.
-    run_ = std::make_unique<UploadRun>(*reporter_);
     run_->Restore(false, false);
     int failed = 0;
     for (const QString& vid : qAsConst(args_.positional)) {
@@ -406,15 +408,9 @@ int UploadCli::Delete()
 
 int UploadCli::Watch()
 {
-    int code = StartSession();
+    const int code = StartRun(AccountManager::VideoUpload, tr("this account may not upload videos"));
     if (code != ExitOk)
         return code;
-    if (!account_->HasPermission(AccountManager::VideoUpload)) {
-        Error(tr("this account may not upload videos"));
-        return ExitUsage;
-    }
-    run_ = std::make_unique<UploadRun>(*reporter_);
-    run_->Configure(args_.parallel, args_.limitKBps);
     // Uploads a previous watch left unfinished go on first.
     run_->Restore(true);
     FolderWatch watch(args_.positional.value(0), account_->account(), args_.cateId, args_.settleSeconds,

@@ -3,6 +3,7 @@
 // account store, upload queue, records and resume state as the desktop
 // client, without a window.
 
+#include "account/accountmanager.h"
 #include "cli/cliargs.h"
 
 #include <QEventLoop>
@@ -10,7 +11,6 @@
 
 #include <memory>
 
-class AccountManager;
 class CliReporter;
 class Config;
 class UploadRun;
@@ -44,6 +44,11 @@ private:
     // Logs in with the account the command line remembered; ExitOk or the code to end with.
     int StartSession();
     int LoginWith(const QString& email, const QString& password);
+    // What every command that drives the queue starts with: the session, the
+    // permission its work needs (else `refused` and ExitUsage) and the run,
+    // with the command line's parallel and speed limits unless it starts
+    // nothing. ExitOk or the code to end with.
+    int StartRun(AccountManager::PermissionFlags needed, const QString& refused, bool applyLimits = true);
     // Runs the event loop until Quit.
     int Wait();
     void Quit(int code);

@@ -17,7 +17,6 @@
 #include <QDir>
 #include <QSignalSpy>
 #include <QStandardPaths>
-#include <QStyle>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -57,17 +56,6 @@ class ApplicationTest : public QObject
     Q_OBJECT
 
 private slots:
-    void constructed()
-    {
-        auto* app = Application::instance();
-        QVERIFY(app);
-        QVERIFY(app->config());
-        QCOMPARE(app->style()->objectName(), QStringLiteral("fusion"));
-        QCOMPARE(QApplication::font().family(), QStringLiteral("Microsoft YaHei"));
-        QVERIFY(!QApplication::isEffectEnabled(Qt::UI_AnimateCombo));
-        QVERIFY(!app->applicationVersion().isEmpty());
-    }
-
     void initBringsServicesUp()
     {
         auto* app = Application::instance();
@@ -152,16 +140,6 @@ private slots:
                            StartTime().toString(QStringLiteral("yyyy-MM-dd-HH-mm-ss")) +
                            QStringLiteral(".dmp"));
         QVERIFY(QFileInfo(path).dir().exists());
-    }
-
-    void stopRunsOnce()
-    {
-        auto* app = Application::instance();
-        QSignalSpy stop(app, &Application::SignalAboutToAppStop);
-        QTest::ignoreMessage(QtInfoMsg, "App Stop");
-        app->Stop();
-        app->Stop();
-        QCOMPARE(stop.count(), 1);
     }
 
     // aboutToQuit and the destructor both call Stop; the log shows one stop.

@@ -213,35 +213,39 @@ private slots:
     void legacyImport_data()
     {
         QTest::addColumn<QString>("file");
-        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("refused"); // the account the store refuses
         QTest::addColumn<QStringList>("stored");
         QTest::addColumn<bool>("fileKept");
-        const QByteArray three = R"([{"usrName":"a@x.com","usrPwd":"pw1","isRemberPwd":true},
+        const QByteArray three = QByteArray(R"([{"usrName":"a@x.com","usrPwd":"pw1","isRemberPwd":true},
                                      {"usrName":"b@x.com","usrPwd":"pw2","isRemberPwd":false},
                                      {"usrName":"c@x.com","usrPwd":"密码","isRemberPwd":"true"},
-                                     {"usrPwd":"nameless"}, 5])";
+                                     {"usrPwd":"nameless"}, 5])")
+                                     .toBase64();
         // Only the JSON value true remembers; entries without a name are skipped.
         const QStringList all{"a@x.com pw1 1", "b@x.com pw2 0", "c@x.com 密码 0"};
         QTest::newRow("users.json") << "users.json" << three << "" << all << false;
-        QTest::newRow("info") << "info" << three << "" << all << false;
+        QTest::newRow("info") << "info" << EncryptLegacyInfo(three) << "" << all << false;
         QTest::newRow("store refuses one: kept for the next start")
             << "users.json" << three << "b@x.com" << QStringList{"a@x.com pw1 1", "c@x.com 密码 0"} << true;
         QTest::newRow("not a list: dropped")
-            << "users.json" << QByteArray(R"({"usrName":"a"})") << "" << QStringList() << false;
+            << "users.json" << QByteArray(R"({"usrName":"a"})").toBase64() << "" << QStringList() << false;
         QTest::newRow("duplicate keys: dropped")
-            << "users.json" << QByteArray(R"([{"usrName":"a","usrName":"b"}])") << "" << QStringList()
-            << false;
+            << "users.json" << QByteArray(R"([{"usrName":"a","usrName":"b"}])").toBase64() << ""
+            << QStringList() << false;
+        QTest::newRow("garbage: dropped")
+            << "users.json" << QByteArray("%%% not base64 json") << "" << QStringList() << false;
+        // A damaged cipher text decrypts to nothing instead of garbage.
+        QTest::newRow("damaged info: dropped")
+            << "info" << EncryptLegacyInfo(three).chopped(1) << "" << QStringList() << false;
     }
     void legacyImport()
     {
         QFETCH(QString, file);
-        QFETCH(QByteArray, json);
+        QFETCH(QByteArray, content);
         QFETCH(QString, refused);
         QFETCH(QStringList, stored);
         QTemporaryDir dir;
-        const QByteArray content =
-            file == QLatin1String("info") ? EncryptLegacyInfo(json.toBase64()) : json.toBase64();
         QVERIFY(WriteAll(dir.filePath(file), content));
         QStringList got;
         const int n = ImportLegacyAccounts(dir.path(), [&](const QString& a, const QString& p, bool r) {
@@ -253,21 +257,6 @@ private slots:
         QCOMPARE(got, stored);
         QCOMPARE(n, stored.size());
         QTEST(QFile::exists(dir.filePath(file)), "fileKept");
-    }
-
-    void legacyGarbage()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("users.json"));
-        QVERIFY(WriteAll(path, "%%% not base64 json"));
-        QCOMPARE(ImportLegacyAccounts(dir.path(), [](const QString&, const QString&, bool) { return true; }),
-                 0);
-        QVERIFY(!QFile::exists(path));
-        // A damaged cipher text decrypts to nothing instead of garbage.
-        const QByteArray cipher = EncryptLegacyInfo("[]");
-        QVERIFY(cipher.size() % 16 == 0);
-        QCOMPARE(DecryptLegacyInfo(cipher), QByteArray("[]"));
-        QVERIFY(DecryptLegacyInfo(cipher.left(cipher.size() - 1)).isEmpty());
     }
 
 private:

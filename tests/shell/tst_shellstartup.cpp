@@ -2,12 +2,7 @@
 // application start and stop. The stop sequence runs once per process, so
 // each case runs in a child process of its own.
 
-#include <QElapsedTimer>
-#include <QProcess>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QtTest>
-
+#include "../core/coreenv.h"
 #include "account/accountmanager.h"
 #include "app/application.h"
 #include "base/config.h"
@@ -15,7 +10,6 @@
 #include "updateenv.h"
 
 namespace {
-const char kCaseVariable[] = "ORVANE_STARTUP_CASE";
 
 struct Case
 {
@@ -103,21 +97,16 @@ private slots:
     {
         QFETCH(QString, name);
         QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QString::fromLatin1(kCaseVariable), name);
-        child.setProcessEnvironment(env);
         child.setProcessChannelMode(QProcess::MergedChannels);
-        child.start(QCoreApplication::applicationFilePath(), QStringList());
-        QVERIFY(child.waitForFinished(60000));
-        const QByteArray output = child.readAll();
+        QVERIFY(coretest::RunChild(child, name));
         QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
-                 output.right(3000).constData());
+                 child.readAll().right(3000).constData());
     }
 };
 
 int main(int argc, char** argv)
 {
-    const QString name = QString::fromLocal8Bit(qgetenv(kCaseVariable));
+    const QString name = QString::fromLocal8Bit(qgetenv(coretest::kChildEnv));
     if (!name.isEmpty()) {
         const QString failure = RunCase(Cases().value(name), argc, argv);
         if (!failure.isNull())

@@ -3,23 +3,16 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QPointer>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QVBoxLayout>
-#include <QValidator>
 #include <QtTest>
 
 #include "base/config.h"
-#include "messagecapture.h"
-#include "model/bmptextvalidator.h"
-#include "model/bmptextvalidator.h"
 #include "platform/platform.h"
+#include "shelltest.h"
 #include "ui/common/droptouploadeventfilter.h"
 #include "ui/common/msgbox.h"
 #include "ui/common/statusbutton.h"
@@ -138,17 +131,6 @@ private slots:
         QCOMPARE(log.Count(QtWarningMsg, QStringLiteral("just some text")), urls.isEmpty() ? 1 : 0);
     }
 
-    // The shared instance is what the name fields install (the checks
-    // themselves are tested with the category model).
-    void validatorAcceptsBmpTextAndRejectsEmoji()
-    {
-        QString title = QString::fromUtf8("\u6807\u9898");
-        QString emoji = QString::fromUtf8("\xF0\x9F\x8E\xAC");
-        int pos = 0;
-        QCOMPARE(BmpTextValidator::Instance()->validate(title, pos), QValidator::Acceptable);
-        QVERIFY(BmpTextValidator::Instance()->validate(emoji, pos) != QValidator::Acceptable);
-    }
-
     void explorerSelectsWithTwoArguments_data()
     {
         QTest::addColumn<QString>("path");
@@ -193,7 +175,7 @@ private slots:
         QVERIFY(!bar->maximumBtn()->isChecked());
         // The size grip follows the bottom-right corner.
         window.resize(500, 360);
-        auto* grip = window.findChild<QWidget*>(QStringLiteral("sizeGrip"));
+        auto* grip = Child<QWidget>(&window, "sizeGrip");
         QVERIFY(grip);
         QCOMPARE(grip->geometry().bottomRight(), window.rect().bottomRight());
 
@@ -219,36 +201,23 @@ private slots:
 
     void msgBoxReturnsClickedButtonAndMarksType()
     {
-        QString seenTitle;
-        QStringList seenTypes;
-        QTimer::singleShot(50, this, [&]() {
-            auto* box = qobject_cast<MsgBox*>(QApplication::activeModalWidget());
-            QVERIFY(box);
-            seenTitle = box->windowTitle();
-            for (QAbstractButton* b : box->buttonBox()->buttons())
-                seenTypes << b->property("Type").toString();
-            box->buttonBox()->button(QDialogButtonBox::Cancel)->click();
-        });
-        QCOMPARE(MsgBox::warning(nullptr, QString(), QStringLiteral("Leave?"),
-                                 QDialogButtonBox::Ok | QDialogButtonBox::Cancel),
-                 int(QDialogButtonBox::Cancel));
-        QCOMPARE(seenTitle, QStringLiteral("MsgBox.DefaultTitle"));
-        QCOMPARE(seenTypes, QStringList({QStringLiteral("Warning"), QStringLiteral("Warning")}));
-
-        QTimer::singleShot(50, this, []() {
-            auto* box = qobject_cast<MsgBox*>(QApplication::activeModalWidget());
-            QVERIFY(box);
-            QCOMPARE(box->windowTitle(), QStringLiteral("SystemTip"));
-            box->buttonBox()->button(QDialogButtonBox::Ok)->click();
-        });
+        {
+            MsgBoxAnswer cancel(QDialogButtonBox::Cancel);
+            QCOMPARE(MsgBox::warning(nullptr, QString(), QStringLiteral("Leave?"),
+                                     QDialogButtonBox::Ok | QDialogButtonBox::Cancel),
+                     int(QDialogButtonBox::Cancel));
+            QCOMPARE(cancel.title, QStringLiteral("MsgBox.DefaultTitle"));
+            QCOMPARE(cancel.buttonTypes, QStringList({QStringLiteral("Warning"), QStringLiteral("Warning")}));
+        }
+        MsgBoxAnswer ok(QDialogButtonBox::Ok);
         QCOMPARE(MsgBox::information(nullptr, QStringLiteral("SystemTip"), QStringLiteral("Done"),
                                      QDialogButtonBox::Ok | QDialogButtonBox::Cancel),
                  int(QDialogButtonBox::Ok));
+        QCOMPARE(ok.title, QStringLiteral("SystemTip"));
     }
 
     // A blank host is refused with a toast and nothing stored; a full proxy is
-    // stored trimmed and shown again by the next dialog. (Switching to no proxy
-    // is covered with the preferences in tst_shellupdate.)
+    // stored trimmed and shown again by the next dialog; no proxy removes it.
     void netSettingsApply_data()
     {
         QTest::addColumn<QString>("host");
@@ -263,28 +232,26 @@ private slots:
         NetSettingsDialog dialog(*config_, SDKManager::instance());
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        auto* address = dialog.findChild<QLineEdit*>(QStringLiteral("addressLineedit"));
+        auto* address = Child<QLineEdit>(&dialog, "addressLineedit");
         QVERIFY(!address->isEnabled());
-        dialog.findChild<QComboBox*>(QStringLiteral("proxyTypeComboBox"))->setCurrentIndex(1);
+        Child<QComboBox>(&dialog, "proxyTypeComboBox")->setCurrentIndex(1);
         QVERIFY(address->isEnabled());
         address->setText(host);
-        auto* port = dialog.findChild<QLineEdit*>(QStringLiteral("portLineedit"));
+        auto* port = Child<QLineEdit>(&dialog, "portLineedit");
         // The validator keeps the port within 0..65535.
         QTest::keyClicks(port, QStringLiteral("65536"));
         QCOMPARE(port->text(), QStringLiteral("6553"));
         port->clear();
         QTest::keyClicks(port, QStringLiteral("8888"));
-        dialog.findChild<QLineEdit*>(QStringLiteral("usernameLineedit"))
-            ->setText(QStringLiteral("proxyuser"));
-        dialog.findChild<QLineEdit*>(QStringLiteral("passwordLineedit"))->setText(QStringLiteral("secret"));
+        Child<QLineEdit>(&dialog, "usernameLineedit")->setText(QStringLiteral("proxyuser"));
+        Child<QLineEdit>(&dialog, "passwordLineedit")->setText(QStringLiteral("secret"));
         dialog.OnApply();
         if (host.trimmed().isEmpty()) {
             QVERIFY(dialog.isVisible() && dialog.result() != QDialog::Accepted);
             QVERIFY(!config_->contains(g, QStringLiteral("proxyType")));
-            const QList<Toast*> toasts =
-                dialog.findChild<QWidget*>(QStringLiteral("settingsWidget"))->findChildren<Toast*>();
+            const QList<Toast*> toasts = Child<QWidget>(&dialog, "settingsWidget")->findChildren<Toast*>();
             QCOMPARE(toasts.size(), 1);
-            QCOMPARE(toasts.first()->findChild<QLabel*>(QStringLiteral("msg"))->text(),
+            QCOMPARE(Child<QLabel>(toasts.first(), "msg")->text(),
                      QStringLiteral("NetSettingsDialog.HostIsEmpty!"));
             return;
         }
@@ -295,8 +262,15 @@ private slots:
         QCOMPARE(config_->value(g, QStringLiteral("proxyUser")).toString(), QStringLiteral("proxyuser"));
         QCOMPARE(config_->value(g, QStringLiteral("proxyPassword")).toString(), QStringLiteral("secret"));
         NetSettingsDialog again(*config_, SDKManager::instance());
-        QCOMPARE(again.findChild<QComboBox*>(QStringLiteral("proxyTypeComboBox"))->currentIndex(), 1);
-        QCOMPARE(again.findChild<QLineEdit*>(QStringLiteral("portLineedit"))->text(), QStringLiteral("8888"));
+        QCOMPARE(Child<QComboBox>(&again, "proxyTypeComboBox")->currentIndex(), 1);
+        QCOMPARE(Child<QLineEdit>(&again, "portLineedit")->text(), QStringLiteral("8888"));
+        // No proxy, applied, removes the details from the file.
+        Child<QComboBox>(&again, "proxyTypeComboBox")->setCurrentIndex(0);
+        QVERIFY(!Child<QLineEdit>(&again, "addressLineedit")->isEnabled());
+        again.OnApply();
+        QCOMPARE(config_->value(g, QStringLiteral("proxyType")).toInt(), 0);
+        for (const char* key : {"proxyHostName", "proxyPort", "proxyUser", "proxyPassword"})
+            QVERIFY2(!config_->contains(g, QString::fromLatin1(key)), key);
     }
 };
 

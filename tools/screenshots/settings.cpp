@@ -53,7 +53,7 @@ int main(int argc, char** argv)
     orvsrv::FaultRule rule;
     {
         useServer(current);
-        UpdateDialog dialog(&config);
+        UpdateDialog dialog(&config, SDKManager::instance());
         dialog.show();
         rule.pathPattern = kCheckPath;
         rule.latencyMs = 1500;
@@ -66,7 +66,7 @@ int main(int argc, char** argv)
     }
     {
         useServer(newer);
-        UpdateDialog dialog(&config);
+        UpdateDialog dialog(&config, SDKManager::instance());
         dialog.show();
         rule = {};
         rule.pathPattern = kCheckPath;
@@ -98,7 +98,7 @@ int main(int argc, char** argv)
         rule.dropResponseAfterBytes = 100000;
         newer->AddFault(rule);
         dialog.findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
-        UpdateDialog again(&config);
+        UpdateDialog again(&config, SDKManager::instance());
         again.show();
         again.StartCheck();
         shots.Reached(waitState(again, UpdateDialog::NewVersion), "NewVersion");

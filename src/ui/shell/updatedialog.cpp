@@ -83,12 +83,41 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text)
     return button;
 }
 
-QLabel* MakeIcon(QWidget* parent, const char* name, const char* icon)
+QLabel* MakeIcon(QWidget* parent, const char* name, const char* icon, int size = 48)
 {
     QLabel* label = MakeLabel(parent, name);
-    label->setPixmap(QIcon(QString::fromLatin1(icon)).pixmap(QSize(48, 48)));
-    label->setFixedSize(48, 48);
+    label->setPixmap(QIcon(QString::fromLatin1(icon)).pixmap(QSize(size, size)));
+    label->setFixedSize(size, size);
     return label;
+}
+
+QWidget* AddPage(QStackedWidget* stack, const char* name)
+{
+    auto* page = new QWidget(stack);
+    page->setObjectName(QString::fromLatin1(name));
+    stack->addWidget(page);
+    return page;
+}
+
+// The download and install pages: an icon over a centred text, the buttons in
+// a centred row below.
+void LayOutMessagePage(QWidget* page, QLabel* icon, QLabel* text, std::initializer_list<QPushButton*> buttons)
+{
+    text->setAlignment(Qt::AlignCenter);
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(32, 24, 32, 24);
+    layout->setSpacing(12);
+    auto* row = new QHBoxLayout;
+    row->setSpacing(12);
+    row->addStretch(1);
+    for (QPushButton* button : buttons)
+        row->addWidget(button);
+    row->addStretch(1);
+    layout->addStretch(1);
+    layout->addWidget(icon, 0, Qt::AlignHCenter);
+    layout->addWidget(text);
+    layout->addStretch(1);
+    layout->addLayout(row);
 }
 
 } // namespace
@@ -199,37 +228,36 @@ UpdateDialog* UpdateDialog::Current()
     return g_dialog.data();
 }
 
-UpdateDialog* UpdateDialog::ShowUpdateDialog(Config* config, QWidget* area)
+UpdateDialog* UpdateDialog::ShowUpdateDialog(Config* config, SDKManager* uploads, QWidget* area)
+{
+    return ShowOnce(config, uploads, area, Checking);
+}
+
+UpdateDialog* UpdateDialog::ShowNewVersion(Config* config, SDKManager* uploads, QWidget* area)
+{
+    return ShowOnce(config, uploads, area, NewVersion);
+}
+
+UpdateDialog* UpdateDialog::ShowOnce(Config* config, SDKManager* uploads, QWidget* area, PageState first)
 {
     if (g_dialog) {
         g_dialog->activateWindow();
         g_dialog->raise();
         return g_dialog;
     }
-    g_dialog = new UpdateDialog(config, area);
+    g_dialog = new UpdateDialog(config, uploads, area);
     g_dialog->setAttribute(Qt::WA_DeleteOnClose);
-    g_dialog->StartCheck();
+    if (first == Checking)
+        g_dialog->StartCheck();
+    else
+        g_dialog->SetState(first);
     g_dialog->show();
     return g_dialog;
 }
 
-UpdateDialog* UpdateDialog::ShowNewVersion(Config* config, QWidget* area)
-{
-    if (g_dialog) {
-        g_dialog->activateWindow();
-        g_dialog->raise();
-        return g_dialog;
-    }
-    g_dialog = new UpdateDialog(config, area);
-    g_dialog->setAttribute(Qt::WA_DeleteOnClose);
-    g_dialog->SetState(NewVersion);
-    g_dialog->show();
-    return g_dialog;
-}
-
-UpdateDialog::UpdateDialog(Config* config, QWidget* area)
-    : QDialog(nullptr), config_(config), area_(area), checkAbort_(std::make_shared<AbortFlag>(false)),
-      downloadAbort_(std::make_shared<AbortFlag>(false))
+UpdateDialog::UpdateDialog(Config* config, SDKManager* uploads, QWidget* area)
+    : QDialog(nullptr), config_(config), uploads_(uploads), area_(area),
+      checkAbort_(std::make_shared<AbortFlag>(false)), downloadAbort_(std::make_shared<AbortFlag>(false))
 {
     setObjectName(QStringLiteral("UpdateDialog"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
@@ -277,8 +305,7 @@ void UpdateDialog::BuildUi()
     root->addWidget(stackedWidget_, 1);
 
     // Checking, up to date, check failed.
-    checkPage_ = new QWidget(stackedWidget_);
-    checkPage_->setObjectName(QStringLiteral("checkPage"));
+    checkPage_ = AddPage(stackedWidget_, "checkPage");
     {
         auto* layout = new QVBoxLayout(checkPage_);
         layout->setContentsMargins(32, 28, 32, 24);
@@ -310,20 +337,16 @@ void UpdateDialog::BuildUi()
         layout->addStretch(1);
         layout->addWidget(checkPageButton_, 0, Qt::AlignHCenter);
     }
-    stackedWidget_->addWidget(checkPage_);
 
     // The new version with its release notes.
-    updateInfoPage_ = new QWidget(stackedWidget_);
-    updateInfoPage_->setObjectName(QStringLiteral("updateInfoPage"));
+    updateInfoPage_ = AddPage(stackedWidget_, "updateInfoPage");
     {
         auto* layout = new QVBoxLayout(updateInfoPage_);
         layout->setContentsMargins(24, 12, 24, 16);
         layout->setSpacing(8);
         auto* head = new QHBoxLayout;
         head->setSpacing(10);
-        QLabel* icon = MakeIcon(updateInfoPage_, "newIconLabel", ":/image/update/new-version.svg");
-        icon->setFixedSize(32, 32);
-        icon->setPixmap(QIcon(QStringLiteral(":/image/update/new-version.svg")).pixmap(QSize(32, 32)));
+        QLabel* icon = MakeIcon(updateInfoPage_, "newIconLabel", ":/image/update/new-version.svg", 32);
         newVersionLabel_ = MakeLabel(updateInfoPage_, "newVersionLabel");
         newVersionLabel_->setText(tr("VersionInfo"));
         newVersionLabel_->setTextFormat(Qt::RichText);
@@ -338,56 +361,27 @@ void UpdateDialog::BuildUi()
         layout->addWidget(newVersionDescTextEdit_, 1);
         layout->addWidget(updateButton_, 0, Qt::AlignHCenter);
     }
-    stackedWidget_->addWidget(updateInfoPage_);
 
     // Downloading, download failed.
-    downloadPage_ = new QWidget(stackedWidget_);
-    downloadPage_->setObjectName(QStringLiteral("downloadPage"));
-    {
-        auto* layout = new QVBoxLayout(downloadPage_);
-        layout->setContentsMargins(32, 24, 32, 24);
-        layout->setSpacing(12);
-        QLabel* icon = MakeIcon(downloadPage_, "downloadPageIconLabel", ":/image/update/download.svg");
-        downloadInfoLabel_ = MakeLabel(downloadPage_, "downloadInfoLabel");
-        downloadInfoLabel_->setText(tr("DownloadingInfo"));
-        downloadInfoLabel_->setTextFormat(Qt::RichText);
-        downloadInfoLabel_->setAlignment(Qt::AlignCenter);
-        downloadPageButton_ = MakeButton(downloadPage_, "downloadPageButton", tr("Cancel"));
-        layout->addStretch(1);
-        layout->addWidget(icon, 0, Qt::AlignHCenter);
-        layout->addWidget(downloadInfoLabel_);
-        layout->addStretch(1);
-        layout->addWidget(downloadPageButton_, 0, Qt::AlignHCenter);
-    }
-    stackedWidget_->addWidget(downloadPage_);
+    downloadPage_ = AddPage(stackedWidget_, "downloadPage");
+    downloadInfoLabel_ = MakeLabel(downloadPage_, "downloadInfoLabel");
+    downloadInfoLabel_->setText(tr("DownloadingInfo"));
+    downloadInfoLabel_->setTextFormat(Qt::RichText);
+    downloadPageButton_ = MakeButton(downloadPage_, "downloadPageButton", tr("Cancel"));
+    LayOutMessagePage(downloadPage_,
+                      MakeIcon(downloadPage_, "downloadPageIconLabel", ":/image/update/download.svg"),
+                      downloadInfoLabel_, {downloadPageButton_});
 
     // Install now.
-    installPage_ = new QWidget(stackedWidget_);
-    installPage_->setObjectName(QStringLiteral("installPage"));
-    {
-        auto* layout = new QVBoxLayout(installPage_);
-        layout->setContentsMargins(32, 24, 32, 24);
-        layout->setSpacing(12);
-        QLabel* icon = MakeIcon(installPage_, "installPageIconLabel", ":/image/update/install.svg");
-        installPackageInfoLabel_ = MakeLabel(installPage_, "installPackageInfoLabel");
-        installPackageInfoLabel_->setText(tr("Download succeed, install new version right now?"));
-        installPackageInfoLabel_->setAlignment(Qt::AlignCenter);
-        installPackageInfoLabel_->setWordWrap(true);
-        auto* buttons = new QHBoxLayout;
-        buttons->setSpacing(12);
-        installButton_ = MakeButton(installPage_, "installButton", tr("Install"));
-        cancelButton_ = MakeButton(installPage_, "cancelButton", tr("Cancel"));
-        buttons->addStretch(1);
-        buttons->addWidget(installButton_);
-        buttons->addWidget(cancelButton_);
-        buttons->addStretch(1);
-        layout->addStretch(1);
-        layout->addWidget(icon, 0, Qt::AlignHCenter);
-        layout->addWidget(installPackageInfoLabel_);
-        layout->addStretch(1);
-        layout->addLayout(buttons);
-    }
-    stackedWidget_->addWidget(installPage_);
+    installPage_ = AddPage(stackedWidget_, "installPage");
+    installPackageInfoLabel_ = MakeLabel(installPage_, "installPackageInfoLabel");
+    installPackageInfoLabel_->setText(tr("Download succeed, install new version right now?"));
+    installPackageInfoLabel_->setWordWrap(true);
+    installButton_ = MakeButton(installPage_, "installButton", tr("Install"));
+    cancelButton_ = MakeButton(installPage_, "cancelButton", tr("Cancel"));
+    LayOutMessagePage(installPage_,
+                      MakeIcon(installPage_, "installPageIconLabel", ":/image/update/install.svg"),
+                      installPackageInfoLabel_, {installButton_, cancelButton_});
 }
 
 void UpdateDialog::StartCheck()
@@ -610,7 +604,7 @@ void UpdateDialog::OnDownloadPageButton()
 
 void UpdateDialog::OnInstall()
 {
-    if (SDKManager::instance()->anyUploading()) {
+    if (uploads_ && uploads_->anyUploading()) {
         const int answer = MsgBox::warning(
             this, tr("SystemTip"), tr("There are some uploading tasks. Do you want to exit the application?"),
             QDialogButtonBox::Ok | QDialogButtonBox::Cancel, QDialogButtonBox::Cancel);

@@ -18,6 +18,7 @@ class QMovie;
 class QPushButton;
 class QStackedWidget;
 class QTextBrowser;
+class SDKManager;
 class TitleBar;
 
 class UpdateDialog : public QDialog
@@ -60,13 +61,15 @@ public:
     static void AbortAndWaitForWorkers();
 
     // The one dialog: raised when it exists, else created and shown with a new
-    // check. `area` is the widget whose area it centres on (may be null).
-    static UpdateDialog* ShowUpdateDialog(Config* config, QWidget* area = nullptr);
+    // check. `uploads` is asked before the installer ends the client (may be
+    // null: nothing to lose); `area` is the widget whose area it centres on
+    // (may be null).
+    static UpdateDialog* ShowUpdateDialog(Config* config, SDKManager* uploads, QWidget* area = nullptr);
     // The one dialog on its new-version page, from the last check's answer.
-    static UpdateDialog* ShowNewVersion(Config* config, QWidget* area = nullptr);
+    static UpdateDialog* ShowNewVersion(Config* config, SDKManager* uploads, QWidget* area = nullptr);
     static UpdateDialog* Current();
 
-    explicit UpdateDialog(Config* config, QWidget* area = nullptr);
+    UpdateDialog(Config* config, SDKManager* uploads, QWidget* area = nullptr);
     ~UpdateDialog() override;
 
     void StartCheck();
@@ -87,6 +90,7 @@ protected:
     void reject() override;
 
 private:
+    static UpdateDialog* ShowOnce(Config* config, SDKManager* uploads, QWidget* area, PageState first);
     void BuildUi();
     void SetState(int state);
     void StartDownload();
@@ -98,6 +102,7 @@ private:
     bool ConfirmAbort();
 
     Config* config_ = nullptr;
+    SDKManager* uploads_ = nullptr;
     QPointer<QWidget> area_;
     int state_ = -1;
     // Shared with the workers, so a worker outliving the dialog reads valid flags.
