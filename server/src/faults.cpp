@@ -230,11 +230,16 @@ QStringList GarbageKinds()
             QStringLiteral("beyond-offset"),   QStringLiteral("stuck-offset")};
 }
 
-void ShutdownConnection(const httplib::Request& req)
+void ShutdownConnection(const httplib::Request& req, bool reset)
 {
     const int fd = FindConnectionFd(req);
-    if (fd >= 0)
-        ::shutdown(fd, SHUT_RDWR);
+    if (fd < 0)
+        return;
+    if (reset) {
+        const linger now{1, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &now, sizeof now);
+    }
+    ::shutdown(fd, SHUT_RDWR);
 }
 
 int FaultInjector::Add(const FaultRule& rule)

@@ -48,8 +48,10 @@ private:
 };
 
 // Closes the connection that carries req (both directions), so the peer sees
-// a dropped connection instead of an answer.
-void ShutdownConnection(const httplib::Request& req);
+// a dropped connection instead of an answer. With `reset` the final close
+// resets it: a peer still sending then fails at once instead of waiting on
+// a window that no reader will open again.
+void ShutdownConnection(const httplib::Request& req, bool reset = false);
 // The body cut that Before armed for the request this thread serves (-1: none).
 qint64 BodyCutOfCurrentRequest();
 

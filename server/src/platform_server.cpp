@@ -170,7 +170,7 @@ bool PlatformServer::Start(QString* error)
     tusConfig.expirySeconds = d->options.tusExpirySeconds;
     tusConfig.platformAdditions = !d->options.plainTus;
     tusConfig.cutBodyAfter = [](const httplib::Request&) { return BodyCutOfCurrentRequest(); };
-    tusConfig.cutConnection = ShutdownConnection;
+    tusConfig.cutConnection = [](const httplib::Request& req) { ShutdownConnection(req, true); };
     QDir().mkpath(tusConfig.storageDir);
     d->tus = std::make_unique<TusService>(*d->hooks, tusConfig);
     d->tus->Install(http);
