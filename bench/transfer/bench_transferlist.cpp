@@ -205,7 +205,7 @@ int main(int argc, char** argv)
     const qint64 cpu0 = ThreadCpuNs();
     QElapsedTimer wall;
     wall.start();
-    auto* page = new TransferListWidget(sdk, db);
+    auto* page = new TransferListWidget(sdk, db, &env.accounts(), &env.config());
     page->SetCategoryModel(&categories);
     page->resize(1100, 640);
     page->show();
@@ -309,7 +309,7 @@ int main(int argc, char** argv)
             files << env.path(QStringLiteral("files/bench-%1.mp4").arg(i % count));
         for (int i = count; i < 1000; ++i)
             files[i] = env.MakeFile(QStringLiteral("dialog-%1.mp4").arg(i), 1024, quint32(i));
-        UploadDialog dialog(&categories);
+        UploadDialog dialog(sdk, &env.config(), &categories);
         dialog.show();
         QCoreApplication::processEvents();
         stalls.Start();

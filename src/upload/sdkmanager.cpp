@@ -29,7 +29,6 @@ quint64 NowSeconds()
 } // namespace
 
 SDKManager* SDKManager::instance_ = nullptr;
-bool SDKManager::scheduling_ = false;
 
 // A restore checks its files on the pool in chunks of this many records, and
 // the interface thread takes each chunk's outcome in one short step.

@@ -170,7 +170,6 @@ private:
     void EmitAllUploadStatus();
 
     static SDKManager* instance_;
-    static bool scheduling_;
 
     struct Proxy
     {
@@ -187,6 +186,9 @@ private:
     bool autoStart_ = true;
     int trafficLimit_ = 0;
     bool initialized_ = false;
+    // Set while Schedule runs: starting a task reports its new status, which
+    // comes back here and must not schedule again halfway through.
+    bool scheduling_ = false;
 
     std::unordered_map<const SDKUploadTask*, Transfer> transfers_;
     // Kept up to date on every event, so that a tick costs in proportion to

@@ -254,7 +254,12 @@ private slots:
     }
 
 private:
-    bool AddFile(const QString& name, qint64 size);
+    bool AddFile(const QString& name, qint64 size)
+    {
+        const QString file = env_.MakeFile(name, size, static_cast<quint32>(++files_));
+        return !file.isEmpty() && SDKManager::instance()->AddUpload(cateId_, file, QString(), QString(),
+                                                                    QString(), QString(), 0, 0);
+    }
     bool AnyUploading() const { return SDKManager::instance()->anyUploading(); }
 
     ClientEnv& env_;
@@ -266,13 +271,6 @@ private:
     std::unique_ptr<DesktopShell> shell_;
     std::unique_ptr<QSignalSpy> exits_;
 };
-
-bool DesktopTest::AddFile(const QString& name, qint64 size)
-{
-    const QString file = env_.MakeFile(name, size, static_cast<quint32>(++files_));
-    return !file.isEmpty() &&
-           SDKManager::instance()->AddUpload(cateId_, file, QString(), QString(), QString(), QString(), 0, 0);
-}
 
 int main(int argc, char** argv)
 {

@@ -82,6 +82,7 @@ public:
             ++shown;
             title = box->windowTitle();
             type = box->property("Type").toString();
+            tip = box->toolTip();
             if (auto* label = Child<QLabel>(box, "textLabel"))
                 text = label->text();
             for (QAbstractButton* b : box->buttonBox()->buttons())
@@ -91,7 +92,7 @@ public:
         timer_.start(20);
     }
     int shown = 0;
-    QString text, title, type;
+    QString text, title, type, tip;
     QStringList buttonTypes;
 
 private:

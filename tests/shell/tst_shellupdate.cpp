@@ -1,5 +1,7 @@
 // Update dialog and preferences against the local platform server, with the
-// real upload manager, upload library and application settings path.
+// real upload manager, upload library and application settings path; and the
+// start-up version check through the whole application start and stop, which
+// runs once per process, so each of its cases runs in a child process.
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,6 +14,7 @@
 #include <QTextBrowser>
 #include <QtTest>
 
+#include "../core/coreenv.h"
 #include "../transfer/transferenv.h"
 #include "app/application.h"
 #include "shelltest.h"
@@ -27,6 +30,74 @@ orvsrv::FaultRule Fault(const QString& pattern)
     orvsrv::FaultRule r;
     r.pathPattern = pattern;
     return r;
+}
+
+struct StartupCase
+{
+    bool autoUpdate;
+    int checkLatencyMs; // > 0: quit while the check waits for the server
+    bool expectDialog;
+};
+
+const QMap<QString, StartupCase>& StartupCases()
+{
+    static const QMap<QString, StartupCase> cases{
+        {QStringLiteral("auto update on"), {true, 0, true}},
+        {QStringLiteral("auto update off"), {false, 0, false}},
+        {QStringLiteral("quit during a slow check"), {true, 4000, false}},
+    };
+    return cases;
+}
+
+// Runs one case in this process; returns a failure text, or a null string.
+QString RunStartupCase(const StartupCase& c, int argc, char** argv)
+{
+    QTemporaryDir home;
+    updatetest::UseHome(home.path());
+    Config config(home.filePath(QStringLiteral("global.ini")));
+    Config::SetGlobal(&config);
+    Application app(config, argc, argv);
+    orvtest::ServerFixture server;
+    if (!server.Start())
+        return server.Error();
+    config.setValue(QStringLiteral("Custom"), QStringLiteral("apiUrl"), server.BaseUrl());
+    config.setValue(QStringLiteral("Custom"), QStringLiteral("updateUrl"), server.BaseUrl() + kCheckPath);
+    config.setValue(QStringLiteral("NetWorkManager"), QStringLiteral("customSSLCacert"), server.CaFile());
+    config.setValue(QStringLiteral("Application"), QStringLiteral("autoUpdate"), c.autoUpdate);
+    if (c.checkLatencyMs > 0) {
+        orvsrv::FaultRule slow = Fault(kCheckPath);
+        slow.latencyMs = c.checkLatencyMs;
+        server->AddFault(slow);
+    }
+
+    QSignalSpy finished(&app, &Application::SignalStartupLoadingFinish);
+    if (!app.Init())
+        return QStringLiteral("Init failed");
+    if (c.checkLatencyMs > 0) {
+        QTest::qWait(300);
+        QElapsedTimer timer;
+        timer.start();
+        app.Stop();
+        if (timer.elapsed() > c.checkLatencyMs / 2)
+            return QStringLiteral("stopping took %1 ms").arg(timer.elapsed());
+        return QString();
+    }
+    if (!finished.wait(10000))
+        return QStringLiteral("no SignalStartupLoadingFinish");
+    if (UpdateDialog::Current())
+        return QStringLiteral("update dialog over the login dialog");
+
+    app.accountManager()->Login(QString::fromLatin1(orvsrv::kDemoMainEmail),
+                                QString::fromLatin1(orvsrv::kDemoPassword), false);
+    if (!QTest::qWaitFor([&app] { return app.mainWindow() != nullptr; }, 20000))
+        return QStringLiteral("no main window");
+    QTest::qWait(200);
+    UpdateDialog* dialog = UpdateDialog::Current();
+    if ((dialog != nullptr) != c.expectDialog)
+        return QStringLiteral("update dialog shown: %1").arg(dialog != nullptr);
+    if (dialog && dialog->State() != UpdateDialog::NewVersion)
+        return QStringLiteral("update dialog in state %1").arg(dialog->State());
+    return QString();
 }
 
 // Catches the queued request to quit, so that the test keeps running.
@@ -369,7 +440,7 @@ private slots:
     }
 
     // The preferences store no proxy at once and keep the details (the network
-    // settings dialog removes them, see tst_shellwidgets).
+    // settings dialog removes them, see tst_shelllogin).
     void proxyTypeNoneKeepsTheDetails()
     {
         const QString group = QStringLiteral("NetWorkManager");
@@ -426,10 +497,34 @@ private slots:
         QCOMPARE(field->isEnabled(), limited);
         QCOMPARE(field->text(), limited ? QString::number(stored) : QString());
     }
+
+    void startupCheck_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const QString& name : StartupCases().keys())
+            QTest::newRow(qPrintable(name)) << name;
+    }
+
+    void startupCheck()
+    {
+        QFETCH(QString, name);
+        QProcess child;
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        QVERIFY(coretest::RunChild(child, name));
+        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+                 child.readAll().right(3000).constData());
+    }
 };
 
 int main(int argc, char** argv)
 {
+    const QString startupCase = QString::fromLocal8Bit(qgetenv(coretest::kChildEnv));
+    if (!startupCase.isEmpty()) {
+        const QString failure = RunStartupCase(StartupCases().value(startupCase), argc, argv);
+        if (!failure.isNull())
+            fprintf(stderr, "FAIL: %s\n", qPrintable(failure));
+        return failure.isNull() ? 0 : 1;
+    }
     QTemporaryDir home;
     if (!updatetest::UseHome(home.path()))
         return 2;

@@ -3,24 +3,14 @@
 
 #include "task/taskmanager.h"
 
-#include <QElapsedTimer>
-#include <QSemaphore>
-#include <QSignalSpy>
-#include <QThread>
-#include <QThreadPool>
-#include <QtTest>
+#include <QtTest> // with QtCore: threads, pool, semaphore, timer
 
 #include <atomic>
 #include <memory>
 
 namespace {
 
-enum Type
-{
-    TypeA = 0,
-    TypeB = 1,
-    TypeX = 2,
-};
+constexpr int TypeA = 0, TypeB = 1, TypeX = 2;
 
 class TestManager : public TaskManager
 {
@@ -57,7 +47,8 @@ struct Gate
     std::atomic<int> abortCallbacks{0};
 };
 
-TaskInfo* GatedTask(int type, Gate& gate)
+// Adds a job of `type` to `manager` that runs until the test releases `gate`.
+TaskInfo* AddGated(TaskManager& manager, int type, Gate& gate)
 {
     auto* task = new TaskInfo(type);
     task->startCallback = [&gate](TaskInfo*) { ++gate.startCallbacks; };
@@ -71,6 +62,7 @@ TaskInfo* GatedTask(int type, Gate& gate)
         ++gate.abortCallbacks;
         gate.release.release();
     };
+    manager.AddTask(task);
     return task;
 }
 
@@ -95,61 +87,57 @@ private slots:
         QThreadPool::globalInstance()->setMaxThreadCount(qMax(8, QThread::idealThreadCount()));
     }
 
-    void idleStartsAtOnceAndSecondWaits()
+    void startRules_data()
     {
-        TestManager manager;
-        QSignalSpy ends(&manager, &TestManager::SignalTaskEndStatus);
-        Gate a, b;
-        TaskInfo* first = GatedTask(TypeA, a);
-        TaskInfo* second = GatedTask(TypeA, b);
-        const QUuid firstId = first->uuid(), secondId = second->uuid();
-        manager.AddTask(first);
-        QCOMPARE(first->status(), TaskInfo::Running);
-        QCOMPARE(a.startCallbacks.load(), 1);
-        manager.AddTask(second);
-        QCOMPARE(second->status(), TaskInfo::Ready);
-        QTRY_COMPARE(a.started.load(), 1);
-        QTest::qWait(50);
-        QCOMPARE(b.started.load(), 0);
-
-        a.release.release();
-        QTRY_COMPARE(ends.count(), 1);
-        QCOMPARE(EndOf(ends, firstId), EndFinished);
-        QCOMPARE(a.finishedCallbacks.load(), 1);
-        QTRY_COMPARE(b.started.load(), 1);
-        QCOMPARE(manager.TasksOfType(TypeA).size(), 1);
-        QCOMPARE(manager.TasksOfType(TypeA).first()->status(), TaskInfo::Running);
-        b.release.release();
-        QTRY_COMPARE(ends.count(), 2);
-        QCOMPARE(EndOf(ends, secondId), EndFinished);
-        QVERIFY(!manager.HasTask());
+        QTest::addColumn<int>("maxRunning"); // 0: the default of one
+        QTest::addColumn<bool>("onePerTypeA");
+        QTest::addColumn<QList<int>>("types");
+        QTest::addColumn<QList<bool>>("runAtOnce");
+        QTest::newRow("default limit of one")
+            << 0 << false << QList<int>{TypeA, TypeA} << QList<bool>{true, false};
+        QTest::newRow("one per type beside unrestricted")
+            << 5 << true << QList<int>{TypeA, TypeA, TypeB} << QList<bool>{true, false, true};
     }
 
-    void onePerTypeBesideUnrestricted()
+    // The second task of type A waits for the first, whatever else runs.
+    void startRules()
     {
+        QFETCH(int, maxRunning);
+        QFETCH(bool, onePerTypeA);
+        QFETCH(QList<int>, types);
+        QFETCH(QList<bool>, runAtOnce);
         TestManager manager;
-        manager.SetMaxRunning(5);
-        manager.SetTaskPolicy(TypeA, OnePerType);
+        if (maxRunning > 0)
+            manager.SetMaxRunning(maxRunning);
+        if (onePerTypeA)
+            manager.SetTaskPolicy(TypeA, OnePerType);
         QSignalSpy ends(&manager, &TestManager::SignalTaskEndStatus);
-        Gate a1, a2, b;
-        TaskInfo* firstA = GatedTask(TypeA, a1);
-        TaskInfo* secondA = GatedTask(TypeA, a2);
-        TaskInfo* taskB = GatedTask(TypeB, b);
-        manager.AddTask(firstA);
-        manager.AddTask(secondA);
-        manager.AddTask(taskB);
-        QCOMPARE(firstA->status(), TaskInfo::Running);
-        QCOMPARE(secondA->status(), TaskInfo::Ready);
-        QCOMPARE(taskB->status(), TaskInfo::Running);
-        QTRY_COMPARE(b.started.load(), 1);
-        QCOMPARE(a2.started.load(), 0);
+        std::vector<Gate> gates(types.size());
+        QUuid firstId;
+        for (int i = 0; i < types.size(); ++i) {
+            TaskInfo* task = AddGated(manager, types.at(i), gates[i]);
+            firstId = i == 0 ? task->uuid() : firstId;
+            QCOMPARE(task->status(), runAtOnce.at(i) ? TaskInfo::Running : TaskInfo::Ready);
+            QCOMPARE(gates[i].startCallbacks.load(), runAtOnce.at(i) ? 1 : 0);
+        }
+        for (int i = 0; i < types.size(); ++i)
+            QTRY_COMPARE(gates[i].started.load(), runAtOnce.at(i) ? 1 : 0);
+        QTest::qWait(50);
+        QCOMPARE(gates[1].started.load(), 0);
 
-        a1.release.release();
-        QTRY_COMPARE(a2.started.load(), 1);
-        QCOMPARE(b.returned.load(), 0);
-        a2.release.release();
-        b.release.release();
-        QTRY_COMPARE(ends.count(), 3);
+        gates[0].release.release();
+        QTRY_COMPARE(gates[1].started.load(), 1);
+        QCOMPARE(EndOf(ends, firstId), EndFinished);
+        QCOMPARE(gates[0].finishedCallbacks.load(), 1);
+        QCOMPARE(manager.TasksOfType(TypeA).size(), 1);
+        QCOMPARE(manager.TasksOfType(TypeA).first()->status(), TaskInfo::Running);
+        for (size_t i = 2; i < gates.size(); ++i)
+            QCOMPARE(gates[i].returned.load(), 0);
+        for (Gate& gate : gates)
+            gate.release.release();
+        QTRY_COMPARE(ends.count(), types.size());
+        for (const auto& args : ends)
+            QCOMPARE(args.at(1).value<TaskEndStatus>(), EndFinished);
         QVERIFY(!manager.HasTask());
     }
 
@@ -162,11 +150,8 @@ private slots:
 
         // An Exclusive task behind a running one waits for it.
         Gate r1, x1;
-        TaskInfo* running = GatedTask(TypeA, r1);
-        TaskInfo* exclusive = GatedTask(TypeX, x1);
-        manager.AddTask(running);
-        manager.AddTask(exclusive);
-        QCOMPARE(exclusive->status(), TaskInfo::Ready);
+        AddGated(manager, TypeA, r1);
+        QCOMPARE(AddGated(manager, TypeX, x1)->status(), TaskInfo::Ready);
         QTRY_COMPARE(r1.started.load(), 1);
         QTest::qWait(50);
         QCOMPARE(x1.started.load(), 0);
@@ -175,9 +160,7 @@ private slots:
         r1.release.release();
         QTRY_COMPARE(x1.started.load(), 1);
         Gate r2;
-        TaskInfo* behind = GatedTask(TypeB, r2);
-        manager.AddTask(behind);
-        QCOMPARE(behind->status(), TaskInfo::Ready);
+        QCOMPARE(AddGated(manager, TypeB, r2)->status(), TaskInfo::Ready);
         QTest::qWait(50);
         QCOMPARE(r2.started.load(), 0);
         x1.release.release();
@@ -187,9 +170,7 @@ private slots:
 
         // At the head of an idle manager it starts at once.
         Gate x2;
-        TaskInfo* head = GatedTask(TypeX, x2);
-        manager.AddTask(head);
-        QCOMPARE(head->status(), TaskInfo::Running);
+        QCOMPARE(AddGated(manager, TypeX, x2)->status(), TaskInfo::Running);
         x2.release.release();
         QTRY_COMPARE(ends.count(), 4);
         for (const auto& args : ends)
@@ -201,11 +182,9 @@ private slots:
         TestManager manager;
         QSignalSpy ends(&manager, &TestManager::SignalTaskEndStatus);
         Gate a, b;
-        TaskInfo* first = GatedTask(TypeA, a);
-        TaskInfo* second = GatedTask(TypeB, b);
+        AddGated(manager, TypeA, a);
+        TaskInfo* second = AddGated(manager, TypeB, b);
         const QUuid secondId = second->uuid();
-        manager.AddTask(first);
-        manager.AddTask(second);
 
         QVERIFY(!manager.AbortTask(second)); // Ready, not Running
         QVERIFY(manager.CancelTask(second));
@@ -219,10 +198,8 @@ private slots:
         a.release.release();
         QTRY_COMPARE(ends.count(), 2);
         QCOMPARE(EndOf(ends, secondId), EndCanceled);
-        QCOMPARE(b.started.load(), 0);
-        QCOMPARE(b.startCallbacks.load(), 0);
-        QCOMPARE(b.finishedCallbacks.load(), 0);
-        QCOMPARE(b.abortCallbacks.load(), 0);
+        // Neither its work nor any of its callbacks ran.
+        QCOMPARE(b.started + b.startCallbacks + b.finishedCallbacks + b.abortCallbacks, 0);
         QVERIFY(!manager.HasTask());
     }
 
@@ -241,12 +218,10 @@ private slots:
         manager.AddTask(quickTask);
 
         QTRY_COMPARE_WITH_TIMEOUT(slow.count(), 1, 5000);
-        QCOMPARE(slow.at(0).at(0).toInt(), int(TypeA));
-        QCOMPARE(slow.at(0).at(1).toBool(), false);
+        QCOMPARE(slow.at(0), (QVariantList{TypeA, false}));
         QTRY_COMPARE_WITH_TIMEOUT(ends.count(), 2, 5000);
         QCOMPARE(slow.count(), 2);
-        QCOMPARE(slow.at(1).at(0).toInt(), int(TypeA));
-        QCOMPARE(slow.at(1).at(1).toBool(), true);
+        QCOMPARE(slow.at(1), (QVariantList{TypeA, true}));
     }
 
     void abortCallsAbortCallbackOnly()
@@ -289,15 +264,24 @@ private slots:
         QCOMPARE(gate.finishedCallbacks.load(), 0);
     }
 
-    void waitForTasks()
+    void waitForTasksAndDestruction()
     {
+        auto joined = std::make_shared<std::atomic<int>>(0);
         {
-            TestManager empty;
+            TestManager manager;
             QElapsedTimer timer;
             timer.start();
-            empty.WaitForTasks();
+            manager.WaitForTasks();
             QVERIFY(timer.elapsed() < 1000);
+            // The destruction joins a running job.
+            auto* task = new TaskInfo(TypeA);
+            task->work = [joined](TaskInfo*) {
+                QThread::msleep(200);
+                ++*joined;
+            };
+            manager.AddTask(task);
         }
+        QCOMPARE(joined->load(), 1);
 
         TestManager manager;
         manager.SetMaxRunning(2);
@@ -330,21 +314,6 @@ private slots:
             QVERIFY(status == EndAborted || status == EndCanceled);
         }
         QVERIFY(!manager.HasTask());
-    }
-
-    void destructionJoinsRunningJobs()
-    {
-        auto returned = std::make_shared<std::atomic<int>>(0);
-        {
-            TestManager manager;
-            auto* task = new TaskInfo(TypeA);
-            task->work = [returned](TaskInfo*) {
-                QThread::msleep(200);
-                ++*returned;
-            };
-            manager.AddTask(task);
-        }
-        QCOMPARE(returned->load(), 1);
     }
 
     void paramsSharedWithWork()

@@ -8,13 +8,11 @@
 #include "storage/dbmanager.h"
 #include "upload/sdkmanager.h"
 
+#include "testsupport.h"
 #include <orvsrv/platform_server.h>
 
 #include <QDir>
 #include <QFile>
-#include "testsupport.h"
-
-#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,6 +22,27 @@
 #include <memory>
 
 namespace orvtest {
+
+// Logs in and waits for the outcome; returns the failure text, or a null string on success.
+inline QString LoginAndWait(AccountManager& manager, const QString& email, const QString& password,
+                            bool remember, bool* succeeded, int timeoutMs = 30000)
+{
+    QSignalSpy ok(&manager, &AccountManager::SignalLoginSucceed);
+    QSignalSpy failed(&manager, &AccountManager::SignalLoginFailed);
+    manager.Login(email, password, remember);
+    (void)QTest::qWaitFor([&] { return ok.count() + failed.count() > 0; }, timeoutMs);
+    *succeeded = ok.count() == 1 && failed.isEmpty();
+    if (!failed.isEmpty())
+        return failed.first().first().toString();
+    return ok.isEmpty() ? QStringLiteral("timed out") : QString();
+}
+
+// The status of the queued upload `vid`, or -1 when it is not queued.
+inline int StatusOf(const QString& vid)
+{
+    const SharedUploadTaskPtr task = SDKManager::instance()->task(vid);
+    return task ? int(task->status()) : -1;
+}
 
 class ClientEnv
 {
@@ -65,6 +84,19 @@ public:
         return DBManager::instance()->Open(dir_.filePath(QStringLiteral("client.db"))).ok();
     }
 
+    // Logs the demo account in; the account manager initialises the upload
+    // library and sets the database's account.
+    bool Login(QString* error)
+    {
+        accounts_ = std::make_unique<AccountManager>();
+        bool ok = false;
+        const QString failure = LoginAndWait(*accounts_, QString::fromLatin1(orvsrv::kDemoMainEmail),
+                                             QString::fromLatin1(orvsrv::kDemoPassword), false, &ok);
+        if (!ok)
+            *error = failure;
+        return ok;
+    }
+
     void Stop()
     {
         SDKManager::Destroy();
@@ -75,10 +107,12 @@ public:
         if (config_ && Config::Global() == config_.get())
             Config::SetGlobal(nullptr);
         config_.reset();
+        accounts_.reset();
     }
 
     orvsrv::PlatformServer& server() { return *server_; }
     Config& config() { return *config_; }
+    AccountManager& accounts() { return *accounts_; }
     QString path(const QString& name) const { return dir_.filePath(name); }
 
     // A file of `size` pseudo-random bytes; the same seed gives the same content.
@@ -91,20 +125,7 @@ private:
     QTemporaryDir dir_;
     std::unique_ptr<orvsrv::PlatformServer> server_;
     std::unique_ptr<Config> config_;
+    std::unique_ptr<AccountManager> accounts_;
 };
-
-// Logs in and waits for the outcome; returns the failure text, or a null string on success.
-inline QString LoginAndWait(AccountManager& manager, const QString& email, const QString& password,
-                            bool remember, bool* succeeded, int timeoutMs = 30000)
-{
-    QSignalSpy ok(&manager, &AccountManager::SignalLoginSucceed);
-    QSignalSpy failed(&manager, &AccountManager::SignalLoginFailed);
-    manager.Login(email, password, remember);
-    (void)QTest::qWaitFor([&] { return ok.count() + failed.count() > 0; }, timeoutMs);
-    *succeeded = ok.count() == 1 && failed.isEmpty();
-    if (!failed.isEmpty())
-        return failed.first().first().toString();
-    return ok.isEmpty() ? QStringLiteral("timed out") : QString();
-}
 
 } // namespace orvtest

@@ -9,25 +9,34 @@ class TestTransferStats : public QObject
 {
     Q_OBJECT
 private slots:
-    void formatSize()
+    // Sizes, durations, remaining times and speeds as the lists show them.
+    void texts()
     {
         QCOMPARE(FormatSize(1536, 4), QStringLiteral("1.50 KB"));
         QCOMPARE(FormatSize(5LL << 30, 4), QStringLiteral("5.00 GB"));
-        QCOMPARE(FormatSize(0, 4), QStringLiteral("0.00 B"));
         QCOMPARE(FormatSize(1023, 4), QStringLiteral("1023.00 B"));
         QCOMPARE(FormatSize(1024, 4), QStringLiteral("1.00 KB"));
         // Four units: a terabyte and more stays in GB.
         QCOMPARE(FormatSize(3LL << 40, 4), QStringLiteral("3072.00 GB"));
         QCOMPARE(FormatSize(3LL << 40, 5), QStringLiteral("3.00 TB"));
-    }
 
-    void formatDuration()
-    {
-        QCOMPARE(FormatDuration(0), QStringLiteral("00:00:00"));
         QCOMPARE(FormatDuration(59), QStringLiteral("00:00:59"));
         QCOMPARE(FormatDuration(3599), QStringLiteral("00:59:59"));
         QCOMPARE(FormatDuration(3 * 3600 + 7 * 60 + 5), QStringLiteral("03:07:05"));
         QCOMPARE(FormatDuration(100 * 3600), QStringLiteral("100:00:00"));
+
+        QCOMPARE(RemainingTimeText(1572864 + 100, 100, 512), QStringLiteral("00:00:03"));
+        QCOMPARE(RemainingTimeText(3 * 3600 * 1024ULL, 0, 1), QStringLiteral("03:00:00"));
+        QCOMPARE(RemainingTimeText(1572864, 0, 0), QStringLiteral("OverOneDay"));
+        QCOMPARE(RemainingTimeText(86400ULL * 1024, 0, 1), QStringLiteral("OverOneDay"));
+        QCOMPARE(RemainingTimeText(86399ULL * 1024, 0, 1), QStringLiteral("23:59:59"));
+        // A counter ahead of the total (a file that grew) must not wrap around.
+        QCOMPARE(RemainingTimeText(100, 5000, 10), QStringLiteral("00:00:00"));
+
+        QCOMPARE(SpeedText(1536), QStringLiteral("1.50MB/S"));
+        QCOMPARE(SpeedText(512), QStringLiteral("512KB/S"));
+        QCOMPARE(SpeedText(1023), QStringLiteral("1023KB/S"));
+        QCOMPARE(SpeedText(1024), QStringLiteral("1.00MB/S"));
     }
 
     void speedWindow()
@@ -50,22 +59,6 @@ private slots:
         w.Reset();
         QCOMPARE(w.size(), 0);
         QCOMPARE(w.Tick(2048), quint64(2));
-    }
-
-    void rowTexts()
-    {
-        QCOMPARE(RemainingTimeText(1572864 + 100, 100, 512), QStringLiteral("00:00:03"));
-        QCOMPARE(RemainingTimeText(3 * 3600 * 1024ULL, 0, 1), QStringLiteral("03:00:00"));
-        QCOMPARE(RemainingTimeText(1572864, 0, 0), QStringLiteral("OverOneDay"));
-        QCOMPARE(RemainingTimeText(86400ULL * 1024, 0, 1), QStringLiteral("OverOneDay"));
-        QCOMPARE(RemainingTimeText(86399ULL * 1024, 0, 1), QStringLiteral("23:59:59"));
-        // A counter ahead of the total (a file that grew) must not wrap around.
-        QCOMPARE(RemainingTimeText(100, 5000, 10), QStringLiteral("00:00:00"));
-
-        QCOMPARE(SpeedText(1536), QStringLiteral("1.50MB/S"));
-        QCOMPARE(SpeedText(512), QStringLiteral("512KB/S"));
-        QCOMPARE(SpeedText(1023), QStringLiteral("1023KB/S"));
-        QCOMPARE(SpeedText(1024), QStringLiteral("1.00MB/S"));
     }
 
     void listTotals()
@@ -99,9 +92,6 @@ private slots:
     }
 };
 
-QObject* MakeTransferStatsTest()
-{
-    return new TestTransferStats();
-}
+QTEST_GUILESS_MAIN(TestTransferStats)
 
 #include "tst_transferstats.moc"

@@ -25,7 +25,7 @@ int main(int argc, char** argv)
     categories.RefreshCategory();
     loaded.wait(20000);
 
-    TransferListWidget page(SDKManager::instance(), DBManager::instance());
+    TransferListWidget page(SDKManager::instance(), DBManager::instance(), &env.accounts(), &env.config());
     page.SetCategoryModel(&categories);
     page.resize(1020, 592);
     page.show();

@@ -51,7 +51,8 @@ void MainWindow::Init()
 
     videoList_ = new VideoListWidget(services_, stackedWidget_);
     stackedWidget_->addWidget(videoList_);
-    transferList_ = new TransferListWidget(services_.uploads, services_.database, stackedWidget_);
+    transferList_ = new TransferListWidget(services_.uploads, services_.database, services_.accounts,
+                                           services_.config, stackedWidget_);
     transferList_->setObjectName(QStringLiteral("transferList"));
     transferList_->SetCategoryModel(services_.categories);
     stackedWidget_->addWidget(transferList_);

@@ -57,9 +57,10 @@ QLabel* Picture(const char* name, const QString& path, QWidget* parent)
 }
 } // namespace
 
-TransferListWidget::TransferListWidget(SDKManager* uploads, DBManager* db, QWidget* parent)
-    : QWidget(parent), uploads_(uploads), db_(db), queueModel_(new UploadQueueModel(uploads, this)),
-      historyModel_(new HistoryModel(db, this))
+TransferListWidget::TransferListWidget(SDKManager* uploads, DBManager* db, const AccountManager* accounts,
+                                       const Config* config, QWidget* parent)
+    : QWidget(parent), uploads_(uploads), db_(db), accounts_(accounts), config_(config),
+      queueModel_(new UploadQueueModel(uploads, this)), historyModel_(new HistoryModel(db, this))
 {
     setObjectName(QStringLiteral("TransferListWidget"));
     BuildUi();
@@ -303,8 +304,8 @@ void TransferListWidget::OnCategoryAvailable(bool available)
 
 UploadDialog* TransferListWidget::OpenUploadDialog()
 {
-    const AccountManager* account = AccountManager::Current();
-    auto* dialog = new UploadDialog(categories_, this, account ? static_cast<qint64>(account->cateId()) : 0);
+    auto* dialog = new UploadDialog(uploads_, config_, categories_, this,
+                                    accounts_ ? static_cast<qint64>(accounts_->cateId()) : 0);
     connect(dialog, &UploadDialog::SignalSwitchToTransferList, this, &TransferListWidget::ShowTransferPage);
     connect(dialog, &UploadDialog::SignalMessage, this, &TransferListWidget::OnShowMessage);
     uploadDialog_ = dialog;

@@ -9,7 +9,9 @@
 #include <QUrl>
 #include <QWidget>
 
+class AccountManager;
 class CategoryTreeModel;
+class Config;
 class DBManager;
 class HistoryModel;
 class HistoryTableWidget;
@@ -28,8 +30,11 @@ class TransferListWidget : public QWidget
 {
     Q_OBJECT
 public:
-    // `uploads` holds the queue and its figures; `db` the history.
-    TransferListWidget(SDKManager* uploads, DBManager* db, QWidget* parent = nullptr);
+    // `uploads` holds the queue and its figures; `db` the history;
+    // `accounts` gives the logged-in account's upload category and `config`
+    // the upload dialog's settings (either may be null: defaults then).
+    TransferListWidget(SDKManager* uploads, DBManager* db, const AccountManager* accounts,
+                       const Config* config, QWidget* parent = nullptr);
     ~TransferListWidget() override;
 
     // The shared category tree: names the "Dir" column, feeds the upload
@@ -83,6 +88,8 @@ private:
 
     SDKManager* uploads_;
     DBManager* db_;
+    const AccountManager* accounts_;
+    const Config* config_;
     UploadQueueModel* queueModel_;
     HistoryModel* historyModel_;
     QPointer<CategoryTreeModel> categories_;

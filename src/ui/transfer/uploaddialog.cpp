@@ -4,6 +4,7 @@
 #include "base/paths.h"
 #include "ui/common/droptouploadeventfilter.h"
 #include "ui/common/stylehelper.h"
+#include "ui/common/titlebar.h"
 #include "ui/common/toast.h"
 #include "ui/transfer/transfercommon.h"
 #include "ui/transfer/uploadtablemodel.h"
@@ -19,7 +20,6 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QSet>
 #include <QStandardPaths>
@@ -52,9 +52,11 @@ const QStringList& UploadDialog::SupportedSuffixes()
     return suffixes;
 }
 
-UploadDialog::UploadDialog(QAbstractItemModel* categories, QWidget* parent, qint64 accountCateId)
-    : QDialog(parent), categories_(categories), accountCateId_(accountCateId > 0 ? accountCateId : 1),
-      model_(new UploadTableModel(this)), blinkTimer_(new QTimer(this))
+UploadDialog::UploadDialog(SDKManager* uploads, const Config* config, QAbstractItemModel* categories,
+                           QWidget* parent, qint64 accountCateId)
+    : QDialog(parent), uploads_(uploads), config_(config), categories_(categories),
+      accountCateId_(accountCateId > 0 ? accountCateId : 1), model_(new UploadTableModel(this)),
+      blinkTimer_(new QTimer(this))
 {
     setObjectName(QStringLiteral("UploadDialog"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -72,10 +74,9 @@ UploadDialog::UploadDialog(QAbstractItemModel* categories, QWidget* parent, qint
     if (cateId_ <= 0)
         cateId_ = accountCateId_; // no tree (yet): the account's own upload category
     SelectCategory(cateId_);
-    const QVariant optimize = Config::Global()
-                                  ? Config::Global()->value(QStringLiteral("UploadTaskManager"),
-                                                            QStringLiteral("optimizeCoursewareSwitch"), false)
-                                  : QVariant(false);
+    const QVariant optimize = config_ ? config_->value(QStringLiteral("UploadTaskManager"),
+                                                       QStringLiteral("optimizeCoursewareSwitch"), false)
+                                      : QVariant(false);
     optimizeCheckBox_->setChecked(optimize.toBool());
     OnRowCountChanged(0);
     resize(760, 520);
@@ -89,21 +90,15 @@ void UploadDialog::BuildUi()
     root->setContentsMargins(0, 0, 0, 0);
     root->setSpacing(0);
 
-    titleWidget_ = new QWidget(this);
+    // The shared title bar also drags the frameless dialog.
+    titleWidget_ = new TitleBar(this);
     titleWidget_->setObjectName(QStringLiteral("titleWidget"));
-    auto* titleRow = new QHBoxLayout(titleWidget_);
-    titleRow->setContentsMargins(20, 0, 8, 0);
-    auto* titleLabel = new QLabel(tr("UploadDialogTitle"), titleWidget_);
-    titleLabel->setObjectName(QStringLiteral("titleLabel"));
-    auto* closeButton = new QPushButton(titleWidget_);
-    closeButton->setObjectName(QStringLiteral("closeBtn"));
-    closeButton->setToolTip(tr("Close"));
-    closeButton->setFocusPolicy(Qt::NoFocus);
-    closeButton->setAutoDefault(false);
-    titleRow->addWidget(titleLabel);
-    titleRow->addStretch();
-    titleRow->addWidget(closeButton);
-    connect(closeButton, &QPushButton::clicked, this, &QDialog::close);
+    titleWidget_->setFixedHeight(45);
+    titleWidget_->titleLayout()->setContentsMargins(20, 0, 0, 0);
+    titleWidget_->SetTitle(tr("UploadDialogTitle"));
+    // This dialog's style sheet draws its own close image; the tooltip keeps its own text.
+    titleWidget_->closeBtn()->setIcon(QIcon());
+    titleWidget_->closeBtn()->setToolTip(tr("Close"));
     root->addWidget(titleWidget_);
 
     auto* toolWidget = new QWidget(this);
@@ -374,33 +369,11 @@ void UploadDialog::SlotConfirmUpload()
                                  .arg(cateId_)
                                  .arg(path, title, desc, tags, catePath)
                                  .arg(luping);
-        SDKManager::instance()->AddUpload(cateId_, path, title, desc, tags, catePath, luping, 0);
+        uploads_->AddUpload(cateId_, path, title, desc, tags, catePath, luping, 0);
     }
     if (!handled.isEmpty())
         emit SignalSwitchToTransferList();
     if (handled.size() != model_->rowCount())
         emit SignalMessage(tr("UploadDialog.UploadFileDuplicated"));
     close();
-}
-
-void UploadDialog::mousePressEvent(QMouseEvent* event)
-{
-    if (event->button() == Qt::LeftButton) {
-        dragging_ = true;
-        dragOffset_ = event->globalPos() - frameGeometry().topLeft();
-    }
-    QDialog::mousePressEvent(event);
-}
-
-void UploadDialog::mouseMoveEvent(QMouseEvent* event)
-{
-    if (dragging_ && (event->buttons() & Qt::LeftButton))
-        move(event->globalPos() - dragOffset_);
-    QDialog::mouseMoveEvent(event);
-}
-
-void UploadDialog::mouseReleaseEvent(QMouseEvent* event)
-{
-    dragging_ = false;
-    QDialog::mouseReleaseEvent(event);
 }

@@ -6,6 +6,7 @@
 #include <QMap>
 #include <QUrl>
 
+class Config;
 class QAbstractItemModel;
 class QCheckBox;
 class QComboBox;
@@ -13,6 +14,8 @@ class QLabel;
 class QPushButton;
 class QTimer;
 class QTreeView;
+class SDKManager;
+class TitleBar;
 class UploadTableModel;
 class UploadTableView;
 
@@ -20,11 +23,13 @@ class UploadDialog : public QDialog
 {
     Q_OBJECT
 public:
-    // `categories` is the shared category tree; the combo box picks from it.
-    // Until the tree is there, files go to `accountCateId`, the account's
-    // upload category from the login (the platform reads 1 as the top one).
-    explicit UploadDialog(QAbstractItemModel* categories, QWidget* parent = nullptr,
-                          qint64 accountCateId = 1);
+    // `uploads` queues the files; `config` gives the optimise switch's
+    // starting state (off without one). `categories` is the shared category
+    // tree; the combo box picks from it. Until the tree is there, files go to
+    // `accountCateId`, the account's upload category from the login (the
+    // platform reads 1 as the top one).
+    UploadDialog(SDKManager* uploads, const Config* config, QAbstractItemModel* categories,
+                 QWidget* parent = nullptr, qint64 accountCateId = 1);
     ~UploadDialog() override;
 
     void AddFiles(const QStringList& paths);
@@ -48,11 +53,6 @@ signals:
     // A message for the main window to show.
     void SignalMessage(const QString& text);
 
-protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-
 private slots:
     void OnRowCountChanged(int count);
     void OnCategoryChanged(int index);
@@ -65,6 +65,8 @@ private:
     bool ValidateRows();
     void StopBlinking(const QString& path);
 
+    SDKManager* uploads_;
+    const Config* config_;
     QAbstractItemModel* categories_;
     qint64 accountCateId_;
     qint64 cateId_ = 0;
@@ -73,7 +75,7 @@ private:
     static constexpr int kBlinkTicks = 10;
     QTimer* blinkTimer_;
 
-    QWidget* titleWidget_ = nullptr;
+    TitleBar* titleWidget_ = nullptr;
     QPushButton* addVideoButton_ = nullptr;
     QComboBox* categoryComboBox_ = nullptr;
     QTreeView* categoryTreeView_ = nullptr;
@@ -83,6 +85,4 @@ private:
     QLabel* totalVideoLabel_ = nullptr;
     QPushButton* confirmButton_ = nullptr;
     QPushButton* cancelButton_ = nullptr;
-    QPoint dragOffset_;
-    bool dragging_ = false;
 };
