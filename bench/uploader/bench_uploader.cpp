@@ -8,18 +8,14 @@
 //   accuracy of a 2,000 KB/s traffic limit over 10 s
 
 #include "orv_uploader.h"
-#include "tusserver.h"
+#include "serverfixture.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
-#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 
 #include <atomic>
 #include <chrono>
@@ -31,7 +27,7 @@
 #include <thread>
 #include <unistd.h>
 
-using namespace orvtest;
+using orvtest::ServerFixture;
 
 namespace {
 
@@ -103,23 +99,32 @@ int UploadOnce(const QString& path, Waiter* w, qint64* startNs = nullptr)
     return rc;
 }
 
-void InitLibrary(const QString& baseUrl, const QString& cache, const QString& ca)
+// What a child process needs to reach the server: URL, cache, CA file and
+// the account's user id, appId and appSecret.
+QStringList Access(ServerFixture& server, const QString& cache)
 {
-    ORVSetSdkLogFile(QString(cache + ".log").toUtf8().constData());
+    orvsrv::AccountKeys k;
+    server->Keys(orvsrv::kDemoMainEmail, &k);
+    return {server.BaseUrl(), cache, server.CaFile(), k.userId, k.appId, k.appSecret};
+}
+
+void InitLibrary(const QStringList& access)
+{
+    ORVSetSdkLogFile(QString(access[1] + ".log").toUtf8().constData());
     ORVSetSdkLogLevel(2);
-    ORVSetSdkCachePath(cache.toUtf8().constData());
-    ORVSetSdkServiceUrl(baseUrl.toUtf8().constData());
-    ORVInitSdkLibrary(kUserId, kAppId, kAppSecret);
+    ORVSetSdkCachePath(access[1].toUtf8().constData());
+    ORVSetSdkServiceUrl(access[0].toUtf8().constData());
+    ORVInitSdkLibrary(access[3].toUtf8().constData(), access[4].toUtf8().constData(),
+                      access[5].toUtf8().constData());
     ORVSetSdkHttpRequest(3);
-    ORVSetSdkCacertFile(ca.toUtf8().constData());
+    ORVSetSdkCacertFile(access[2].toUtf8().constData());
 }
 
 // Child modes: "--rss" uploads and prints its peak RSS in KiB; "--slow"
 // uploads until it is killed.
-int Child(const QString& mode, const QString& path, const QString& url, const QString& cache,
-          const QString& ca)
+int Child(const QString& mode, const QString& path, const QStringList& access)
 {
-    InitLibrary(url, cache, ca);
+    InitLibrary(access);
     Waiter w;
     if (mode == "--rss") {
         const int rc = UploadOnce(path, &w);
@@ -138,34 +143,14 @@ int Child(const QString& mode, const QString& path, const QString& url, const QS
     return 1;
 }
 
-QString MakeCertificate(const QString& dir)
-{
-    QProcess openssl;
-    openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
-                              "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout",
-                              dir + "/key.pem", "-out", dir + "/cert.pem"});
-    openssl.waitForFinished(60000);
-    return dir + "/cert.pem";
-}
-
-QString Sign(const QString& ts)
-{
-    const QByteArray text =
-        QByteArray(kAppSecret) + "appId" + kAppId + "timestamp" + ts.toUtf8() + kAppSecret;
-    return QString::fromLatin1(QCryptographicHash::hash(text, QCryptographicHash::Md5).toHex()).toUpper();
-}
-
-// `curl -T` PATCH of the whole file to a fresh upload; returns seconds.
+// `curl -T` PATCH of the whole file to a fresh upload on a plain tus
+// endpoint; returns seconds.
 double CurlPatch(const QString& base, const QString& ca, const QString& path, qint64 size)
 {
-    const QString ts = QString::number(QDateTime::currentMSecsSinceEpoch());
-    const QStringList auth = {"-H", "Orv-App-Id: " + QString(kAppId), "-H", "Orv-Timestamp: " + ts,
-                              "-H", "Orv-Sign: " + Sign(ts)};
     QProcess post;
     post.start("curl", QStringList{"-s", "-i", "--cacert", ca, "-X", "POST", "-H", "Tus-Resumable: 1.0.0",
                                    "-H", "Content-Length: 0", "-H",
-                                   QStringLiteral("Upload-Length: %1").arg(size), base + "/tus/files/"} +
-                           auth);
+                                   QStringLiteral("Upload-Length: %1").arg(size), base + "/tus/files/"});
     post.waitForFinished(30000);
     const QString answer = QString::fromUtf8(post.readAllStandardOutput());
     const QRegularExpressionMatch m = QRegularExpression("[Ll]ocation: (\\S+)").match(answer);
@@ -177,8 +162,7 @@ double CurlPatch(const QString& base, const QString& ca, const QString& path, qi
     t.start();
     patch.start("curl", QStringList{"-s", "-o", "/dev/null", "--cacert", ca, "-T", path, "-X", "PATCH", "-H",
                                     "Tus-Resumable: 1.0.0", "-H", "Upload-Offset: 0", "-H",
-                                    "Content-Type: application/offset+octet-stream", "-H", "Expect:", url} +
-                            auth);
+                                    "Content-Type: application/offset+octet-stream", "-H", "Expect:", url});
     patch.waitForFinished(600000);
     return t.elapsed() / 1000.0;
 }
@@ -187,37 +171,39 @@ double CurlPatch(const QString& base, const QString& ca, const QString& path, qi
 
 int main(int argc, char** argv)
 {
-    if (argc == 6 && (QByteArray(argv[1]) == "--rss" || QByteArray(argv[1]) == "--slow"))
-        return Child(argv[1], argv[2], argv[3], argv[4], argv[5]);
+    if (argc == 9 && (QByteArray(argv[1]) == "--rss" || QByteArray(argv[1]) == "--slow")) {
+        QStringList access;
+        for (int i = 3; i < 9; ++i)
+            access.append(QString::fromUtf8(argv[i]));
+        return Child(argv[1], argv[2], access);
+    }
     QCoreApplication app(argc, argv);
     QTemporaryDir tmp;
     std::printf("work folder %s (library log: cache.log)\n", qPrintable(tmp.path()));
-    const QString ca = MakeCertificate(tmp.path());
-    const QString key = tmp.path() + "/key.pem";
     const QString cache = tmp.path() + "/cache";
     const qint64 gib = 1024LL * 1024 * 1024;
-
-    if (qEnvironmentVariableIsSet("BENCH_PROBE")) {
-        TusTestServer server(tmp.path() + "/plain", false, 3600, ca, key);
-        QProcess c;
-        c.setProcessChannelMode(QProcess::ForwardedChannels);
-        c.start("curl", {"-v", "-s", "--cacert", ca, "-X", "OPTIONS", server.BaseUrl() + "/tus/files/"});
-        c.waitForFinished();
-        return 0;
-    }
+    orvsrv::ServerOptions plainOptions = ServerFixture::DemoOptions();
+    plainOptions.plainTus = true;
+    plainOptions.accessLog = qEnvironmentVariableIsSet("BENCH_PROBE");
     // Sections to run (all by default): throughput rss kill ttfb limit.
     QStringList only = app.arguments().mid(1);
     auto run = [&](const char* name) { return only.isEmpty() || only.contains(QLatin1String(name)); };
 
     // Plain tus for the throughput comparison: the same requests as curl.
     if (run("throughput")) {
-        TusTestServer server(tmp.path() + "/plain", false, 3600, ca, key);
-        InitLibrary(server.BaseUrl(), cache, ca);
+        ServerFixture server(plainOptions);
+        server.Start();
+        InitLibrary(Access(server, cache));
         const QString file = tmp.path() + "/two.bin";
         MakeSparse(file, 2 * gib, 1);
-        const double curlS = CurlPatch(server.BaseUrl(), ca, file, 2 * gib);
-        QDir(tmp.path() + "/plain").removeRecursively();
-        QDir().mkpath(tmp.path() + "/plain");
+        const double curlS = CurlPatch(server.BaseUrl(), server.CaFile(), file, 2 * gib);
+        // The stored copies are not sparse: free the disk between the runs.
+        const auto dropStored = [&] {
+            QDir stored(server.DataDir() + "/uploads");
+            for (const QString& name : stored.entryList({"*.bin"}, QDir::Files))
+                stored.remove(name);
+        };
+        dropStored();
         Waiter w;
         qint64 start = 0;
         const int rc = UploadOnce(file, &w, &start);
@@ -231,14 +217,15 @@ int main(int argc, char** argv)
         std::fflush(stdout);
 
         // The same with 50 ms latency before every answer.
-        QDir(tmp.path() + "/plain").removeRecursively();
-        QDir().mkpath(tmp.path() + "/plain");
+        dropStored();
         MakeSparse(file, 2 * gib, 2);
-        server.SetLatencyMs(50);
+        orvsrv::FaultRule latency;
+        latency.latencyMs = 50;
+        server->AddFault(latency);
         Waiter w2;
         const int rc2 = UploadOnce(file, &w2, &start);
         const double slow = (NowNs() - start) / 1e9;
-        server.SetLatencyMs(0);
+        server->ClearFaults();
         std::printf("with 50 ms latency per request: %.0f MiB/s (%.2f s, rc %d), ratio to no latency %.3f "
                     "(goal >= 0.9)\n",
                     2048 / slow, slow, rc2, ours / slow);
@@ -247,8 +234,10 @@ int main(int argc, char** argv)
         ORVReleaseSdkLibrary();
     }
 
-    TusTestServer server(tmp.path() + "/platform", true, 3600, ca, key);
-    InitLibrary(server.BaseUrl(), cache, ca);
+    ServerFixture server;
+    server.Start();
+    const QStringList access = Access(server, cache);
+    InitLibrary(access);
     const QString self = QCoreApplication::applicationFilePath();
 
     // Peak RSS of a whole process uploading 64 MiB and 4 GiB.
@@ -259,7 +248,7 @@ int main(int argc, char** argv)
             const QString file = tmp.path() + QStringLiteral("/rss%1.bin").arg(i);
             MakeSparse(file, sizes[i], 10 + i);
             QProcess child;
-            child.start(self, {"--rss", file, server.BaseUrl(), cache, ca});
+            child.start(self, QStringList{"--rss", file} + access);
             child.waitForFinished(600000);
             const QStringList out = QString::fromUtf8(child.readAllStandardOutput()).split(' ');
             rss[i] = out.size() == 2 ? out[1].trimmed().toLong() : -1;
@@ -277,18 +266,18 @@ int main(int argc, char** argv)
         const qint64 size = gib;
         const QString file = tmp.path() + "/killed.bin";
         MakeSparse(file, size, 20);
-        const qint64 before = server.Service().BytesReceived();
+        const qint64 before = server->UploadBytesReceived();
         QProcess child;
-        child.start(self, {"--slow", file, server.BaseUrl(), cache, ca});
+        child.start(self, QStringList{"--slow", file} + access);
         child.waitForStarted();
-        while (server.Service().BytesReceived() - before < size / 2)
+        while (server->UploadBytesReceived() - before < size / 2)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
         child.waitForFinished(5000);
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         Waiter w;
         const int rc = UploadOnce(file, &w);
-        const qint64 resent = server.Service().BytesReceived() - before - size;
+        const qint64 resent = server->UploadBytesReceived() - before - size;
         std::printf("bytes re-sent after SIGKILL at ~50%% of 1 GiB: %lld (%.3f MiB, rc %d; goal <= 1 MiB)\n",
                     static_cast<long long>(resent), resent / 1048576.0, rc);
         std::fflush(stdout);
@@ -299,7 +288,10 @@ int main(int argc, char** argv)
     if (run("ttfb")) {
         const QString file = tmp.path() + "/ttfb.bin";
         MakeSparse(file, 4 * gib, 30);
-        server.ResetFirstPatch();
+        // A fresh upload's first request to its own URL is the PATCH.
+        const QRegularExpression upload(QStringLiteral("^/tus/files/[0-9a-f]{32}$"));
+        auto patches = [&] { return server->Requests("/tus/files/").filter(upload).size(); };
+        const int before = patches();
         const QByteArray p = file.toUtf8();
         Waiter w;
         ORVUploaderHandle h = ORVUploaderCreate();
@@ -309,9 +301,9 @@ int main(int argc, char** argv)
         ORVUploaderSetResultHandler(h, &Waiter::OnResult, &w);
         const qint64 start = NowNs();
         ORVUploaderStart(h);
-        while (server.FirstPatchNs() == 0)
+        while (patches() == before)
             std::this_thread::sleep_for(std::chrono::microseconds(200));
-        const double ms = (server.FirstPatchNs() - start) / 1e6;
+        const double ms = (NowNs() - start) / 1e6;
         ORVUploaderPause(h);
         w.Wait();
         ORVUploaderDelete(h);

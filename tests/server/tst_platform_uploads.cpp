@@ -224,7 +224,7 @@ private slots:
     // The whole path through the server: signed tus requests, completion with the
     // file checksum and the new video in the library. The second pass and the
     // corrupting fault switch are covered through the upload library
-    // (tests/uploader/tst_uploader_platform).
+    // (uploader/tests).
     void uploadOverHttps()
     {
         orvtest::ServerFixture server;

@@ -1,13 +1,12 @@
-// The upload library through its C interface, against the tus endpoint over
-// real loopback HTTP with real files and threads.
+// The upload library through its C interface, against the local platform
+// server's upload endpoint over real loopback HTTPS with real files and
+// threads; the server's fault rules play the hostile and broken links.
 
 #include "orv_uploader.h"
 #include "os.h"
+#include "serverfixture.h"
 #include "testsupport.h"
-#include "tusserver.h"
 #include "uploadkit.h"
-
-#include <httplib.h>
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -16,6 +15,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -25,6 +25,40 @@
 #include <unistd.h>
 
 using namespace orvtest;
+using orvsrv::FaultRule;
+
+namespace {
+// Points the library at a server as the given account.
+bool UseServer(ServerFixture& server, const QString& email = QString::fromLatin1(orvsrv::kDemoMainEmail),
+               const QString& secret = QString())
+{
+    orvsrv::AccountKeys k;
+    if (!server->Keys(email, &k))
+        return false;
+    ORVSetSdkServiceUrl(server.BaseUrl().toUtf8().constData());
+    const int rc = ORVInitSdkLibrary(k.userId.toUtf8().constData(), k.appId.toUtf8().constData(),
+                                     (secret.isEmpty() ? k.appSecret : secret).toUtf8().constData());
+    return rc == 0 && ORVSetSdkCacertFile(server.CaFile().toUtf8().constData()) == 0;
+}
+
+// A server of a case's own, with an upload endpoint configured differently.
+std::unique_ptr<ServerFixture> OwnServer(bool plainTus, qint64 expirySeconds = 3600)
+{
+    orvsrv::ServerOptions o = ServerFixture::DemoOptions();
+    o.plainTus = plainTus;
+    o.tusExpirySeconds = expirySeconds;
+    auto server = std::make_unique<ServerFixture>(o);
+    return server->Start() && UseServer(*server) ? std::move(server) : nullptr;
+}
+
+FaultRule Rule(const char* method)
+{
+    FaultRule r;
+    r.pathPattern = QStringLiteral("^/tus/files/[0-9a-f]{32}$");
+    r.method = QString::fromLatin1(method);
+    return r;
+}
+} // namespace
 
 class UploaderTest : public QObject
 {
@@ -32,8 +66,7 @@ class UploaderTest : public QObject
 
 private:
     QTemporaryDir tmp_;
-    std::unique_ptr<TusTestServer> server_;
-    QString storage_;
+    ServerFixture server_;
     QString cache_;
     quint32 seed_ = 1;
 
@@ -42,17 +75,12 @@ private:
         const QString path = tmp_.filePath(name.isEmpty() ? QStringLiteral("file%1.bin").arg(seed_) : name);
         return WriteRandomFile(path, size, seed_++);
     }
-    void UseServer(const QString& url) { ORVSetSdkServiceUrl(url.toUtf8().constData()); }
-    orvsrv::TusUploadInfo LastCompleted()
+    orvsrv::CompletedUpload LastCompleted()
     {
-        std::lock_guard<std::mutex> lock(server_->Hooks().mutex);
-        return server_->Hooks().completed.isEmpty() ? orvsrv::TusUploadInfo()
-                                                    : server_->Hooks().completed.last();
+        const QList<orvsrv::CompletedUpload> all = server_->CompletedUploads();
+        return all.isEmpty() ? orvsrv::CompletedUpload() : all.last();
     }
-    int PartialUploadsOnServer(const QString& dir)
-    {
-        return QDir(dir).entryList({"*.info"}, QDir::Files).size();
-    }
+    static QDir Uploads(ServerFixture& server) { return QDir(server.DataDir() + "/uploads"); }
     bool StateSaved(const QString& vid) { return QFile::exists(cache_ + "/" + vid + ".orvup"); }
     // Starts an upload limited to kbps KB/s and waits until it has moved minBytes.
     bool StartSlowly(Handle& h, const QString& path, int kbps, qint64 minBytes)
@@ -73,35 +101,35 @@ private slots:
         QVERIFY(tmp_.isValid());
         // A short give-up window, so that the failure cases end quickly.
         qputenv("ORV_UPLOADER_RETRY_LIMIT_SECONDS", "2");
-        storage_ = tmp_.filePath("server");
         cache_ = tmp_.filePath("cache/nested");
-        server_ = std::make_unique<TusTestServer>(storage_);
+        QVERIFY2(server_.Start(), qPrintable(server_.Error()));
         QCOMPARE(ORVSetSdkLogFile(tmp_.filePath("sdk.log").toUtf8().constData()), 0);
         QCOMPARE(ORVSetSdkLogLevel(3), 0);
         QCOMPARE(ORVSetSdkCachePath(cache_.toUtf8().constData()), 0);
         QVERIFY(QDir(cache_).exists());
-        UseServer(server_->BaseUrl());
-        QCOMPARE(ORVInitSdkLibrary(kUserId, kAppId, kAppSecret), 0);
+        QVERIFY(UseServer(server_));
         QCOMPARE(ORVSetSdkHttpRequest(3), 0);
     }
 
     void cleanup()
     {
         ORVSetSdkTrafficLimit(0, 0);
-        UseServer(server_->BaseUrl());
-        server_->SetAnswerHook(nullptr);
+        server_->ClearFaults();
+        QVERIFY(UseServer(server_));
     }
 
     void cleanupTestCase()
     {
         ORVReleaseSdkLibrary();
-        server_.reset();
+        orvsrv::AccountKeys keys;
+        QVERIFY(server_->Keys(orvsrv::kDemoMainEmail, &keys));
+        server_.Stop();
         // The log never holds the secret.
         QFile log(tmp_.filePath("sdk.log"));
         QVERIFY(log.open(QIODevice::ReadOnly));
         const QByteArray text = log.readAll();
         QVERIFY(!text.isEmpty());
-        QVERIFY(!text.contains(kAppSecret));
+        QVERIFY(!text.contains(keys.appSecret.toUtf8()));
         QVERIFY(!text.contains("Orv-Sign"));
     }
 
@@ -202,18 +230,20 @@ private slots:
     void smallUploadThenSecondPass()
     {
         const QString path = NewFile(300 * 1024 + 5);
+        orvsrv::AccountKeys keys;
+        QVERIFY(server_->Keys(orvsrv::kDemoMainEmail, &keys));
         Handle h;
-        QCOMPARE(h.Run(path, 120000, "Kleiner Film"), 0);
-        const orvsrv::TusUploadInfo info = LastCompleted();
+        QCOMPARE(h.Run(path, 120000, "Kleiner Film", keys.topCateId), 0);
+        const orvsrv::CompletedUpload info = LastCompleted();
         QCOMPARE(info.vid, h.Vid());
         QCOMPARE(info.title, QStringLiteral("Kleiner Film"));
         QCOMPARE(info.description, QStringLiteral("Beschreibung mit Umlauten: äöü"));
         QCOMPARE(info.tags, QStringLiteral("one,two"));
-        QCOMPARE(info.cateId, qint64(7));
+        QCOMPARE(info.cateId, keys.topCateId);
         QCOMPARE(info.luping, 1);
         QCOMPARE(info.fileName, QFileInfo(path).fileName());
         QCOMPARE(info.size, QFileInfo(path).size());
-        QVERIFY(SameContent(info.storedFilePath, path));
+        QVERIFY(SameContent(info.storedFile, path));
         {
             std::lock_guard<std::mutex> lock(h.rec.mutex);
             QCOMPARE(h.rec.uploaded.back(), QFileInfo(path).size());
@@ -224,10 +254,10 @@ private slots:
         QVERIFY(!StateSaved(h.Vid()));
 
         // The same file again: already stored, nothing transferred.
-        const qint64 before = server_->Service().BytesReceived();
+        const qint64 before = server_->UploadBytesReceived();
         Handle again;
         QCOMPARE(again.Run(path), static_cast<int>(ORV_OK_ALREADY_STORED));
-        QCOMPARE(server_->Service().BytesReceived(), before);
+        QCOMPARE(server_->UploadBytesReceived(), before);
     }
 
     // A pause ends the run within a second, then nothing moves; the resumed
@@ -245,9 +275,8 @@ private slots:
     {
         QFETCH(bool, platform);
         QFETCH(int, expirySeconds);
-        const QString dir = tmp_.filePath(QStringLiteral("pause-%1").arg(QTest::currentDataTag()));
-        TusTestServer server(dir, platform, expirySeconds);
-        UseServer(server.BaseUrl());
+        const auto server = OwnServer(!platform, expirySeconds);
+        QVERIFY(server);
         const qint64 size = 24LL * 1024 * 1024;
         const QString path = NewFile(size);
         Handle h;
@@ -264,20 +293,21 @@ private slots:
         QVERIFY2(t.elapsed() < 1000, qPrintable(QString::number(t.elapsed())));
         // Bytes already in flight may still land; after that nothing moves.
         QTest::qWait(expirySeconds < 3600 ? 2500 : 400);
-        const qint64 received = server.Service().BytesReceived();
+        const qint64 received = (*server)->UploadBytesReceived();
         QTest::qWait(400);
-        QCOMPARE(server.Service().BytesReceived(), received);
+        QCOMPARE((*server)->UploadBytesReceived(), received);
         QVERIFY(StateSaved(h.Vid()));
 
         ORVSetSdkTrafficLimit(0, 0);
         QCOMPARE(ORVUploaderStart(h.h), 0);
         QCOMPARE(h.rec.WaitResult(), 0);
-        const QStringList bins = QDir(dir).entryList({"*.bin"}, QDir::Files);
-        QCOMPARE(platform ? server.Hooks().completed.size() : bins.size(), 1);
-        QVERIFY(SameContent(
-            platform ? server.Hooks().completed.first().storedFilePath : dir + "/" + bins.first(), path));
+        const QStringList bins = Uploads(*server).entryList({"*.bin"}, QDir::Files);
+        const QList<orvsrv::CompletedUpload> done = (*server)->CompletedUploads();
+        QCOMPARE(platform ? done.size() : bins.size(), 1);
+        QVERIFY(
+            SameContent(platform ? done.first().storedFile : Uploads(*server).filePath(bins.first()), path));
         // Almost nothing sent twice, unless the upload had to start anew.
-        const qint64 resent = server.Service().BytesReceived() - size;
+        const qint64 resent = (*server)->UploadBytesReceived() - size;
         QVERIFY2(expirySeconds < 3600 ? resent >= received : resent <= 1024 * 1024,
                  qPrintable(QString::number(resent)));
         std::lock_guard<std::mutex> lock(h.rec.mutex);
@@ -300,15 +330,14 @@ private slots:
     void deleteWhileRunning()
     {
         QFETCH(bool, platform);
-        const QString dir = tmp_.filePath(QStringLiteral("delete-%1").arg(QTest::currentDataTag()));
-        TusTestServer server(dir, platform);
-        UseServer(server.BaseUrl());
+        const auto server = OwnServer(!platform);
+        QVERIFY(server);
         Handle h;
         QVERIFY(StartSlowly(h, NewFile(16 * 1024 * 1024), 4 * 1024, 1024 * 1024));
-        QCOMPARE(PartialUploadsOnServer(dir), 1);
+        QCOMPARE(Uploads(*server).entryList({"*.info"}, QDir::Files).size(), 1);
         QCOMPARE(ORVUploaderDelete(h.h), 0);
         QCOMPARE(h.rec.WaitDelete(), 0);
-        QCOMPARE(PartialUploadsOnServer(dir), 0);
+        QCOMPARE(Uploads(*server).entryList({"*.info"}, QDir::Files).size(), 0);
         QVERIFY(!StateSaved(h.Vid()));
         QTest::qWait(100);
         std::lock_guard<std::mutex> lock(h.rec.mutex);
@@ -323,24 +352,27 @@ private slots:
         QCOMPARE(probe.Bind(path), 0);
         const QString vid = probe.Vid();
 
-        const qint64 before = server_->Service().BytesReceived();
+        const qint64 before = server_->UploadBytesReceived();
+        orvsrv::AccountKeys k;
+        QVERIFY(server_->Keys(orvsrv::kDemoMainEmail, &k));
         QProcess child;
         child.setProgram(QCoreApplication::applicationFilePath());
-        child.setArguments({"--upload-child", path, server_->BaseUrl(), cache_});
+        child.setArguments({"--upload-child", path, server_.BaseUrl(), cache_, server_.CaFile(), k.userId,
+                            k.appId, k.appSecret});
         child.setProcessChannelMode(QProcess::ForwardedChannels);
         child.start();
         QVERIFY(child.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(server_->Service().BytesReceived() - before > 8 * 1024 * 1024, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(server_->UploadBytesReceived() - before > 8 * 1024 * 1024, 30000);
         ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
         QVERIFY(child.waitForFinished(5000));
         QVERIFY(StateSaved(vid));
         QTest::qWait(200); // let the server take in what was in flight
-        const qint64 kept = server_->Service().BytesReceived() - before;
+        const qint64 kept = server_->UploadBytesReceived() - before;
 
         QCOMPARE(ORVUploaderStart(probe.h), 0);
         QCOMPARE(probe.rec.WaitResult(), 0);
-        QVERIFY(SameContent(LastCompleted().storedFilePath, path));
-        const qint64 total = server_->Service().BytesReceived() - before;
+        QVERIFY(SameContent(LastCompleted().storedFile, path));
+        const qint64 total = server_->UploadBytesReceived() - before;
         QVERIFY2(total - size <= 1024 * 1024, qPrintable(QStringLiteral("re-sent %1").arg(total - size)));
         std::lock_guard<std::mutex> lock(probe.rec.mutex);
         QVERIFY(probe.rec.uploaded.front() >= kept - 1024 * 1024); // the run started where the server was
@@ -363,11 +395,15 @@ private slots:
         QFETCH(int, status);
         QFETCH(int, count);
         const QString path = NewFile(600 * 1024);
-        server_->FailNext(method.toStdString(), status, count);
+        FaultRule r = Rule(method.toLatin1().constData());
+        r.failNextN = count;
+        r.httpStatus = status;
+        r.jsonEnvelope = false;
+        const int id = server_->AddFault(r);
         Handle h;
         QCOMPARE(h.Run(path), 0);
-        QCOMPARE(server_->FaultsLeft(), 0);
-        QVERIFY(SameContent(LastCompleted().storedFilePath, path));
+        QCOMPARE(server_->FaultHits(id), count);
+        QVERIFY(SameContent(LastCompleted().storedFile, path));
     }
 
     void fileGoneMidUpload_data()
@@ -391,31 +427,22 @@ private slots:
 
     void platformRefusals()
     {
-        const QString path = NewFile(100 * 1024);
-        {
-            std::lock_guard<std::mutex> lock(server_->Hooks().mutex);
-            server_->Hooks().uploadAllowed = false;
-        }
+        const QString path = NewFile(100 * 1024), editor = QString::fromLatin1(orvsrv::kDemoSubEmail);
+        QVERIFY(server_->SetPermission(editor, "videoUpload", false));
+        QVERIFY(UseServer(server_, editor));
         Handle h;
         QCOMPARE(h.Run(path), 410 + ORV_PLATFORM_CODE_BASE);
-        {
-            std::lock_guard<std::mutex> lock(server_->Hooks().mutex);
-            server_->Hooks().uploadAllowed = true;
-            server_->Hooks().remainBytes = 1000;
-        }
+        QVERIFY(server_->SetPermission(editor, "videoUpload", true));
+        QVERIFY(server_->SetRemainingSpace(editor, 1000));
         QCOMPARE(ORVUploaderStart(h.h), 0);
-        QCOMPARE(h.rec.WaitResult(), static_cast<int>(ORV_ERR_NO_SPACE));
-        {
-            std::lock_guard<std::mutex> lock(server_->Hooks().mutex);
-            server_->Hooks().remainBytes = qint64(1) << 40;
-        }
+        const int noSpace = h.rec.WaitResult();
+        QVERIFY(server_->SetRemainingSpace(editor, qint64(1) << 40));
+        QCOMPARE(noSpace, static_cast<int>(ORV_ERR_NO_SPACE));
         // A wrong secret is refused, not retried forever.
-        ORVInitSdkLibrary(kUserId, kAppId, "wrong-secret");
+        QVERIFY(UseServer(server_, orvsrv::kDemoMainEmail, "wrong-secret"));
         Handle g;
-        const int rc = g.Run(path);
-        ORVInitSdkLibrary(kUserId, kAppId, kAppSecret);
-        QCOMPARE(rc, 104 + ORV_PLATFORM_CODE_BASE);
-        QVERIFY(g.rec.resultDescs.back().contains("TokenError"));
+        QCOMPARE(g.Run(path), 104 + ORV_PLATFORM_CODE_BASE);
+        QVERIFY(g.rec.resultDescs.back().contains("invalid sign"));
     }
 
     // Each hostile or absent server ends the run with an error after a bounded
@@ -434,43 +461,39 @@ private slots:
     {
         QFETCH(QString, mode);
         QFETCH(int, code);
-        auto foreign = std::make_unique<TusTestServer>(tmp_.filePath("foreign"));
-        std::atomic<int> foreignRequests{0}, patches{0};
-        foreign->SetAnswerHook([&](const httplib::Request&, httplib::Response&) {
-            foreignRequests++;
-            return false;
-        });
-        const std::string foreignUrl = foreign->BaseUrl().toStdString() + "/tus/files/abc";
-        if (mode == "down") {
-            UseServer(foreign->BaseUrl());
-            foreign.reset();
+        orvsrv::ServerOptions o;
+        o.https = false;
+        o.seed.clear();
+        ServerFixture foreign(o);
+        QVERIFY(foreign.Start());
+        FaultRule r = Rule("PATCH");
+        r.garbage = mode == "stuck" ? "stuck-offset" : mode == "beyond" ? "beyond-offset" : "";
+        r.failNextN = mode == "409" ? 1000 : 0;
+        r.httpStatus = 409;
+        r.jsonEnvelope = false;
+        if (mode == "foreign") {
+            r = Rule("POST");
+            r.pathPattern = "^/tus/files/?$";
+            r.garbage = "foreign-location";
+            r.location = foreign.BaseUrl() + "/tus/files/0123456789abcdef0123456789abcdef";
         }
-        server_->SetAnswerHook([&](const httplib::Request& req, httplib::Response& res) {
-            res.set_header("Tus-Resumable", "1.0.0");
-            if (mode == "foreign" && req.method == "POST") {
-                res.status = 201;
-                res.set_header("Location", foreignUrl);
-                return true;
-            }
-            if (req.method != "PATCH" || mode == "foreign")
-                return false;
-            patches++;
-            res.status = mode == "409" ? 409 : 204;
-            const qint64 at = QByteArray::fromStdString(req.get_header_value("Upload-Offset")).toLongLong();
-            res.set_header("Upload-Offset", std::to_string(mode == "beyond" ? at + (1 << 30) : at));
-            return true;
-        });
+        const int id = server_->AddFault(r);
+        if (mode == "down")
+            ORVSetSdkServiceUrl("https://127.0.0.1:1");
         const QString path = NewFile(64 * 1024);
         Handle h;
         const int rc = h.Run(path, 20000);
         QCOMPARE(rc, code);
         if (mode == "down")
             QVERIFY(h.rec.resultDescs.back().contains("ConnectionTimeout"));
-        QVERIFY2(patches.load() <= 10, qPrintable(QString::number(patches.load())));
-        QCOMPARE(foreignRequests.load(), 0);
+        if (mode != "down")
+            QVERIFY(server_->FaultHits(id) >= 1);
+        const int patches = mode == "foreign" ? 0 : server_->FaultHits(id);
+        QVERIFY2(patches <= 10, qPrintable(QString::number(patches)));
+        QCOMPARE(foreign->RequestCount("/"), 0);
         QFile state(cache_ + "/" + h.Vid() + ".orvup");
         if (state.open(QIODevice::ReadOnly))
-            QVERIFY(!state.readAll().contains(QByteArray::fromStdString(foreignUrl)));
+            QVERIFY(!state.readAll().contains(foreign.BaseUrl().toUtf8()));
     }
 
     // Connections that break mid-answer or mid-body are retried; bytes the
@@ -478,40 +501,59 @@ private slots:
     // keeps dropping while the upload advances never reaches the give-up window.
     void brokenConnections_data()
     {
-        QTest::addColumn<bool>("cutHeader");
         QTest::addColumn<int>("drops");
         QTest::addColumn<int>("dropAfterMiB");
         QTest::addColumn<int>("sizeMiB");
         QTest::addColumn<int>("minDrops");
-        QTest::newRow("header block cut") << true << 0 << 0 << 0 << 0;
-        QTest::newRow("drops") << false << 3 << 5 << 24 << 2;
-        QTest::newRow("drops with progress") << false << 10 << 1 << 12 << 5;
+        QTest::addColumn<bool>("keep");
+        QTest::newRow("header block cut") << 0 << 0 << 0 << 1 << true;
+        QTest::newRow("drops") << 3 << 5 << 24 << 2 << true;
+        QTest::newRow("drops with progress") << 10 << 1 << 12 << 5 << true;
+        QTest::newRow("drops losing the body") << 2 << 3 << 16 << 2 << false;
     }
     void brokenConnections()
     {
-        QFETCH(bool, cutHeader);
         QFETCH(int, drops);
         QFETCH(int, dropAfterMiB);
         QFETCH(int, sizeMiB);
         QFETCH(int, minDrops);
-        TcpRelay relay(server_->Port());
-        UseServer(QStringLiteral("http://127.0.0.1:%1").arg(relay.Port()));
-        if (cutHeader) {
+        QFETCH(bool, keep);
+        FaultRule r = Rule(drops > 0 ? "PATCH" : "HEAD");
+        if (drops == 0) {
             // A failed PATCH makes the library ask for the offset; that answer
             // stops in the middle of its headers.
-            server_->FailNext("PATCH", 503, 1);
-            relay.CutAnswerAfter("HEAD ", 40, 1);
+            FaultRule fail = Rule("PATCH");
+            fail.failNextN = 1;
+            fail.httpStatus = 503;
+            server_->AddFault(fail);
+            r.dropHeadersAfterBytes = 40;
+        } else {
+            r.dropRequestAfterBytes = dropAfterMiB * 1024 * 1024;
+            r.keepDroppedBody = keep;
+            r.dropCount = drops;
         }
-        if (drops > 0)
-            relay.DropAfter(dropAfterMiB * 1024 * 1024, drops);
+        const int id = server_->AddFault(r);
         const qint64 size = sizeMiB > 0 ? sizeMiB * 1024LL * 1024 : 300 * 1024;
         const QString path = NewFile(size);
-        const qint64 before = server_->Service().BytesReceived();
+        const qint64 before = server_->UploadBytesReceived();
         Handle h;
         QCOMPARE(h.Run(path, 60000), 0);
-        QVERIFY2(relay.Drops() >= minDrops, qPrintable(QString::number(relay.Drops())));
-        QVERIFY(SameContent(LastCompleted().storedFilePath, path));
-        QVERIFY(server_->Service().BytesReceived() - before < size + 4 * 1024 * 1024);
+        QVERIFY2(server_->FaultHits(id) >= minDrops, qPrintable(QString::number(server_->FaultHits(id))));
+        QVERIFY(SameContent(LastCompleted().storedFile, path));
+        QVERIFY(server_->UploadBytesReceived() - before < size + 4 * 1024 * 1024);
+    }
+
+    // A stored file that differs from the local one ends the run with 19 and
+    // no saved state; nothing was stored, so the next attempt succeeds.
+    void flippedByteGives19()
+    {
+        const QString path = NewFile(3 * 1024 * 1024);
+        server_->FlipByteOfNextCompletedUpload();
+        Handle h;
+        QCOMPARE(h.Run(path), static_cast<int>(ORV_ERR_CRC64_MISMATCH));
+        QVERIFY(!StateSaved(h.Vid()));
+        Handle again;
+        QCOMPARE(again.Run(path), 0);
     }
 
     void throughProxy()
@@ -520,11 +562,10 @@ private slots:
         if (exe.isEmpty())
             QSKIP("tinyproxy is not installed");
         // Pick a free port for the proxy: bind one, then let it go.
-        int port = 0;
-        {
-            TcpRelay probe(1);
-            port = probe.Port();
-        }
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const int port = probe.serverPort();
+        probe.close();
         const QString conf = tmp_.filePath("tinyproxy.conf");
         const QString log = tmp_.filePath("tinyproxy.log");
         {
@@ -548,10 +589,11 @@ private slots:
         proxy.terminate();
         proxy.waitForFinished(3000);
         QCOMPARE(rc, 0);
-        QVERIFY(SameContent(LastCompleted().storedFilePath, path));
+        QVERIFY(SameContent(LastCompleted().storedFile, path));
         QFile l(log);
         QVERIFY(l.open(QIODevice::ReadOnly));
-        QVERIFY(l.readAll().contains("/tus/files/"));
+        // The upload went through the proxy's tunnel to the server.
+        QVERIFY(l.readAll().contains(QStringLiteral("CONNECT 127.0.0.1:%1").arg(server_->Port()).toUtf8()));
     }
 
     void noCallbackAfterDestroy()
@@ -571,20 +613,21 @@ private slots:
         ORVSetSdkTrafficLimit(0, 0);
         Handle again;
         QCOMPARE(again.Run(path), 0);
-        QVERIFY(SameContent(LastCompleted().storedFilePath, path));
+        QVERIFY(SameContent(LastCompleted().storedFile, path));
     }
 };
 
 // Child mode for the restart test: uploads slowly until it is killed.
-static int RunUploadChild(const char* path, const char* baseUrl, const char* cacheDir)
+static int RunUploadChild(char** argv)
 {
-    ORVSetSdkCachePath(cacheDir);
-    ORVSetSdkServiceUrl(baseUrl);
-    ORVInitSdkLibrary(kUserId, kAppId, kAppSecret);
+    ORVSetSdkCachePath(argv[4]);
+    ORVSetSdkServiceUrl(argv[3]);
+    ORVInitSdkLibrary(argv[6], argv[7], argv[8]);
+    ORVSetSdkCacertFile(argv[5]);
     ORVSetSdkTrafficLimit(16 * 1024, 0);
     ORVUploaderHandle h = ORVUploaderCreate();
     ORVUploaderParam p{};
-    p.filePath = path;
+    p.filePath = argv[2];
     ORVUploaderSetParam(h, &p);
     ORVUploaderStart(h);
     std::this_thread::sleep_for(std::chrono::seconds(60));
@@ -595,7 +638,7 @@ static int RunUploadChild(const char* path, const char* baseUrl, const char* cac
 // root parent first becomes nobody, whom the limit binds).
 static int RunWithoutThreads()
 {
-    ORVInitSdkLibrary(kUserId, kAppId, kAppSecret);
+    ORVInitSdkLibrary("u42demo", "app-42", "s3cret-42");
     ORVUploaderHandle h = ORVUploaderCreate();
     ORVUploaderSetVID(h, "0123456789abcdef0123456789abcdef_u");
     const rlimit none{0, 0};
@@ -608,8 +651,8 @@ static int RunWithoutThreads()
 
 int main(int argc, char** argv)
 {
-    if (argc == 5 && QByteArray(argv[1]) == "--upload-child")
-        return RunUploadChild(argv[2], argv[3], argv[4]);
+    if (argc == 9 && QByteArray(argv[1]) == "--upload-child")
+        return RunUploadChild(argv);
     if (argc == 2 && QByteArray(argv[1]) == "--no-threads")
         return RunWithoutThreads();
     QCoreApplication app(argc, argv);

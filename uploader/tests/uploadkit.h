@@ -92,7 +92,7 @@ struct Handle
     Recorder rec;
     QByteArray path;
     ~Handle() { ORVUploaderDestroy(h); }
-    int Bind(const QString& file, const char* title = "A title", qint64 cateId = 7)
+    int Bind(const QString& file, const char* title = "A title", qint64 cateId = 1)
     {
         path = file.toUtf8();
         ORVUploaderParam p{};
@@ -107,13 +107,13 @@ struct Handle
         return rc;
     }
     // Binds and starts; the first failing code.
-    int Start(const QString& file, const char* title = "A title", qint64 cateId = 7)
+    int Start(const QString& file, const char* title = "A title", qint64 cateId = 1)
     {
         const int rc = Bind(file, title, cateId);
         return rc != 0 ? rc : ORVUploaderStart(h);
     }
     // Starts and waits for the run's result: the first failing code, or the result (-1: none came).
-    int Run(const QString& file, int timeoutMs = 120000, const char* title = "A title", qint64 cateId = 7)
+    int Run(const QString& file, int timeoutMs = 120000, const char* title = "A title", qint64 cateId = 1)
     {
         const int rc = Start(file, title, cateId);
         return rc != 0 ? rc : rec.WaitResult(timeoutMs);

@@ -28,6 +28,9 @@ struct ServerOptions
     int lockoutSeconds = 300; // after five wrong passwords
     QString updateVersion = QStringLiteral("2.4.3");
     qint64 tusExpirySeconds = 86400;
+    // The upload endpoint without the platform's additions, as a plain tus
+    // server: no authentication, pre-check (404) or completion check.
+    bool plainTus = false;
     bool accessLog = false; // print one line per request (method, path, status) to stderr
     // A broken certificate for TLS tests: "" (sound), "wrong-host" (issued for
     // another name), "expired", or "unknown-ca" (signed by a CA other than CaFile()).
@@ -38,21 +41,52 @@ struct ServerOptions
 struct FaultRule
 {
     QString pathPattern;     // regular expression on the request path; empty = every path
+    QString method;          // "PATCH", "HEAD", ...; empty = every method
     int latencyMs = 0;       // fixed delay before answering
     int latencyJitterMs = 0; // plus a random delay in [0, jitter]
     int failNextN = 0;       // answer the next N matching requests with httpStatus
     int httpStatus = 500;
-    bool jsonEnvelope = true;           // failure with a JSON error envelope, else a bare body
-    bool htmlPage = false;              // answer an HTML error page instead of JSON
-    qint64 dropRequestAfterBytes = -1;  // close the connection after K bytes of the request body
+    bool jsonEnvelope = true;          // failure with a JSON error envelope, else a bare body
+    bool htmlPage = false;             // answer an HTML error page instead of JSON
+    qint64 dropRequestAfterBytes = -1; // close the connection after K bytes of the request body
+    // On an upload PATCH: the endpoint stores the first dropRequestAfterBytes
+    // body bytes before the cut, as a server does when the link breaks.
+    bool keepDroppedBody = false;
     qint64 dropResponseAfterBytes = -1; // close the connection after K bytes of the response body
+    qint64 dropHeadersAfterBytes = -1;  // send K bytes of the status line and headers, then close
     int dropCount = 1;                  // how many requests the drop rules hit
     qint64 slowBodyBytesPerSec = 0;     // pace the response body
     // Garbage answers (until removed): "truncated-json", "wrong-types",
     // "huge-numbers", "deep-nesting", "huge-body" (100 MB), "invalid-utf8",
-    // "huge-text" (a 3 MB error text), "foreign-location", "negative-offset",
-    // "huge-offset".
+    // "huge-text" (a 3 MB error text), "foreign-location" (to `location`),
+    // "negative-offset", "huge-offset", "beyond-offset" (1 GiB past the real
+    // one); "stuck-offset" answers a PATCH with 204 and its own offset
+    // without storing anything.
     QString garbage;
+    QString location = QStringLiteral("https://elsewhere.invalid:1/tus/files/foreign");
+};
+
+// What the upload endpoint received for an upload it completed.
+struct CompletedUpload
+{
+    QString vid;
+    QString fileName;
+    QString title;
+    QString description;
+    QString tags;
+    qint64 cateId = 0;
+    int luping = 0;
+    qint64 size = 0;
+    QString storedFile; // the stored bytes
+};
+
+// The credentials an account's login answers.
+struct AccountKeys
+{
+    QString userId;
+    QString appId;
+    QString appSecret;
+    qint64 topCateId = 0;
 };
 
 // One video for SeedVideo; fields left at their defaults get demo values.
@@ -87,12 +121,16 @@ public:
     int AddFault(const FaultRule& rule); // returns an id
     void RemoveFault(int id);
     void ClearFaults();
+    // Requests the rule has answered, cut or altered (latency not counted).
+    int FaultHits(int id) const;
     void FlipByteOfNextCompletedUpload();
     // Body bytes the upload endpoint stored since Start (shows what a resume re-sent).
     qint64 UploadBytesReceived() const;
     // Size and CRC-64 of the bytes stored for an uploaded video; false when
     // there is no such video.
     bool StoredVideo(const QString& vid, qint64* size, quint64* crc64) const;
+    // Uploads the endpoint completed since Start, oldest first (platform mode).
+    QList<CompletedUpload> CompletedUploads() const;
     // Every "sign" value requests carried since Start (REST, update check, uploads).
     QStringList ReceivedSigns() const;
 
@@ -103,6 +141,13 @@ public:
     QString SeedLarge(int categories, int videos);
     // Adds one video to the account of `email`; returns its vid, empty on failure.
     QString SeedVideo(const QString& email, const VideoSeed& seed);
+
+    // Account switches; false when there is no such account.
+    bool Keys(const QString& email, AccountKeys* keys) const;
+    // A permission by its login answer name ("videoUpload", ...); it binds sub-accounts only.
+    bool SetPermission(const QString& email, const QString& name, bool on);
+    // The remaining space of the account's main account.
+    bool SetRemainingSpace(const QString& email, qint64 bytes);
 
     // Requests whose path starts with `pathPrefix`, counted since Start.
     int RequestCount(const QString& pathPrefix) const;

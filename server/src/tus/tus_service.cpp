@@ -570,7 +570,14 @@ struct TusService::Impl
             buffer.clear();
         };
         bool tooLong = false;
+        const qint64 cutAt = config.cutBodyAfter ? config.cutBodyAfter(req) : -1;
+        bool cut = false;
         const bool complete = reader([&](const char* data, size_t size) {
+            if (cutAt >= 0 && written + static_cast<qint64>(buffer.size() + size) - start >= cutAt) {
+                size =
+                    static_cast<size_t>(qMax<qint64>(0, cutAt - (written + qint64(buffer.size()) - start)));
+                cut = true;
+            }
             if (written + static_cast<qint64>(buffer.size() + size) > limit) {
                 tooLong = true;
                 return false;
@@ -582,8 +589,10 @@ struct TusService::Impl
             buffer.append(data, size);
             if (buffer.size() >= kWriteBuffer)
                 flush();
-            return !writeFailed;
+            return !writeFailed && !cut;
         });
+        if (cut && config.cutConnection)
+            config.cutConnection(req);
         // Bytes of an interrupted body without checksum are kept: the client
         // resumes after them.
         flush();

@@ -7,11 +7,13 @@
 #include <QMap>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace httplib {
 class Server;
-}
+struct Request;
+} // namespace httplib
 
 namespace orvsrv {
 
@@ -75,6 +77,10 @@ struct TusConfig
     // completion check; the platform requests answer 404). For compatibility
     // tests of the upload library.
     bool platformAdditions = true;
+    // Fault injection: a PATCH for which cutBodyAfter answers K >= 0 stores
+    // the first K body bytes, then cutConnection drops its connection.
+    std::function<qint64(const httplib::Request&)> cutBodyAfter;
+    std::function<void(const httplib::Request&)> cutConnection;
 };
 
 class TusService
